@@ -182,8 +182,10 @@ void DxfText::BeginEntities() {
 
 void DxfText::AddLine(std::string_view layer, DxfValue x1, DxfValue y1, DxfValue x2, DxfValue y2,
                       const DxfLineStyle &style) {
-    Add("  0\r\nLINE\r\n  8\r\n" + std::string(CheckedLayer(layer)));
-    if (style.colour) Add(ColourItem(*style.colour));
+    const std::string name(CheckedLayer(layer));
+    const std::string colour = style.colour ? ColourItem(*style.colour) : std::string();
+    Add("  0\r\nLINE\r\n  8\r\n" + name);
+    if (style.colour) Add(colour);
     if (style.hidden) Add("  6\r\nHIDDEN2");
     Add(" 10\r\n" + x1.Text());
     Add(" 20\r\n" + y1.Text());
@@ -201,11 +203,11 @@ void DxfText::AddLine(std::string_view layer, const geometry::TAcadPoint &st,
 void DxfText::AddPolyline(std::string_view layer, std::span<const DxfVertex> vertices,
                           const DxfPolylineStyle &style) {
     const std::string name(CheckedLayer(layer));
-    if (style.colour) ColourItem(*style.colour);  // check before anything is added
+    const std::string colour = style.colour ? ColourItem(*style.colour) : std::string();
     if (vertices.empty()) return;
     Add("  0\r\nPOLYLINE\r\n  8\r\n" + name);
     if (style.hidden) Add("  6\r\nHIDDEN2");
-    if (style.colour) Add(ColourItem(*style.colour));
+    if (style.colour) Add(colour);
     Add(" 66\r\n     1\r\n 10\r\n0.0");
     Add(" 20\r\n0.0\r\n 30\r\n" + (style.elevation ? style.elevation->Text() : std::string("0.0")));
     Add(style.closed ? " 70\r\n     1" : " 70\r\n     0");

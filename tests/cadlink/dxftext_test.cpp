@@ -327,6 +327,7 @@ TEST(DxfText, UserTextCannotInjectGroupCodes) {
         EXPECT_THROW(layers.AddText(bad, {.x = 0.0, .y = 0.0, .height = 1.0, .text = "t"}),
                      DxfError);
     }
+    EXPECT_THROW(layers.AddLine("L", 0.0, 0.0, 1.0, 1.0, {.colour = 257}), std::invalid_argument);
     EXPECT_EQ(layers.size(), 0u);  // a rejected entity leaves nothing half-added
 }
 
