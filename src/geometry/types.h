@@ -19,8 +19,8 @@ struct TLineEnt {
     std::int32_t id = 0;
     TAcadPoint st;
     TAcadPoint ed;
-    double atumi = 0.0;                   // thickness
-    TAcadPoint code210{0.0, 0.0, 1.0};    // extrusion direction
+    double atumi = 0.0;                 // thickness
+    TAcadPoint code210{0.0, 0.0, 1.0};  // extrusion direction
 };
 
 // A picked or scratch point with a name.

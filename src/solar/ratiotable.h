@@ -1,0 +1,30 @@
+// The shadow magnification table: sun altitude, azimuth and shadow ratios on the winter solstice
+// every half hour from 8:00 to 16:00, as the text the ratio tab shows.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pimu::solar {
+
+struct RatioTableOptions {
+    bool UseDms = false;         // angles as degrees, minutes and seconds
+    bool ThreeDecimals = false;  // 3 decimals instead of 4
+};
+
+// The 19 lines of the table (title, column heads, 17 rows; columns separated by tabs) for the
+// latitude typed as degrees, minutes and seconds. A latitude text that is not a number throws
+// pimu::InputError naming the field.
+std::vector<std::string> RatioTableLines(std::string_view degreesText, std::string_view minutesText,
+                                         std::string_view secondsText,
+                                         const RatioTableOptions &options = {});
+
+// A value rounded half away from zero at `decimals` places and written with that many decimals.
+std::string FormatDecimal(double v, int decimals);
+
+// degrees + "°" + minutes + "′" + seconds + "″", minutes and seconds padded to two digits. A
+// negative angle is written with one leading "-".
+std::string FormatDms(bool negative, long long degrees, long long minutes, long long seconds);
+
+}  // namespace pimu::solar
