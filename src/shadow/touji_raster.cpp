@@ -165,6 +165,9 @@ bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState 
 
 void CountShadowBitmap(const ShadowBitmap &bitmap, const PaintedRange &range,
                        ShadowCountGrid &grid) {
+    if (bitmap.Size() > ShadowCountGrid::kSize) {
+        throw std::invalid_argument("bitmap larger than the count grid");
+    }
     const int lastByte = bitmap.BytesPerRow() - 1;
     const int firstByte = std::max(range.MinCol, 0) / 8;
     // The walk stops after the first byte that starts beyond MaxCol; beyond it all is white.

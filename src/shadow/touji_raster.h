@@ -90,7 +90,8 @@ bool PaintShadowBitmap(std::span<const geometry::TLineEnt> edges, const solar::S
                        ShadowBitmap &bitmap, PaintedRange &range);
 
 // Adds 1 to the counter of every black pixel of the bitmap inside `range`, walking whole bytes:
-// a byte of 0 adds to eight cells at once, a byte of 255 is passed over.
+// a byte of 0 adds to eight cells at once, a byte of 255 is passed over. Throws
+// std::invalid_argument for a bitmap larger than the grid.
 void CountShadowBitmap(const ShadowBitmap &bitmap, const PaintedRange &range,
                        ShadowCountGrid &grid);
 

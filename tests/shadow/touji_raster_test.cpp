@@ -211,6 +211,8 @@ TEST(PaintShadowBitmap, RefusesNothingToPaintAndLeavesTheRange) {
     EXPECT_EQ(range.MaxRow, 4);
     EXPECT_THROW(PaintShadowBitmap(edges, sun, 12.0, 0, {0, 0, 100, 72}, bitmap, range),
                  std::invalid_argument);
+    ShadowCountGrid grid;
+    EXPECT_THROW(CountShadowBitmap(ShadowBitmap(2008), {0, 7, 0, 7}, grid), std::invalid_argument);
     for (int r = 0; r < 64; ++r)
         for (int c = 0; c < 64; ++c) ASSERT_TRUE(bitmap.IsWhite(c, r));
 }
