@@ -1,0 +1,414 @@
+// Painting and counting the shadow of the buildings, one instant at a time.
+#include "shadow/touji_raster.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include "geometry/primitives.h"
+
+namespace pimu::shadow {
+namespace {
+
+using geometry::TAcadPoint;
+using geometry::TLineEnt;
+
+// Pixel coordinates, unrounded.
+struct PixelXY {
+    double x;
+    double y;
+};
+
+// Vertices farther out than this are clipped to a box kClipMargin beyond the raster before they
+// are rounded, so that the bitmap only ever sees coordinates it can handle exactly.
+constexpr double kFarLimit = 1 << 28;
+constexpr double kClipMargin = 1 << 20;
+
+// Sutherland-Hodgman clip of `poly` to one half-plane; `inside(p)` and `cut(a, b)` describe it.
+template <class Inside, class Cut>
+void ClipHalfPlane(std::vector<PixelXY> &poly, Inside inside, Cut cut) {
+    std::vector<PixelXY> out;
+    for (std::size_t i = 0; i < poly.size(); ++i) {
+        const PixelXY a = poly[(i + poly.size() - 1) % poly.size()];
+        const PixelXY b = poly[i];
+        if (inside(b)) {
+            if (!inside(a)) out.push_back(cut(a, b));
+            out.push_back(b);
+        } else if (inside(a)) {
+            out.push_back(cut(a, b));
+        }
+    }
+    poly.swap(out);
+}
+
+void ClipToBox(std::vector<PixelXY> &poly, double lo, double hi) {
+    auto atX = [](PixelXY a, PixelXY b, double x) {
+        return PixelXY{x, a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x)};
+    };
+    auto atY = [](PixelXY a, PixelXY b, double y) {
+        return PixelXY{a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y), y};
+    };
+    ClipHalfPlane(
+        poly, [lo](PixelXY p) { return p.x >= lo; },
+        [&](PixelXY a, PixelXY b) { return atX(a, b, lo); });
+    ClipHalfPlane(
+        poly, [hi](PixelXY p) { return p.x <= hi; },
+        [&](PixelXY a, PixelXY b) { return atX(a, b, hi); });
+    ClipHalfPlane(
+        poly, [lo](PixelXY p) { return p.y >= lo; },
+        [&](PixelXY a, PixelXY b) { return atY(a, b, lo); });
+    ClipHalfPlane(
+        poly, [hi](PixelXY p) { return p.y <= hi; },
+        [&](PixelXY a, PixelXY b) { return atY(a, b, hi); });
+}
+
+PixelPoint Rounded(PixelXY p) {
+    return {static_cast<std::int32_t>(geometry::RoundHalfAway(p.x)),
+            static_cast<std::int32_t>(geometry::RoundHalfAway(p.y))};
+}
+
+// A pixel index clamped to [lo, hi] while still a double, so no cast can overflow.
+int ClampedIndex(double pixel, int lo, int hi) {
+    const double r = geometry::RoundHalfAway(pixel);
+    if (std::isnan(r) || r <= lo) return lo;
+    if (r >= hi) return hi;
+    return static_cast<int>(r);
+}
+
+void CheckRasterSize(int n) {
+    if (n < 8 || n > ShadowCountGrid::kSize || n % 8 != 0) {
+        throw std::invalid_argument("raster size must be a multiple of 8 from 8 to 2000");
+    }
+}
+
+}  // namespace
+
+bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState &sun, double time,
+                       double planeHeight, const RasterGeometry &raster, ShadowBitmap &bitmap,
+                       PaintedRange &range) {
+    if (raster.N != bitmap.Size()) {
+        throw std::invalid_argument("raster size differs from the bitmap's size");
+    }
+    if (edges.empty() || !(raster.Cell > 0.0) || !std::isfinite(raster.Cell) ||
+        !std::isfinite(raster.X0) || !std::isfinite(raster.Y0)) {
+        return false;
+    }
+    const solar::SunResult pos = solar::SunPosition(sun, time);
+    if (!CastsShadows(pos)) return false;
+    const double theta = solar::ShadowAngle(sun, pos.Azimuth);
+
+    const double n = raster.N;
+    auto toPixel = [&](const TAcadPoint &p) {
+        return PixelXY{(p.x - raster.X0) / raster.Cell, n - (p.y - raster.Y0) / raster.Cell};
+    };
+
+    // The box starts at the first edge's foot, painted or not; a box that only grows cannot
+    // lose painted pixels, and scanning a little more white costs nothing.
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    double xmin = inf, xmax = -inf, ymin = inf, ymax = -inf;
+    auto extend = [&](const TAcadPoint &p) {
+        xmin = std::min(xmin, p.x);
+        xmax = std::max(xmax, p.x);
+        ymin = std::min(ymin, p.y);
+        ymax = std::max(ymax, p.y);
+    };
+
+    if (std::isfinite(edges[0].st.x) && std::isfinite(edges[0].st.y)) extend(edges[0].st);
+
+    std::vector<PixelXY> clipped;
+    for (const TLineEnt &e : edges) {
+        if (!(e.st.z > planeHeight && e.ed.z > planeHeight)) continue;
+        const TAcadPoint s1 = geometry::PolarPoint(e.st, theta, (e.st.z - planeHeight) * pos.Ratio);
+        const TAcadPoint s2 = geometry::PolarPoint(e.ed, theta, (e.ed.z - planeHeight) * pos.Ratio);
+        const std::array<PixelXY, 4> quad{toPixel(e.st), toPixel(e.ed), toPixel(s2), toPixel(s1)};
+        bool finite = true, near = true;
+        for (const PixelXY &p : quad) {
+            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
+            near = near && std::fabs(p.x) <= kFarLimit && std::fabs(p.y) <= kFarLimit;
+        }
+        if (!finite) continue;
+        extend(e.st);
+        extend(e.ed);
+        extend(s1);
+        extend(s2);
+        if (near) {
+            std::array<PixelPoint, 4> px;
+            for (std::size_t i = 0; i < 4; ++i) px[i] = Rounded(quad[i]);
+            bitmap.FillPolygon(px);
+        } else {
+            clipped.assign(quad.begin(), quad.end());
+            ClipToBox(clipped, -kClipMargin, n + kClipMargin);
+            if (clipped.empty()) continue;
+            std::vector<PixelPoint> px;
+            for (const PixelXY &p : clipped) px.push_back(Rounded(p));
+            bitmap.FillPolygon(px);
+        }
+    }
+
+    const int last = raster.N - 1;
+    range.MinCol = ClampedIndex((xmin - raster.X0) / raster.Cell, 0, raster.N);
+    range.MaxCol = ClampedIndex((xmax - raster.X0) / raster.Cell, -1, last);
+    range.MinRow = ClampedIndex(n - (ymax - raster.Y0) / raster.Cell, 0, raster.N);
+    range.MaxRow = ClampedIndex(n - (ymin - raster.Y0) / raster.Cell, -1, last);
+    return true;
+}
+
+void CountShadowBitmap(const ShadowBitmap &bitmap, const PaintedRange &range,
+                       ShadowCountGrid &grid) {
+    if (bitmap.Size() > ShadowCountGrid::kSize) {
+        throw std::invalid_argument("bitmap larger than the count grid");
+    }
+    const int lastByte = bitmap.BytesPerRow() - 1;
+    const int firstByte = std::max(range.MinCol, 0) / 8;
+    // The walk stops after the first byte that starts beyond MaxCol; beyond it all is white.
+    const int endByte = std::min(range.MaxCol / 8 + 1, lastByte);
+    if (range.MaxCol < 0) return;
+    const int lastRow = std::min(range.MaxRow, bitmap.Size() - 1);
+    for (int r = std::max(range.MinRow, 0); r <= lastRow; ++r) {
+        const std::uint8_t *line = bitmap.Scanline(r).data();
+        std::uint16_t *counts = grid.Row(r).data();
+        for (int b = firstByte; b <= endByte; ++b) {
+            const std::uint8_t v = line[b];
+            if (v == 0xFF) continue;
+            std::uint16_t *cell = counts + b * 8;
+            if (v == 0) {
+                for (int k = 0; k < 8; ++k) ++cell[k];
+            } else {
+                for (int k = 0; k < 8; ++k) {
+                    if ((v & (0x80 >> k)) == 0) ++cell[k];
+                }
+            }
+        }
+    }
+}
+
+bool CountShadowInstant(std::span<const TLineEnt> edges, const solar::SolarState &sun, double time,
+                        double planeHeight, const RasterGeometry &raster, ShadowBitmap &bitmap,
+                        ShadowCountGrid &grid) {
+    bitmap.Clear(PixelColor::White);
+    bitmap.SetColor(PixelColor::Black);
+    PaintedRange range;
+    if (!PaintShadowBitmap(edges, sun, time, planeHeight, raster, bitmap, range)) return false;
+    CountShadowBitmap(bitmap, range, grid);
+    return true;
+}
+
+int InstantCount(double startHour, double endHour, double stepMinutes) {
+    const double span = endHour - startHour;
+    if (!std::isfinite(span) || !(stepMinutes > 0.0) || span <= 0.0 || span > 24.0) return 0;
+    return static_cast<int>(std::trunc(span * 60.0 / stepMinutes));
+}
+
+namespace {
+
+// Instants handed from the pass's own thread to the counting threads. The queue is short, so
+// the progress the window shows runs at most a few instants ahead of the counting.
+class InstantQueue {
+public:
+    explicit InstantQueue(std::size_t capacity) : capacity_(capacity) {}
+
+    void Push(double time) {
+        std::unique_lock lock(mutex_);
+        space_.wait(lock, [&] { return times_.size() < capacity_; });
+        times_.push_back(time);
+        items_.notify_one();
+    }
+    bool Pop(double &time) {
+        std::unique_lock lock(mutex_);
+        items_.wait(lock, [&] { return !times_.empty() || closed_; });
+        if (times_.empty()) return false;
+        time = times_.front();
+        times_.pop_front();
+        space_.notify_one();
+        return true;
+    }
+    void Close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        items_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable items_, space_;
+    std::deque<double> times_;
+    std::size_t capacity_;
+    bool closed_ = false;
+};
+
+// One counting thread: its own bitmap and grid, summed into the pass's grid at the end.
+struct CountingWorker {
+    CountingWorker(int n) : bitmap(n), grid(std::make_unique<ShadowCountGrid>()) {}
+    ShadowBitmap bitmap;
+    std::unique_ptr<ShadowCountGrid> grid;
+    int counted = 0;
+    std::exception_ptr error;
+    std::thread thread;
+};
+
+}  // namespace
+
+PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+                          const Extent &extent, double planeHeight, int n, double stepMinutes,
+                          double startHour, double endHour, ShadowCountGrid &grid,
+                          PassProgress *progress, RasterGeometry &raster, int threads) {
+    CheckRasterSize(n);
+    if (!(stepMinutes > 0.0)) throw std::invalid_argument("the step must be positive");
+    grid.Clear();
+    raster.X0 = extent.XMin;
+    raster.Y0 = extent.YMin;
+    raster.Cell = FineCellSize(extent, n);
+    raster.N = n;
+
+    PassSummary summary;
+    summary.Maximum = InstantCount(startHour, endHour, stepMinutes);
+    summary.Sampled = std::max(summary.Maximum - 1, 0);
+    if (progress) progress->Start(summary.Maximum);
+
+    // Every instant is announced, in order, on this thread before it is counted, and a stop
+    // leaves exactly the announced instants counted; the counts are sums, so the grid is the
+    // same whatever thread counted which instant.
+    std::optional<ShadowBitmap> bitmap;
+    std::vector<std::unique_ptr<CountingWorker>> workers;
+    std::optional<InstantQueue> queue;
+    if (threads <= 1) {
+        bitmap.emplace(n);
+    } else {
+        queue.emplace(2 * static_cast<std::size_t>(threads));
+        for (int t = 0; t < threads; ++t) {
+            workers.push_back(std::make_unique<CountingWorker>(n));
+            CountingWorker &w = *workers.back();
+            w.thread = std::thread([&, &w = w] {
+                try {
+                    double time;
+                    while (queue->Pop(time)) {
+                        if (CountShadowInstant(edges, sun, time, planeHeight, raster, w.bitmap,
+                                               *w.grid)) {
+                            ++w.counted;
+                        }
+                    }
+                } catch (...) {
+                    w.error = std::current_exception();
+                    while (true) {  // keep draining so the announcing thread never blocks
+                        double ignored;
+                        if (!queue->Pop(ignored)) break;
+                    }
+                }
+            });
+        }
+    }
+    auto finishWorkers = [&] {
+        if (!queue) return;
+        queue->Close();
+        for (auto &w : workers) {
+            if (w->thread.joinable()) w->thread.join();
+        }
+    };
+
+    try {
+        for (int i = 1; i < summary.Maximum; ++i) {
+            const double time = startHour + stepMinutes * i / 60.0;
+            if (progress && !progress->Instant(i, time)) {
+                summary.Stopped = true;
+                break;
+            }
+            if (!CastsShadows(solar::SunPosition(sun, time))) {
+                ++summary.SkippedNoSun;
+                continue;
+            }
+            if (queue) {
+                queue->Push(time);
+            } else if (CountShadowInstant(edges, sun, time, planeHeight, raster, *bitmap, grid)) {
+                ++summary.Counted;
+            }
+        }
+    } catch (...) {
+        finishWorkers();
+        throw;
+    }
+    finishWorkers();
+    for (auto &w : workers) {
+        if (w->error) std::rethrow_exception(w->error);
+    }
+    for (auto &w : workers) {
+        summary.Counted += w->counted;
+        for (int r = 0; r < n; ++r) {
+            std::uint16_t *sum = grid.Row(r).data();
+            const std::uint16_t *part = std::as_const(*w->grid).Row(r).data();
+            for (int c = 0; c < n; ++c) sum[c] = static_cast<std::uint16_t>(sum[c] + part[c]);
+        }
+    }
+    return summary;
+}
+
+ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+                       double planeHeight, double startHour, double endHour, double referenceHour,
+                       const Extent &pimuHani, ShadowCountGrid &grid, PassProgress *progress) {
+    constexpr int n = kExtentRasterSize;
+    grid.Clear();
+    double xmin = pimuHani.XMin, ymin = pimuHani.YMin, xmax = pimuHani.XMax, ymax = pimuHani.YMax;
+    xmin -= (xmax - xmin) * 0.025;
+    ymin -= (ymax - ymin) * 0.025;
+    xmax += (xmax - xmin) * 0.0244;
+    ymax += (ymax - ymin) * 0.0244;
+    const double c = std::max(xmax - xmin, ymax - ymin) / n;
+    const RasterGeometry raster{xmin, ymin, c, n};
+
+    ShadowBitmap bitmap(n);
+    ToujiHani result;
+    result.Cell = c;
+    PassSummary &summary = result.Summary;
+    summary.Maximum = InstantCount(startHour, endHour, kExtentStepMinutes);
+    summary.Sampled = std::max(summary.Maximum - 1, 0);
+    if (progress) progress->Start(summary.Maximum);
+    for (int k = 1; k < summary.Maximum; ++k) {
+        const double time = startHour + 2.0 * k / 60.0;
+        if (progress) progress->Instant(k, time);  // this pass is short and cannot be stopped
+        if (!CastsShadows(solar::SunPosition(sun, time))) {
+            ++summary.SkippedNoSun;
+            continue;
+        }
+        if (CountShadowInstant(edges, sun, time, planeHeight, raster, bitmap, grid)) {
+            ++summary.Counted;
+        }
+    }
+
+    const double threshold = referenceHour * 60.0 / 2.0;
+    int minCol = n - 1, maxCol = 0, minRow = n - 1, maxRow = 0;
+    for (int r = 0; r < n; ++r) {
+        const std::span<const std::uint16_t> row = std::as_const(grid).Row(r);
+        for (int col = 0; col < n; ++col) {
+            if (row[col] >= threshold - 1e-5) {
+                result.Found = true;
+                minCol = std::min(minCol, col);
+                maxCol = std::max(maxCol, col);
+                minRow = std::min(minRow, r);
+                maxRow = std::max(maxRow, r);
+            }
+        }
+    }
+    result.Rect.XMin = xmin + c * (minCol - 10);
+    result.Rect.XMax = xmin + c * (maxCol + 10);
+    result.Rect.YMin = ymin + c * (n - maxRow - 11);
+    result.Rect.YMax = ymin + c * (n - minRow + 9);
+    return result;
+}
+
+EvaluationInterval EvaluationIntervalFor(int index, bool tenth) {
+    if (index < 0 || index > 3) index = 3;
+    EvaluationInterval e{MeshSizeTable[index], IntervalTable[index]};
+    if (tenth) e.Seconds = std::max(e.Seconds / 10, 1);
+    return e;
+}
+
+}  // namespace pimu::shadow
