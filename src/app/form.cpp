@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/textfile.h"
+#include "base/numconv.h"
 
 namespace pimu::app {
 namespace {
@@ -504,9 +505,34 @@ DetailProgress::DetailProgress(TForm1 &form, int items)
     form_->ProgressStart(maximum_);
 }
 
-void DetailProgress::operator()() {
-    if (!active_) return;
-    if (++count_ % every_ == 0) form_->ProgressStep();
+bool DetailProgress::operator()() {
+    if (!active_) return true;
+    if (++count_ % every_ != 0) return true;
+    return form_->ProgressStep();
+}
+
+// ---- Command helpers -----------------------------------------------------------------------
+
+void TForm1::Invoke(const std::function<void()> &handler) {
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        ShowMessage(e.what());
+    }
+}
+
+bool TForm1::CadAvailable(bool tellUser) {
+    if (cad_ && cad_->IsCadRunning(ProgID)) return true;
+    if (tellUser) ShowMessage(kNoCadMessage);
+    return false;
+}
+
+double TForm1::Number(const TEdit &field) const {
+    return ParseNumber(field.text, field.caption.empty() ? field.name : field.caption);
+}
+
+int TForm1::Integer(const TEdit &field) const {
+    return ParseInteger(field.text, field.caption.empty() ? field.name : field.caption);
 }
 
 // ---- Handlers ----------------------------------------------------------------------------
@@ -656,7 +682,7 @@ void TForm1::N6Click() {
     TakeHistoryDrawing();
 }
 
-void TForm1::SetUpDown(TUpDown &updown, int position) {
+void TForm1::SetUpDownPosition(TUpDown &updown, int position) {
     updown.position = std::clamp(position, updown.min, updown.max);
     if (!updown.associate.empty()) Edit(updown.associate).text = std::to_string(updown.position);
 }

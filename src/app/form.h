@@ -6,6 +6,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -77,7 +78,8 @@ private:
 class DetailProgress {
 public:
     DetailProgress(TForm1 &form, int items);
-    void operator()();
+    // One item done. Returns RunFlag after a step, true between steps and when inactive.
+    bool operator()();
     int Maximum() const { return maximum_; }
 
 private:
@@ -86,6 +88,18 @@ private:
     int maximum_ = 0;
     int every_ = 1;
     int count_ = 0;
+};
+
+// Minimises the main window for a pick in the CAD and restores it afterwards, also on errors.
+class MinimizedWindow {
+public:
+    explicit MinimizedWindow(UiHost &host) : host_(host) { host_.MinimizeMainWindow(); }
+    ~MinimizedWindow() { host_.RestoreMainWindow(); }
+    MinimizedWindow(const MinimizedWindow &) = delete;
+    MinimizedWindow &operator=(const MinimizedWindow &) = delete;
+
+private:
+    UiHost &host_;
 };
 
 class TForm1 {
@@ -119,6 +133,12 @@ public:
     TRadioGroup &RadioGroup(std::string_view name) { return Get<TRadioGroup>(name); }
     TLabel &Label(std::string_view name) { return Get<TLabel>(name); }
     const std::vector<Control *> &AllControls() const { return order_; }
+    // A control's value as text, and setting it from text, for the command line and scripts:
+    // an edit's text, a check box "1"/"0", a radio group's or combo box's index (or item text),
+    // an up-down's position, a check list as "1,0,1,...", a tab index, a label's caption.
+    // Throws std::invalid_argument with a message naming the control.
+    std::string Value(std::string_view name);
+    void SetValue(std::string_view name, std::string_view value);
 
     // ---- Messages ----------------------------------------------------------------------
     // A message box owned by the main window with the application title as caption.
@@ -141,6 +161,18 @@ public:
     bool ProgressStep();
     // Shows the bar full, then empty.
     void ProgressFinish();
+
+    // ---- Command helpers ---------------------------------------------------------------
+    // Runs a handler the way the window's default error display would: an exception that
+    // escapes it (a field that is not a number, a CAD error) becomes a message box.
+    void Invoke(const std::function<void()> &handler);
+    // Whether the target CAD runs; when it does not and `tellUser` is set, says so.
+    bool CadAvailable(bool tellUser);
+    // A field's text as a number; a text that is not one throws InputError naming the field.
+    double Number(const TEdit &field) const;
+    int Integer(const TEdit &field) const;
+    // Sets an up-down within its range and shows the position in its edit.
+    void SetUpDownPosition(TUpDown &updown, int position);
 
     // ---- Input rules -------------------------------------------------------------------
     // A key typed into a field: false when the key is discarded. Enter may move ActiveControl.
@@ -371,7 +403,6 @@ private:
     void SetupGrids();
     void LoadCityList();
     void LookupTargetCad();
-    void SetUpDown(TUpDown &updown, int position);
     // Enables or disables the named buttons.
     void SetEnabled(std::initializer_list<TButton *> buttons, bool enabled);
     TStringGrid &PopupGrid();

@@ -163,8 +163,8 @@ void TForm1::ReadSettings() {
                 break;
             }
             case Kind::UpDown:
-                SetUpDown(*static_cast<TUpDown *>(s.control),
-                          ini.ReadInteger(s.section, s.key, std::stoi(s.fallback)));
+                SetUpDownPosition(*static_cast<TUpDown *>(s.control),
+                                  ini.ReadInteger(s.section, s.key, std::stoi(s.fallback)));
                 break;
             case Kind::Check:
                 static_cast<TCheckBox *>(s.control)->checked =

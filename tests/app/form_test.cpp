@@ -341,3 +341,63 @@ TEST(Form, ConverterButtons) {
 
 }  // namespace
 }  // namespace pimu::app
+
+namespace pimu::app {
+namespace {
+
+TEST(FormValues, SetAndReadControlsByName) {
+    Window w;
+    TForm1 &f = w.form;
+    f.SetValue("Edit4", "5.5");
+    f.SetValue("CheckBox12", "1");
+    f.SetValue("RadioGroup1", "夏至");
+    f.SetValue("RadioGroup5", "0");
+    f.SetValue("UpDown5", "99");
+    f.SetValue("ComboBox1", "13");
+    f.SetValue("CheckListBox1", "1,1,1,0,1,1,1,1,1,1,1,1,1,1");
+    EXPECT_EQ(f.Edit4.text, "5.5");
+    EXPECT_TRUE(f.CheckBox12.checked);
+    EXPECT_EQ(f.Value("RadioGroup1"), "2");
+    EXPECT_EQ(f.RadioGroup5.itemIndex, 0);
+    EXPECT_EQ(f.Value("UpDown5"), "20");
+    EXPECT_EQ(f.Edit9.text, "20");
+    EXPECT_EQ(f.ComboBox1.text, f.ComboBox1.items[13]);
+    EXPECT_FALSE(f.CheckListBox1.checked[3]);
+    EXPECT_EQ(f.Value("CheckListBox1"), "1,1,1,0,1,1,1,1,1,1,1,1,1,1");
+    EXPECT_EQ(f.Value("Button3"), "時刻");
+
+    EXPECT_THROW(f.SetValue("CheckBox12", "yes please"), std::invalid_argument);
+    EXPECT_THROW(f.SetValue("RadioGroup1", "3"), std::invalid_argument);
+    EXPECT_THROW(f.SetValue("CheckListBox1", "1,0"), std::invalid_argument);
+    EXPECT_THROW(f.SetValue("StringGrid1", "x"), std::invalid_argument);
+    EXPECT_THROW(f.SetValue("Edit99", "x"), std::invalid_argument);
+}
+
+TEST(CommandHelpers, CadCheckNumbersAndErrorDisplay) {
+    Window w;
+    w.cad.running = false;
+    EXPECT_FALSE(w.form.CadAvailable(false));
+    EXPECT_TRUE(w.host.messages.empty());
+    EXPECT_FALSE(w.form.CadAvailable(true));
+    ASSERT_EQ(w.host.messages.size(), 1u);
+    EXPECT_EQ(w.host.messages[0].text, "有効な CAD が見つかりません．");
+    w.cad.running = true;
+    EXPECT_TRUE(w.form.CadAvailable(true));
+    EXPECT_EQ(w.cad.calls.back(), "IsCadRunning BricscadApp.AcadApplication");
+
+    w.form.Edit4.text = "4,0";
+    w.form.Invoke([&] { w.form.GB_takasa = w.form.Number(w.form.Edit4) * 1000; });
+    ASSERT_EQ(w.host.messages.size(), 2u);
+    EXPECT_NE(w.host.messages[1].text.find("4,0"), std::string::npos);
+    EXPECT_NE(w.host.messages[1].text.find("測定面の高さ"), std::string::npos);
+    EXPECT_DOUBLE_EQ(w.form.GB_takasa, 0.0);
+
+    {
+        MinimizedWindow pick(w.host);
+        EXPECT_EQ(w.host.calls.back(), "MinimizeMainWindow");
+    }
+    EXPECT_EQ(w.host.calls.back(), "RestoreMainWindow");
+}
+
+}  // namespace
+}  // namespace pimu::app
