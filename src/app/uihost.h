@@ -27,7 +27,8 @@ public:
                                      MessageButtons buttons = MessageButtons::Ok) = 0;
 
     // Let the window handle what is waiting (repaints, a click on a stop button). Long commands
-    // call it between steps and test the run flag afterwards.
+    // call it between steps and test the run flag afterwards; a front end also shows the model's
+    // current state here (ProgressBar1, labels, enabled buttons).
     virtual void ProcessPendingEvents() = 0;
 
     virtual void MinimizeMainWindow() = 0;

@@ -247,6 +247,18 @@ TEST(Settings, UnwritableFileGivesAMessageAndKeepsTheOldFile) {
     EXPECT_EQ(w.dir.Read("pimu.ini"), "[Common]\r\nido1=33\r\n");
 }
 
+TEST(Settings, UnreadableFileStartsWithDefaultsAndIsNotOverwritten) {
+    Window w;
+    const std::string garbage = "[Common]\r\nido1=\xFF\xFF\r\n";  // neither UTF-8 nor Shift-JIS
+    w.dir.Write("pimu.ini", garbage);
+    w.form->FormCreate();
+    EXPECT_EQ(w.form->Edit3.text, "36");
+    ASSERT_EQ(w.host.messages.size(), 1u);
+    w.form->FormDestroy();
+    EXPECT_EQ(w.host.messages.size(), 2u);
+    EXPECT_EQ(w.dir.Read("pimu.ini"), garbage);
+}
+
 TEST(Settings, FileNameFollowsTheExecutableOrTheOverride) {
     EXPECT_EQ(FormPaths("/opt/p", "pimu.exe").SettingsFile(),
               std::filesystem::path("/opt/p/pimu.ini"));
