@@ -1,0 +1,419 @@
+// The main window as data: every control of the eight tabs under its component name, the
+// program-wide state of a run, the start and shut-down sequences, and the rules by which commands
+// are enabled, stopped and show their progress. The Qt window and the command line only set
+// controls and call handlers; everything here runs headless.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/cad_connection.h"
+#include "app/controls.h"
+#include "app/input_rules.h"
+#include "app/targetcad.h"
+#include "app/uihost.h"
+#include "geometry/types.h"
+
+namespace pimu::app {
+
+inline constexpr const char *kAppTitle = "Pimu2024 Beta";
+inline constexpr const char *kFormCaption = "Pimu2024.09.14 Beta";
+inline constexpr const char *kDefaultProgID = "BricscadApp.AcadApplication";
+inline constexpr const char *kCityListFile = "pimu_ido.txt";
+inline constexpr const char *kAcquiredNowFile = "dxfnow.dxf";
+inline constexpr const char *kAcquiredBeforeFile = "dxfpre.dxf";
+inline constexpr const char *kNoCadMessage = "有効な CAD が見つかりません．";
+// 23.45 degrees: the declination of the solstices.
+inline constexpr double kSolsticeDeclination = 0.40927970959267024;
+
+// Where the program's files are. Front ends default programFolder to the executable's folder.
+struct FormPaths {
+    FormPaths() = default;
+    explicit FormPaths(std::filesystem::path folder, std::string exe = "pimu",
+                       std::optional<std::filesystem::path> settings = std::nullopt)
+        : programFolder(std::move(folder)),
+          executableName(std::move(exe)),
+          settingsFile(std::move(settings)) {}
+
+    std::filesystem::path programFolder;
+    std::string executableName = "pimu";                // its base name names the settings file
+    std::optional<std::filesystem::path> settingsFile;  // overrides "<executable>.ini"
+
+    std::filesystem::path SettingsFile() const;
+    std::filesystem::path File(std::string_view name) const { return programFolder / name; }
+};
+
+// The three kinds of long command and their busy states.
+enum class LongCommand {
+    TimeOfDay,   // Button3; stopped by Button10
+    Isochrone,   // Button6 and the wall commands of Button5; stopped by Button7
+    PointTimes,  // Button23 and the specific-point commands; stopped by Button7 or Button23
+};
+
+class TForm1;
+
+// Puts the window into a command's busy state and gives it back when it goes out of scope, also
+// when the command stops or throws.
+class BusyScope {
+public:
+    BusyScope(TForm1 &form, LongCommand command);
+    ~BusyScope();
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    TForm1 &form_;
+    LongCommand command_;
+};
+
+// Progress of the shared polygon routines: at most 100 steps however many items they handle, and
+// nothing at all unless ProgressDetail is set. Call once per item.
+class DetailProgress {
+public:
+    DetailProgress(TForm1 &form, int items);
+    // One item done. Returns RunFlag after a step, true between steps and when inactive.
+    bool operator()();
+    int Maximum() const { return maximum_; }
+
+private:
+    TForm1 *form_;
+    bool active_;
+    int maximum_ = 0;
+    int every_ = 1;
+    int count_ = 0;
+};
+
+// Minimises the main window for a pick in the CAD and restores it afterwards, also on errors.
+class MinimizedWindow {
+public:
+    explicit MinimizedWindow(UiHost &host) : host_(host) { host_.MinimizeMainWindow(); }
+    ~MinimizedWindow() { host_.RestoreMainWindow(); }
+    MinimizedWindow(const MinimizedWindow &) = delete;
+    MinimizedWindow &operator=(const MinimizedWindow &) = delete;
+
+private:
+    UiHost &host_;
+};
+
+class TForm1 {
+public:
+    // `cad` may be null where no CAD link exists (tests of the window alone).
+    TForm1(FormPaths paths, UiHost &host, CadConnection *cad = nullptr);
+    TForm1(const TForm1 &) = delete;
+    TForm1 &operator=(const TForm1 &) = delete;
+
+    // ---- Start and shut-down ------------------------------------------------------------
+    void FormCreate();
+    // Saves the settings (a failure is shown and leaves the old file), then revokes the filter.
+    void FormDestroy();
+
+    // Settings file: read fills the controls, write stores them. WriteSettings throws FileError.
+    void ReadSettings();
+    void WriteSettings();
+
+    // ---- Controls by component name ----------------------------------------------------
+    Control *FindControl(std::string_view name);
+    template <class T>
+    T &Get(std::string_view name) {
+        Control *c = FindControl(name);
+        auto *typed = dynamic_cast<T *>(c);
+        if (!typed) throw std::out_of_range("no such control: " + std::string(name));
+        return *typed;
+    }
+    TEdit &Edit(std::string_view name) { return Get<TEdit>(name); }
+    TCheckBox &CheckBox(std::string_view name) { return Get<TCheckBox>(name); }
+    TButton &Button(std::string_view name) { return Get<TButton>(name); }
+    TRadioGroup &RadioGroup(std::string_view name) { return Get<TRadioGroup>(name); }
+    TLabel &Label(std::string_view name) { return Get<TLabel>(name); }
+    const std::vector<Control *> &AllControls() const { return order_; }
+    // A control's value as text, and setting it from text, for the command line and scripts:
+    // an edit's text, a check box "1"/"0", a radio group's or combo box's index (or item text),
+    // an up-down's position, a check list as "1,0,1,...", a tab index, a label's caption.
+    // Throws std::invalid_argument with a message naming the control.
+    std::string Value(std::string_view name);
+    void SetValue(std::string_view name, std::string_view value);
+
+    // ---- Messages ----------------------------------------------------------------------
+    // A message box owned by the main window with the application title as caption.
+    MessageResult ShowMessage(std::string_view text, MessageButtons buttons = MessageButtons::Ok);
+    UiHost &Host() { return host_; }
+    CadConnection *Cad() { return cad_; }
+    const FormPaths &Paths() const { return paths_; }
+
+    // ---- Command enabling --------------------------------------------------------------
+    void EnableAfterAcquisition();
+    void BeginLongCommand(LongCommand command);
+    void EndLongCommand(LongCommand command);
+    // What the isochronal and wall commands do when they find RunFlag cleared.
+    void RunEsc();
+
+    // ---- Progress bar ------------------------------------------------------------------
+    void ProgressStart(int maximum);
+    // One step: advances the bar, lets the window process pending events, and returns RunFlag
+    // (false: the user stopped the command).
+    bool ProgressStep();
+    // Shows the bar full, then empty.
+    void ProgressFinish();
+
+    // ---- Command helpers ---------------------------------------------------------------
+    // Runs a handler the way the window's default error display would: an exception that
+    // escapes it (a field that is not a number, a CAD error) becomes a message box.
+    void Invoke(const std::function<void()> &handler);
+    // Whether the target CAD runs; when it does not and `tellUser` is set, says so.
+    bool CadAvailable(bool tellUser);
+    // A field's text as a number; a text that is not one throws InputError naming the field.
+    double Number(const TEdit &field) const;
+    int Integer(const TEdit &field) const;
+    // Sets an up-down within its range and shows the position in its edit.
+    void SetUpDownPosition(TUpDown &updown, int position);
+
+    // ---- Input rules -------------------------------------------------------------------
+    // A key typed into a field: false when the key is discarded. Enter may move ActiveControl.
+    bool KeyPress(std::string_view field, char32_t key);
+
+    // ---- Handlers of the window's own controls ------------------------------------------
+    void RadioGroup1Click();  // Declination
+    void RadioGroup2Click();  // keeps RadioGroup4 on the same area target
+    void RadioGroup4Click();  // keeps RadioGroup2 on the same area target
+    void Button10Click();     // stop
+    void Button7Click();      // stop
+    void Button23Click();     // stop while its caption reads "中止"
+    void PageControl1Change(int newIndex);
+    void ComboBox1Change();    // a city chosen: fills the latitude fields
+    void SpeedButton6Click();  // ">" degrees, minutes, seconds to decimal
+    void SpeedButton7Click();  // "<" decimal to degrees, minutes, seconds
+    void SpeedButton4Click();  // shows the target-CAD dialog
+    void N1Click();            // grid to the clipboard
+    void N2Click();            // reverse the grid's rows
+    void PopupMenu2Popup();    // enables the history menu's items
+    void N8Click();            // take the last acquired drawing
+    void N6Click();            // take the one before
+    // The target CAD chosen in the dialog.
+    void ApplyTargetCad(const std::string &name, const std::string &progId);
+
+    // ---- Command handlers -------------------------------------------------------------
+    // The drawing commands (Button2Click, Button3Click, ...) are members added here, each
+    // reading its tab's fields into the GB_ copies, checking Cad()->IsCadRunning(ProgID) first
+    // and using BusyScope, ProgressStart/ProgressStep and ShowMessage for its run.
+    void CheckListBox1Click();  // refreshes the mesh preview of the isochrones
+    void SpeedButton3Click();   // refills Memo1 with the shadow ratio table
+
+    // ---- Window ----------------------------------------------------------------------
+    std::string Caption = kFormCaption;
+    int Left = 0;
+    int Top = 0;
+    int Width = 428;  // the outer size of a 412 x 335 client area with a single border
+    int Height = 374;
+    bool StayOnTop = false;
+    std::string ActiveControl;  // the focused control's name
+
+    // ---- Program-wide state of a run -----------------------------------------------------
+    bool RunFlag = false;
+    bool ProgressDetail = false;
+    std::string ProgID = kDefaultProgID;
+    double Declination = -kSolsticeDeclination;
+    int ScalePercent = 100;
+    std::array<int, 4> MeshSizeTable{};
+    std::array<int, 4> IntervalTable{};
+    int GB_toujiidx = -1;
+    int GB_hyoukaidx = -1;
+    geometry::TAcadPoint IDPOINT1;
+    geometry::TAcadPoint IDPOINT2;
+    // Copies of the inputs, taken when a command starts.
+    double GB_kita = 90.0;
+    double GB_idodo = 36.0;
+    double GB_idohun = 0.0;
+    double GB_idobyou = 0.0;
+    double GB_takasa = 0.0;
+    int GB_kisetu = 0;
+    double GB_kaisi = 8.0;
+    double GB_owari = 16.0;
+    std::string MENTAKA;  // sky measurement plane height as text
+    // Start values of the true-solar-time tools, from the hidden longitude and
+    // equation-of-time fields.
+    bool UseStdTime = false;
+    double Longitude = 135.0;
+    double EqOfTime = 1.896;
+
+    // Raster size of a mesh index (-1 means the smallest).
+    int MeshSize(int index) const;
+
+    // ---- Controls: tab 0 " 時刻" --------------------------------------------------------
+    TPageControl PageControl1{"PageControl1"};
+    TProgressBar ProgressBar1{"ProgressBar1"};
+    TButton Button2{"Button2"};
+    TPanel Panel1{"Panel1"};
+    TPanel Image2{"Image2"};
+    TUpDown UpDown3{"UpDown3"};
+    TUpDown UpDown4{"UpDown4"};
+    TCheckBox CheckBox1{"CheckBox1"};
+    TButton SpeedButton2{"SpeedButton2"};
+    TButton Button17{"Button17"};
+    TButton Button3{"Button3"};
+    TButton Button10{"Button10"};
+    TComboBox ComboBox1{"ComboBox1"};
+    TEdit Edit3{"Edit3"};
+    TEdit Edit5{"Edit5"};
+    TEdit Edit23{"Edit23"};
+    TEdit Edit12{"Edit12"};
+    TButton SpeedButton1{"SpeedButton1"};
+    TRadioGroup RadioGroup1{"RadioGroup1"};
+    TEdit Edit2{"Edit2"};
+    TEdit Edit7{"Edit7"};
+    TEdit Edit11{"Edit11"};
+    TCheckBox CheckBox13{"CheckBox13"};
+    TEdit Edit4{"Edit4"};
+    // ---- tab 1 "等時間" ----
+    TGroupBox GroupBox4{"GroupBox4"};
+    TCheckListBox CheckListBox1{"CheckListBox1"};
+    TRadioGroup RadioGroup5{"RadioGroup5"};
+    TLabel Label22{"Label22"};
+    TLabel Label2{"Label2"};
+    TButton Button6{"Button6"};
+    TButton Button5{"Button5"};
+    TButton Button7{"Button7"};
+    TGroupBox GroupBox9{"GroupBox9"};
+    TCheckBox CheckBox4{"CheckBox4"};
+    TCheckBox CheckBox12{"CheckBox12"};
+    TRadioGroup RadioGroup6{"RadioGroup6"};
+    TLabel Label24{"Label24"};
+    TLabel Label26{"Label26"};
+    TLabel Label8{"Label8"};
+    TLabel Label61{"Label61"};
+    // ---- tab 2 "特定点" ----
+    TButton Button21{"Button21"};
+    TButton Button22{"Button22"};
+    TButton Button4{"Button4"};
+    TEdit Edit41{"Edit41"};
+    TEdit Edit6{"Edit6"};
+    TRadioGroup RadioGroup3{"RadioGroup3"};
+    TStringGrid StringGrid2{"StringGrid2"};
+    TButton Button15{"Button15"};
+    TButton Button23{"Button23"};
+    // ---- tab 3 "天空１" ----
+    TEdit Edit19{"Edit19"};
+    TButton SpeedButton8{"SpeedButton8"};
+    TEdit Edit17{"Edit17"};
+    TRadioGroup RadioGroup2{"RadioGroup2"};
+    TGroupBox GroupBox14{"GroupBox14"};
+    TCheckBox CheckBox10{"CheckBox10"};
+    TGroupBox GroupBox6{"GroupBox6"};
+    TCheckBox CheckBox3{"CheckBox3"};
+    TCheckBox CheckBox5{"CheckBox5"};
+    TEdit Edit16{"Edit16"};
+    TUpDown UpDown2{"UpDown2"};
+    TEdit Edit15{"Edit15"};
+    TEdit Edit13{"Edit13"};
+    TEdit Edit20{"Edit20"};
+    TEdit Edit18{"Edit18"};
+    TEdit Edit8{"Edit8"};
+    TGroupBox GroupBox10{"GroupBox10"};
+    TCheckBox CheckBox6{"CheckBox6"};
+    TCheckBox CheckBox7{"CheckBox7"};
+    TEdit Edit14{"Edit14"};
+    TUpDown UpDown6{"UpDown6"};
+    TEdit Edit21{"Edit21"};
+    TEdit Edit24{"Edit24"};
+    TEdit Edit22{"Edit22"};
+    TEdit Edit25{"Edit25"};
+    TEdit Edit40{"Edit40"};
+    TButton Button8{"Button8"};
+    TButton Button11{"Button11"};
+    // ---- tab 4 "天空２" ----
+    TButton Button12{"Button12"};
+    TButton Button16{"Button16"};
+    TRadioGroup RadioGroup4{"RadioGroup4"};
+    TEdit Edit10{"Edit10"};
+    TEdit Edit26{"Edit26"};
+    TStringGrid StringGrid1{"StringGrid1"};
+    TButton Button13{"Button13"};
+    TButton Button14{"Button14"};
+    TCheckBox CheckBox9{"CheckBox9"};
+    TButton Button18{"Button18"};
+    TButton Button24{"Button24"};
+    TButton Button9{"Button9"};
+    // ---- tab 5 " 設定１" ----
+    TGroupBox GroupBox5{"GroupBox5"};
+    TEdit Edit27{"Edit27"};
+    TEdit Edit28{"Edit28"};
+    TEdit Edit31{"Edit31"};
+    TEdit Edit30{"Edit30"};
+    TEdit Edit29{"Edit29"};
+    TEdit Edit32{"Edit32"};
+    TEdit Edit33{"Edit33"};
+    TEdit Edit34{"Edit34"};
+    TEdit Edit36{"Edit36"};
+    TEdit Edit35{"Edit35"};
+    TEdit Edit37{"Edit37"};
+    TGroupBox GroupBox11{"GroupBox11"};
+    TEdit Edit38{"Edit38"};
+    TGroupBox GroupBox7{"GroupBox7"};
+    TCheckBox CheckBox8{"CheckBox8"};
+    TEdit Edit9{"Edit9"};
+    TUpDown UpDown5{"UpDown5"};
+    // ---- tab 6 "設定２" ----
+    TGroupBox GroupBox15{"GroupBox15"};
+    TEdit Edit42{"Edit42"};
+    TButton SpeedButton4{"SpeedButton4"};
+    TGroupBox GroupBox12{"GroupBox12"};
+    TCheckBox CheckBox2{"CheckBox2"};
+    TCheckBox CheckBox11{"CheckBox11"};
+    TButton Button20{"Button20"};
+    TGroupBox GroupBox16{"GroupBox16"};
+    TEdit Edit46{"Edit46"};
+    TEdit Edit47{"Edit47"};
+    TEdit Edit48{"Edit48"};
+    TButton SpeedButton7{"SpeedButton7"};
+    TButton SpeedButton6{"SpeedButton6"};
+    TEdit Edit49{"Edit49"};
+    TEdit Edit43{"Edit43"};
+    TLabel Label60{"Label60"};
+    TEdit Edit44{"Edit44"};
+    TLabel Label62{"Label62"};
+    TButton ChihouTaiyouji{"地方太陽時"};
+    TButton Button1{"Button1"};
+    TButton Button25{"Button25"};
+    TButton Button19{"Button19"};
+    TEdit Edit1{"Edit1"};
+    TEdit Edit45{"Edit45"};
+    TGroupBox GroupBox1{"GroupBox1"};
+    // ---- tab 7 "影倍率" ----
+    TButton SpeedButton5{"SpeedButton5"};
+    TButton SpeedButton3{"SpeedButton3"};
+    TMemo Memo1{"Memo1"};
+    TCheckBox CheckBox14{"CheckBox14"};
+    TCheckBox CheckBox15{"CheckBox15"};
+    // ---- pop-up menus ----
+    TPopupMenu PopupMenu1{"PopupMenu1"};
+    TPopupMenu PopupMenu2{"PopupMenu2"};
+
+    // The target-CAD dialog, created with the window and shown modally by SpeedButton4.
+    TTargetCADForm TargetCADForm;
+
+private:
+    void InitControls();
+    void Register(Control &c);
+    void SetupGrids();
+    void LoadCityList();
+    void LookupTargetCad();
+    // Enables or disables the named buttons.
+    void SetEnabled(std::initializer_list<TButton *> buttons, bool enabled);
+    TStringGrid &PopupGrid();
+    bool HasBuildingModel() const;
+    void TakeHistoryDrawing();
+
+    FormPaths paths_;
+    UiHost &host_;
+    CadConnection *cad_;
+    std::map<std::string, Control *, std::less<>> byName_;
+    std::vector<Control *> order_;
+};
+
+}  // namespace pimu::app
