@@ -42,12 +42,12 @@ void ShadowBitmap::Clear(PixelColor color) {
     std::fill(bits_.begin(), bits_.end(), color == PixelColor::White ? 0xFF : 0x00);
 }
 
-void ShadowBitmap::PaintSpan(int row, std::int64_t first, std::int64_t last) {
+void ShadowBitmap::PaintSpan(std::int64_t row, std::int64_t first, std::int64_t last) {
     if (row < 0 || row >= n_) return;
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, n_ - 1);
     if (first > last) return;
-    std::uint8_t *line = Scanline(row).data();
+    std::uint8_t *line = Scanline(static_cast<int>(row)).data();
     const auto fb = static_cast<int>(first >> 3);
     const auto lb = static_cast<int>(last >> 3);
     const auto headMask = static_cast<std::uint8_t>(0xFF >> (first & 7));
@@ -80,10 +80,19 @@ void ShadowBitmap::DrawSegment(PixelPoint a, PixelPoint b) {
         }
         const std::int64_t from = std::max<std::int64_t>(a.x, 0);
         const std::int64_t to = std::min<std::int64_t>(b.x, n_ - 1);
+        // Consecutive pixels in one row are painted as one span.
+        std::int64_t runStart = from, runRow = 0;
         for (std::int64_t x = from; x <= to; ++x) {
             const std::int64_t y = a.y + FloorDiv(2 * (x - a.x) * dy + dx, 2 * dx);
-            if (y >= 0 && y < n_) PaintSpan(static_cast<int>(y), x, x);
+            if (x == from) {
+                runRow = y;
+            } else if (y != runRow) {
+                PaintSpan(runRow, runStart, x - 1);
+                runStart = x;
+                runRow = y;
+            }
         }
+        if (from <= to) PaintSpan(runRow, runStart, to);
     } else {
         if (dy < 0) {
             std::swap(a, b);
@@ -94,7 +103,7 @@ void ShadowBitmap::DrawSegment(PixelPoint a, PixelPoint b) {
         const std::int64_t to = std::min<std::int64_t>(b.y, n_ - 1);
         for (std::int64_t y = from; y <= to; ++y) {
             const std::int64_t x = a.x + FloorDiv(2 * (y - a.y) * dx + dy, 2 * dy);
-            PaintSpan(static_cast<int>(y), x, x);
+            if (x >= 0 && x < n_) PaintPixel(static_cast<int>(x), static_cast<int>(y));
         }
     }
 }

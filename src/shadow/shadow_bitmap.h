@@ -69,7 +69,13 @@ public:
     void DrawPolyline(std::span<const PixelPoint> vertices);
 
 private:
-    void PaintSpan(int row, std::int64_t first, std::int64_t last);
+    void PaintSpan(std::int64_t row, std::int64_t first, std::int64_t last);
+    void PaintPixel(int x, int y) {  // inside the bitmap
+        std::uint8_t &b = bits_[static_cast<std::size_t>(y) * BytesPerRow() + (x >> 3)];
+        const auto mask = static_cast<std::uint8_t>(0x80 >> (x & 7));
+        b = color_ == PixelColor::White ? static_cast<std::uint8_t>(b | mask)
+                                        : static_cast<std::uint8_t>(b & ~mask);
+    }
     void DrawSegment(PixelPoint a, PixelPoint b);
 
     int n_;

@@ -4,8 +4,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "geometry/primitives.h"
@@ -158,6 +165,9 @@ bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState 
 
 void CountShadowBitmap(const ShadowBitmap &bitmap, const PaintedRange &range,
                        ShadowCountGrid &grid) {
+    if (bitmap.Size() > ShadowCountGrid::kSize) {
+        throw std::invalid_argument("bitmap larger than the count grid");
+    }
     const int lastByte = bitmap.BytesPerRow() - 1;
     const int firstByte = std::max(range.MinCol, 0) / 8;
     // The walk stops after the first byte that starts beyond MaxCol; beyond it all is white.
@@ -199,35 +209,143 @@ int InstantCount(double startHour, double endHour, double stepMinutes) {
     return static_cast<int>(std::trunc(span * 60.0 / stepMinutes));
 }
 
+namespace {
+
+// Instants handed from the pass's own thread to the counting threads. The queue is short, so
+// the progress the window shows runs at most a few instants ahead of the counting.
+class InstantQueue {
+public:
+    explicit InstantQueue(std::size_t capacity) : capacity_(capacity) {}
+
+    void Push(double time) {
+        std::unique_lock lock(mutex_);
+        space_.wait(lock, [&] { return times_.size() < capacity_; });
+        times_.push_back(time);
+        items_.notify_one();
+    }
+    bool Pop(double &time) {
+        std::unique_lock lock(mutex_);
+        items_.wait(lock, [&] { return !times_.empty() || closed_; });
+        if (times_.empty()) return false;
+        time = times_.front();
+        times_.pop_front();
+        space_.notify_one();
+        return true;
+    }
+    void Close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        items_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable items_, space_;
+    std::deque<double> times_;
+    std::size_t capacity_;
+    bool closed_ = false;
+};
+
+// One counting thread: its own bitmap and grid, summed into the pass's grid at the end.
+struct CountingWorker {
+    CountingWorker(int n) : bitmap(n), grid(std::make_unique<ShadowCountGrid>()) {}
+    ShadowBitmap bitmap;
+    std::unique_ptr<ShadowCountGrid> grid;
+    int counted = 0;
+    std::exception_ptr error;
+    std::thread thread;
+};
+
+}  // namespace
+
 PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                           const Extent &extent, double planeHeight, int n, double stepMinutes,
                           double startHour, double endHour, ShadowCountGrid &grid,
-                          PassProgress *progress, RasterGeometry &raster) {
+                          PassProgress *progress, RasterGeometry &raster, int threads) {
     CheckRasterSize(n);
     if (!(stepMinutes > 0.0)) throw std::invalid_argument("the step must be positive");
     grid.Clear();
     raster.X0 = extent.XMin;
     raster.Y0 = extent.YMin;
-    raster.Cell = std::max(extent.XMax - extent.XMin, extent.YMax - extent.YMin) / n;
+    raster.Cell = FineCellSize(extent, n);
     raster.N = n;
 
-    ShadowBitmap bitmap(n);
     PassSummary summary;
     summary.Maximum = InstantCount(startHour, endHour, stepMinutes);
     summary.Sampled = std::max(summary.Maximum - 1, 0);
     if (progress) progress->Start(summary.Maximum);
-    for (int i = 1; i < summary.Maximum; ++i) {
-        const double time = startHour + stepMinutes * i / 60.0;
-        if (progress && !progress->Instant(i, time)) {
-            summary.Stopped = true;
-            break;
+
+    // Every instant is announced, in order, on this thread before it is counted, and a stop
+    // leaves exactly the announced instants counted; the counts are sums, so the grid is the
+    // same whatever thread counted which instant.
+    std::optional<ShadowBitmap> bitmap;
+    std::vector<std::unique_ptr<CountingWorker>> workers;
+    std::optional<InstantQueue> queue;
+    if (threads <= 1) {
+        bitmap.emplace(n);
+    } else {
+        queue.emplace(2 * static_cast<std::size_t>(threads));
+        for (int t = 0; t < threads; ++t) {
+            workers.push_back(std::make_unique<CountingWorker>(n));
+            CountingWorker &w = *workers.back();
+            w.thread = std::thread([&, &w = w] {
+                try {
+                    double time;
+                    while (queue->Pop(time)) {
+                        if (CountShadowInstant(edges, sun, time, planeHeight, raster, w.bitmap,
+                                               *w.grid)) {
+                            ++w.counted;
+                        }
+                    }
+                } catch (...) {
+                    w.error = std::current_exception();
+                    while (true) {  // keep draining so the announcing thread never blocks
+                        double ignored;
+                        if (!queue->Pop(ignored)) break;
+                    }
+                }
+            });
         }
-        if (!CastsShadows(solar::SunPosition(sun, time))) {
-            ++summary.SkippedNoSun;
-            continue;
+    }
+    auto finishWorkers = [&] {
+        if (!queue) return;
+        queue->Close();
+        for (auto &w : workers) {
+            if (w->thread.joinable()) w->thread.join();
         }
-        if (CountShadowInstant(edges, sun, time, planeHeight, raster, bitmap, grid)) {
-            ++summary.Counted;
+    };
+
+    try {
+        for (int i = 1; i < summary.Maximum; ++i) {
+            const double time = startHour + stepMinutes * i / 60.0;
+            if (progress && !progress->Instant(i, time)) {
+                summary.Stopped = true;
+                break;
+            }
+            if (!CastsShadows(solar::SunPosition(sun, time))) {
+                ++summary.SkippedNoSun;
+                continue;
+            }
+            if (queue) {
+                queue->Push(time);
+            } else if (CountShadowInstant(edges, sun, time, planeHeight, raster, *bitmap, grid)) {
+                ++summary.Counted;
+            }
+        }
+    } catch (...) {
+        finishWorkers();
+        throw;
+    }
+    finishWorkers();
+    for (auto &w : workers) {
+        if (w->error) std::rethrow_exception(w->error);
+    }
+    for (auto &w : workers) {
+        summary.Counted += w->counted;
+        for (int r = 0; r < n; ++r) {
+            std::uint16_t *sum = grid.Row(r).data();
+            const std::uint16_t *part = std::as_const(*w->grid).Row(r).data();
+            for (int c = 0; c < n; ++c) sum[c] = static_cast<std::uint16_t>(sum[c] + part[c]);
         }
     }
     return summary;

@@ -4,6 +4,8 @@
 // from.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -88,7 +90,8 @@ bool PaintShadowBitmap(std::span<const geometry::TLineEnt> edges, const solar::S
                        ShadowBitmap &bitmap, PaintedRange &range);
 
 // Adds 1 to the counter of every black pixel of the bitmap inside `range`, walking whole bytes:
-// a byte of 0 adds to eight cells at once, a byte of 255 is passed over.
+// a byte of 0 adds to eight cells at once, a byte of 255 is passed over. Throws
+// std::invalid_argument for a bitmap larger than the grid.
 void CountShadowBitmap(const ShadowBitmap &bitmap, const PaintedRange &range,
                        ShadowCountGrid &grid);
 
@@ -124,15 +127,24 @@ struct PassSummary {
 // empty, not finite, or longer than a day (such a range cannot be meant and would run for ever).
 int InstantCount(double startHour, double endHour, double stepMinutes);
 
+// The cell size of an N-cell square raster over the extent: max(width, height) / N (also what the
+// mesh-size preview shows). Not positive for an inverted extent.
+inline double FineCellSize(const Extent &extent, int n) {
+    return std::max(extent.XMax - extent.XMin, extent.YMax - extent.YMin) / n;
+}
+
 // The fine pass: clears the grid and counts instants start + step * i / 60 h, i = 1..M-1, on the
 // square N x N raster with origin (extent.XMin, extent.YMin) and cell size
 // max(width, height) / N. Returns its summary; `raster` receives the raster geometry.
+// With threads > 1 that many threads count the instants into grids of their own, which are then
+// summed: the result is identical to one thread's, and `progress` is still called on the calling
+// thread, in order, before each instant is counted (a few instants ahead of the counting).
 // Throws std::invalid_argument unless 8 <= n <= ShadowCountGrid::kSize and n is a multiple of 8,
 // or when stepMinutes is not positive.
 PassSummary CountFinePass(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                           const Extent &extent, double planeHeight, int n, double stepMinutes,
                           double startHour, double endHour, ShadowCountGrid &grid,
-                          PassProgress *progress, RasterGeometry &raster);
+                          PassProgress *progress, RasterGeometry &raster, int threads = 1);
 
 // The extent pass over a 480 x 480 raster with 2-minute steps.
 inline constexpr int kExtentRasterSize = 480;

@@ -211,6 +211,8 @@ TEST(PaintShadowBitmap, RefusesNothingToPaintAndLeavesTheRange) {
     EXPECT_EQ(range.MaxRow, 4);
     EXPECT_THROW(PaintShadowBitmap(edges, sun, 12.0, 0, {0, 0, 100, 72}, bitmap, range),
                  std::invalid_argument);
+    ShadowCountGrid grid;
+    EXPECT_THROW(CountShadowBitmap(ShadowBitmap(2008), {0, 7, 0, 7}, grid), std::invalid_argument);
     for (int r = 0; r < 64; ++r)
         for (int c = 0; c < 64; ++c) ASSERT_TRUE(bitmap.IsWhite(c, r));
 }
@@ -254,6 +256,29 @@ TEST_F(TouJiRaster, ProductionCountingEqualsPerPixelCountingOnRandomBoxes) {
         reference::FinePass(edges, sun, ext, 3000, n, 20.0, 7.0, 17.0, *other);
         ASSERT_TRUE(*grid == *other) << "trial " << trial;
         EXPECT_GT(TotalCount(*grid, n), 0) << "trial " << trial;
+    }
+}
+
+TEST_F(TouJiRaster, CountingThreadsGiveTheSameGridAndStopAtTheSameInstant) {
+    std::vector<TLineEnt> edges = Box(0, 0, 12000, 8000, 25000);
+    const auto tower = Box(15000, -5000, 22000, 3000, 45000);
+    edges.insert(edges.end(), tower.begin(), tower.end());
+    const Extent ext{-60000, -10000, 70000, 90000};
+    for (int stopAt : {-1, 1, 37}) {
+        Recorder one, several;
+        one.stopAt = several.stopAt = stopAt;
+        const PassSummary a =
+            CountFinePass(edges, Tokyo(), ext, 4000, 200, 5.0, 7.0, 16.0, *grid, &one, raster, 1);
+        for (int threads : {2, 3}) {
+            several.times.clear();
+            const PassSummary b = CountFinePass(edges, Tokyo(), ext, 4000, 200, 5.0, 7.0, 16.0,
+                                                *other, &several, raster, threads);
+            EXPECT_TRUE(*grid == *other) << "stop " << stopAt << " threads " << threads;
+            EXPECT_EQ(a.Counted, b.Counted);
+            EXPECT_EQ(a.SkippedNoSun, b.SkippedNoSun);
+            EXPECT_EQ(a.Stopped, b.Stopped);
+            EXPECT_EQ(one.times, several.times);
+        }
     }
 }
 
