@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "solar/sun.h"
+
 namespace pimu::shadow {
 namespace {
 
@@ -82,6 +84,27 @@ std::vector<TAcadPoint> Cells(std::vector<std::pair<int, int>> cells) {
     for (auto [r, c] : cells) pts.push_back({c + 0.5, kN - r * 1.0, 0.0});
     return pts;
 }
+
+// A 12 x 8 m box, 25 m high, standing on the ground.
+struct TLineEntBox {
+    std::vector<geometry::TLineEnt> edges;
+    TLineEntBox() {
+        const double xs[4] = {0, 12000, 12000, 0}, ys[4] = {0, 0, 8000, 8000};
+        for (int i = 0; i < 4; ++i) {
+            const int j = (i + 1) % 4;
+            for (double z : {0.0, 25000.0}) {
+                geometry::TLineEnt e;
+                e.st = {xs[i], ys[i], z};
+                e.ed = {xs[j], ys[j], z};
+                edges.push_back(e);
+            }
+            geometry::TLineEnt v;
+            v.st = {xs[i], ys[i], 0};
+            v.ed = {xs[i], ys[i], 25000};
+            edges.push_back(v);
+        }
+    }
+};
 
 std::vector<PixelPoint> Pixels(std::vector<std::pair<int, int>> cells) {
     std::vector<PixelPoint> px;
@@ -349,6 +372,49 @@ TEST_F(ToujiContour, StopEndsTheRunWithoutErasingOrOutput) {
         EXPECT_EQ(grid->At(6, 6), c.stopped ? 100 : 89);
         EXPECT_EQ(progress.finished.size(), c.stopped ? 0u : 1u);
     }
+}
+
+// A counted building, end to end: every hour gives one outline around
+// the box, and each hour's outline lies inside that of every shorter hour, so erasing one hour
+// did not eat into the next.
+TEST_F(ToujiContour, OutlinesOfACountedBuildingNestFromLongestToShortest) {
+    TLineEntBox box;
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination);
+    const ToujiHani hani = GetToujiHani(box.edges, sun, 4000.0, 8.0, 16.0, 1.5,
+                                        Extent{-60000, -5000, 70000, 90000}, *grid, nullptr);
+    ASSERT_TRUE(hani.Found);
+    ShadowBitmap fine(640);
+    RasterGeometry fineRaster;
+    CountFinePass(box.edges, sun, hani.Rect, 4000.0, 640, 2.0, 8.0, 16.0, *grid, nullptr,
+                  fineRaster);
+    ContourSettings s;
+    s.Checked.fill(true);
+    s.StepMinutes = 2.0;
+    const ContourRun run = TraceToujiContours(*grid, fineRaster, fine, s, progress);
+    EXPECT_TRUE(run.Messages.empty());
+    ASSERT_EQ(run.Outlines.size(), 14u);  // one per hour: the footprint is shaded all day
+    struct Box {
+        double x0, y0, x1, y1;
+    };
+    std::vector<std::pair<int, Box>> boxes;
+    for (const ToujiOutline &o : run.Outlines) {
+        Box b{1e300, 1e300, -1e300, -1e300};
+        for (const TAcadPoint &p : o.Points) {
+            b = {std::min(b.x0, p.x), std::min(b.y0, p.y), std::max(b.x1, p.x),
+                 std::max(b.y1, p.y)};
+        }
+        ASSERT_TRUE(boxes.empty() || boxes.back().first > o.ItemIndex) << o.ItemText;
+        EXPECT_GE(o.Points.size(), 4u);
+        if (!boxes.empty()) {
+            const Box &inner = boxes.back().second;
+            EXPECT_LE(b.x0, inner.x0) << o.ItemText;
+            EXPECT_LE(b.y0, inner.y0) << o.ItemText;
+            EXPECT_GE(b.x1, inner.x1) << o.ItemText;
+            EXPECT_GE(b.y1, inner.y1) << o.ItemText;
+        }
+        boxes.push_back({o.ItemIndex, b});
+    }
+    EXPECT_EQ(boxes.back().first, 0);  // 1.5Hr, the hour the extent was framed for
 }
 
 TEST(SmoothOutline, ShortOutlinesAreLeftAloneAndABlockBecomesItsCorners) {
