@@ -1,0 +1,409 @@
+// Tracing the isochronal contours on the counted grid, one hour at a time.
+#include "shadow/touji_contour.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+#include "base/numconv.h"
+#include "geometry/primitives.h"
+
+namespace pimu::shadow {
+namespace {
+
+using geometry::TAcadPoint;
+
+// The start search accepts a cell this close below the threshold; the trace itself does not.
+constexpr double kStartTolerance = 1e-5;
+// An isolated cell removed with fewer cells than this still over the threshold ends the hour.
+constexpr std::int64_t kFewCellsLeft = 10;
+
+// Neighbour d of cell (row, col) is (row + kRowStep[d], col + kColStep[d]): 0 west, then
+// clockwise on the screen through south-west, south, ... to north-west (rows grow southward).
+constexpr int kRowStep[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+constexpr int kColStep[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+
+// The counter-clockwise angle at b from the direction b->a to the direction b->c, in [0, 2pi).
+// Same rule as the outline tracer's turn angle without reversal.
+double TurnAngle(TAcadPoint a, TAcadPoint b, TAcadPoint c) {
+    double t = geometry::Angle2D(b, c) - geometry::Angle2D(b, a);
+    if (t < 0.0) t += geometry::kTwoPi;
+    if (t >= geometry::kTwoPi) t -= geometry::kTwoPi;
+    return t;
+}
+
+void CheckRaster(const ShadowCountGrid &, const RasterGeometry &raster,
+                 const ShadowBitmap &bitmap) {
+    if (raster.N < 8 || raster.N > ShadowCountGrid::kSize)
+        throw std::invalid_argument("raster size outside the count grid");
+    if (bitmap.Size() != raster.N)
+        throw std::invalid_argument("work bitmap does not match the raster size");
+}
+
+bool Reaches(std::uint16_t count, double threshold) {
+    return static_cast<double>(count) >= threshold;
+}
+
+// Calls f(col) for every black pixel of `row`.
+template <class F>
+void ForEachBlackPixel(const ShadowBitmap &bitmap, int row, F f) {
+    const auto line = bitmap.Scanline(row);
+    for (std::size_t b = 0; b < line.size(); ++b) {
+        const std::uint8_t byte = line[b];
+        if (byte == 0xFF) continue;
+        for (int k = 0; k < 8; ++k)
+            if ((byte & (0x80u >> k)) == 0) f(static_cast<int>(b) * 8 + k);
+    }
+}
+
+std::int64_t CountReaching(const ShadowCountGrid &grid, int n, double threshold) {
+    std::int64_t count = 0;
+    for (int r = 0; r < n; ++r) {
+        const auto row = grid.Row(r);
+        for (int c = 0; c < n; ++c)
+            if (Reaches(row[c], threshold)) ++count;
+    }
+    return count;
+}
+
+enum class TraceEnd { Closed, Isolated, Border, TooLong, Stopped };
+
+// Moore-neighbour trace from the start cell until the trace comes back to it. Neighbours outside
+// the N x N raster read as 0, so a start on the raster's first row or column is safe.
+class Tracer {
+public:
+    Tracer(ShadowCountGrid &grid, const RasterGeometry &raster, double threshold)
+        : grid_(grid),
+          raster_(raster),
+          n_(raster.N),
+          threshold_(threshold),
+          lowered_(LoweredCount(threshold)) {}
+
+    TraceEnd Trace(int startRow, int startCol, ContourProgress &progress, TracedOutline &out,
+                   PixelPoint &isolated) {
+        int row = startRow;
+        int col = startCol;
+        int d = 0;
+        ReadNeighbours(row, col);
+        // A closed trace visits a cell at most once per neighbour; more steps mean a cycle that
+        // misses the start, which must not hang the window.
+        const std::int64_t maxSteps = 8 * static_cast<std::int64_t>(n_) * n_ + 8;
+        for (std::int64_t step = 0;; ++step) {
+            if (!progress.KeepRunning()) return Clear(out, TraceEnd::Stopped);
+            if (step >= maxSteps) return Clear(out, TraceEnd::TooLong);
+            out.Pixels.push_back(PixelPoint{col, row});
+            out.Points.push_back(CellPoint(raster_, row, col));
+
+            int found = -1;
+            for (int i = 1; i <= 8; ++i) {
+                const int dir = (d + i) % 8;
+                if (Reaches(neighbours_[dir], threshold_)) {
+                    found = dir;
+                    break;
+                }
+            }
+            if (found < 0) {
+                isolated = PixelPoint{col, row};
+                return Clear(out, TraceEnd::Isolated);
+            }
+            if (found == d && out.Pixels.size() >= 2) {
+                // A dead end: the tip is removed from the grid and from the outline, so the way
+                // back does not repeat it.
+                std::uint16_t &cell = grid_.At(row, col);
+                if (Reaches(cell, threshold_)) cell = lowered_;
+                out.Pixels.resize(out.Pixels.size() - 2);
+                out.Points.resize(out.Points.size() - 2);
+            }
+            row += kRowStep[found];
+            col += kColStep[found];
+            d = (found + 4) % 8;
+            if (!(row > 0 && row < n_ - 2 && col > 0 && col < n_ - 2))
+                return Clear(out, TraceEnd::Border);
+            ReadNeighbours(row, col);
+            if (row == startRow && col == startCol) return TraceEnd::Closed;
+        }
+    }
+
+private:
+    static TraceEnd Clear(TracedOutline &out, TraceEnd end) {
+        out.Pixels.clear();
+        out.Points.clear();
+        return end;
+    }
+
+    std::uint16_t CountAt(int row, int col) const {
+        if (row < 0 || row >= n_ || col < 0 || col >= n_) return 0;
+        return grid_.At(row, col);
+    }
+
+    void ReadNeighbours(int row, int col) {
+        for (int dir = 0; dir < 8; ++dir)
+            neighbours_[dir] = CountAt(row + kRowStep[dir], col + kColStep[dir]);
+    }
+
+    ShadowCountGrid &grid_;
+    const RasterGeometry &raster_;
+    int n_;
+    double threshold_;
+    std::uint16_t lowered_;
+    std::array<std::uint16_t, 8> neighbours_{};
+};
+
+// Lowers the traced region so that the next start search passes over it: first the cells around
+// the outline's pixels, then every cell of the filled outline.
+void EraseRegion(ShadowCountGrid &grid, int n, ShadowBitmap &bitmap,
+                 const std::vector<PixelPoint> &pixels, double threshold) {
+    const std::uint16_t lowered = LoweredCount(threshold);
+    auto lower = [&](int row, int col) {
+        std::uint16_t &cell = grid.At(row, col);
+        if (Reaches(cell, threshold)) cell = lowered;
+    };
+    bitmap.SetColor(PixelColor::Black);
+    bitmap.DrawPolyline(pixels);
+    for (int r = 1; r <= n - 2; ++r) {
+        ForEachBlackPixel(bitmap, r, [&](int c) {
+            for (int dir = 0; dir < 8; ++dir) {
+                const int rr = r + kRowStep[dir];
+                const int cc = c + kColStep[dir];
+                if (cc >= 0 && cc < n) lower(rr, cc);
+            }
+        });
+    }
+    bitmap.FillPolygon(pixels);
+    for (int r = 0; r < n; ++r) ForEachBlackPixel(bitmap, r, [&](int c) { lower(r, c); });
+}
+
+}  // namespace
+
+std::string HourItemText(int index) {
+    if (index < 0 || index >= kHourItemCount)
+        throw std::invalid_argument("hour item index out of range");
+    const int tenths = 15 + 5 * index;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "Hr";
+}
+
+double HourOfItemText(std::string_view itemText) {
+    double hour = 0.0;
+    if (!TryParseNumber(itemText.substr(0, 3), hour))
+        throw std::invalid_argument("hour item without an hour: " + std::string(itemText));
+    return hour;
+}
+
+double HourThreshold(double hour, double stepMinutes, double startHour, double endHour) {
+    const double threshold = hour * 60.0 / stepMinutes;
+    return hour >= endHour - startHour ? threshold - 1.0 : threshold;
+}
+
+std::uint16_t LoweredCount(double threshold) {
+    const double v = std::trunc(threshold) - 1.0;
+    if (!(v > 0.0)) return 0;
+    if (v >= std::numeric_limits<std::uint16_t>::max())
+        return std::numeric_limits<std::uint16_t>::max();
+    return static_cast<std::uint16_t>(v);
+}
+
+geometry::TAcadPoint CellPoint(const RasterGeometry &raster, int row, int col) {
+    return TAcadPoint{raster.X0 + raster.Cell * (col + 0.5),
+                      raster.Y0 + raster.Cell * (raster.N - row), 0.0};
+}
+
+ContourHour MakeContourHour(int itemIndex, double stepMinutes, double startHour, double endHour) {
+    ContourHour hour;
+    hour.ItemIndex = itemIndex;
+    hour.ItemText = HourItemText(itemIndex);
+    hour.Hour = HourOfItemText(hour.ItemText);
+    hour.Threshold = HourThreshold(hour.Hour, stepMinutes, startHour, endHour);
+    hour.WithinRange = hour.Hour <= endHour - startHour;
+    return hour;
+}
+
+HourExtraction ExtractHour(ShadowCountGrid &grid, const RasterGeometry &raster,
+                           ShadowBitmap &bitmap, const ContourHour &hour,
+                           ContourProgress &progress) {
+    CheckRaster(grid, raster, bitmap);
+    const int n = raster.N;
+    const double threshold = hour.Threshold;
+    Tracer tracer(grid, raster, threshold);
+    HourExtraction result;
+    auto finish = [&](HourEnd end) {
+        result.End = end;
+        return result;
+    };
+
+    bool havePrevious = false;
+    int previousRow = 0;
+    int previousCol = 0;
+    for (int attempt = 1;; ++attempt) {
+        if (attempt > kMaxAttemptsPerHour) return finish(HourEnd::AttemptLimit);
+        bitmap.Clear(PixelColor::White);
+        bitmap.SetColor(PixelColor::Black);
+
+        // Cells are only ever lowered, so everything before the previous start is still below
+        // the threshold and the search can resume there.
+        int startRow = -1;
+        int startCol = -1;
+        for (int r = havePrevious ? previousRow : 0; r <= n - 2 && startRow < 0; ++r) {
+            if (!progress.KeepRunning()) return finish(HourEnd::Stopped);
+            const auto row = grid.Row(r);
+            for (int c = (havePrevious && r == previousRow) ? previousCol : 0; c <= n - 2; ++c) {
+                if (static_cast<double>(row[c]) >= threshold - kStartTolerance) {
+                    startRow = r;
+                    startCol = c;
+                    break;
+                }
+            }
+        }
+        if (startRow < 0) return finish(HourEnd::NoStart);
+        if (havePrevious && startRow == previousRow && startCol == previousCol)
+            return finish(HourEnd::SameStart);
+        havePrevious = true;
+        previousRow = startRow;
+        previousCol = startCol;
+
+        TracedOutline outline;
+        PixelPoint isolated{startCol, startRow};
+        const TraceEnd end = tracer.Trace(startRow, startCol, progress, outline, isolated);
+        switch (end) {
+            case TraceEnd::Stopped:
+                return finish(HourEnd::Stopped);
+            case TraceEnd::Border:
+                result.Messages.push_back(ContourMessage{
+                    "等時間：" + hour.ItemText +
+                        (hour.WithinRange ? " 時刻範囲を超えているため、作成しません．(1) "
+                                          : " 継続不能のため、処理を中止します．(1) "),
+                    kContourMessageCaption});
+                return finish(HourEnd::Border);
+            case TraceEnd::TooLong:
+                result.Messages.push_back(ContourMessage{
+                    "等時間：" + hour.ItemText + " 継続不能のため、処理を中止します．(1) ",
+                    kContourMessageCaption});
+                return finish(HourEnd::TooLong);
+            case TraceEnd::Closed:
+            case TraceEnd::Isolated:
+                break;
+        }
+
+        if (end == TraceEnd::Isolated || outline.Pixels.empty()) {
+            // A lone cell (or the last cell of a two-cell region, whose tip the dead-end rule
+            // already removed): take it out and look for the next region.
+            std::uint16_t &cell = grid.At(isolated.y, isolated.x);
+            if (Reaches(cell, threshold)) cell = LoweredCount(threshold);
+            if (CountReaching(grid, n, threshold) < kFewCellsLeft) return finish(HourEnd::Isolated);
+            continue;
+        }
+
+        EraseRegion(grid, n, bitmap, outline.Pixels, threshold);
+        result.Outlines.push_back(std::move(outline));
+    }
+}
+
+std::vector<TAcadPoint> SmoothOutline(std::span<const TAcadPoint> points, int factor) {
+    const int n = static_cast<int>(points.size());
+    const int s = factor;
+    if (s < 1 || n <= s + 2) return {points.begin(), points.end()};
+
+    // The outline is closed: the first s points follow the last one again.
+    std::vector<TAcadPoint> p(points.begin(), points.end());
+    for (int k = 0; k < s; ++k) p.push_back(points[k]);
+    const int total = n + s;
+
+    std::vector<TAcadPoint> kept;
+    TAcadPoint back = p[total - 1];
+    int i = 0;
+    for (;;) {
+        kept.push_back(p[i]);
+        int j = 1;
+        double best = 0.0;
+        bool any = false;
+        for (int k = 1; k <= s; ++k) {
+            const double a = TurnAngle(back, p[i], p[i + k]);
+            if (a >= geometry::kHalfPi && (!any || a < best)) {
+                any = true;
+                best = a;
+                j = k;
+            }
+        }
+        back = p[i];
+        if (i + j + s >= total - 1) break;
+        i += j;
+    }
+
+    std::vector<TAcadPoint> result;
+    result.reserve(kept.size());
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        const bool inner = k > 0 && k + 1 < kept.size();
+        if (inner && geometry::Collinear4(kept[k - 1], kept[k], kept[k], kept[k + 1])) continue;
+        result.push_back(kept[k]);
+    }
+    return result;
+}
+
+TAcadPoint LabelPoint(std::span<const TAcadPoint> points, double northAngle) {
+    if (points.empty()) throw std::invalid_argument("label point of an empty outline");
+    // y after turning the drawing counter-clockwise by pi/2 - north, so that north points up.
+    const double a = geometry::kHalfPi - northAngle;
+    const double sinA = std::sin(a);
+    const double cosA = std::cos(a);
+    TAcadPoint best = points.front();
+    double bestY = -std::numeric_limits<double>::infinity();
+    for (const TAcadPoint &p : points) {
+        const double y = p.x * sinA + p.y * cosA;
+        if (y >= bestY) {
+            bestY = y;
+            best = p;
+        }
+    }
+    return best;
+}
+
+ContourRun TraceToujiContours(ShadowCountGrid &grid, const RasterGeometry &raster,
+                              ShadowBitmap &bitmap, const ContourSettings &settings,
+                              ContourProgress &progress) {
+    if (!(settings.StepMinutes > 0.0) || !std::isfinite(settings.StepMinutes))
+        throw std::invalid_argument("evaluation step must be a positive number of minutes");
+    CheckRaster(grid, raster, bitmap);
+    const double north = settings.TrueNorthDegrees * geometry::kDegToRad;
+
+    ContourRun run;
+    progress.Start(kHourItemCount);
+    int position = 0;
+    for (int index = kHourItemCount - 1; index >= 0; --index) {
+        progress.Position(++position);
+        if (!progress.KeepRunning()) {
+            run.Stopped = true;
+            break;
+        }
+        if (!settings.Checked[static_cast<std::size_t>(index)]) continue;
+        const ContourHour hour =
+            MakeContourHour(index, settings.StepMinutes, settings.StartHour, settings.EndHour);
+        progress.Status("等時間：" + hour.ItemText);
+
+        HourExtraction extraction = ExtractHour(grid, raster, bitmap, hour, progress);
+        for (const TracedOutline &traced : extraction.Outlines) {
+            std::vector<TAcadPoint> points =
+                settings.Smoothing ? SmoothOutline(traced.Points, settings.SmoothingFactor)
+                                   : traced.Points;
+            if (points.size() < 2) continue;
+            ToujiOutline outline;
+            outline.ItemIndex = index;
+            outline.ItemText = hour.ItemText;
+            outline.Color = HourColor(index);
+            outline.Label = LabelPoint(points, north);
+            outline.Points = std::move(points);
+            run.Outlines.push_back(std::move(outline));
+        }
+        for (const ContourMessage &message : extraction.Messages) {
+            progress.Message(message);
+            run.Messages.push_back(message);
+        }
+        if (extraction.End == HourEnd::Stopped) {
+            run.Stopped = true;
+            break;
+        }
+        progress.HourFinished(index);
+    }
+    return run;
+}
+
+}  // namespace pimu::shadow

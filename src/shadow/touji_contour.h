@@ -1,0 +1,162 @@
+// The isochronal contours: for every checked hour, the closed outlines of the raster cells that
+// are shaded for at least that long, traced cell by cell on the counted ShadowCountGrid, erased
+// from the grid once traced, optionally smoothed, and labelled at their northernmost point.
+// The window runs the counting pass first and writes the outlines returned here into the DXF.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "geometry/types.h"
+#include "shadow/shadow_bitmap.h"
+#include "shadow/touji_raster.h"
+
+namespace pimu::shadow {
+
+// The hour list of the isochronal tab: items "1.5Hr", "2.0Hr", ... "8.0Hr" (index 0..13),
+// drawn from the last item to the first.
+inline constexpr int kHourItemCount = 14;
+
+// Item text of index 0..13 ("1.5Hr" ... "8.0Hr").
+std::string HourItemText(int index);
+
+// The hour an item stands for: the number in its first three characters. Throws when
+// they hold no number (std::invalid_argument).
+double HourOfItemText(std::string_view itemText);
+
+// CAD colour index of an hour's outlines and label: index mod 5 + 2.
+constexpr int HourColor(int index) {
+    return index % 5 + 2;
+}
+
+// Count a cell must reach to lie inside hour `hour`'s outline: hour * 60 / step, one less when the
+// hour covers the whole evaluation range (a cell shaded at every sampled instant counts M - 1).
+double HourThreshold(double hour, double stepMinutes, double startHour, double endHour);
+
+// The value a traced cell is lowered to: truncate(threshold) - 1, kept within the counter's
+// range. It stays at or above the thresholds of every lower hour.
+std::uint16_t LoweredCount(double threshold);
+
+// Drawing coordinates of cell (row, col): the cell centre across, its northern row edge up.
+geometry::TAcadPoint CellPoint(const RasterGeometry &raster, int row, int col);
+
+// A message the window shows in a box with an OK button.
+struct ContourMessage {
+    std::string Text;
+    std::string Caption;
+    friend bool operator==(const ContourMessage &, const ContourMessage &) = default;
+};
+
+// What the window does while contours are traced: the hour progress bar (maximum 14), the
+// status label, message boxes, and the run flag.
+class ContourProgress {
+public:
+    virtual ~ContourProgress() = default;
+    virtual void Start(int maximum) { (void)maximum; }
+    virtual void Position(int position) { (void)position; }
+    // Label2: "等時間：" followed by the item text while an hour is traced.
+    virtual void Status(const std::string &text) { (void)text; }
+    // Lets the window process pending events, then answers whether the run may go on (RunFlag).
+    // Asked before every hour, every row of a start-cell search and every trace step.
+    virtual bool KeepRunning() = 0;
+    // Called when a message arises, so the window can show it at that moment; the same
+    // message is also listed in the result.
+    virtual void Message(const ContourMessage &message) { (void)message; }
+    // After the attempts of a checked hour (the window shows the elapsed time).
+    virtual void HourFinished(int itemIndex) { (void)itemIndex; }
+};
+
+// One hour as the extraction sees it.
+struct ContourHour {
+    int ItemIndex = 0;
+    std::string ItemText;
+    double Hour = 0.0;
+    double Threshold = 0.0;
+    // Hour <= end - start: chooses the text of the border message.
+    bool WithinRange = true;
+};
+
+ContourHour MakeContourHour(int itemIndex, double stepMinutes, double startHour, double endHour);
+
+// One traced outline: the cells in trace order as pixels (column, row) and as drawing points.
+struct TracedOutline {
+    std::vector<PixelPoint> Pixels;
+    std::vector<geometry::TAcadPoint> Points;
+};
+
+// Why the attempts of an hour ended.
+enum class HourEnd {
+    NoStart,       // no cell reaches the threshold any more
+    SameStart,     // the start cell of the previous attempt was found again
+    AttemptLimit,  // 50 attempts made
+    Isolated,      // a lone cell was removed and fewer than 10 cells still reach the threshold
+    Border,        // an outline reached the raster border (message given)
+    TooLong,       // the trace did not come back to its start (message given)
+    Stopped,       // the run was stopped
+};
+
+struct HourExtraction {
+    std::vector<TracedOutline> Outlines;
+    std::vector<ContourMessage> Messages;
+    HourEnd End = HourEnd::NoStart;
+};
+
+inline constexpr int kMaxAttemptsPerHour = 50;
+inline constexpr const char *kContourMessageCaption = "Pimu";
+
+// Traces up to 50 outlines of one hour, found in the order of their top-left cells, and lowers
+// each traced region in `grid` to LoweredCount so that the next attempt finds the next region.
+// The bitmap is the N x N work bitmap of the counting pass; it is overwritten.
+// Throws std::invalid_argument unless 8 <= raster.N <= ShadowCountGrid::kSize and the bitmap is
+// N x N.
+HourExtraction ExtractHour(ShadowCountGrid &grid, const RasterGeometry &raster,
+                           ShadowBitmap &bitmap, const ContourHour &hour,
+                           ContourProgress &progress);
+
+// Thins an outline with smoothing factor s (looking up to s points ahead for the first turn of at
+// least a right angle), then removes the points that lie on the line through their predecessor
+// and themselves. Outlines of s + 2 points or fewer, and factors below 1, are returned unchanged.
+std::vector<geometry::TAcadPoint> SmoothOutline(std::span<const geometry::TAcadPoint> points,
+                                                int factor);
+
+// Where an outline's label goes: its point farthest along true north (`northAngle`, radians
+// counter-clockwise from +x); on ties the later point. Throws std::invalid_argument when empty.
+geometry::TAcadPoint LabelPoint(std::span<const geometry::TAcadPoint> points, double northAngle);
+
+struct ContourSettings {
+    std::array<bool, kHourItemCount> Checked{};  // CheckListBox1
+    double StepMinutes = 0.5;                    // of the counting pass
+    double StartHour = 8.0;                      // GB_kaisi
+    double EndHour = 16.0;                       // GB_owari
+    bool Smoothing = false;                      // CheckBox8
+    int SmoothingFactor = 4;                     // UpDown5 (2..20)
+    double TrueNorthDegrees = 90.0;              // Edit12
+};
+
+// One outline as it goes into the drawing.
+struct ToujiOutline {
+    int ItemIndex = 0;
+    std::string ItemText;  // the label, e.g. "8.0Hr"
+    int Color = 0;
+    std::vector<geometry::TAcadPoint> Points;  // closed; z = 0
+    geometry::TAcadPoint Label;
+};
+
+struct ContourRun {
+    std::vector<ToujiOutline> Outlines;  // in drawing order: 8.0Hr first
+    std::vector<ContourMessage> Messages;
+    // Stopped by the user: the caller calls RunEsc and inserts nothing.
+    bool Stopped = false;
+};
+
+// The hour loop over the counted grid: every checked hour from "8.0Hr" down to "1.5Hr".
+// Throws std::invalid_argument for a step that is not positive and finite, and as ExtractHour.
+ContourRun TraceToujiContours(ShadowCountGrid &grid, const RasterGeometry &raster,
+                              ShadowBitmap &bitmap, const ContourSettings &settings,
+                              ContourProgress &progress);
+
+}  // namespace pimu::shadow

@@ -1,0 +1,466 @@
+#include "shadow/touji_contour.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "solar/sun.h"
+
+namespace pimu::shadow {
+namespace {
+
+using geometry::TAcadPoint;
+
+constexpr int kN = 16;
+
+// Counts by map letter; with a 1-minute step over 8..16 the thresholds are 90 (1.5Hr), 120,
+// ... 450 (7.5Hr) and 479 (8.0Hr).
+int CountOf(char ch) {
+    switch (ch) {
+        case 'a':
+            return 100;  // 1.5Hr only
+        case 'b':
+            return 300;  // up to 5.0Hr
+        case 'f':
+            return 479;  // 8.0Hr exactly
+        case 'g':
+            return 500;  // every hour
+        default:
+            return 0;
+    }
+}
+
+struct Recorder : ContourProgress {
+    int calls = 0;
+    int stopAtCall = -1;  // KeepRunning answers false from this call on
+    std::vector<std::string> statuses;
+    std::vector<ContourMessage> messages;
+    std::vector<int> finished;
+    bool KeepRunning() override {
+        ++calls;
+        return stopAtCall < 0 || calls < stopAtCall;
+    }
+    void Status(const std::string &text) override { statuses.push_back(text); }
+    void Message(const ContourMessage &m) override { messages.push_back(m); }
+    void HourFinished(int index) override { finished.push_back(index); }
+};
+
+class ToujiContour : public ::testing::Test {
+protected:
+    std::unique_ptr<ShadowCountGrid> grid = std::make_unique<ShadowCountGrid>();
+    ShadowBitmap bitmap{kN};
+    RasterGeometry raster{0.0, 0.0, 1.0, kN};
+    Recorder progress;
+
+    void Load(const std::vector<std::string> &map) {
+        for (int r = 0; r < static_cast<int>(map.size()); ++r)
+            for (int c = 0; c < static_cast<int>(map[r].size()); ++c)
+                grid->At(r, c) = static_cast<std::uint16_t>(CountOf(map[r][c]));
+    }
+
+    ContourRun Run(std::vector<int> checked, double startHour = 8.0, double endHour = 16.0,
+                   bool smoothing = false) {
+        ContourSettings s;
+        for (int i : checked) s.Checked[i] = true;
+        s.StepMinutes = 1.0;
+        s.StartHour = startHour;
+        s.EndHour = endHour;
+        s.Smoothing = smoothing;
+        s.SmoothingFactor = 2;
+        return TraceToujiContours(*grid, raster, bitmap, s, progress);
+    }
+
+    HourExtraction Extract(int index) {
+        return ExtractHour(*grid, raster, bitmap, MakeContourHour(index, 1.0, 8.0, 16.0), progress);
+    }
+};
+
+// Cells (row, col) as drawing points of the 16 x 16 unit raster.
+std::vector<TAcadPoint> Cells(std::vector<std::pair<int, int>> cells) {
+    std::vector<TAcadPoint> pts;
+    for (auto [r, c] : cells) pts.push_back({c + 0.5, kN - r * 1.0, 0.0});
+    return pts;
+}
+
+// A 12 x 8 m box, 25 m high, standing on the ground.
+struct TLineEntBox {
+    std::vector<geometry::TLineEnt> edges;
+    TLineEntBox() {
+        const double xs[4] = {0, 12000, 12000, 0}, ys[4] = {0, 0, 8000, 8000};
+        for (int i = 0; i < 4; ++i) {
+            const int j = (i + 1) % 4;
+            for (double z : {0.0, 25000.0}) {
+                geometry::TLineEnt e;
+                e.st = {xs[i], ys[i], z};
+                e.ed = {xs[j], ys[j], z};
+                edges.push_back(e);
+            }
+            geometry::TLineEnt v;
+            v.st = {xs[i], ys[i], 0};
+            v.ed = {xs[i], ys[i], 25000};
+            edges.push_back(v);
+        }
+    }
+};
+
+std::vector<PixelPoint> Pixels(std::vector<std::pair<int, int>> cells) {
+    std::vector<PixelPoint> px;
+    for (auto [r, c] : cells) px.push_back({c, r});
+    return px;
+}
+
+TEST(ToujiHours, ItemsColoursAndThresholds) {
+    EXPECT_EQ(HourItemText(0), "1.5Hr");
+    EXPECT_EQ(HourItemText(1), "2.0Hr");
+    EXPECT_EQ(HourItemText(13), "8.0Hr");
+    EXPECT_DOUBLE_EQ(HourOfItemText("7.5Hr"), 7.5);
+    EXPECT_THROW(HourOfItemText("Hr"), std::invalid_argument);
+    const int colours[kHourItemCount] = {2, 3, 4, 5, 6, 2, 3, 4, 5, 6, 2, 3, 4, 5};
+    for (int i = 0; i < kHourItemCount; ++i) EXPECT_EQ(HourColor(i), colours[i]) << i;
+
+    struct Case {
+        double hour, step, start, end, threshold;
+    } cases[] = {
+        {8.0, 1.0, 8.0, 16.0, 479},  // the whole range: M - 1 instants at most
+        {7.5, 1.0, 8.0, 16.0, 450},       {1.5, 0.5, 8.0, 16.0, 180},
+        {1.5, 1.0 / 6.0, 8.0, 16.0, 540}, {6.0, 1.0, 8.0, 14.0, 359},  // hour beyond the range
+        {8.0, 2.0, 8.0, 16.0, 239},
+    };
+    for (const Case &c : cases) {
+        EXPECT_DOUBLE_EQ(HourThreshold(c.hour, c.step, c.start, c.end), c.threshold) << c.hour;
+        EXPECT_EQ(LoweredCount(c.threshold), static_cast<int>(c.threshold) - 1);
+    }
+    EXPECT_EQ(LoweredCount(0.5), 0);
+}
+
+TEST_F(ToujiContour, HoursAreDrawnFromTheLongestDownAndOnlyWhenChecked) {
+    Load({
+        "................",
+        "................",
+        "..aaaaaaaaaa....",
+        "..aaaaaaaaaa....",
+        "..aaaaaaaaaa....",
+        "..aaabbbbaaa....",
+        "..aaabbbbaaa....",
+        "..aaabbbbaaa....",
+        "..aaabbbbaaa....",
+        "..aaaaaaaaaa....",
+        "..aaaaaaaaaa....",
+        "..aaaaaaaaaa....",
+    });
+    // 8.0Hr reaches no cell and says nothing; 4.5Hr (270) takes the inner block; 2.0Hr is
+    // not checked; 1.5Hr takes the outer block, which the 4.5Hr erase left whole.
+    const ContourRun run = Run({0, 6, 13});
+    ASSERT_EQ(run.Outlines.size(), 2u);
+    EXPECT_FALSE(run.Stopped);
+    EXPECT_TRUE(run.Messages.empty());
+    EXPECT_EQ(progress.statuses,
+              (std::vector<std::string>{"等時間：8.0Hr", "等時間：4.5Hr", "等時間：1.5Hr"}));
+    EXPECT_EQ(progress.finished, (std::vector<int>{13, 6, 0}));
+
+    const ToujiOutline &inner = run.Outlines[0];
+    EXPECT_EQ(inner.ItemText, "4.5Hr");
+    EXPECT_EQ(inner.Color, 3);
+    EXPECT_EQ(inner.Points.size(), 12u);
+    EXPECT_EQ(inner.Points.front(), Cells({{5, 5}})[0]);
+
+    const ToujiOutline &outer = run.Outlines[1];
+    EXPECT_EQ(outer.ItemText, "1.5Hr");
+    EXPECT_EQ(outer.Color, 2);
+    EXPECT_EQ(outer.Points.size(), 36u);  // the full ring of a 10 x 10 block
+    EXPECT_EQ(outer.Points.front(), Cells({{2, 2}})[0]);
+
+    // Both passes erased the inner block: first to 269, then with the outer block to 89.
+    EXPECT_EQ(grid->At(6, 6), 89);
+    EXPECT_EQ(grid->At(0, 0), 0);
+}
+
+TEST_F(ToujiContour, EraseLowersTheRegionJustBelowItsHourOnly) {
+    Load({
+        "................",
+        "................",
+        "..aaaaaaaaaa....",
+        "..aaaaaaaaaa....",
+        "..aabbbbbbaa....",
+        "..aabbbbbbaa....",
+        "..aabbbbbbaa....",
+        "..aaaaaaaaaa....",
+        "..aaaaaaaaaa....",
+    });
+    const HourExtraction ex = Extract(6);  // 4.5Hr, T = 270
+    ASSERT_EQ(ex.Outlines.size(), 1u);
+    EXPECT_EQ(ex.End, HourEnd::NoStart);
+    for (int r = 0; r < kN; ++r)
+        for (int c = 0; c < kN; ++c) {
+            const char before = (r >= 4 && r <= 6 && c >= 4 && c <= 9)    ? 'b'
+                                : (r >= 2 && r <= 8 && c >= 2 && c <= 11) ? 'a'
+                                                                          : '.';
+            const int expected = before == 'b' ? 269 : CountOf(before);
+            EXPECT_EQ(grid->At(r, c), expected) << r << "," << c;
+        }
+}
+
+TEST_F(ToujiContour, FullDayHourUsesTheLoweredThreshold) {
+    struct Case {
+        double end;
+        std::size_t outlines;
+    } cases[] = {{16.0, 1}, {17.0, 0}};  // T = 479, then 480 once 8 hours no longer fill the range
+    for (const Case &c : cases) {
+        grid->Clear();
+        Load({"", "", "", "....ffff", "....ffff", "....ffff"});
+        const ContourRun run = Run({13}, 8.0, c.end);
+        EXPECT_EQ(run.Outlines.size(), c.outlines) << c.end;
+        EXPECT_TRUE(run.Messages.empty());
+    }
+}
+
+TEST_F(ToujiContour, OutlineFollowsCellCentresAndRowEdges) {
+    struct Case {
+        std::vector<std::string> map;
+        std::vector<std::pair<int, int>> cells;
+    } cases[] = {
+        {{"", "", "", "....gggg", "....gggg", "....gggg"},
+         {{3, 4}, {4, 4}, {5, 4}, {5, 5}, {5, 6}, {5, 7}, {4, 7}, {3, 7}, {3, 6}, {3, 5}}},
+        // A 2 x 2 block keeps all four corners.
+        {{"", "", "", "...gg", "...gg"}, {{3, 3}, {4, 3}, {4, 4}, {3, 4}}},
+        // A one-cell top: the trace comes back to it diagonally.
+        {{"", "", "", "....g", "...ggg"}, {{3, 4}, {4, 3}, {4, 4}, {4, 5}}},
+    };
+    for (const Case &c : cases) {
+        grid->Clear();
+        Load(c.map);
+        const HourExtraction ex = Extract(0);
+        ASSERT_EQ(ex.Outlines.size(), 1u);
+        EXPECT_EQ(ex.Outlines[0].Pixels, Pixels(c.cells));
+        EXPECT_EQ(ex.Outlines[0].Points, Cells(c.cells));
+    }
+}
+
+TEST_F(ToujiContour, SpikeIsTracedOutAndBackWithoutItsTip) {
+    Load({
+        "",
+        "",
+        "",
+        "",
+        ".....gggg",
+        ".....gggg",
+        "..ggggggg",
+        ".....gggg",
+    });
+    const HourExtraction ex = Extract(0);
+    ASSERT_EQ(ex.Outlines.size(), 1u);
+    const auto &px = ex.Outlines[0].Pixels;
+    const std::vector<PixelPoint> spike = Pixels({{5, 5}, {6, 4}, {6, 3}, {6, 4}, {7, 5}});
+    EXPECT_NE(std::search(px.begin(), px.end(), spike.begin(), spike.end()), px.end());
+    EXPECT_EQ(std::count(px.begin(), px.end(), PixelPoint{2, 6}), 0);  // the tip
+    EXPECT_EQ(std::count(px.begin(), px.end(), PixelPoint{3, 6}), 1);
+    EXPECT_EQ(grid->At(6, 2), LoweredCount(90.0));
+    EXPECT_EQ(ex.Outlines[0].Points.size(), px.size());
+}
+
+TEST_F(ToujiContour, SeparateRegionsComeInTheOrderOfTheirTopLeftCells) {
+    Load({
+        "",
+        "",
+        "",
+        ".........aaa",
+        ".........aaa",
+        ".........aaa",
+        "",
+        "",
+        "..aaa",
+        "..aaa",
+        "..aaa",
+    });
+    const HourExtraction ex = Extract(0);
+    ASSERT_EQ(ex.Outlines.size(), 2u);
+    EXPECT_EQ(ex.Outlines[0].Pixels.front(), (PixelPoint{9, 3}));
+    EXPECT_EQ(ex.Outlines[1].Pixels.front(), (PixelPoint{2, 8}));
+    EXPECT_EQ(ex.End, HourEnd::NoStart);
+}
+
+TEST_F(ToujiContour, RegionAtTheBorderGivesTheMessageAndNoOutline) {
+    const std::string within = "等時間：1.5Hr 時刻範囲を超えているため、作成しません．(1) ";
+    struct Case {
+        const char *name;
+        std::vector<std::string> map;
+        int item;
+        double end;
+        std::string text;
+        std::size_t outlines;
+    } cases[] = {
+        {"top row and first column", {"aaa", "aaa", "aaa"}, 0, 16.0, within, 0},
+        {"east side", {"", "", "", "..........aaaaa", "..........aaaaa"}, 0, 16.0, within, 0},
+        {"bottom, after an inner region",
+         {"", "", "..aa", "..aa", "", "", "", "", "", "", "", "", "", "", ".....aaa", ".....aaa"},
+         0,
+         16.0,
+         within,
+         1},
+        {"hour beyond the range",
+         {"", "", "", "...gggggg", "...gggggg", "...ggggggggggggg"},
+         13,
+         14.0,
+         "等時間：8.0Hr 継続不能のため、処理を中止します．(1) ",
+         0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        grid->Clear();
+        progress.messages.clear();
+        Load(c.map);
+        const ContourRun run = Run({c.item}, 8.0, c.end);
+        EXPECT_EQ(run.Outlines.size(), c.outlines);
+        const std::vector<ContourMessage> expected{{c.text, "Pimu"}};
+        EXPECT_EQ(run.Messages, expected);
+        EXPECT_EQ(progress.messages, expected);
+        EXPECT_FALSE(run.Stopped);
+    }
+}
+
+TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOnWhileEnoughRemains) {
+    struct Case {
+        const char *name;
+        std::vector<std::string> map;
+        std::size_t outlines;
+        HourEnd end;
+    } cases[] = {
+        {"lone cell, 12 cells left",
+         {"", "", "", "...a", "", "", "..aaaa", "..aaaa", "..aaaa"},
+         1,
+         HourEnd::NoStart},
+        {"lone cell, 9 cells left",
+         {"", "", "", "...a", "", "", "..aaa", "..aaa", "..aaa"},
+         0,
+         HourEnd::Isolated},
+        {"two cells, 12 cells left",
+         {"", "", "", "...a", "...a", "", "..aaaa", "..aaaa", "..aaaa"},
+         1,
+         HourEnd::NoStart},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        grid->Clear();
+        Load(c.map);
+        const HourExtraction ex = Extract(0);
+        EXPECT_EQ(ex.Outlines.size(), c.outlines);
+        EXPECT_EQ(ex.End, c.end);
+        EXPECT_TRUE(ex.Messages.empty());
+        EXPECT_EQ(grid->At(3, 3), LoweredCount(90.0));
+        EXPECT_LT(grid->At(4, 3), 90);
+    }
+}
+
+TEST_F(ToujiContour, StopEndsTheRunWithoutErasingOrOutput) {
+    // Only 1.5Hr checked: 14 hour checks, then rows 0..5 of the start search (calls 15..20),
+    // then one call per trace step (21..28 for the 8 cells of the ring).
+    struct Case {
+        int stopAtCall;
+        bool stopped;
+    } cases[] = {{17, true}, {24, true}, {-1, false}};
+    for (const Case &c : cases) {
+        grid->Clear();
+        progress = Recorder{};
+        progress.stopAtCall = c.stopAtCall;
+        Load({"", "", "", "", "", ".....aaa", ".....aaa", ".....aaa"});
+        const ContourRun run = Run({0});
+        EXPECT_EQ(run.Stopped, c.stopped) << c.stopAtCall;
+        EXPECT_EQ(run.Outlines.size(), c.stopped ? 0u : 1u);
+        EXPECT_EQ(grid->At(6, 6), c.stopped ? 100 : 89);
+        EXPECT_EQ(progress.finished.size(), c.stopped ? 0u : 1u);
+    }
+}
+
+// A counted building, end to end: every hour gives one outline around
+// the box, and each hour's outline lies inside that of every shorter hour, so erasing one hour
+// did not eat into the next.
+TEST_F(ToujiContour, OutlinesOfACountedBuildingNestFromLongestToShortest) {
+    TLineEntBox box;
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination);
+    const ToujiHani hani = GetToujiHani(box.edges, sun, 4000.0, 8.0, 16.0, 1.5,
+                                        Extent{-60000, -5000, 70000, 90000}, *grid, nullptr);
+    ASSERT_TRUE(hani.Found);
+    ShadowBitmap fine(640);
+    RasterGeometry fineRaster;
+    CountFinePass(box.edges, sun, hani.Rect, 4000.0, 640, 2.0, 8.0, 16.0, *grid, nullptr,
+                  fineRaster);
+    ContourSettings s;
+    s.Checked.fill(true);
+    s.StepMinutes = 2.0;
+    const ContourRun run = TraceToujiContours(*grid, fineRaster, fine, s, progress);
+    EXPECT_TRUE(run.Messages.empty());
+    ASSERT_EQ(run.Outlines.size(), 14u);  // one per hour: the footprint is shaded all day
+    struct Box {
+        double x0, y0, x1, y1;
+    };
+    std::vector<std::pair<int, Box>> boxes;
+    for (const ToujiOutline &o : run.Outlines) {
+        Box b{1e300, 1e300, -1e300, -1e300};
+        for (const TAcadPoint &p : o.Points) {
+            b = {std::min(b.x0, p.x), std::min(b.y0, p.y), std::max(b.x1, p.x),
+                 std::max(b.y1, p.y)};
+        }
+        ASSERT_TRUE(boxes.empty() || boxes.back().first > o.ItemIndex) << o.ItemText;
+        EXPECT_GE(o.Points.size(), 4u);
+        if (!boxes.empty()) {
+            const Box &inner = boxes.back().second;
+            EXPECT_LE(b.x0, inner.x0) << o.ItemText;
+            EXPECT_LE(b.y0, inner.y0) << o.ItemText;
+            EXPECT_GE(b.x1, inner.x1) << o.ItemText;
+            EXPECT_GE(b.y1, inner.y1) << o.ItemText;
+        }
+        boxes.push_back({o.ItemIndex, b});
+    }
+    EXPECT_EQ(boxes.back().first, 0);  // 1.5Hr, the hour the extent was framed for
+}
+
+TEST(SmoothOutline, ShortOutlinesAreLeftAloneAndABlockBecomesItsCorners) {
+    // Collinear points too: nothing at all happens to an outline of s + 2 points or fewer.
+    const std::vector<TAcadPoint> shortRing =
+        Cells({{3, 3}, {4, 3}, {5, 3}, {5, 4}, {5, 5}, {4, 5}});
+    EXPECT_EQ(SmoothOutline(shortRing, 4), shortRing);
+    EXPECT_EQ(SmoothOutline(shortRing, 0), shortRing);
+
+    const std::vector<TAcadPoint> ring =
+        Cells({{3, 3}, {4, 3}, {5, 3}, {5, 4}, {5, 5}, {4, 5}, {3, 5}, {3, 4}});
+    EXPECT_EQ(SmoothOutline(ring, 2), Cells({{3, 3}, {5, 3}, {5, 5}, {3, 5}}));
+}
+
+TEST_F(ToujiContour, SmoothingSwitchAppliesToTheRun) {
+    Load({"", "", "", "...aaa", "...aaa", "...aaa"});
+    ContourRun run = Run({0}, 8.0, 16.0, true);
+    ASSERT_EQ(run.Outlines.size(), 1u);
+    EXPECT_EQ(run.Outlines[0].Points, Cells({{3, 3}, {5, 3}, {5, 5}, {3, 5}}));
+    EXPECT_EQ(run.Outlines[0].Label, Cells({{3, 5}})[0]);  // top edge; the later point wins
+}
+
+TEST(LabelPoint, FarthestAlongTrueNorthLaterWinsTies) {
+    const std::vector<TAcadPoint> pts{{0, 0, 0}, {2, 1, 0}, {1, 3, 0}, {-1, 3, 0}, {-2, 1, 0}};
+    struct Case {
+        double northDegrees;
+        TAcadPoint expected;
+    } cases[] = {
+        {90.0, {-1, 3, 0}},  // north up: highest, the later of the two
+        {0.0, {2, 1, 0}},    // north to the east
+        {180.0, {-2, 1, 0}},
+        {270.0, {0, 0, 0}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(LabelPoint(pts, c.northDegrees * geometry::kDegToRad), c.expected)
+            << c.northDegrees;
+    EXPECT_THROW(LabelPoint({}, 0.0), std::invalid_argument);
+}
+
+TEST_F(ToujiContour, RejectsRastersThatDoNotFit) {
+    ContourSettings s;
+    RasterGeometry wrong{0.0, 0.0, 1.0, 24};
+    EXPECT_THROW(TraceToujiContours(*grid, wrong, bitmap, s, progress), std::invalid_argument);
+    s.StepMinutes = 0.0;
+    EXPECT_THROW(TraceToujiContours(*grid, raster, bitmap, s, progress), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace pimu::shadow
