@@ -8,6 +8,7 @@
 
 #include "base/numconv.h"
 #include "geometry/primitives.h"
+#include "geometry/shadow_outline.h"
 
 namespace pimu::shadow {
 namespace {
@@ -23,15 +24,6 @@ constexpr std::int64_t kFewCellsLeft = 10;
 // clockwise on the screen through south-west, south, ... to north-west (rows grow southward).
 constexpr int kRowStep[8] = {0, 1, 1, 1, 0, -1, -1, -1};
 constexpr int kColStep[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
-
-// The counter-clockwise angle at b from the direction b->a to the direction b->c, in [0, 2pi).
-// Same rule as the outline tracer's turn angle without reversal.
-double TurnAngle(TAcadPoint a, TAcadPoint b, TAcadPoint c) {
-    double t = geometry::Angle2D(b, c) - geometry::Angle2D(b, a);
-    if (t < 0.0) t += geometry::kTwoPi;
-    if (t >= geometry::kTwoPi) t -= geometry::kTwoPi;
-    return t;
-}
 
 void CheckRaster(const ShadowCountGrid &, const RasterGeometry &raster,
                  const ShadowBitmap &bitmap) {
@@ -317,7 +309,7 @@ std::vector<TAcadPoint> SmoothOutline(std::span<const TAcadPoint> points, int fa
         double best = 0.0;
         bool any = false;
         for (int k = 1; k <= s; ++k) {
-            const double a = TurnAngle(back, p[i], p[i + k]);
+            const double a = geometry::TurnAngle(back, p[i], p[i + k], false);
             if (a >= geometry::kHalfPi && (!any || a < best)) {
                 any = true;
                 best = a;
