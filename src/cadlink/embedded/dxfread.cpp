@@ -151,7 +151,7 @@ public:
                 SkipSection();
         }
         if (!sawEof) {
-            const int last = g_.empty() ? 0 : g_.back().line + 1;
+            const int last = g_.empty() ? 0 : g_.back().line + 2;
             throw DxfError(source_, last,
                            g_.empty() ? "the file is empty" : "the file ends without EOF");
         }
@@ -169,9 +169,13 @@ private:
     [[noreturn]] void Fail(const Group &gr, const std::string &reason) {
         throw DxfError(source_, gr.line, reason);
     }
+    // A fault in the value itself is reported at the value's line.
+    [[noreturn]] void FailValue(const Group &gr, const std::string &reason) {
+        throw DxfError(source_, gr.line + 1, reason);
+    }
     const Group &Next(const char *what) {
         if (i_ >= g_.size())
-            throw DxfError(source_, g_.empty() ? 0 : g_.back().line + 1,
+            throw DxfError(source_, g_.empty() ? 0 : g_.back().line + 2,
                            std::string("the file ends where ") + what + " was expected");
         return g_[i_++];
     }
@@ -180,15 +184,15 @@ private:
     double Real(const Group &gr) {
         double v = 0.0;
         if (!TryParseNumber(Trim(gr.value), v))
-            Fail(gr, "group " + std::to_string(gr.code) + " needs a number, found \"" +
-                         std::string(gr.value.substr(0, 40)) + "\"");
+            FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found \"" +
+                              std::string(gr.value.substr(0, 40)) + "\"");
         return v;
     }
     int Int(const Group &gr) {
         int v = 0;
         if (!TryParseInteger(Trim(gr.value), v))
-            Fail(gr, "group " + std::to_string(gr.code) + " needs an integer, found \"" +
-                         std::string(gr.value.substr(0, 40)) + "\"");
+            FailValue(gr, "group " + std::to_string(gr.code) + " needs an integer, found \"" +
+                              std::string(gr.value.substr(0, 40)) + "\"");
         return v;
     }
     std::string Text(const Group &gr) {
@@ -198,19 +202,19 @@ private:
             if (c >= 0x80) ascii = false;
         if (!ascii) {
             if (version_ >= "AC1021") {
-                if (!IsValidUtf8(raw)) Fail(gr, "the text is not valid UTF-8");
+                if (!IsValidUtf8(raw)) FailValue(gr, "the text is not valid UTF-8");
             } else if (codepage_.empty() || UpperAscii(codepage_) == "ANSI_932") {
                 try {
                     raw = Cp932ToUtf8(raw);
                 } catch (const TextCodecError &e) {
-                    Fail(gr, std::string("the text is not valid Shift-JIS: ") + e.what());
+                    FailValue(gr, std::string("the text is not valid Shift-JIS: ") + e.what());
                 }
             } else if (UpperAscii(codepage_) == "ANSI_1252") {
                 std::string out;
                 for (unsigned char c : raw) AppendUtf8(out, c);
                 raw = out;
             } else {
-                Fail(gr, "text in code page " + codepage_ + " is not supported");
+                FailValue(gr, "text in code page " + codepage_ + " is not supported");
             }
         }
         return DecodeEscapes(raw);
@@ -218,7 +222,7 @@ private:
 
     std::string Name(const Group &gr) {
         std::string name = Text(gr);
-        if (name.empty()) Fail(gr, "an empty name");
+        if (name.empty()) FailValue(gr, "an empty name");
         return name;
     }
 
@@ -414,7 +418,7 @@ private:
                         dgt = c - 'A' + 10;
                     else if (c >= 'a' && c <= 'f')
                         dgt = c - 'a' + 10;
-                    if (dgt < 0 || v.size() > 16) Fail(gr, "a handle must be hexadecimal");
+                    if (dgt < 0 || v.size() > 16) FailValue(gr, "a handle must be hexadecimal");
                     h = h * 16 + static_cast<std::uint64_t>(dgt);
                 }
                 e.handle = h;
