@@ -361,9 +361,11 @@ private:
             if (name.empty()) Fail(g_[b], "BLOCK without a name");
             // Model and paper space blocks of R2000+ files carry no definition we keep; a layout's
             // contents live in ENTITIES.
+            // R12 producers spell them "$MODEL_SPACE".
+            const std::string upper = UpperAscii(name);
             const bool layout =
-                name.starts_with("*") && (UpperAscii(name).starts_with("*MODEL_SPACE") ||
-                                          UpperAscii(name).starts_with("*PAPER_SPACE"));
+                upper.starts_with("*MODEL_SPACE") || upper.starts_with("*PAPER_SPACE") ||
+                upper.starts_with("$MODEL_SPACE") || upper.starts_with("$PAPER_SPACE");
             const bool anonymous = (flags & 1) != 0 || (flags & 4) != 0 || layout;
             if (anonymous || d_.FindBlock(name)) {
                 Entities("\x01");

@@ -257,7 +257,8 @@ private:
                     vx.color = e.color;
                     Head("VERTEX", vx, New(), e.handle), G(100, "AcDbVertex");
                     G(100, is3d ? "AcDb3dPolylineVertex" : "AcDb2dVertex");
-                    P(10, {v.pt.x, v.pt.y, is3d ? v.pt.z : e.elevation});
+                    // A 2D polyline's elevation lives in its header, as CAD programs write it.
+                    P(10, {v.pt.x, v.pt.y, is3d ? v.pt.z : 0.0});
                     if (!is3d && v.bulge != 0.0) G(42, Num(v.bulge));
                     G(70, is3d ? "32" : "0");
                 }
