@@ -197,6 +197,10 @@ private:
     }
     std::string Text(const Group &gr) {
         std::string raw(gr.value);
+        // A stray CR or other control character would break the file for other readers.
+        for (unsigned char c : raw)
+            if ((c < 0x20 && c != '\t') || c == 0x7F)
+                FailValue(gr, "a control character in a text value");
         bool ascii = true;
         for (unsigned char c : raw)
             if (c >= 0x80) ascii = false;
@@ -472,7 +476,8 @@ private:
     std::optional<EntityData> Entity() {
         const Group &head = g_[i_];
         const std::string type(head.value);
-        const auto [b, e] = ObjectRange();
+        const auto range = ObjectRange();
+        const std::size_t b = range.first, e = range.second;
         EntityData d;
         bool paper = false;
         unsigned seen = 0;  // bit per required group
