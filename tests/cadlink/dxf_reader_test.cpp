@@ -38,6 +38,8 @@ TEST(DxfReader, ReportsTheLineAndReasonOfTheFirstFault) {
         {"lonely vertex", R12("0\nVERTEX\n10\n0\n20\n0\n"), 15, "outside a POLYLINE"},
         {"undefined block", R12("0\nINSERT\n2\nNOPE\n10\n0\n20\n0\n"), 15, "undefined block"},
         {"bad Shift-JIS", R12("0\nTEXT\n10\n0\n20\n0\n40\n1\n1\n\x82\n"), 24, "Shift-JIS"},
+        {"control character", R12("0\nTEXT\n10\n0\n20\n0\n40\n1\n1\na\rb\n"), 24,
+         "control character"},
         {"bad handle", R12("0\nPOINT\n5\nXYZ\n10\n0\n20\n0\n"), 18, "hexadecimal"},
     };
     for (const Fault &f : faults) {
