@@ -47,6 +47,13 @@ void BringCadForward(IApplication &app, IDesktop &desktop, ISleeper &sleeper) {
     }
 }
 
+bool IsPcadFamily(std::string_view progId) {
+    return progId.find("PCAD") != std::string_view::npos;
+}
+bool IsAutoFamily(std::string_view progId) {
+    return progId.find("Auto") != std::string_view::npos;
+}
+
 StateMember ChooseStateMember(std::string_view progId) {
     const std::string upper = Upper(progId);
     if (upper.find("GCAD") != std::string::npos) {

@@ -68,6 +68,12 @@ public:
 
 void BringCadForward(IApplication &app, IDesktop &desktop, ISleeper &sleeper);
 
+// The ProgID words that steer CAD-specific branches, on every backend. "PCAD" is matched with
+// its case where insertions are cleaned up (IsPcadFamily) and without it where the linetype is
+// chosen (ChooseDashedLinetype); "Auto" with its case chooses the point-pick method.
+bool IsPcadFamily(std::string_view progId);
+bool IsAutoFamily(std::string_view progId);
+
 enum class StateMember { Acad, Gcad, Zcad };
 // Which state member tells whether the CAD of this ProgID is idle.
 StateMember ChooseStateMember(std::string_view progId);

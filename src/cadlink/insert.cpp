@@ -97,7 +97,7 @@ bool InsertDxf(const InsertContext &context, InsertForm form, const std::string 
 
     if (!IsPlacedByUser(form)) {
         doc.SendCommand(text);
-        if (IsExploded(form) && context.progId.find("PCAD") != std::string::npos) {
+        if (IsExploded(form) && IsPcadFamily(context.progId)) {
             if (WaitQuiescent(context.app, context.progId, 100, context.sleeper,
                               context.stopRequested))
                 DeleteBlock(doc, blockName);

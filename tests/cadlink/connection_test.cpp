@@ -52,6 +52,13 @@ TEST(Connection, StateMemberFollowsTheProgIdWords) {
         EXPECT_EQ(ChooseStateMember(progId), member) << progId;
 }
 
+TEST(Connection, FamilyWordsKeepTheirCase) {
+    EXPECT_TRUE(IsPcadFamily("PCAD.Application"));
+    EXPECT_FALSE(IsPcadFamily("pcad.application"));
+    EXPECT_TRUE(IsAutoFamily("AutoCAD.Application"));
+    EXPECT_FALSE(IsAutoFamily("AUTOCAD.Application"));
+}
+
 TEST(Connection, WaitQuiescentPollsUntilIdleOrStopped) {
     RecordingSleeper sleeper;
     BusyApp app(2);

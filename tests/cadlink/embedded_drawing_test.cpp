@@ -102,8 +102,9 @@ TEST_F(DrawingTest, ExplodeAppliesTheReferenceTransform) {
     lw.thickness = 100;
     doc.drawing().Add(lw, "B");
 
+    doc.Layers().Add("REF");
     EntityPtr ref = doc.ModelSpace().InsertBlock({100, 100, 0}, "B", 2, 2, 2, kPi / 2);
-    ref->SetLayer("0");
+    ref->SetLayer("REF");
     const auto parts = ref->Explode();
     ASSERT_EQ(parts.size(), 3u);
     EXPECT_POINT_NEAR(parts[0]->StartPoint(), 100, 100, 0, kTol);
@@ -115,6 +116,7 @@ TEST_F(DrawingTest, ExplodeAppliesTheReferenceTransform) {
     EXPECT_POINT_NEAR(parts[2]->Coordinate(1), 100, 104, 14, kTol);
     EXPECT_EQ(parts[2]->GetBulge(0), 1.0);
     EXPECT_EQ(parts[2]->Thickness(), 200);
+    EXPECT_EQ(parts[0]->Layer(), "0");  // parts keep their own layer, as in a CAD
     // The reference stays until it is deleted; the block cannot go while referenced.
     EXPECT_EQ(doc.ModelSpace().Count(), 4);
     EXPECT_THROW(block->Delete(), CadError);
@@ -200,6 +202,18 @@ TEST_F(DrawingTest, SystemVariablesAndUndoGroups) {
     EXPECT_EQ(doc.Blocks().Count(), 0);
     EXPECT_EQ(doc.drawing().FindLayer("PIMU_JIKOKU"), nullptr);
     EXPECT_FALSE(doc.UndoLastGroup());
+}
+
+TEST_F(DrawingTest, OpeningABrokenFileKeepsTheDrawing) {
+    test::TempDir dir;
+    test::WriteFile(dir / "bad.dxf", "0\nSECTION\n2\nENTITIES\n0\nLINE\n");
+    doc.ModelSpace().AddLine({0, 0, 0}, {1, 0, 0});
+    EXPECT_THROW(doc.Open(dir / "bad.dxf"), CadError);
+    EXPECT_THROW(doc.Open(dir / "missing.dxf"), CadError);
+    EXPECT_EQ(doc.ModelSpace().Count(), 1);
+    EXPECT_EQ(test::ReadFile(dir / "bad.dxf"), "0\nSECTION\n2\nENTITIES\n0\nLINE\n");
+    doc.Open(test::kData / "ezdxf_r12.dxf");
+    EXPECT_EQ(doc.ModelSpace().Count(), 9);
 }
 
 TEST_F(DrawingTest, UtilityAsksTheInputSource) {

@@ -502,12 +502,8 @@ public:
         const Placement placement{block->base, e.p1, e.sx, e.rotation};
         std::vector<EntityData> parts;
         for (EntityId id : block->entities) {
-            EntityData part = Transformed(impl_.dw().Get(id), placement);
-            // Parts on layer 0 and BYBLOCK properties take the reference's, as in a CAD.
-            if (part.layer == "0") part.layer = e.layer;
-            if (part.color == 0) part.color = e.color;
-            if (UpperAscii(part.linetype) == "BYBLOCK") part.linetype = e.linetype;
-            parts.push_back(std::move(part));
+            // As a CAD's explode: the parts keep their own layer, colour and linetype.
+            parts.push_back(Transformed(impl_.dw().Get(id), placement));
         }
         const std::string owner = impl_.dw().OwnerOf(id_);
         std::vector<EntityPtr> out;
