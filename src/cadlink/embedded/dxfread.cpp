@@ -267,6 +267,34 @@ private:
         d_.sourceVersion = version_;
     }
 
+    // References inside blocks may point forward; once all blocks are read each must resolve,
+    // and no block may contain itself.
+    std::vector<std::pair<EntityId, int>> blockInserts_;
+    void CheckBlockReferences() {
+        for (const auto &[id, line] : blockInserts_) {
+            const std::string &target = d_.Get(id).blockName;
+            if (!d_.FindBlock(target))
+                throw DxfError(source_, line, "INSERT of an undefined block \"" + target + "\"");
+        }
+        for (const BlockRecord &start : d_.Blocks()) {
+            std::vector<const BlockRecord *> stack{&start};
+            std::size_t visited = 0;
+            while (!stack.empty()) {
+                const BlockRecord *block = stack.back();
+                stack.pop_back();
+                if (++visited > 100000) throw DxfError(source_, 0, "blocks are nested too deeply");
+                for (EntityId id : block->entities) {
+                    const EntityData &e = d_.Get(id);
+                    if (e.kind != EntityKind::Insert) continue;
+                    const BlockRecord *inner = d_.FindBlock(e.blockName);
+                    if (inner == &start)
+                        throw DxfError(source_, 0, "block \"" + start.name + "\" contains itself");
+                    stack.push_back(inner);
+                }
+            }
+        }
+    }
+
     // Groups of one object: from the current (0, TYPE) group up to the next group 0.
     std::pair<std::size_t, std::size_t> ObjectRange() {
         const std::size_t begin = i_;
@@ -342,7 +370,10 @@ private:
     void Blocks() {
         for (;;) {
             const Group &gr = Next("ENDSEC");
-            if (gr.code == 0 && gr.value == "ENDSEC") return;
+            if (gr.code == 0 && gr.value == "ENDSEC") {
+                CheckBlockReferences();
+                return;
+            }
             if (gr.code != 0 || gr.value != "BLOCK") Fail(gr, "expected BLOCK or ENDSEC");
             --i_;
             const auto [b, e] = ObjectRange();
@@ -405,7 +436,9 @@ private:
                 if (entity->kind == EntityKind::Insert && !d_.FindBlock(entity->blockName) &&
                     !inBlock)
                     Fail(g_[at], "INSERT of an undefined block \"" + entity->blockName + "\"");
-                d_.Add(std::move(*entity), owner);
+                const bool isInsert = entity->kind == EntityKind::Insert;
+                const EntityId id = d_.Add(std::move(*entity), owner);
+                if (isInsert && inBlock) blockInserts_.push_back({id, g_[at].line});
             }
         }
     }
