@@ -15,7 +15,7 @@ lib=("$src"/src/base/numconv.cpp "$src"/src/cadlink/textcodec.cpp "$src"/src/cad
 objs=()
 for f in "${lib[@]}"; do
   o="$out/$(echo "${f#"$src"/}" | tr / _).o"
-  if [ ! -f "$o" ] || [ "$f" -nt "$o" ]; then
+  if [ ! -f "$o" ] || [ "$f" -nt "$o" ] || [ -n "$(find "$src/src" -name '*.h' -newer "$o" -print -quit)" ]; then
     "$cxx" "${flags[@]}" -fsanitize=fuzzer-no-link -c "$f" -o "$o"
   fi
   objs+=("$o")
