@@ -78,6 +78,7 @@ TEST(EzdxfInterop, SavedDrawingLoadsWithEveryEntityIntact) {
     text.height = 250;
     text.rotation = std::numbers::pi / 6;
     text.widthFactor = 0.8;
+    text.style = "明朝";
     add(text);
     EntityData point;
     point.kind = EntityKind::Point;

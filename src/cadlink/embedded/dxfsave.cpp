@@ -100,11 +100,24 @@ public:
             G(6, Encode(d_.FindLinetype(l.linetype) ? l.linetype : "CONTINUOUS"));
         }
         G(0, "ENDTAB");
-        Table("STYLE", styleTable, 1);
-        G(0, "STYLE"), G(5, Hex(New())), G(330, Hex(styleTable));
-        G(100, "AcDbSymbolTableRecord"), G(100, "AcDbTextStyleTableRecord");
-        G(2, "STANDARD"), G(70, "0"), G(40, "0.0"), G(41, "1.0"), G(50, "0.0"), G(71, "0");
-        G(42, "2.5"), G(3, "txt"), G(4, "");
+        // Every text style the texts name gets an entry, so the file stays self-consistent.
+        std::vector<std::string> styles{"STANDARD"};
+        auto noteStyle = [&](const EntityData &e) {
+            if (e.kind != EntityKind::Text) return;
+            for (const std::string &known : styles)
+                if (UpperAscii(known) == UpperAscii(e.style)) return;
+            styles.push_back(e.style);
+        };
+        for (EntityId id : d_.ModelSpace()) noteStyle(d_.Get(id));
+        for (const BlockRecord &b : d_.Blocks())
+            for (EntityId id : b.entities) noteStyle(d_.Get(id));
+        Table("STYLE", styleTable, static_cast<int>(styles.size()));
+        for (const std::string &style : styles) {
+            G(0, "STYLE"), G(5, Hex(New())), G(330, Hex(styleTable));
+            G(100, "AcDbSymbolTableRecord"), G(100, "AcDbTextStyleTableRecord");
+            G(2, Encode(style)), G(70, "0"), G(40, "0.0"), G(41, "1.0"), G(50, "0.0"), G(71, "0");
+            G(42, "2.5"), G(3, "txt"), G(4, "");
+        }
         G(0, "ENDTAB");
         Table("VIEW", viewTable, 0);
         G(0, "ENDTAB");
