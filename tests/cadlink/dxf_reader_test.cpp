@@ -115,6 +115,19 @@ TEST(DxfReader, AcceptsCrLfLongLinesAndSkipsWhatItDoesNotKeep) {
     EXPECT_EQ(d.skipped.at("paper space"), 1);
 }
 
+TEST(DxfReader, AnonymousBlocksAreKeptForTheirReferences) {
+    const std::string text = test::R12("0\nINSERT\n2\n*U7\n10\n1\n20\n2\n",
+                                       "0\nBLOCK\n2\n*U7\n70\n1\n10\n0\n20\n0\n"
+                                       "0\nLINE\n10\n0\n20\n0\n11\n1\n21\n0\n0\nENDBLK\n");
+    const Drawing d = ReadDxf(text);
+    ASSERT_NE(d.FindBlock("*U7"), nullptr);
+    EXPECT_EQ(d.FindBlock("*U7")->flags, 1);
+    const Drawing back = ReadDxf(WriteDxf(d));
+    ASSERT_NE(back.FindBlock("*U7"), nullptr);
+    EXPECT_EQ(back.FindBlock("*U7")->flags, 1);
+    EXPECT_EQ(OfKind(back, EntityKind::Line, "*U7").size(), 1u);
+}
+
 TEST(DxfRoundTrip, OpenSaveOpenKeepsEverySupportedEntity) {
     for (const char *file : {"ezdxf_r12.dxf", "ezdxf_r2000.dxf", "ezdxf_r2018.dxf"}) {
         SCOPED_TRACE(file);

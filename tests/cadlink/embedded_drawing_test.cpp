@@ -124,6 +124,16 @@ TEST_F(DrawingTest, ExplodeAppliesTheReferenceTransform) {
     block->Delete();
     EXPECT_EQ(doc.Blocks().Count(), 0);
 
+    // An arc across angle 0 keeps its sweep.
+    EntityData wrap = arc;
+    wrap.startAngle = 350 * kPi / 180;
+    wrap.endAngle = 10 * kPi / 180;
+    doc.Blocks().Add({0, 0, 0}, "W");
+    doc.drawing().Add(wrap, "W");
+    const auto turned = doc.ModelSpace().InsertBlock({0, 0, 0}, "W", 1, 1, 1, kPi / 2)->Explode();
+    EXPECT_NEAR(turned[0]->StartAngle(), 80 * kPi / 180, kTol);
+    EXPECT_NEAR(turned[0]->EndAngle(), 100 * kPi / 180, kTol);
+
     doc.Blocks().Add({0, 0, 0}, "C")->AddLine({0, 0, 0}, {1, 0, 0});
     EXPECT_THROW(doc.ModelSpace().InsertBlock({0, 0, 0}, "C", 1, 2, 1, 0)->Explode(), CadError);
 }

@@ -149,7 +149,8 @@ EntityData Transformed(const EntityData &e, const Placement &pl) {
         case EntityKind::Arc: {
             out.p1 = ocsPoint(e.p1);
             out.radius = e.radius * pl.scale;
-            const double span = e.endAngle - e.startAngle;
+            double span = e.endAngle - e.startAngle;  // arcs run counter-clockwise, maybe across 0
+            if (span < 0.0) span += 2.0 * std::numbers::pi;
             out.startAngle = carryAngle(e.startAngle);
             if (out.startAngle < 0.0) out.startAngle += 2.0 * std::numbers::pi;
             out.endAngle = out.startAngle + span;
@@ -316,10 +317,10 @@ BlockRecord *Drawing::FindBlockMutable(std::string_view name) {
     return const_cast<BlockRecord *>(FindBlock(name));
 }
 
-void Drawing::AddBlock(const std::string &name, const TAcadPoint &base) {
+void Drawing::AddBlock(const std::string &name, const TAcadPoint &base, int flags) {
     if (name.empty()) throw CadError("A block needs a name");
     if (FindBlock(name)) throw CadError("Block \"" + name + "\" already exists");
-    blocks_.push_back({name, base, {}, 0});
+    blocks_.push_back({name, base, {}, flags});
 }
 
 void Drawing::SetBlockBase(std::string_view name, const TAcadPoint &base) {
@@ -352,7 +353,7 @@ namespace {
 void CopyBlockDefinition(Drawing &into, const Drawing &from, const BlockRecord &block, int depth) {
     if (depth > 32) throw CadError("Blocks are nested too deeply");
     if (into.FindBlock(block.name)) return;  // an existing definition wins, as in a CAD
-    into.AddBlock(block.name, block.base);
+    into.AddBlock(block.name, block.base, block.flags);
     for (EntityId id : block.entities) {
         EntityData e = from.Get(id);
         e.handle = 0;

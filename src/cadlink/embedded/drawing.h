@@ -151,7 +151,8 @@ public:
     // Block definitions.
     const std::vector<BlockRecord> &Blocks() const { return blocks_; }
     const BlockRecord *FindBlock(std::string_view name) const;
-    void AddBlock(const std::string &name, const TAcadPoint &base);  // throws if it exists
+    // Throws if it exists. Flags: 1 anonymous, 4 external reference.
+    void AddBlock(const std::string &name, const TAcadPoint &base, int flags = 0);
     void SetBlockBase(std::string_view name, const TAcadPoint &base);
     void RemoveBlock(std::string_view name);  // with its entities; throws while referenced
     bool IsReferenced(std::string_view name) const;

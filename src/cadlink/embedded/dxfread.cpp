@@ -401,11 +401,12 @@ private:
             const bool layout =
                 upper.starts_with("*MODEL_SPACE") || upper.starts_with("*PAPER_SPACE") ||
                 upper.starts_with("$MODEL_SPACE") || upper.starts_with("$PAPER_SPACE");
-            const bool anonymous = (flags & 1) != 0 || (flags & 4) != 0 || layout;
-            if (anonymous || d_.FindBlock(name)) {
+            // Anonymous blocks (dynamic block states, "*U12") are kept: model-space references
+            // use them. Only the anonymous and external-reference flags are kept.
+            if (layout || d_.FindBlock(name)) {
                 Entities("\x01");
             } else {
-                d_.AddBlock(name, base);
+                d_.AddBlock(name, base, flags & (1 | 4));
                 Entities(name);
             }
         }

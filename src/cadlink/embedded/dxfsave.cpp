@@ -138,11 +138,11 @@ public:
         G(0, "ENDSEC");
 
         G(0, "SECTION"), G(2, "BLOCKS");
-        Block(modelRecord, "*Model_Space", {}, {});
-        Block(paperRecord, "*Paper_Space", {}, {});
+        Block(modelRecord, "*Model_Space", {}, {}, 0);
+        Block(paperRecord, "*Paper_Space", {}, {}, 0);
         for (std::size_t k = 0; k < d_.Blocks().size(); ++k) {
             const BlockRecord &b = d_.Blocks()[k];
-            Block(blockRecords[k], Encode(b.name), b.base, b.entities);
+            Block(blockRecords[k], Encode(b.name), b.base, b.entities, b.flags);
         }
         G(0, "ENDSEC");
 
@@ -201,9 +201,10 @@ private:
     }
 
     void Block(std::uint64_t record, const std::string &name, const TAcadPoint &base,
-               const std::vector<EntityId> &entities) {
+               const std::vector<EntityId> &entities, int flags) {
         G(0, "BLOCK"), G(5, Hex(New())), G(330, Hex(record)), G(100, "AcDbEntity"), G(8, "0");
-        G(100, "AcDbBlockBegin"), G(2, name), G(70, "0"), P(10, base), G(3, name), G(1, "");
+        G(100, "AcDbBlockBegin"), G(2, name), G(70, std::to_string(flags)), P(10, base), G(3, name),
+            G(1, "");
         for (EntityId id : entities) Entity(d_.Get(id), record);
         G(0, "ENDBLK"), G(5, Hex(New())), G(330, Hex(record)), G(100, "AcDbEntity"), G(8, "0");
         G(100, "AcDbBlockEnd");
