@@ -90,6 +90,8 @@ TEST(DxfReader, TextEncodingFollowsVersionAndCodePage) {
         "0\nTEXT\n10\n0\n20\n0\n40\n1\n1\n天空 \\U+7387 \\U+00B0\n0\nENDSEC\n0\nEOF\n";
     d = ReadDxf(r2018);
     EXPECT_EQ(OfKind(d, EntityKind::Text).at(0).text, "天空 率 °");
+    d = ReadDxf(R12("0\nTEXT\n10\n0\n20\n0\n40\n1\n1\n\\M+193FAx\\M+1ZZZZ\n"));  // 日 in Shift-JIS
+    EXPECT_EQ(OfKind(d, EntityKind::Text).at(0).text, "日x\\M+1ZZZZ");
 
     std::string badUtf8 = r2018;
     badUtf8.replace(badUtf8.find("天空"), 3, "\xff\xfe\xfd");

@@ -245,11 +245,29 @@ struct EmbeddedDocument::Impl {
         return nullptr;
     }
     std::vector<EntityId> Resolve(const std::vector<EntityQuery> &queries) {
+        // Handles are looked up once, not per entity.
+        std::vector<EntityId> byHandle;
+        for (const EntityQuery &q : queries) {
+            if (q.kind != EntityQuery::Kind::Handles) continue;
+            std::size_t start = 0;
+            for (;;) {
+                const std::size_t comma = q.text.find(',', start);
+                std::string h = q.text.substr(
+                    start, comma == std::string::npos ? std::string::npos : comma - start);
+                while (!h.empty() && h.front() == ' ') h.erase(0, 1);
+                while (!h.empty() && h.back() == ' ') h.pop_back();
+                if (auto found = dw().FindHandle(h)) byHandle.push_back(*found);
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+        }
+        std::sort(byHandle.begin(), byHandle.end());
         std::vector<EntityId> out;
         for (EntityId id : dw().ModelSpace()) {
             const EntityData &e = dw().Get(id);
-            bool hit = false;
+            bool hit = std::binary_search(byHandle.begin(), byHandle.end(), id);
             for (const EntityQuery &q : queries) {
+                if (hit) break;
                 switch (q.kind) {
                     case EntityQuery::Kind::All:
                         hit = true;
@@ -266,21 +284,9 @@ struct EmbeddedDocument::Impl {
                     case EntityQuery::Kind::Crossing:
                         hit = InBox(e, q.p1, q.p2, true);
                         break;
-                    case EntityQuery::Kind::Handles: {
-                        std::size_t start = 0;
-                        for (;;) {
-                            const std::size_t comma = q.text.find(',', start);
-                            const std::string h =
-                                q.text.substr(start, comma == std::string::npos ? std::string::npos
-                                                                                : comma - start);
-                            if (auto found = dw().FindHandle(h); found && *found == id) hit = true;
-                            if (comma == std::string::npos) break;
-                            start = comma + 1;
-                        }
+                    case EntityQuery::Kind::Handles:
                         break;
-                    }
                 }
-                if (hit) break;
             }
             if (hit) out.push_back(id);
         }

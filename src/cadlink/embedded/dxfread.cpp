@@ -84,11 +84,36 @@ void AppendUtf8(std::string &out, unsigned cp) {
     }
 }
 
-// \U+XXXX escapes (written by many producers for characters outside the code page).
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// \U+XXXX escapes (written by many producers for characters outside the code page) and
+// \M+1XXXX escapes (a Shift-JIS character given by its two bytes, as older Japanese CADs write).
 std::string DecodeEscapes(const std::string &in) {
-    if (in.find("\\U+") == std::string::npos && in.find("\\u+") == std::string::npos) return in;
+    if (in.find("\\U+") == std::string::npos && in.find("\\u+") == std::string::npos &&
+        in.find("\\M+") == std::string::npos && in.find("\\m+") == std::string::npos)
+        return in;
     std::string out;
     for (std::size_t i = 0; i < in.size();) {
+        if (in[i] == '\\' && i + 8 <= in.size() && (in[i + 1] == 'M' || in[i + 1] == 'm') &&
+            in[i + 2] == '+' && in[i + 3] == '1') {
+            const int h[4] = {HexDigit(in[i + 4]), HexDigit(in[i + 5]), HexDigit(in[i + 6]),
+                              HexDigit(in[i + 7])};
+            if (h[0] >= 0 && h[1] >= 0 && h[2] >= 0 && h[3] >= 0) {
+                const char bytes[2] = {static_cast<char>(h[0] * 16 + h[1]),
+                                       static_cast<char>(h[2] * 16 + h[3])};
+                try {
+                    out += Cp932ToUtf8(std::string_view(bytes, 2));
+                    i += 8;
+                    continue;
+                } catch (const TextCodecError &) {
+                }
+            }
+        }
         if (in[i] == '\\' && i + 7 <= in.size() && (in[i + 1] == 'U' || in[i + 1] == 'u') &&
             in[i + 2] == '+') {
             unsigned cp = 0;
