@@ -160,6 +160,11 @@ TEST(DxfSave, AFailedSaveLeavesTheExistingFileAlone) {
     std::filesystem::create_directory(dir / "blocked.dxf");  // a directory where the file should go
     EXPECT_THROW(SaveDxf(d, dir / "blocked.dxf"), DxfError);
     EXPECT_EQ(test::ReadFile(dir / "keep.dxf"), "original");
+    // A line break that slipped into a name is refused, not written.
+    Drawing broken;
+    broken.AddLayer({"A\nB", 7, "CONTINUOUS", 0});
+    EXPECT_THROW(SaveDxf(broken, dir / "keep.dxf"), DxfError);
+    EXPECT_EQ(test::ReadFile(dir / "keep.dxf"), "original");
     // Characters Shift-JIS lacks survive as escapes.
     EntityData t;
     t.kind = EntityKind::Text;

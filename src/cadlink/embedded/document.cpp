@@ -385,7 +385,8 @@ public:
     void SetBulge(int index, double bulge) override {
         Need({EntityKind::LwPolyline, EntityKind::Polyline2d}, "SetBulge");
         if (!std::isfinite(bulge)) throw CadError("Invalid bulge");
-        const_cast<Vertex &>(At(E(), index)).bulge = bulge;
+        At(E(), index);
+        Edit().vertices[static_cast<std::size_t>(index)].bulge = bulge;
     }
     std::string TextString() override { return Need({EntityKind::Text}, "TextString").text; }
     double Height() override { return Need({EntityKind::Text}, "Height").height; }

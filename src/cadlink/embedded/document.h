@@ -20,6 +20,8 @@ namespace pimu::cadlink::embedded {
 // CENTER. Names compare without regard to case; nullptr for an unknown file.
 const std::vector<LinetypeRecord> *BuiltInLinetypeFile(std::string_view fileName);
 
+// The entity, block and selection-set objects it hands out refer to the document: they must not
+// outlive it.
 class EmbeddedDocument : public IDocument {
 public:
     // `baseDirectory` resolves relative file names in typed commands.

@@ -177,6 +177,9 @@ private:
     std::uint64_t New() { return next_++; }
 
     void G(int code, const std::string &value) {
+        // A line break inside a value would end the group early and corrupt everything after it.
+        if (value.find_first_of("\r\n") != std::string::npos)
+            throw DxfError("DXF", 0, "group " + std::to_string(code) + " would hold a line break");
         char buf[8];
         std::snprintf(buf, sizeof buf, "%3d", code);
         out_ += buf;
