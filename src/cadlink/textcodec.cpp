@@ -51,9 +51,12 @@ std::string Utf8ToCp932(std::string_view utf8) {
         // Quote the character that failed (up to its UTF-8 length).
         size_t len = 1;
         const unsigned char lead = static_cast<unsigned char>(utf8[bad]);
-        if (lead >= 0xF0) len = 4;
-        else if (lead >= 0xE0) len = 3;
-        else if (lead >= 0xC0) len = 2;
+        if (lead >= 0xF0)
+            len = 4;
+        else if (lead >= 0xE0)
+            len = 3;
+        else if (lead >= 0xC0)
+            len = 2;
         throw TextCodecError("文字 \"" + std::string(utf8.substr(bad, len)) +
                              "\" は Shift-JIS で書き出せません。");
     }
@@ -78,11 +81,21 @@ bool IsValidUtf8(std::string_view text) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         size_t n = 0;
         unsigned int cp = 0;
-        if (c < 0x80) { ++i; continue; }
-        if ((c & 0xE0) == 0xC0) { n = 1; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { n = 2; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { n = 3; cp = c & 0x07; }
-        else return false;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            n = 3;
+            cp = c & 0x07;
+        } else
+            return false;
         for (size_t k = 1; k <= n; ++k) {
             if (i + k >= text.size()) return false;
             const unsigned char cc = static_cast<unsigned char>(text[i + k]);

@@ -1,0 +1,394 @@
+#include "cadlink/embedded/drawing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace pimu::cadlink::embedded {
+
+namespace {
+
+TAcadPoint Cross(const TAcadPoint &a, const TAcadPoint &b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+TAcadPoint Unit(const TAcadPoint &v) {
+    const double len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    if (len == 0.0) return {0.0, 0.0, 1.0};
+    return {v.x / len, v.y / len, v.z / len};
+}
+
+// The arbitrary axis algorithm of the DXF format.
+void OcsAxes(const TAcadPoint &normal, TAcadPoint &ax, TAcadPoint &ay, TAcadPoint &az) {
+    az = Unit(normal);
+    if (std::abs(az.x) < 1.0 / 64.0 && std::abs(az.y) < 1.0 / 64.0)
+        ax = Unit(Cross({0.0, 1.0, 0.0}, az));
+    else
+        ax = Unit(Cross({0.0, 0.0, 1.0}, az));
+    ay = Unit(Cross(az, ax));
+}
+
+bool IsWorldZ(const TAcadPoint &n) {
+    return n.x == 0.0 && n.y == 0.0 && n.z == 1.0;
+}
+
+}  // namespace
+
+std::string_view DxfTypeName(EntityKind kind) {
+    switch (kind) {
+        case EntityKind::Line:
+            return "LINE";
+        case EntityKind::Circle:
+            return "CIRCLE";
+        case EntityKind::Arc:
+            return "ARC";
+        case EntityKind::Ellipse:
+            return "ELLIPSE";
+        case EntityKind::LwPolyline:
+            return "LWPOLYLINE";
+        case EntityKind::Polyline2d:
+        case EntityKind::Polyline3d:
+            return "POLYLINE";
+        case EntityKind::Text:
+            return "TEXT";
+        case EntityKind::Point:
+            return "POINT";
+        case EntityKind::Insert:
+            return "INSERT";
+    }
+    return "";
+}
+
+std::string_view ClassName(EntityKind kind) {
+    switch (kind) {
+        case EntityKind::Line:
+            return "AcDbLine";
+        case EntityKind::Circle:
+            return "AcDbCircle";
+        case EntityKind::Arc:
+            return "AcDbArc";
+        case EntityKind::Ellipse:
+            return "AcDbEllipse";
+        case EntityKind::LwPolyline:
+            return "AcDbPolyline";
+        case EntityKind::Polyline2d:
+            return "AcDb2dPolyline";
+        case EntityKind::Polyline3d:
+            return "AcDb3dPolyline";
+        case EntityKind::Text:
+            return "AcDbText";
+        case EntityKind::Point:
+            return "AcDbPoint";
+        case EntityKind::Insert:
+            return "AcDbBlockReference";
+    }
+    return "";
+}
+
+std::string UpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char &c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+TAcadPoint OcsToWcs(const TAcadPoint &p, const TAcadPoint &normal) {
+    if (IsWorldZ(normal)) return p;
+    TAcadPoint ax, ay, az;
+    OcsAxes(normal, ax, ay, az);
+    return {p.x * ax.x + p.y * ay.x + p.z * az.x, p.x * ax.y + p.y * ay.y + p.z * az.y,
+            p.x * ax.z + p.y * ay.z + p.z * az.z};
+}
+
+TAcadPoint WcsToOcs(const TAcadPoint &p, const TAcadPoint &normal) {
+    if (IsWorldZ(normal)) return p;
+    TAcadPoint ax, ay, az;
+    OcsAxes(normal, ax, ay, az);
+    return {p.x * ax.x + p.y * ax.y + p.z * ax.z, p.x * ay.x + p.y * ay.y + p.z * ay.z,
+            p.x * az.x + p.y * az.y + p.z * az.z};
+}
+
+TAcadPoint Placement::ApplyVector(const TAcadPoint &v) const {
+    const double c = std::cos(rotation), s = std::sin(rotation);
+    return {scale * (v.x * c - v.y * s), scale * (v.x * s + v.y * c), scale * v.z};
+}
+
+TAcadPoint Placement::Apply(const TAcadPoint &p) const {
+    const TAcadPoint v = ApplyVector({p.x - base.x, p.y - base.y, p.z - base.z});
+    return {origin.x + v.x, origin.y + v.y, origin.z + v.z};
+}
+
+EntityData Transformed(const EntityData &e, const Placement &pl) {
+    EntityData out = e;
+    out.handle = 0;
+    out.highlighted = false;
+    const TAcadPoint n = Unit(pl.ApplyVector(e.normal));
+    out.normal = IsWorldZ(e.normal) ? e.normal : n;
+    out.thickness = e.thickness * pl.scale;
+    // An angle measured in the old OCS, carried over as a direction into the new OCS.
+    auto carryAngle = [&](double angle) {
+        const TAcadPoint dir = OcsToWcs({std::cos(angle), std::sin(angle), 0.0}, e.normal);
+        const TAcadPoint moved = WcsToOcs(pl.ApplyVector(dir), out.normal);
+        return std::atan2(moved.y, moved.x);
+    };
+    auto ocsPoint = [&](const TAcadPoint &p) {
+        return WcsToOcs(pl.Apply(OcsToWcs(p, e.normal)), out.normal);
+    };
+    switch (e.kind) {
+        case EntityKind::Line:
+            out.p1 = pl.Apply(e.p1);
+            out.p2 = pl.Apply(e.p2);
+            break;
+        case EntityKind::Point:
+            out.p1 = pl.Apply(e.p1);
+            break;
+        case EntityKind::Circle:
+            out.p1 = ocsPoint(e.p1);
+            out.radius = e.radius * pl.scale;
+            break;
+        case EntityKind::Arc: {
+            out.p1 = ocsPoint(e.p1);
+            out.radius = e.radius * pl.scale;
+            double span = e.endAngle - e.startAngle;  // arcs run counter-clockwise, maybe across 0
+            if (span < 0.0) span += 2.0 * std::numbers::pi;
+            out.startAngle = carryAngle(e.startAngle);
+            if (out.startAngle < 0.0) out.startAngle += 2.0 * std::numbers::pi;
+            out.endAngle = out.startAngle + span;
+            if (out.endAngle >= 2.0 * std::numbers::pi) out.endAngle -= 2.0 * std::numbers::pi;
+            break;
+        }
+        case EntityKind::Ellipse:
+            out.p1 = pl.Apply(e.p1);
+            out.p2 = pl.ApplyVector(e.p2);
+            break;
+        case EntityKind::LwPolyline:
+        case EntityKind::Polyline2d: {
+            for (Vertex &v : out.vertices) {
+                const TAcadPoint w = ocsPoint({v.pt.x, v.pt.y, e.elevation});
+                v.pt = {w.x, w.y, 0.0};
+                out.elevation = w.z;
+            }
+            if (out.vertices.empty()) out.elevation = ocsPoint({0.0, 0.0, e.elevation}).z;
+            break;
+        }
+        case EntityKind::Polyline3d:
+            for (Vertex &v : out.vertices) v.pt = pl.Apply(v.pt);
+            break;
+        case EntityKind::Text:
+            out.p1 = ocsPoint(e.p1);
+            out.p2 = ocsPoint(e.p2);
+            out.height = e.height * pl.scale;
+            out.rotation = carryAngle(e.rotation);
+            break;
+        case EntityKind::Insert:
+            out.p1 = ocsPoint(e.p1);
+            out.sx = e.sx * pl.scale;
+            out.sy = e.sy * pl.scale;
+            out.sz = e.sz * pl.scale;
+            out.rotation = carryAngle(e.rotation);
+            break;
+    }
+    return out;
+}
+
+Drawing::Drawing() {
+    layers_.push_back({"0", 7, "CONTINUOUS", 0});
+    linetypes_.push_back({"BYBLOCK", "", {}});
+    linetypes_.push_back({"BYLAYER", "", {}});
+    linetypes_.push_back({"CONTINUOUS", "Solid line", {}});
+}
+
+std::vector<EntityId> &Drawing::ListOf(const std::string &owner) {
+    if (owner.empty()) return modelSpace_;
+    BlockRecord *block = FindBlockMutable(owner);
+    if (!block) throw CadError("No block named \"" + owner + "\"");
+    return block->entities;
+}
+
+EntityId Drawing::Add(EntityData data, const std::string &owner) {
+    std::vector<EntityId> &list = ListOf(owner);
+    if (data.handle == 0 || handles_.count(data.handle))
+        data.handle = nextHandle_++;
+    else if (data.handle >= nextHandle_)
+        nextHandle_ = data.handle + 1;
+    if (!FindLayer(data.layer)) AddLayer({data.layer, 7, "CONTINUOUS", 0});
+    const EntityId id{nextId_++};
+    const std::string ownerName = owner.empty() ? "" : FindBlock(owner)->name;
+    handles_.emplace(data.handle, id.value);
+    entities_.emplace(id.value, Stored{std::move(data), ownerName});
+    list.push_back(id);
+    return id;
+}
+
+void Drawing::Erase(EntityId id) {
+    auto it = entities_.find(id.value);
+    if (it == entities_.end()) throw CadError("The entity was erased");
+    std::vector<EntityId> &list = ListOf(it->second.owner);
+    list.erase(std::remove(list.begin(), list.end(), id), list.end());
+    handles_.erase(it->second.data.handle);
+    entities_.erase(it);
+}
+
+bool Drawing::Exists(EntityId id) const {
+    return entities_.count(id.value) != 0;
+}
+
+const EntityData &Drawing::Get(EntityId id) const {
+    auto it = entities_.find(id.value);
+    if (it == entities_.end()) throw CadError("The entity was erased");
+    return it->second.data;
+}
+
+EntityData &Drawing::Edit(EntityId id) {
+    auto it = entities_.find(id.value);
+    if (it == entities_.end()) throw CadError("The entity was erased");
+    return it->second.data;
+}
+
+const std::string &Drawing::OwnerOf(EntityId id) const {
+    auto it = entities_.find(id.value);
+    if (it == entities_.end()) throw CadError("The entity was erased");
+    return it->second.owner;
+}
+
+std::optional<EntityId> Drawing::FindHandle(std::string_view hex) const {
+    std::uint64_t h = 0;
+    if (hex.empty() || hex.size() > 16) return std::nullopt;
+    for (char c : hex) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else
+            return std::nullopt;
+        h = h * 16 + static_cast<std::uint64_t>(d);
+    }
+    auto it = handles_.find(h);
+    if (it == handles_.end()) return std::nullopt;
+    return EntityId{it->second};
+}
+
+std::optional<EntityId> Drawing::LastEntity() const {
+    if (modelSpace_.empty()) return std::nullopt;
+    return modelSpace_.back();
+}
+
+const LayerRecord *Drawing::FindLayer(std::string_view name) const {
+    const std::string key = UpperAscii(name);
+    for (const LayerRecord &l : layers_)
+        if (UpperAscii(l.name) == key) return &l;
+    return nullptr;
+}
+
+const LayerRecord &Drawing::AddLayer(const LayerRecord &layer) {
+    if (const LayerRecord *found = FindLayer(layer.name)) return *found;
+    layers_.push_back(layer);
+    return layers_.back();
+}
+
+const LinetypeRecord *Drawing::FindLinetype(std::string_view name) const {
+    const std::string key = UpperAscii(name);
+    for (const LinetypeRecord &l : linetypes_)
+        if (UpperAscii(l.name) == key) return &l;
+    return nullptr;
+}
+
+void Drawing::AddLinetype(const LinetypeRecord &linetype) {
+    const std::string key = UpperAscii(linetype.name);
+    for (LinetypeRecord &l : linetypes_)
+        if (UpperAscii(l.name) == key) {
+            l = linetype;
+            return;
+        }
+    linetypes_.push_back(linetype);
+}
+
+const BlockRecord *Drawing::FindBlock(std::string_view name) const {
+    const std::string key = UpperAscii(name);
+    for (const BlockRecord &b : blocks_)
+        if (UpperAscii(b.name) == key) return &b;
+    return nullptr;
+}
+
+BlockRecord *Drawing::FindBlockMutable(std::string_view name) {
+    return const_cast<BlockRecord *>(FindBlock(name));
+}
+
+void Drawing::AddBlock(const std::string &name, const TAcadPoint &base, int flags) {
+    if (name.empty()) throw CadError("A block needs a name");
+    if (FindBlock(name)) throw CadError("Block \"" + name + "\" already exists");
+    blocks_.push_back({name, base, {}, flags});
+}
+
+void Drawing::SetBlockBase(std::string_view name, const TAcadPoint &base) {
+    BlockRecord *block = FindBlockMutable(name);
+    if (!block) throw CadError("No block named \"" + std::string(name) + "\"");
+    block->base = base;
+}
+
+bool Drawing::IsReferenced(std::string_view name) const {
+    const std::string key = UpperAscii(name);
+    for (const auto &[id, stored] : entities_)
+        if (stored.data.kind == EntityKind::Insert && UpperAscii(stored.data.blockName) == key)
+            return true;
+    return false;
+}
+
+void Drawing::RemoveBlock(std::string_view name) {
+    const BlockRecord *block = FindBlock(name);
+    if (!block) throw CadError("No block named \"" + std::string(name) + "\"");
+    if (IsReferenced(name)) throw CadError("Block \"" + block->name + "\" is referenced");
+    for (EntityId id : block->entities) {
+        handles_.erase(entities_.at(id.value).data.handle);
+        entities_.erase(id.value);
+    }
+    blocks_.erase(blocks_.begin() + (block - blocks_.data()));
+}
+
+namespace {
+
+void CopyBlockDefinition(Drawing &into, const Drawing &from, const BlockRecord &block, int depth) {
+    if (depth > 32) throw CadError("Blocks are nested too deeply");
+    if (into.FindBlock(block.name)) return;  // an existing definition wins, as in a CAD
+    into.AddBlock(block.name, block.base, block.flags);
+    for (EntityId id : block.entities) {
+        EntityData e = from.Get(id);
+        e.handle = 0;
+        if (e.kind == EntityKind::Insert)
+            if (const BlockRecord *inner = from.FindBlock(e.blockName))
+                CopyBlockDefinition(into, from, *inner, depth + 1);
+        if (const LayerRecord *l = from.FindLayer(e.layer)) into.AddLayer(*l);
+        if (!into.FindLinetype(e.linetype))
+            if (const LinetypeRecord *lt = from.FindLinetype(e.linetype)) into.AddLinetype(*lt);
+        into.Add(std::move(e), block.name);
+    }
+}
+
+}  // namespace
+
+void DefineBlockFrom(Drawing &into, const Drawing &from, const std::string &blockName) {
+    // An existing definition of that name is redefined in place, so references to it stay valid.
+    if (const BlockRecord *old = into.FindBlock(blockName)) {
+        const std::vector<EntityId> stale = old->entities;
+        for (EntityId id : stale) into.Erase(id);
+        into.SetBlockBase(blockName, from.insBase);
+    } else {
+        into.AddBlock(blockName, from.insBase);
+    }
+    for (const LayerRecord &l : from.Layers()) into.AddLayer(l);
+    for (const LinetypeRecord &lt : from.Linetypes())
+        if (!into.FindLinetype(lt.name)) into.AddLinetype(lt);
+    for (EntityId id : from.ModelSpace()) {
+        EntityData e = from.Get(id);
+        e.handle = 0;
+        if (e.kind == EntityKind::Insert)
+            if (const BlockRecord *inner = from.FindBlock(e.blockName))
+                CopyBlockDefinition(into, from, *inner, 1);
+        into.Add(std::move(e), blockName);
+    }
+}
+
+}  // namespace pimu::cadlink::embedded

@@ -1,0 +1,188 @@
+// The embedded drawing's database: entities, layers, linetypes and block definitions, with
+// typed ids. Geometry is stored as DXF stores it (circle, arc, text, insert and 2D polyline
+// points in the entity's object coordinate system), so a drawing survives open -> save intact.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cadlink/automation.h"
+
+namespace pimu::cadlink::embedded {
+
+struct EntityId {
+    std::int64_t value = 0;
+    friend auto operator<=>(const EntityId &, const EntityId &) = default;
+};
+
+enum class EntityKind {
+    Line,
+    Circle,
+    Arc,
+    Ellipse,
+    LwPolyline,
+    Polyline2d,
+    Polyline3d,
+    Text,
+    Point,
+    Insert
+};
+
+// DXF type name ("LINE") and automation class name ("AcDbLine") of a kind.
+std::string_view DxfTypeName(EntityKind kind);
+std::string_view ClassName(EntityKind kind);
+
+struct Vertex {
+    TAcadPoint pt;  // lightweight and 2D polylines: OCS x, y (z unused); 3D polyline: WCS
+    double bulge = 0.0;
+    friend bool operator==(const Vertex &, const Vertex &) = default;
+};
+
+struct EntityData {
+    EntityKind kind = EntityKind::Line;
+    std::uint64_t handle = 0;  // assigned by Drawing::Add when 0
+    std::string layer = "0";
+    std::string linetype = "BYLAYER";
+    int color = 256;
+    double thickness = 0.0;
+    TAcadPoint normal{0.0, 0.0, 1.0};
+
+    // LINE: p1 start, p2 end (WCS). POINT: p1 (WCS). CIRCLE/ARC: p1 centre (OCS).
+    // ELLIPSE: p1 centre (WCS), p2 end of the major axis relative to the centre.
+    // TEXT: p1 insertion point, p2 alignment point (OCS). INSERT: p1 insertion point (OCS).
+    TAcadPoint p1;
+    TAcadPoint p2;
+    double radius = 0.0;
+    double startAngle = 0.0;  // ARC: radians in the OCS; ELLIPSE: start parameter
+    double endAngle = 0.0;
+    double ratio = 1.0;  // ELLIPSE minor/major
+
+    std::vector<Vertex> vertices;
+    bool closed = false;
+    double elevation = 0.0;
+
+    std::string text;
+    double height = 0.0;
+    double widthFactor = 1.0;
+    double rotation = 0.0;  // TEXT and INSERT, radians
+    int hAlign = 0;         // DXF 72
+    int vAlign = 0;         // DXF 73
+    std::string style = "STANDARD";
+
+    std::string blockName;
+    double sx = 1.0, sy = 1.0, sz = 1.0;
+
+    bool highlighted = false;
+    friend bool operator==(const EntityData &, const EntityData &) = default;
+};
+
+struct LayerRecord {
+    std::string name;
+    int color = 7;
+    std::string linetype = "CONTINUOUS";
+    int flags = 0;
+    friend bool operator==(const LayerRecord &, const LayerRecord &) = default;
+};
+
+struct LinetypeRecord {
+    std::string name;
+    std::string description;
+    std::vector<double> pattern;  // dashes positive, gaps negative, dots 0
+    friend bool operator==(const LinetypeRecord &, const LinetypeRecord &) = default;
+};
+
+struct BlockRecord {
+    std::string name;
+    TAcadPoint base;
+    std::vector<EntityId> entities;
+    int flags = 0;
+};
+
+// Upper-cased ASCII copy: table names compare without regard to case.
+std::string UpperAscii(std::string_view text);
+
+// Arbitrary-axis conversion between an entity's object coordinate system and the world.
+TAcadPoint OcsToWcs(const TAcadPoint &p, const TAcadPoint &normal);
+TAcadPoint WcsToOcs(const TAcadPoint &p, const TAcadPoint &normal);
+
+// A similarity placing block contents: scale (uniform, positive) then rotation about the world
+// z axis, then translation. Explode refuses anything else rather than draw it wrongly.
+struct Placement {
+    TAcadPoint base;    // block origin
+    TAcadPoint origin;  // insertion point (WCS)
+    double scale = 1.0;
+    double rotation = 0.0;
+    TAcadPoint Apply(const TAcadPoint &p) const;
+    TAcadPoint ApplyVector(const TAcadPoint &v) const;
+};
+
+// The entity as it is after the placement (new copy; handle cleared).
+EntityData Transformed(const EntityData &e, const Placement &placement);
+
+class Drawing {
+public:
+    Drawing();  // layer "0", linetypes BYBLOCK, BYLAYER, CONTINUOUS
+
+    // Entities. Owner "" is model space, else a block name (any case).
+    EntityId Add(EntityData data, const std::string &owner = "");
+    void Erase(EntityId id);
+    bool Exists(EntityId id) const;
+    const EntityData &Get(EntityId id) const;  // throws CadError for an erased entity
+    EntityData &Edit(EntityId id);
+    const std::string &OwnerOf(EntityId id) const;
+    const std::vector<EntityId> &ModelSpace() const { return modelSpace_; }
+    std::optional<EntityId> FindHandle(std::string_view hex) const;
+    std::optional<EntityId> LastEntity() const;
+    std::uint64_t HandleSeed() const { return nextHandle_; }
+
+    // Layers and linetypes: found without regard to case.
+    const std::vector<LayerRecord> &Layers() const { return layers_; }
+    const LayerRecord *FindLayer(std::string_view name) const;
+    const LayerRecord &AddLayer(const LayerRecord &layer);  // returns the existing one if any
+    const std::vector<LinetypeRecord> &Linetypes() const { return linetypes_; }
+    const LinetypeRecord *FindLinetype(std::string_view name) const;
+    void AddLinetype(const LinetypeRecord &linetype);  // replaces one of the same name
+
+    // Block definitions.
+    const std::vector<BlockRecord> &Blocks() const { return blocks_; }
+    const BlockRecord *FindBlock(std::string_view name) const;
+    // Throws if it exists. Flags: 1 anonymous, 4 external reference.
+    void AddBlock(const std::string &name, const TAcadPoint &base, int flags = 0);
+    void SetBlockBase(std::string_view name, const TAcadPoint &base);
+    void RemoveBlock(std::string_view name);  // with its entities; throws while referenced
+    bool IsReferenced(std::string_view name) const;
+
+    // Header values kept from a loaded file.
+    TAcadPoint insBase;
+    std::string sourceVersion = "AC1015";
+    // Entity kinds of a loaded file that the embedded drawing does not keep ("HATCH" -> 3).
+    std::map<std::string, int> skipped;
+
+private:
+    struct Stored {
+        EntityData data;
+        std::string owner;
+    };
+    std::map<std::int64_t, Stored> entities_;
+    std::map<std::uint64_t, std::int64_t> handles_;
+    std::vector<EntityId> modelSpace_;
+    std::vector<LayerRecord> layers_;
+    std::vector<LinetypeRecord> linetypes_;
+    std::vector<BlockRecord> blocks_;
+    std::int64_t nextId_ = 1;
+    std::uint64_t nextHandle_ = 0x100;
+
+    std::vector<EntityId> &ListOf(const std::string &owner);
+    BlockRecord *FindBlockMutable(std::string_view name);
+};
+
+// Copies the entities of `from`'s model space into block `blockName` of `into` (created or
+// replaced), adding the layers, linetypes and blocks they need that `into` lacks.
+void DefineBlockFrom(Drawing &into, const Drawing &from, const std::string &blockName);
+
+}  // namespace pimu::cadlink::embedded

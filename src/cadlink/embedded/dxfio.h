@@ -1,0 +1,37 @@
+// Opening and saving the embedded drawing as ASCII DXF.
+//
+// The reader is strict: it stops at the first fault and names the line and the reason. It reads
+// R12 and R2000+ files; text is Shift-JIS when $DWGCODEPAGE is ANSI_932 or absent (before R2007),
+// UTF-8 from R2007 on, and \U+XXXX escapes are decoded in every version. Entities of kinds the
+// drawing does not keep are skipped and counted in Drawing::skipped; paper-space entities are
+// skipped as well.
+//
+// Saving writes R2000 (AC1015) in Shift-JIS: R12 has no lightweight polyline or ellipse.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "cadlink/embedded/drawing.h"
+
+namespace pimu::cadlink::embedded {
+
+class DxfError : public CadError {
+public:
+    DxfError(const std::string &source, int line, const std::string &reason);
+    int line() const { return line_; }
+
+private:
+    int line_;
+};
+
+Drawing ReadDxf(std::string_view bytes, const std::string &source = "DXF");
+// Throws DxfError for a missing or unreadable file; the file is only read.
+Drawing OpenDxf(const std::filesystem::path &path);
+
+std::string WriteDxf(const Drawing &drawing);
+// Writes beside the target and renames over it, so a failed save leaves an existing file intact.
+void SaveDxf(const Drawing &drawing, const std::filesystem::path &path);
+
+}  // namespace pimu::cadlink::embedded

@@ -1,0 +1,766 @@
+// The strict DXF reader: a group-code/value tokenizer, then parsers for the sections, tables,
+// blocks and entities the embedded drawing keeps.
+#include <cmath>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+
+#include "base/numconv.h"
+#include "cadlink/embedded/dxfio.h"
+#include "cadlink/textcodec.h"
+
+namespace pimu::cadlink::embedded {
+
+DxfError::DxfError(const std::string &source, int line, const std::string &reason)
+    : CadError(line > 0 ? source + ": line " + std::to_string(line) + ": " + reason
+                        : source + ": " + reason),
+      line_(line) {}
+
+namespace {
+
+constexpr double kDegToRad = std::numbers::pi / 180.0;
+
+struct Group {
+    int code = 0;
+    std::string_view value;
+    int line = 0;  // line of the group code
+};
+
+// Splits the text into groups. Lines end in LF or CR LF.
+std::vector<Group> Tokenize(std::string_view text, const std::string &source) {
+    if (text.starts_with("AutoCAD Binary DXF"))
+        throw DxfError(source, 0, "binary DXF is not supported; save the drawing as ASCII DXF");
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<Group> groups;
+    std::size_t pos = 0;
+    int line = 0;
+    auto nextLine = [&](std::string_view &out) {
+        if (pos >= text.size()) return false;
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        out = text.substr(pos, end - pos);
+        if (!out.empty() && out.back() == '\r') out.remove_suffix(1);
+        pos = end + 1;
+        ++line;
+        return true;
+    };
+    std::string_view codeLine, valueLine;
+    while (nextLine(codeLine)) {
+        const int codeLineNo = line;
+        std::string_view trimmed = codeLine;
+        while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
+        while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t'))
+            trimmed.remove_suffix(1);
+        if (trimmed.empty() && pos >= text.size()) break;  // trailing blank line
+        int code = 0;
+        if (!TryParseInteger(trimmed, code) || code < -5 || code > 1071)
+            throw DxfError(
+                source, codeLineNo,
+                "expected a group code, found \"" + std::string(codeLine.substr(0, 40)) + "\"");
+        if (!nextLine(valueLine))
+            throw DxfError(source, codeLineNo,
+                           "group code " + std::to_string(code) + " has no value");
+        groups.push_back({code, valueLine, codeLineNo});
+    }
+    return groups;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+void AppendUtf8(std::string &out, unsigned cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// \U+XXXX escapes (written by many producers for characters outside the code page) and
+// \M+1XXXX escapes (a Shift-JIS character given by its two bytes, as older Japanese CADs write).
+std::string DecodeEscapes(const std::string &in) {
+    if (in.find("\\U+") == std::string::npos && in.find("\\u+") == std::string::npos &&
+        in.find("\\M+") == std::string::npos && in.find("\\m+") == std::string::npos)
+        return in;
+    std::string out;
+    for (std::size_t i = 0; i < in.size();) {
+        if (in[i] == '\\' && i + 8 <= in.size() && (in[i + 1] == 'M' || in[i + 1] == 'm') &&
+            in[i + 2] == '+' && in[i + 3] == '1') {
+            const int h[4] = {HexDigit(in[i + 4]), HexDigit(in[i + 5]), HexDigit(in[i + 6]),
+                              HexDigit(in[i + 7])};
+            if (h[0] >= 0 && h[1] >= 0 && h[2] >= 0 && h[3] >= 0) {
+                const char bytes[2] = {static_cast<char>(h[0] * 16 + h[1]),
+                                       static_cast<char>(h[2] * 16 + h[3])};
+                try {
+                    out += Cp932ToUtf8(std::string_view(bytes, 2));
+                    i += 8;
+                    continue;
+                } catch (const TextCodecError &) {
+                }
+            }
+        }
+        if (in[i] == '\\' && i + 7 <= in.size() && (in[i + 1] == 'U' || in[i + 1] == 'u') &&
+            in[i + 2] == '+') {
+            unsigned cp = 0;
+            bool ok = true;
+            for (int k = 0; k < 4; ++k) {
+                const char c = in[i + 3 + k];
+                cp <<= 4;
+                if (c >= '0' && c <= '9')
+                    cp |= static_cast<unsigned>(c - '0');
+                else if (c >= 'A' && c <= 'F')
+                    cp |= static_cast<unsigned>(c - 'A' + 10);
+                else if (c >= 'a' && c <= 'f')
+                    cp |= static_cast<unsigned>(c - 'a' + 10);
+                else
+                    ok = false;
+            }
+            if (ok && cp != 0 && (cp < 0xD800 || cp > 0xDFFF)) {
+                AppendUtf8(out, cp);
+                i += 7;
+                continue;
+            }
+        }
+        out += in[i++];
+    }
+    return out;
+}
+
+class Parser {
+public:
+    Parser(std::vector<Group> groups, std::string source)
+        : g_(std::move(groups)), source_(std::move(source)) {}
+
+    Drawing Run() {
+        bool sawEof = false;
+        while (i_ < g_.size()) {
+            const Group &gr = g_[i_];
+            if (gr.code == 999) {
+                ++i_;
+                continue;
+            }
+            if (gr.code == 0 && gr.value == "EOF") {
+                sawEof = true;
+                ++i_;
+                break;
+            }
+            if (gr.code != 0 || gr.value != "SECTION") Fail(gr, "expected SECTION or EOF");
+            ++i_;
+            const Group &name = Next("a section name");
+            if (name.code != 2) Fail(name, "expected the section name (group 2)");
+            const std::string_view section = name.value;
+            if (section == "HEADER")
+                Header();
+            else if (section == "TABLES")
+                Tables();
+            else if (section == "BLOCKS")
+                Blocks();
+            else if (section == "ENTITIES")
+                Entities("");
+            else
+                SkipSection();
+        }
+        if (!sawEof) {
+            const int last = g_.empty() ? 0 : g_.back().line + 2;
+            throw DxfError(source_, last,
+                           g_.empty() ? "the file is empty" : "the file ends without EOF");
+        }
+        return std::move(d_);
+    }
+
+private:
+    std::vector<Group> g_;
+    std::string source_;
+    std::size_t i_ = 0;
+    Drawing d_;
+    std::string version_ = "AC1009";
+    std::string codepage_;  // empty: absent
+
+    [[noreturn]] void Fail(const Group &gr, const std::string &reason) {
+        throw DxfError(source_, gr.line, reason);
+    }
+    // A fault in the value itself is reported at the value's line.
+    [[noreturn]] void FailValue(const Group &gr, const std::string &reason) {
+        throw DxfError(source_, gr.line + 1, reason);
+    }
+    const Group &Next(const char *what) {
+        if (i_ >= g_.size())
+            throw DxfError(source_, g_.empty() ? 0 : g_.back().line + 2,
+                           std::string("the file ends where ") + what + " was expected");
+        return g_[i_++];
+    }
+    bool AtEnd() const { return i_ >= g_.size(); }
+
+    double Real(const Group &gr) {
+        double v = 0.0;
+        if (!TryParseNumber(Trim(gr.value), v))
+            FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found \"" +
+                              std::string(gr.value.substr(0, 40)) + "\"");
+        return v;
+    }
+    int Int(const Group &gr) {
+        int v = 0;
+        if (!TryParseInteger(Trim(gr.value), v))
+            FailValue(gr, "group " + std::to_string(gr.code) + " needs an integer, found \"" +
+                              std::string(gr.value.substr(0, 40)) + "\"");
+        return v;
+    }
+    std::string Text(const Group &gr) {
+        std::string raw(gr.value);
+        // A stray CR or other control character would break the file for other readers.
+        for (unsigned char c : raw)
+            if ((c < 0x20 && c != '\t') || c == 0x7F)
+                FailValue(gr, "a control character in a text value");
+        bool ascii = true;
+        for (unsigned char c : raw)
+            if (c >= 0x80) ascii = false;
+        if (!ascii) {
+            if (version_ >= "AC1021") {
+                if (!IsValidUtf8(raw)) FailValue(gr, "the text is not valid UTF-8");
+            } else if (codepage_.empty() || UpperAscii(codepage_) == "ANSI_932") {
+                try {
+                    raw = Cp932ToUtf8(raw);
+                } catch (const TextCodecError &e) {
+                    FailValue(gr, std::string("the text is not valid Shift-JIS: ") + e.what());
+                }
+            } else if (UpperAscii(codepage_) == "ANSI_1252") {
+                std::string out;
+                for (unsigned char c : raw) AppendUtf8(out, c);
+                raw = out;
+            } else {
+                FailValue(gr, "text in code page " + codepage_ + " is not supported");
+            }
+        }
+        return DecodeEscapes(raw);
+    }
+
+    std::string Name(const Group &gr) {
+        std::string name = Text(gr);
+        if (name.empty()) FailValue(gr, "an empty name");
+        return name;
+    }
+
+    void SkipSection() {
+        for (;;) {
+            const Group &gr = Next("ENDSEC");
+            if (gr.code == 0 && gr.value == "ENDSEC") return;
+            if (gr.code == 0 && (gr.value == "EOF" || gr.value == "SECTION"))
+                Fail(gr, "section without ENDSEC");
+        }
+    }
+
+    void Header() {
+        std::string variable;
+        const Group *var = nullptr;
+        for (;;) {
+            const Group &gr = Next("ENDSEC");
+            if (gr.code == 0) {
+                if (gr.value == "ENDSEC") break;
+                Fail(gr, "header without ENDSEC");
+            }
+            if (gr.code == 9) {
+                variable = std::string(gr.value);
+                var = &gr;
+                continue;
+            }
+            if (!var) Fail(gr, "a header value before any variable name");
+            if (variable == "$ACADVER" && gr.code == 1)
+                version_ = std::string(Trim(gr.value));
+            else if (variable == "$DWGCODEPAGE" && gr.code == 3)
+                codepage_ = std::string(Trim(gr.value));
+            else if (variable == "$INSBASE") {
+                if (gr.code == 10) d_.insBase.x = Real(gr);
+                if (gr.code == 20) d_.insBase.y = Real(gr);
+                if (gr.code == 30) d_.insBase.z = Real(gr);
+            }
+        }
+        d_.sourceVersion = version_;
+    }
+
+    // References inside blocks may point forward; once all blocks are read each must resolve,
+    // and no block may contain itself.
+    std::vector<std::pair<EntityId, int>> blockInserts_;
+    void CheckBlockReferences() {
+        for (const auto &[id, line] : blockInserts_) {
+            const std::string &target = d_.Get(id).blockName;
+            if (!d_.FindBlock(target))
+                throw DxfError(source_, line, "INSERT of an undefined block \"" + target + "\"");
+        }
+        for (const BlockRecord &start : d_.Blocks()) {
+            std::vector<const BlockRecord *> stack{&start};
+            std::size_t visited = 0;
+            while (!stack.empty()) {
+                const BlockRecord *block = stack.back();
+                stack.pop_back();
+                if (++visited > 100000) throw DxfError(source_, 0, "blocks are nested too deeply");
+                for (EntityId id : block->entities) {
+                    const EntityData &e = d_.Get(id);
+                    if (e.kind != EntityKind::Insert) continue;
+                    const BlockRecord *inner = d_.FindBlock(e.blockName);
+                    if (inner == &start)
+                        throw DxfError(source_, 0, "block \"" + start.name + "\" contains itself");
+                    stack.push_back(inner);
+                }
+            }
+        }
+    }
+
+    // Groups of one object: from the current (0, TYPE) group up to the next group 0.
+    std::pair<std::size_t, std::size_t> ObjectRange() {
+        const std::size_t begin = i_;
+        ++i_;
+        while (i_ < g_.size() && g_[i_].code != 0) ++i_;
+        return {begin, i_};
+    }
+
+    void Tables() {
+        for (;;) {
+            const Group &gr = Next("ENDSEC");
+            if (gr.code == 0 && gr.value == "ENDSEC") return;
+            if (gr.code != 0 || gr.value != "TABLE") Fail(gr, "expected TABLE or ENDSEC");
+            const Group &name = Next("a table name");
+            if (name.code != 2) Fail(name, "expected the table name (group 2)");
+            const std::string table(name.value);
+            while (!AtEnd() && g_[i_].code != 0) ++i_;  // table header groups
+            for (;;) {
+                if (AtEnd()) Next("ENDTAB");
+                const Group &entry = g_[i_];
+                if (entry.code != 0) Fail(entry, "expected a table entry");
+                if (entry.value == "ENDTAB") {
+                    ++i_;
+                    break;
+                }
+                if (entry.value == "ENDSEC" || entry.value == "EOF")
+                    Fail(entry, "table without ENDTAB");
+                const auto [b, e] = ObjectRange();
+                if (table == "LAYER" && entry.value == "LAYER")
+                    Layer(b, e);
+                else if (table == "LTYPE" && entry.value == "LTYPE")
+                    Linetype(b, e);
+            }
+        }
+    }
+
+    void Layer(std::size_t b, std::size_t e) {
+        LayerRecord l;
+        bool named = false;
+        for (std::size_t k = b + 1; k < e; ++k) {
+            const Group &gr = g_[k];
+            if (gr.code == 2)
+                l.name = Name(gr), named = true;
+            else if (gr.code == 62)
+                l.color = Int(gr);
+            else if (gr.code == 6)
+                l.linetype = Text(gr);
+            else if (gr.code == 70)
+                l.flags = Int(gr);
+        }
+        if (!named) Fail(g_[b], "LAYER without a name");
+        d_.AddLayer(l);
+    }
+
+    void Linetype(std::size_t b, std::size_t e) {
+        LinetypeRecord lt;
+        bool named = false;
+        for (std::size_t k = b + 1; k < e; ++k) {
+            const Group &gr = g_[k];
+            if (gr.code == 2)
+                lt.name = Name(gr), named = true;
+            else if (gr.code == 3)
+                lt.description = Text(gr);
+            else if (gr.code == 49)
+                lt.pattern.push_back(Real(gr));
+        }
+        if (!named) Fail(g_[b], "LTYPE without a name");
+        const std::string key = UpperAscii(lt.name);
+        if (key == "BYBLOCK" || key == "BYLAYER") return;
+        d_.AddLinetype(lt);
+    }
+
+    void Blocks() {
+        for (;;) {
+            const Group &gr = Next("ENDSEC");
+            if (gr.code == 0 && gr.value == "ENDSEC") {
+                CheckBlockReferences();
+                return;
+            }
+            if (gr.code != 0 || gr.value != "BLOCK") Fail(gr, "expected BLOCK or ENDSEC");
+            --i_;
+            const auto [b, e] = ObjectRange();
+            std::string name;
+            TAcadPoint base;
+            int flags = 0;
+            for (std::size_t k = b + 1; k < e; ++k) {
+                const Group &g = g_[k];
+                if (g.code == 2)
+                    name = Name(g);
+                else if (g.code == 10)
+                    base.x = Real(g);
+                else if (g.code == 20)
+                    base.y = Real(g);
+                else if (g.code == 30)
+                    base.z = Real(g);
+                else if (g.code == 70)
+                    flags = Int(g);
+            }
+            if (name.empty()) Fail(g_[b], "BLOCK without a name");
+            // Model and paper space blocks of R2000+ files carry no definition we keep; a layout's
+            // contents live in ENTITIES.
+            // R12 producers spell them "$MODEL_SPACE".
+            const std::string upper = UpperAscii(name);
+            const bool layout =
+                upper.starts_with("*MODEL_SPACE") || upper.starts_with("*PAPER_SPACE") ||
+                upper.starts_with("$MODEL_SPACE") || upper.starts_with("$PAPER_SPACE");
+            // Anonymous blocks (dynamic block states, "*U12") are kept: model-space references
+            // use them. Only the anonymous and external-reference flags are kept.
+            if (layout || d_.FindBlock(name)) {
+                Entities("\x01");
+            } else {
+                d_.AddBlock(name, base, flags & (1 | 4));
+                Entities(name);
+            }
+        }
+    }
+
+    // Entities until ENDSEC (owner "") or ENDBLK (a block). Owner "\x01" reads and drops them.
+    void Entities(const std::string &owner) {
+        const bool inBlock = !owner.empty();
+        for (;;) {
+            if (AtEnd()) Next(inBlock ? "ENDBLK" : "ENDSEC");
+            const Group &gr = g_[i_];
+            if (gr.code != 0) Fail(gr, "expected an entity (group 0)");
+            if (!inBlock && gr.value == "ENDSEC") {
+                ++i_;
+                return;
+            }
+            if (inBlock && gr.value == "ENDBLK") {
+                ObjectRange();
+                return;
+            }
+            if (gr.value == "ENDSEC" || gr.value == "EOF" || gr.value == "SECTION" ||
+                gr.value == "ENDBLK" || gr.value == "BLOCK")
+                Fail(gr, std::string(inBlock ? "block" : "section") + " ends without " +
+                             (inBlock ? "ENDBLK" : "ENDSEC"));
+            const std::size_t at = i_;
+            auto entity = Entity();
+            if (entity && owner != "\x01") {
+                if (entity->kind == EntityKind::Insert && !d_.FindBlock(entity->blockName) &&
+                    !inBlock)
+                    Fail(g_[at], "INSERT of an undefined block \"" + entity->blockName + "\"");
+                const bool isInsert = entity->kind == EntityKind::Insert;
+                const EntityId id = d_.Add(std::move(*entity), owner);
+                if (isInsert && inBlock) blockInserts_.push_back({id, g_[at].line});
+            }
+        }
+    }
+
+    // Common groups; returns false when the group was not one of them.
+    bool Common(const Group &gr, EntityData &e, bool &paper) {
+        switch (gr.code) {
+            case 5: {
+                std::uint64_t h = 0;
+                std::string_view v = Trim(gr.value);
+                for (char c : v) {
+                    int dgt = -1;
+                    if (c >= '0' && c <= '9')
+                        dgt = c - '0';
+                    else if (c >= 'A' && c <= 'F')
+                        dgt = c - 'A' + 10;
+                    else if (c >= 'a' && c <= 'f')
+                        dgt = c - 'a' + 10;
+                    if (dgt < 0 || v.size() > 16) FailValue(gr, "a handle must be hexadecimal");
+                    h = h * 16 + static_cast<std::uint64_t>(dgt);
+                }
+                e.handle = h;
+                return true;
+            }
+            case 8:
+                e.layer = Name(gr);
+                return true;
+            case 6:
+                e.linetype = Name(gr);
+                return true;
+            case 62:
+                e.color = Int(gr);
+                return true;
+            case 39:
+                e.thickness = Real(gr);
+                return true;
+            case 210:
+                e.normal.x = Real(gr);
+                return true;
+            case 220:
+                e.normal.y = Real(gr);
+                return true;
+            case 230:
+                e.normal.z = Real(gr);
+                return true;
+            case 67:
+                paper = Int(gr) != 0;
+                return true;
+            default:
+                return false;
+        }
+    }
+
+    static bool Point(const Group &gr, int base, TAcadPoint &p, Parser &self) {
+        if (gr.code == base)
+            p.x = self.Real(gr);
+        else if (gr.code == base + 10)
+            p.y = self.Real(gr);
+        else if (gr.code == base + 20)
+            p.z = self.Real(gr);
+        else
+            return false;
+        return true;
+    }
+
+    // Parses the entity at the cursor (with its VERTEX/ATTRIB followers); nullopt for a skipped
+    // one.
+    std::optional<EntityData> Entity() {
+        const Group &head = g_[i_];
+        const std::string type(head.value);
+        const auto range = ObjectRange();
+        const std::size_t b = range.first, e = range.second;
+        EntityData d;
+        bool paper = false;
+        unsigned seen = 0;  // bit per required group
+        auto need = [&](unsigned mask, const char *what) {
+            if ((seen & mask) != mask) Fail(head, type + " lacks its " + what);
+        };
+        auto each = [&](auto &&fn) {
+            for (std::size_t k = b + 1; k < e; ++k) {
+                const Group &gr = g_[k];
+                if (!Common(gr, d, paper)) fn(gr);
+            }
+        };
+        if (type == "LINE") {
+            d.kind = EntityKind::Line;
+            each([&](const Group &gr) {
+                if (Point(gr, 10, d.p1, *this))
+                    seen |= gr.code == 10 ? 1 : gr.code == 20 ? 2 : 0;
+                else if (Point(gr, 11, d.p2, *this))
+                    seen |= gr.code == 11 ? 4 : gr.code == 21 ? 8 : 0;
+            });
+            need(15, "start or end point");
+        } else if (type == "POINT") {
+            d.kind = EntityKind::Point;
+            each([&](const Group &gr) {
+                if (Point(gr, 10, d.p1, *this)) seen |= gr.code == 10 ? 1 : gr.code == 20 ? 2 : 0;
+            });
+            need(3, "location");
+        } else if (type == "CIRCLE" || type == "ARC") {
+            d.kind = type == "ARC" ? EntityKind::Arc : EntityKind::Circle;
+            each([&](const Group &gr) {
+                if (Point(gr, 10, d.p1, *this))
+                    seen |= gr.code == 10 ? 1 : gr.code == 20 ? 2 : 0;
+                else if (gr.code == 40)
+                    d.radius = Real(gr), seen |= 4;
+                else if (gr.code == 50)
+                    d.startAngle = Real(gr) * kDegToRad, seen |= 8;
+                else if (gr.code == 51)
+                    d.endAngle = Real(gr) * kDegToRad, seen |= 16;
+            });
+            need(7, "centre or radius");
+            if (d.kind == EntityKind::Arc) need(24, "start or end angle");
+            if (!(d.radius > 0.0)) Fail(head, type + " with a radius that is not positive");
+        } else if (type == "ELLIPSE") {
+            d.kind = EntityKind::Ellipse;
+            d.endAngle = 2.0 * std::numbers::pi;
+            each([&](const Group &gr) {
+                if (Point(gr, 10, d.p1, *this))
+                    seen |= gr.code == 10 ? 1 : gr.code == 20 ? 2 : 0;
+                else if (Point(gr, 11, d.p2, *this))
+                    seen |= gr.code == 11 ? 4 : gr.code == 21 ? 8 : 0;
+                else if (gr.code == 40)
+                    d.ratio = Real(gr), seen |= 16;
+                else if (gr.code == 41)
+                    d.startAngle = Real(gr);
+                else if (gr.code == 42)
+                    d.endAngle = Real(gr);
+            });
+            need(31, "centre, major axis or ratio");
+            if (!(d.ratio > 0.0 && d.ratio <= 1.0))
+                Fail(head, "ELLIPSE with an axis ratio outside (0, 1]");
+        } else if (type == "TEXT") {
+            d.kind = EntityKind::Text;
+            bool hasAlign = false;
+            each([&](const Group &gr) {
+                if (Point(gr, 10, d.p1, *this))
+                    seen |= gr.code == 10 ? 1 : gr.code == 20 ? 2 : 0;
+                else if (Point(gr, 11, d.p2, *this))
+                    hasAlign = true;
+                else if (gr.code == 40)
+                    d.height = Real(gr), seen |= 4;
+                else if (gr.code == 1)
+                    d.text = Text(gr), seen |= 8;
+                else if (gr.code == 50)
+                    d.rotation = Real(gr) * kDegToRad;
+                else if (gr.code == 41)
+                    d.widthFactor = Real(gr);
+                else if (gr.code == 72)
+                    d.hAlign = Int(gr);
+                else if (gr.code == 73)
+                    d.vAlign = Int(gr);
+                else if (gr.code == 7)
+                    d.style = Name(gr);
+            });
+            need(15, "insertion point, height or text");
+            if (!hasAlign) d.p2 = d.p1;
+        } else if (type == "INSERT") {
+            d.kind = EntityKind::Insert;
+            bool attribs = false;
+            each([&](const Group &gr) {
+                if (Point(gr, 10, d.p1, *this))
+                    seen |= gr.code == 10 ? 1 : gr.code == 20 ? 2 : 0;
+                else if (gr.code == 2)
+                    d.blockName = Name(gr), seen |= 4;
+                else if (gr.code == 41)
+                    d.sx = Real(gr);
+                else if (gr.code == 42)
+                    d.sy = Real(gr);
+                else if (gr.code == 43)
+                    d.sz = Real(gr);
+                else if (gr.code == 50)
+                    d.rotation = Real(gr) * kDegToRad;
+                else if (gr.code == 66)
+                    attribs = Int(gr) != 0;
+                else if ((gr.code == 70 || gr.code == 71) && Int(gr) > 1)
+                    Fail(gr, "INSERT arrays (MINSERT) are not supported");
+            });
+            need(7, "insertion point or block name");
+            if (attribs) SkipFollowers("ATTRIB");
+        } else if (type == "LWPOLYLINE") {
+            d.kind = EntityKind::LwPolyline;
+            int declared = -1;
+            each([&](const Group &gr) {
+                if (gr.code == 10) {
+                    d.vertices.push_back({{Real(gr), 0.0, 0.0}, 0.0});
+                    seen |= 1;
+                } else if (gr.code == 20 || gr.code == 42) {
+                    if (d.vertices.empty()) Fail(gr, "a vertex value before the first vertex");
+                    if (gr.code == 20)
+                        d.vertices.back().pt.y = Real(gr);
+                    else
+                        d.vertices.back().bulge = Real(gr);
+                } else if (gr.code == 38)
+                    d.elevation = Real(gr);
+                else if (gr.code == 70)
+                    d.closed = (Int(gr) & 1) != 0;
+                else if (gr.code == 90)
+                    declared = Int(gr);
+            });
+            if (declared >= 0 && declared != static_cast<int>(d.vertices.size()))
+                Fail(head, "LWPOLYLINE declares " + std::to_string(declared) +
+                               " vertices but has " + std::to_string(d.vertices.size()));
+        } else if (type == "POLYLINE") {
+            int flags = 0;
+            TAcadPoint origin;
+            each([&](const Group &gr) {
+                if (Point(gr, 10, origin, *this)) {
+                } else if (gr.code == 70)
+                    flags = Int(gr);
+            });
+            const bool mesh = (flags & (16 | 64)) != 0;
+            d.kind = (flags & 8) ? EntityKind::Polyline3d : EntityKind::Polyline2d;
+            d.closed = (flags & 1) != 0;
+            d.elevation = origin.z;
+            Vertices(d, head);
+            if (mesh) return Skip("POLYLINE mesh", paper);
+        } else {
+            if (type == "ATTRIB" || type == "VERTEX" || type == "SEQEND")
+                Fail(head, type + " outside a POLYLINE or INSERT");
+            if (type.empty()) Fail(head, "an empty entity type");
+            ++d_.skipped[type];
+            return std::nullopt;
+        }
+        if (paper) return Skip(type, paper);
+        return d;
+    }
+
+    std::optional<EntityData> Skip(const std::string &what, bool paper) {
+        ++d_.skipped[paper ? "paper space" : what];
+        return std::nullopt;
+    }
+
+    void Vertices(EntityData &d, const Group &head) {
+        for (;;) {
+            if (AtEnd()) Fail(head, "POLYLINE without SEQEND");
+            const Group &gr = g_[i_];
+            if (gr.code != 0) Fail(gr, "expected VERTEX or SEQEND");
+            if (gr.value == "SEQEND") {
+                ObjectRange();
+                return;
+            }
+            if (gr.value != "VERTEX") Fail(gr, "POLYLINE without SEQEND");
+            const auto [b, e] = ObjectRange();
+            Vertex v;
+            int flags = 0;
+            unsigned seen = 0;
+            for (std::size_t k = b + 1; k < e; ++k) {
+                const Group &g = g_[k];
+                if (Point(g, 10, v.pt, *this))
+                    seen |= g.code == 10 ? 1 : g.code == 20 ? 2 : 0;
+                else if (g.code == 42)
+                    v.bulge = Real(g);
+                else if (g.code == 70)
+                    flags = Int(g);
+            }
+            if (seen != 3) Fail(gr, "VERTEX lacks its location");
+            if (flags & 16) continue;  // spline frame control point
+            if (d.kind == EntityKind::Polyline2d) v.pt.z = 0.0;
+            d.vertices.push_back(v);
+        }
+    }
+
+    void SkipFollowers(const char *type) {
+        for (;;) {
+            if (AtEnd()) Next("SEQEND");
+            const Group &gr = g_[i_];
+            if (gr.code == 0 && gr.value == "SEQEND") {
+                ObjectRange();
+                return;
+            }
+            if (gr.code != 0 || gr.value != type)
+                Fail(gr, std::string("expected ") + type + " or SEQEND");
+            ObjectRange();
+        }
+    }
+};
+
+}  // namespace
+
+Drawing ReadDxf(std::string_view bytes, const std::string &source) {
+    Parser parser(Tokenize(bytes, source), source);
+    return parser.Run();
+}
+
+Drawing OpenDxf(const std::filesystem::path &path) {
+    const std::string source = path.filename().string();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw DxfError(source, 0, "the file does not exist or is not a regular file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw DxfError(source, 0, "the file cannot be opened");
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) throw DxfError(source, 0, "the file cannot be read");
+    return ReadDxf(buffer.str(), source);
+}
+
+}  // namespace pimu::cadlink::embedded

@@ -1,0 +1,172 @@
+#include "cadlink/tables.h"
+
+#include "base/numconv.h"
+
+namespace pimu::cadlink {
+
+namespace {
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char &c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+bool Contains(std::string_view text, std::string_view word) {
+    return text.find(word) != std::string_view::npos;
+}
+
+}  // namespace
+
+bool EnsureLayer(IDocument &doc, const std::string &name) {
+    ILayers &layers = doc.Layers();
+    const std::string wanted = Upper(name);
+    for (int i = 0; i < layers.Count(); ++i)
+        if (Upper(layers.Item(i)->Name()) == wanted) return true;
+    layers.Add(name);
+    return true;
+}
+
+DashedLinetypeChoice ChooseDashedLinetype(std::string_view progId) {
+    const std::string upper = Upper(progId);
+    if (Contains(upper, "GCAD")) return {"gcadiso.lin", "HIDDEN2"};
+    if (Contains(upper, "PCAD")) return {"MM.LIN", "HIDDEN"};
+    if (Contains(upper, "AUTO")) return {"acadiso.lin", "HIDDEN2"};
+    if (Contains(upper, "BRIC")) return {"iso.lin", "HIDDEN2"};
+    if (Contains(upper, "ZWCA")) return {"zwcadiso.lin", "HIDDEN2"};
+    return {"", "HIDDEN2"};
+}
+
+std::string EnsureDashedLinetype(IApplication &app, const LinetypeContext &context) {
+    IDocument &doc = app.ActiveDocument();
+    const DashedLinetypeChoice choice = ChooseDashedLinetype(context.progId);
+    ILinetypes &linetypes = doc.Linetypes();
+    for (int i = 0; i < linetypes.Count(); ++i) {
+        const std::string name = linetypes.Item(i)->Name();
+        if (Upper(name) == choice.name) return name;
+    }
+    const bool pcad = Contains(Upper(context.progId), "PCAD");
+    try {
+        if (!pcad) {
+            linetypes.Load(choice.name, choice.file);
+            for (int i = 0; i < linetypes.Count(); ++i) {
+                const std::string name = linetypes.Item(i)->Name();
+                if (Upper(name) == choice.name) return name;
+            }
+            return linetypes.Count() > 0 ? linetypes.Item(linetypes.Count() - 1)->Name()
+                                         : std::string();
+        }
+        doc.SetVariable("FILEDIA", 0);
+        try {
+            doc.SendCommand("-LINETYPE\rL\rHIDDEN\rMM.LIN\r\r");
+            context.sleeper.Sleep(100);
+        } catch (...) {
+            // The file dialogs must not stay switched off because the load failed.
+            try {
+                doc.SetVariable("FILEDIA", 1);
+            } catch (const CadError &) {
+            }
+            throw;
+        }
+        doc.SetVariable("FILEDIA", 1);
+        return "";
+    } catch (const CadError &) {
+        if (context.showMessage) context.showMessage("線種ロードエラー");
+        context.desktop.SetForegroundWindow(app.HWND());
+        return "";
+    }
+}
+
+std::string NewBlockName(IDocument &doc, std::string_view prefix) {
+    const std::string p = Upper(prefix);
+    int n = 0;
+    IBlocks &blocks = doc.Blocks();
+    for (int i = 0; i < blocks.Count(); ++i) {
+        const std::string name = Upper(blocks.Item(i)->Name());
+        if (!name.starts_with(p)) continue;
+        int number = 0;
+        if (!TryParseInteger(std::string_view(name).substr(prefix.size()), number)) number = 0;
+        if (number > n) n = number;
+    }
+    return std::string(prefix) + std::to_string(n + 1);
+}
+
+BlockPtr NewBlock(IDocument &doc, std::string_view prefix) {
+    return doc.Blocks().Add({0.0, 0.0, 0.0}, NewBlockName(doc, prefix));
+}
+
+void DeleteBlock(IDocument &doc, std::string_view name) {
+    try {
+        IBlocks &blocks = doc.Blocks();
+        const std::string wanted = Upper(name);
+        for (int i = 0; i < blocks.Count(); ++i) {
+            BlockPtr block = blocks.Item(i);
+            if (Upper(block->Name()) == wanted) {
+                block->Delete();
+                return;
+            }
+        }
+    } catch (const CadError &) {
+    }
+}
+
+SelectionSetPtr GetSelectionSet(IDocument &doc, const std::string &name) {
+    ISelectionSets &sets = doc.SelectionSets();
+    for (int i = 0; i < sets.Count(); ++i) {
+        SelectionSetPtr set = sets.Item(i);
+        if (set->Name() == name) {
+            set->Clear();
+            return set;
+        }
+    }
+    return sets.Add(name);
+}
+
+SelectionSetPtr GetTempSelectionSet(IDocument &doc) {
+    return GetSelectionSet(doc, kTempSelectionSet);
+}
+
+ObjectId LastObjectId(IDocument &doc) {
+    SelectionSetPtr set;
+    ObjectId id;
+    try {
+        set = GetTempSelectionSet(doc);
+        set->Select(SelectMode::Last, {}, {});
+        if (set->Count() > 0) id = set->Item(0)->ObjectID();
+    } catch (const CadError &) {
+        id = ObjectId{};
+    }
+    try {
+        if (set) set->Delete();
+    } catch (const CadError &) {
+    }
+    return id;
+}
+
+bool ExplodeLastInsert(IDocument &doc, std::string_view blockName, TAcadPoint &insertionPoint) {
+    SelectionSetPtr set;
+    bool done = false;
+    try {
+        set = GetTempSelectionSet(doc);
+        set->Select(SelectMode::Last, {}, {});
+        if (set->Count() > 0) {
+            EntityPtr entity = set->Item(0);
+            if (entity->EntityName() == "AcDbBlockReference" && entity->Name() == blockName) {
+                insertionPoint = entity->InsertionPoint();
+                entity->Explode();
+                entity->Delete();
+                done = true;
+            }
+        }
+    } catch (const CadError &) {
+        done = false;
+    }
+    try {
+        if (set) set->Delete();
+    } catch (const CadError &) {
+    }
+    return done;
+}
+
+}  // namespace pimu::cadlink

@@ -1,0 +1,29 @@
+// libFuzzer target: any bytes either read as a drawing or fail with DxfError; a drawing that
+// reads must save and read back with the same entities.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "cadlink/embedded/dxfio.h"
+
+using namespace pimu::cadlink::embedded;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char *>(data), size);
+    Drawing drawing;
+    try {
+        drawing = ReadDxf(bytes, "fuzz");
+    } catch (const pimu::cadlink::CadError &) {
+        return 0;
+    }
+    const Drawing back = ReadDxf(WriteDxf(drawing), "saved");
+    if (back.ModelSpace().size() != drawing.ModelSpace().size()) std::abort();
+    for (std::size_t k = 0; k < back.ModelSpace().size(); ++k) {
+        EntityData a = drawing.Get(drawing.ModelSpace()[k]);
+        EntityData b = back.Get(back.ModelSpace()[k]);
+        if (a.kind != b.kind || a.vertices.size() != b.vertices.size() ||
+            a.thickness != b.thickness)
+            std::abort();
+    }
+    return 0;
+}
