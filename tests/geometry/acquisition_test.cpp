@@ -38,7 +38,10 @@ struct Case {
 TEST(Acquisition, ConversionCases) {
     const Case cases[] = {
         {"line with thickness: bottom, top, two verticals",
-         [](EntityArrays &a) { a.AryLine.push_back(Line({0, 0, 0}, {1000, 0, 0}, 3000)); }, 4,
+         [](EntityArrays &a) {
+             a.AryLine.push_back(Line({0, 0, 0}, {1000, 0, 0}, 3000));
+         },
+         4,
          [](const EntityArrays &a) {
              ExpectPoint(a.AryLine[0].ed, {1000, 0, 0});
              EXPECT_EQ(a.AryLine[0].atumi, 0.0);
@@ -52,7 +55,10 @@ TEST(Acquisition, ConversionCases) {
              EXPECT_FALSE(HasNegativeCoordinate(a.AryLine));
          }},
         {"negative thickness: top below ground, flagged",
-         [](EntityArrays &a) { a.AryLine.push_back(Line({0, 0, 0}, {1000, 0, 0}, -3000)); }, 4,
+         [](EntityArrays &a) {
+             a.AryLine.push_back(Line({0, 0, 0}, {1000, 0, 0}, -3000));
+         },
+         4,
          [](const EntityArrays &a) {
              ExpectPoint(a.AryLine[1].st, {0, 0, -3000});
              EXPECT_TRUE(HasNegativeCoordinate(a.AryLine));
@@ -74,7 +80,7 @@ TEST(Acquisition, ConversionCases) {
          [](const EntityArrays &a) {
              ExpectPoint(a.AryLine[3].ed, {0, 0, 0});  // closing edge back to the first vertex
              ExpectPoint(a.AryLine[4].st, {0, 0, 6000});
-             ExpectPoint(a.AryLine[5].ed, {0, 0, 6000});  // vertical up from st
+             ExpectPoint(a.AryLine[5].ed, {0, 0, 6000});      // vertical up from st
              ExpectPoint(a.AryLine[6].st, {10000, 0, 6000});  // vertical down to ed
              ExpectPoint(a.AryLine[6].ed, {10000, 0, 0});
          }},
@@ -97,7 +103,9 @@ TEST(Acquisition, ConversionCases) {
              EXPECT_LT(Dist2D(a.AryLine[18].st, a.AryLine[18].ed), 1e-6);
          }},
         {"circle: 35 chords, none at angle 0",
-         [](EntityArrays &a) { a.AryCircle.push_back({{5000, 5000, 0}, 1000, 2000, {0, 0, 1}}); },
+         [](EntityArrays &a) {
+             a.AryCircle.push_back({{5000, 5000, 0}, 1000, 2000, {0, 0, 1}});
+         },
          35,
          [](const EntityArrays &a) {
              ExpectPoint(a.AryLine[0].st, PolarPoint({5000, 5000, 0}, 10 * kDegToRad, 1000));
