@@ -207,7 +207,7 @@ std::vector<EntityId> &Drawing::ListOf(const std::string &owner) {
 
 EntityId Drawing::Add(EntityData data, const std::string &owner) {
     std::vector<EntityId> &list = ListOf(owner);
-    if (data.handle == 0 || handles_.count(data.handle))
+    if (data.handle == 0 || handles_.count(data.handle) || rawHandles_.count(data.handle))
         data.handle = nextHandle_++;
     else if (data.handle >= nextHandle_)
         nextHandle_ = data.handle + 1;
@@ -217,15 +217,94 @@ EntityId Drawing::Add(EntityData data, const std::string &owner) {
     handles_.emplace(data.handle, id.value);
     entities_.emplace(id.value, Stored{std::move(data), ownerName});
     list.push_back(id);
+    sequences_[UpperAscii(ownerName)].push_back(id);
     return id;
 }
 
+namespace {
+
+std::uint64_t HandleOf(const RawGroups &groups) {
+    for (const RawGroup &g : groups) {
+        if (g.code == 0 && &g != &groups.front()) break;  // a follower's own handle
+        if (g.code != 5 && g.code != 105) continue;
+        std::uint64_t h = 0;
+        if (g.value.empty() || g.value.size() > 16) return 0;
+        for (char c : g.value) {
+            int d = -1;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            if (d < 0) return 0;
+            h = h * 16 + static_cast<std::uint64_t>(d);
+        }
+        return h;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void Drawing::ReserveHandles(std::uint64_t next) {
+    if (next > nextHandle_) nextHandle_ = next;
+}
+
+EntityId Drawing::AddRaw(RawGroups groups, const std::string &owner) {
+    ListOf(owner);  // the owner must exist
+    const std::string ownerName = owner.empty() ? "" : FindBlock(owner)->name;
+    const EntityId id{nextId_++};
+    if (const std::uint64_t h = HandleOf(groups)) {
+        rawHandles_.emplace(h, id.value);
+        if (h != ~std::uint64_t{0}) ReserveHandles(h + 1);
+    }
+    raw_.emplace(id.value, std::move(groups));
+    sequences_[UpperAscii(ownerName)].push_back(id);
+    return id;
+}
+
+const RawGroups *Drawing::RawOf(EntityId id) const {
+    auto it = raw_.find(id.value);
+    return it == raw_.end() ? nullptr : &it->second;
+}
+
+const std::vector<EntityId> &Drawing::Sequence(const std::string &owner) const {
+    static const std::vector<EntityId> kNone;
+    auto it = sequences_.find(UpperAscii(owner));
+    return it == sequences_.end() ? kNone : it->second;
+}
+
+void Drawing::KeepSource(EntityId id, RawGroups groups) {
+    EntityData asRead = Get(id);
+    asRead.highlighted = false;
+    if (HandleOf(groups) != asRead.handle) return;  // renumbered: written anew
+    sources_[id.value] = Source{std::move(asRead), std::move(groups)};
+}
+
+const RawGroups *Drawing::UnchangedSource(EntityId id) const {
+    auto it = sources_.find(id.value);
+    if (it == sources_.end()) return nullptr;
+    EntityData now = Get(id);
+    now.highlighted = false;
+    return now == it->second.asRead ? &it->second.groups : nullptr;
+}
+
 void Drawing::Erase(EntityId id) {
+    if (auto raw = raw_.find(id.value); raw != raw_.end()) {
+        rawHandles_.erase(HandleOf(raw->second));
+        for (auto &[owner, seq] : sequences_) seq.erase(std::remove(seq.begin(), seq.end(), id), seq.end());
+        raw_.erase(raw);
+        return;
+    }
     auto it = entities_.find(id.value);
     if (it == entities_.end()) throw CadError("The entity was erased");
     std::vector<EntityId> &list = ListOf(it->second.owner);
     list.erase(std::remove(list.begin(), list.end(), id), list.end());
+    std::vector<EntityId> &seq = sequences_[UpperAscii(it->second.owner)];
+    seq.erase(std::remove(seq.begin(), seq.end(), id), seq.end());
     handles_.erase(it->second.data.handle);
+    sources_.erase(id.value);
     entities_.erase(it);
 }
 
@@ -334,6 +413,10 @@ bool Drawing::IsReferenced(std::string_view name) const {
     for (const auto &[id, stored] : entities_)
         if (stored.data.kind == EntityKind::Insert && UpperAscii(stored.data.blockName) == key)
             return true;
+    // A kept dimension or other raw entity may name the block (group 2): keep it to be safe.
+    for (const auto &[id, groups] : raw_)
+        for (const RawGroup &g : groups)
+            if (g.code == 2 && UpperAscii(g.value) == key) return true;
     return false;
 }
 
@@ -341,10 +424,9 @@ void Drawing::RemoveBlock(std::string_view name) {
     const BlockRecord *block = FindBlock(name);
     if (!block) throw CadError("No block named \"" + std::string(name) + "\"");
     if (IsReferenced(name)) throw CadError("Block \"" + block->name + "\" is referenced");
-    for (EntityId id : block->entities) {
-        handles_.erase(entities_.at(id.value).data.handle);
-        entities_.erase(id.value);
-    }
+    const std::vector<EntityId> contents = Sequence(block->name);
+    for (EntityId id : contents) Erase(id);
+    sequences_.erase(UpperAscii(block->name));
     blocks_.erase(blocks_.begin() + (block - blocks_.data()));
 }
 
@@ -372,7 +454,7 @@ void CopyBlockDefinition(Drawing &into, const Drawing &from, const BlockRecord &
 void DefineBlockFrom(Drawing &into, const Drawing &from, const std::string &blockName) {
     // An existing definition of that name is redefined in place, so references to it stay valid.
     if (const BlockRecord *old = into.FindBlock(blockName)) {
-        const std::vector<EntityId> stale = old->entities;
+        const std::vector<EntityId> stale = into.Sequence(old->name);
         for (EntityId id : stale) into.Erase(id);
         into.SetBlockBase(blockName, from.insBase);
     } else {

@@ -6,7 +6,10 @@
 // drawing does not keep are skipped and counted in Drawing::skipped; paper-space entities are
 // skipped as well.
 //
-// Saving writes R2000 (AC1015) in Shift-JIS: R12 has no lightweight polyline or ellipse.
+// Saving writes R2000 (AC1015) in Shift-JIS (R12 has no lightweight polyline or ellipse), except
+// that a drawing read from an R2000+ file is saved in its own version (UTF-8 from R2007 on) with
+// everything it kept: header variables, CLASSES, tables, layouts, OBJECTS and the entities the
+// drawing does not model, as read and with their handles.
 #pragma once
 
 #include <filesystem>
