@@ -14,10 +14,9 @@ namespace {
 
 std::vector<std::string> Content(const std::filesystem::path &file, const char *encoding,
                                  const std::filesystem::path &out) {
-    const std::string command = std::string(PIMU_SYSTEM_PYTHON) + " \"" +
-                                (test::kData / "ezdxf_content.py").string() + "\" \"" +
-                                file.string() + "\" " + encoding + " > \"" + out.string() +
-                                "\" 2>&1";
+    const std::string command =
+        std::string(PIMU_SYSTEM_PYTHON) + " \"" + (test::kData / "ezdxf_content.py").string() +
+        "\" \"" + file.string() + "\" " + encoding + " > \"" + out.string() + "\" 2>&1";
     const int status = std::system(command.c_str());
     const std::string text = test::ReadFile(out);
     EXPECT_EQ(status, 0) << "ezdxf (python3-ezdxf, see deps/test-cadlink.txt) failed:\n" << text;

@@ -290,10 +290,16 @@ const RawGroups *Drawing::UnchangedSource(EntityId id) const {
     return now == it->second.asRead ? &it->second.groups : nullptr;
 }
 
+const RawGroups *Drawing::SourceOf(EntityId id) const {
+    auto it = sources_.find(id.value);
+    return it == sources_.end() ? nullptr : &it->second.groups;
+}
+
 void Drawing::Erase(EntityId id) {
     if (auto raw = raw_.find(id.value); raw != raw_.end()) {
         rawHandles_.erase(HandleOf(raw->second));
-        for (auto &[owner, seq] : sequences_) seq.erase(std::remove(seq.begin(), seq.end(), id), seq.end());
+        for (auto &[owner, seq] : sequences_)
+            seq.erase(std::remove(seq.begin(), seq.end(), id), seq.end());
         raw_.erase(raw);
         return;
     }

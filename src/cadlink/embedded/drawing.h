@@ -115,8 +115,8 @@ using RawGroups = std::vector<RawGroup>;
 // Everything of a loaded R2000+ file outside the entities that the drawing does not model, kept so
 // that saving writes it back as it was read.
 struct KeptTable {
-    std::string name;           // "STYLE"
-    RawGroups head;             // the TABLE object without its (0, "TABLE") group
+    std::string name;                // "STYLE"
+    RawGroups head;                  // the TABLE object without its (0, "TABLE") group
     std::vector<RawGroups> entries;  // each from its (0, TYPE) group
 };
 struct KeptBlock {
@@ -125,13 +125,13 @@ struct KeptBlock {
     int flags = 0;
 };
 struct KeptContent {
-    std::vector<RawGroups> header;  // one variable each, from its (9, "$NAME") group
+    std::vector<RawGroups> header;              // one variable each, from its (9, "$NAME") group
     std::optional<RawGroups> classes, objects;  // section contents without SECTION/name/ENDSEC
     std::vector<KeptTable> tables;
-    std::vector<RawGroups> layoutBlocks;  // *Model_Space, *Paper_Space... with their contents
+    std::vector<RawGroups> layoutBlocks;      // *Model_Space, *Paper_Space... with their contents
     std::map<std::string, KeptBlock> blocks;  // by upper-cased name
-    std::map<std::string, LayerRecord> layersAsRead;        // by upper-cased name
-    std::map<std::string, LinetypeRecord> linetypesAsRead;  // by upper-cased name
+    std::map<std::string, LayerRecord> layersAsRead;               // by upper-cased name
+    std::map<std::string, LinetypeRecord> linetypesAsRead;         // by upper-cased name
     std::vector<std::pair<std::string, RawGroups>> otherSections;  // e.g. THUMBNAILIMAGE
 };
 
@@ -185,6 +185,7 @@ public:
     // The groups a modelled entity was read from; saving writes them while the entity is as read.
     void KeepSource(EntityId id, RawGroups groups);
     const RawGroups *UnchangedSource(EntityId id) const;
+    const RawGroups *SourceOf(EntityId id) const;  // whether changed or not
 
     // Layers and linetypes: found without regard to case.
     const std::vector<LayerRecord> &Layers() const { return layers_; }

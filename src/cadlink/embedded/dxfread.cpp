@@ -193,7 +193,7 @@ private:
     std::size_t i_ = 0;
     Drawing d_;
     std::string version_ = "AC1009";
-    std::string codepage_;  // empty: absent
+    std::string codepage_;                                // empty: absent
     std::pair<std::size_t, std::size_t> endBlock_{0, 0};  // the last ENDBLK read
 
     [[noreturn]] void Fail(const Group &gr, const std::string &reason) {
@@ -290,7 +290,8 @@ private:
 
     // Groups kept as read: text decoded like any other text (escapes stay as written), numbers
     // and handles checked so that a broken file is still refused at its first fault.
-    RawGroups Raw(std::size_t begin, std::size_t end) {
+    // In a DIMSTYLE entry group 5 names a block and 105 is the handle.
+    RawGroups Raw(std::size_t begin, std::size_t end, bool fiveIsHandle = true) {
         RawGroups out;
         out.reserve(end - begin);
         for (std::size_t k = begin; k < end; ++k) {
@@ -300,7 +301,7 @@ private:
                 if (!TryParseNumber(Trim(gr.value), v))
                     FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found \"" +
                                       std::string(gr.value.substr(0, 40)) + "\"");
-            } else if (gr.code == 5 || gr.code == 105) {
+            } else if ((gr.code == 5 && fiveIsHandle) || gr.code == 105) {
                 if (!IsHandle(Trim(gr.value))) FailValue(gr, "a handle must be hexadecimal");
             }
             out.push_back({gr.code, RawText(gr)});
@@ -406,12 +407,8 @@ private:
             const std::string table(name.value);
             const std::size_t headBegin = i_ - 1;
             while (!AtEnd() && g_[i_].code != 0) ++i_;  // table header groups
-            // Tables of R2000+ files are kept as read; R12 entries lack what later versions need.
-            KeptTable *kept = nullptr;
-            if (version_ >= "AC1015") {
-                d_.kept.tables.push_back({table, Raw(headBegin, i_), {}});
-                kept = &d_.kept.tables.back();
-            }
+            d_.kept.tables.push_back({table, Raw(headBegin, i_), {}});
+            KeptTable *kept = &d_.kept.tables.back();
             for (;;) {
                 if (AtEnd()) Next("ENDTAB");
                 const Group &entry = g_[i_];
@@ -423,7 +420,7 @@ private:
                 if (entry.value == "ENDSEC" || entry.value == "EOF")
                     Fail(entry, "table without ENDTAB");
                 const auto [b, e] = ObjectRange();
-                if (kept) kept->entries.push_back(Raw(b, e));
+                kept->entries.push_back(Raw(b, e, table != "DIMSTYLE"));
                 if (table == "LAYER" && entry.value == "LAYER")
                     Layer(b, e);
                 else if (table == "LTYPE" && entry.value == "LTYPE")
@@ -512,8 +509,8 @@ private:
             } else {
                 d_.AddBlock(name, base, flags & (1 | 4));
                 Entities(name);
-                d_.kept.blocks[UpperAscii(name)] =
-                    KeptBlock{Raw(b, e), Raw(endBlock_.first, endBlock_.second), base, flags & (1 | 4)};
+                d_.kept.blocks[UpperAscii(name)] = KeptBlock{
+                    Raw(b, e), Raw(endBlock_.first, endBlock_.second), base, flags & (1 | 4)};
             }
         }
     }

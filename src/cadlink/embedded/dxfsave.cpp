@@ -62,7 +62,8 @@ std::string Encode(const std::string &utf8) {
 
 class Writer {
 public:
-    explicit Writer(const Drawing &d) : d_(d), next_(d.HandleSeed() + 1) {}
+    explicit Writer(const Drawing &d)
+        : d_(d), next_(d.HandleSeed() + 1), legacy_(d.sourceVersion < "AC1015") {}
 
     std::string Run() {
         if (!d_.kept.tables.empty()) return RunKept();
@@ -173,8 +174,8 @@ private:
         G(0, "ENDSEC");
 
         G(0, "SECTION"), G(2, "TABLES");
-        static const char *const kOrder[] = {"VPORT", "LTYPE",  "LAYER",    "STYLE",       "VIEW",
-                                             "UCS",   "APPID",  "DIMSTYLE", "BLOCK_RECORD"};
+        static const char *const kOrder[] = {"VPORT", "LTYPE", "LAYER",    "STYLE",       "VIEW",
+                                             "UCS",   "APPID", "DIMSTYLE", "BLOCK_RECORD"};
         for (const char *name : kOrder) KeptTableOut(name, recordHandles);
         for (const KeptTable &t : k.tables) {
             bool standard = false;
@@ -192,7 +193,7 @@ private:
         for (const BlockRecord &b : d_.Blocks()) {
             const std::uint64_t rec = recordHandles.at(UpperAscii(b.name));
             auto kb = k.blocks.find(UpperAscii(b.name));
-            if (kb == k.blocks.end()) {
+            if (kb == k.blocks.end() || legacy_) {
                 Block(rec, E(b.name), b.base, b.name, b.flags);
                 continue;
             }
@@ -201,7 +202,8 @@ private:
             } else {
                 const std::uint64_t h = HandleIn(kb->second.begin);
                 G(0, "BLOCK"), G(5, Hex(h ? h : New())), G(330, Hex(rec)), G(100, "AcDbEntity");
-                G(8, "0"), G(100, "AcDbBlockBegin"), G(2, E(b.name)), G(70, std::to_string(b.flags));
+                G(8, "0"), G(100, "AcDbBlockBegin"), G(2, E(b.name)),
+                    G(70, std::to_string(b.flags));
                 P(10, b.base), G(3, E(b.name)), G(1, "");
             }
             Contents(b.name, rec);
@@ -247,8 +249,8 @@ private:
         return {};
     }
     static std::uint64_t HandleIn(const RawGroups &groups) {
-        std::string v = Value(groups, 5);
-        if (v.empty()) v = Value(groups, 105);
+        std::string v = Value(groups, 105);  // a dimension style's; its group 5 names a block
+        if (v.empty()) v = Value(groups, 5);
         std::uint64_t h = 0;
         const auto res = std::from_chars(v.data(), v.data() + v.size(), h, 16);
         return res.ec == std::errc() && res.ptr == v.data() + v.size() ? h : 0;
@@ -279,7 +281,7 @@ private:
                 ++count;
                 const RawGroups *raw = EntryNamed(t, lt.name);
                 auto asRead = k.linetypesAsRead.find(UpperAscii(lt.name));
-                if (raw && asRead != k.linetypesAsRead.end() && asRead->second == lt)
+                if (raw && !legacy_ && asRead != k.linetypesAsRead.end() && asRead->second == lt)
                     Raw(*raw);
                 else
                     LinetypeEntry(lt, raw ? HandleIn(*raw) : 0, table);
@@ -289,7 +291,7 @@ private:
                 ++count;
                 const RawGroups *raw = EntryNamed(t, l.name);
                 auto asRead = k.layersAsRead.find(UpperAscii(l.name));
-                if (raw && asRead != k.layersAsRead.end() && asRead->second == l)
+                if (raw && !legacy_ && asRead != k.layersAsRead.end() && asRead->second == l)
                     Raw(*raw);
                 else
                     LayerEntry(l, raw ? HandleIn(*raw) : 0, table);
@@ -298,8 +300,8 @@ private:
             if (t)
                 for (const RawGroups &entry : t->entries) {
                     const std::string upper = UpperAscii(Value(entry, 2));
-                    const bool layout = upper.starts_with("*MODEL_SPACE") ||
-                                        upper.starts_with("*PAPER_SPACE");
+                    const bool layout =
+                        upper.starts_with("*MODEL_SPACE") || upper.starts_with("*PAPER_SPACE");
                     if (!layout && !d_.FindBlock(upper)) continue;  // removed by a command
                     Raw(entry), ++count;
                 }
@@ -312,7 +314,13 @@ private:
                         ++count;
         } else {
             if (t)
-                for (const RawGroups &entry : t->entries) Raw(entry), ++count;
+                for (const RawGroups &entry : t->entries) {
+                    if (legacy_)
+                        LegacyEntry(name, entry, table);
+                    else
+                        Raw(entry);
+                    ++count;
+                }
             if (name == "STYLE")
                 for (const std::string &style : TextStyles())
                     if (!EntryNamed(t, style)) StyleEntry(style, table), ++count;
@@ -323,7 +331,7 @@ private:
             }
         }
         std::swap(entries, out_);
-        if (t) {
+        if (t && !legacy_) {
             // The entry count is rewritten; everything else of the table object stays.
             G(0, "TABLE");
             bool counted = false;
@@ -340,6 +348,27 @@ private:
         G(0, "ENDTAB");
     }
 
+    // An R12 table entry with the handle, owner and subclass markers R2000 needs; its own
+    // groups follow unchanged, as the R2000 record holds them in the same order.
+    void LegacyEntry(const std::string &table, const RawGroups &entry, std::uint64_t owner) {
+        static const std::map<std::string, std::string> kRecord = {
+            {"VPORT", "AcDbViewportTableRecord"}, {"STYLE", "AcDbTextStyleTableRecord"},
+            {"VIEW", "AcDbViewTableRecord"},      {"UCS", "AcDbUCSTableRecord"},
+            {"APPID", "AcDbRegAppTableRecord"},   {"DIMSTYLE", "AcDbDimStyleTableRecord"}};
+        auto record = kRecord.find(table);
+        if (record == kRecord.end() || entry.empty()) {
+            Raw(entry);
+            return;
+        }
+        const int handleCode = table == "DIMSTYLE" ? 105 : 5;
+        const std::uint64_t h = HandleIn(entry);
+        G(0, E(entry.front().value)), G(handleCode, Hex(h ? h : New())), G(330, Hex(owner));
+        G(100, "AcDbSymbolTableRecord"), G(100, record->second);
+        for (std::size_t k = 1; k < entry.size(); ++k)
+            if (entry[k].code != handleCode && entry[k].code != 330 && entry[k].code != 100)
+                G(entry[k].code, E(entry[k].value));
+    }
+
     void Raw(const RawGroups &groups) {
         for (const RawGroup &g : groups) G(g.code, E(g.value));
     }
@@ -349,10 +378,10 @@ private:
         for (EntityId id : d_.Sequence(owner)) {
             if (const RawGroups *raw = d_.RawOf(id))
                 Raw(*raw);
-            else if (const RawGroups *source = d_.UnchangedSource(id))
+            else if (const RawGroups *source = d_.UnchangedSource(id); source && !legacy_)
                 Raw(*source);
             else
-                Entity(d_.Get(id), record);
+                Entity(d_.Get(id), record, d_.SourceOf(id));
         }
     }
 
@@ -436,6 +465,7 @@ private:
     std::string out_;
     std::string version_ = "AC1015";
     bool utf8_ = false;
+    bool legacy_;  // read from an R12 file: its own groups lack what R2000 needs
 
     std::string E(const std::string &utf8) const { return utf8_ ? utf8 : Encode(utf8); }
 
@@ -479,11 +509,50 @@ private:
         G(100, "AcDbBlockEnd");
     }
 
-    void Head(const char *type, const EntityData &e, std::uint64_t handle, std::uint64_t owner) {
-        G(0, type), G(5, Hex(handle)), G(330, Hex(owner)), G(100, "AcDbEntity");
+    // `source`: the groups a changed entity was read from; what the model lacks of them is
+    // carried over (reactors and extension dictionary, common properties, XDATA, attributes).
+    void Head(const char *type, const EntityData &e, std::uint64_t handle, std::uint64_t owner,
+              const RawGroups *source = nullptr) {
+        G(0, type), G(5, Hex(handle)), G(330, Hex(owner));
+        std::size_t end = source ? ObjectEnd(*source) : 0;
+        for (std::size_t k = 1, depth = 0; k < end; ++k) {
+            const RawGroup &g = (*source)[k];
+            if (g.code == 1001) break;
+            if (g.code == 102 && g.value.starts_with("{")) ++depth;
+            if (depth > 0) G(g.code, E(g.value));
+            if (g.code == 102 && g.value == "}" && depth > 0) --depth;
+        }
+        G(100, "AcDbEntity");
         G(8, E(e.layer));
         if (UpperAscii(e.linetype) != "BYLAYER") G(6, E(e.linetype));
         if (e.color != 256) G(62, std::to_string(e.color));
+        static constexpr int kCommon[] = {370, 420, 430, 440, 48, 60, 347, 348, 390, 284};
+        for (std::size_t k = 1; k < end; ++k) {
+            const RawGroup &g = (*source)[k];
+            if (g.code == 1001) break;
+            for (int c : kCommon)
+                if (g.code == c) G(g.code, E(g.value));
+        }
+    }
+    // Where the entity's own groups end and its followers (VERTEX, ATTRIB, SEQEND) begin.
+    static std::size_t ObjectEnd(const RawGroups &groups) {
+        for (std::size_t k = 1; k < groups.size(); ++k)
+            if (groups[k].code == 0) return k;
+        return groups.size();
+    }
+    void Xdata(const RawGroups *source) {
+        if (!source) return;
+        const std::size_t end = ObjectEnd(*source);
+        bool on = false;
+        for (std::size_t k = 1; k < end; ++k) {
+            on = on || (*source)[k].code == 1001;
+            if (on) G((*source)[k].code, E((*source)[k].value));
+        }
+    }
+    static bool HasAttributes(const RawGroups *source) {
+        if (!source) return false;
+        const std::size_t end = ObjectEnd(*source);
+        return end < source->size() && (*source)[end].value == "ATTRIB";
     }
     void Normal(const EntityData &e) {
         if (!(e.normal.x == 0.0 && e.normal.y == 0.0 && e.normal.z == 1.0)) P(210, e.normal);
@@ -492,31 +561,33 @@ private:
         if (e.thickness != 0.0) G(39, Num(e.thickness));
     }
 
-    void Entity(const EntityData &e, std::uint64_t owner) {
+    void Entity(const EntityData &e, std::uint64_t owner, const RawGroups *source = nullptr) {
+        const RawGroups *src = source;
         switch (e.kind) {
             case EntityKind::Line:
-                Head("LINE", e, e.handle, owner), G(100, "AcDbLine"), Thickness(e);
+                Head("LINE", e, e.handle, owner, src), G(100, "AcDbLine"), Thickness(e);
                 P(10, e.p1), P(11, e.p2), Normal(e);
                 break;
             case EntityKind::Point:
-                Head("POINT", e, e.handle, owner), G(100, "AcDbPoint"), P(10, e.p1), Thickness(e);
+                Head("POINT", e, e.handle, owner, src), G(100, "AcDbPoint"), P(10, e.p1),
+                    Thickness(e);
                 Normal(e);
                 break;
             case EntityKind::Circle:
             case EntityKind::Arc:
-                Head(e.kind == EntityKind::Arc ? "ARC" : "CIRCLE", e, e.handle, owner);
+                Head(e.kind == EntityKind::Arc ? "ARC" : "CIRCLE", e, e.handle, owner, src);
                 G(100, "AcDbCircle"), Thickness(e), P(10, e.p1), G(40, Num(e.radius)), Normal(e);
                 if (e.kind == EntityKind::Arc)
                     G(100, "AcDbArc"), G(50, Num(e.startAngle * kRadToDeg)),
                         G(51, Num(e.endAngle * kRadToDeg));
                 break;
             case EntityKind::Ellipse:
-                Head("ELLIPSE", e, e.handle, owner), G(100, "AcDbEllipse"), P(10, e.p1),
+                Head("ELLIPSE", e, e.handle, owner, src), G(100, "AcDbEllipse"), P(10, e.p1),
                     P(11, e.p2);
                 Normal(e), G(40, Num(e.ratio)), G(41, Num(e.startAngle)), G(42, Num(e.endAngle));
                 break;
             case EntityKind::LwPolyline:
-                Head("LWPOLYLINE", e, e.handle, owner), G(100, "AcDbPolyline");
+                Head("LWPOLYLINE", e, e.handle, owner, src), G(100, "AcDbPolyline");
                 G(90, std::to_string(e.vertices.size())), G(70, e.closed ? "1" : "0");
                 if (e.elevation != 0.0) G(38, Num(e.elevation));
                 Thickness(e);
@@ -529,11 +600,12 @@ private:
             case EntityKind::Polyline2d:
             case EntityKind::Polyline3d: {
                 const bool is3d = e.kind == EntityKind::Polyline3d;
-                Head("POLYLINE", e, e.handle, owner);
+                Head("POLYLINE", e, e.handle, owner, src);
                 G(100, is3d ? "AcDb3dPolyline" : "AcDb2dPolyline"), G(66, "1");
                 P(10, {0.0, 0.0, is3d ? 0.0 : e.elevation}), Thickness(e);
                 G(70, std::to_string((e.closed ? 1 : 0) | (is3d ? 8 : 0)));
                 if (!is3d) Normal(e);
+                Xdata(src);
                 for (const Vertex &v : e.vertices) {
                     EntityData vx;
                     vx.layer = e.layer;
@@ -546,10 +618,12 @@ private:
                     G(70, is3d ? "32" : "0");
                 }
                 Head("SEQEND", e, New(), e.handle);
+                return;
                 break;
             }
             case EntityKind::Text:
-                Head("TEXT", e, e.handle, owner), G(100, "AcDbText"), Thickness(e), P(10, e.p1);
+                Head("TEXT", e, e.handle, owner, src), G(100, "AcDbText"), Thickness(e),
+                    P(10, e.p1);
                 G(40, Num(e.height)), G(1, E(e.text));
                 if (e.rotation != 0.0) G(50, Num(e.rotation * kRadToDeg));
                 if (e.widthFactor != 1.0) G(41, Num(e.widthFactor));
@@ -560,7 +634,8 @@ private:
                 if (e.vAlign != 0) G(73, std::to_string(e.vAlign));
                 break;
             case EntityKind::Insert:
-                Head("INSERT", e, e.handle, owner), G(100, "AcDbBlockReference");
+                Head("INSERT", e, e.handle, owner, src), G(100, "AcDbBlockReference");
+                if (HasAttributes(src)) G(66, "1");
                 G(2, E(e.blockName)), P(10, e.p1);
                 if (e.sx != 1.0) G(41, Num(e.sx));
                 if (e.sy != 1.0) G(42, Num(e.sy));
@@ -569,6 +644,10 @@ private:
                 Normal(e);
                 break;
         }
+        Xdata(src);
+        if (HasAttributes(src))  // as read, with their handles; the reference owns them
+            for (std::size_t k = ObjectEnd(*src); k < src->size(); ++k)
+                G((*src)[k].code, E((*src)[k].value));
     }
 };
 
