@@ -1,6 +1,7 @@
 // Open -> save keeps what the embedded drawing does not model: entities of other kinds (in model
 // space, paper space and blocks), XDATA, styles, dimension styles, header values, CLASSES and
 // OBJECTS, with their handles; new entities get handles nothing else uses.
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <sstream>
@@ -68,6 +69,113 @@ TEST(PassThrough, OpenAddLineSaveKeepsEverythingElse) {
         const auto found = back.FindHandle(line->Handle());
         ASSERT_TRUE(found.has_value());
         EXPECT_EQ(back.Get(*found).p2.y, 4.0);
+    }
+}
+
+// Type names of an owner's entities in drawing order, kept ones included.
+std::vector<std::string> Kinds(const Drawing &d, const std::string &owner = "") {
+    std::vector<std::string> out;
+    for (EntityId id : d.Sequence(owner))
+        out.push_back(d.RawOf(id) ? d.RawOf(id)->front().value
+                                  : std::string(DxfTypeName(d.Get(id).kind)));
+    return out;
+}
+
+// Values of every handle group (5, 105) of a saved text, the header's seed left out.
+std::vector<std::string> Handles(const std::string &dxf) {
+    std::vector<std::string> lines;
+    std::istringstream in(dxf);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line.substr(
+            line.find_first_not_of(' ') == std::string::npos ? 0 : line.find_first_not_of(' ')));
+    }
+    std::vector<std::string> out;
+    for (std::size_t k = 1; k + 1 < lines.size(); k += 2)
+        if ((lines[k] == "5" || lines[k] == "105") && lines[k - 1] != "$HANDSEED")
+            out.push_back(lines[k + 1]);
+    return out;
+}
+
+const std::string kFace =
+    "0\n3DFACE\n5\n100\n8\n0\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+    "12\n1\n22\n1\n32\n0\n13\n1\n23\n1\n33\n0\n";
+const std::string kHatch = "0\nHATCH\n8\n0\n2\nWALL\n70\n1\n";
+
+TEST(PassThrough, KeptEntitiesStayInPlaceAndCommandsOnlySeeModelledOnes) {
+    const std::string text = test::R12("0\nLINE\n5\nA1\n10\n0\n20\n0\n11\n1\n21\n0\n" + kFace +
+                                           "0\nCIRCLE\n10\n0\n20\n0\n40\n1\n" + kHatch,
+                                       "0\nBLOCK\n2\nWALL\n70\n0\n10\n0\n20\n0\n" + kHatch +
+                                           "0\nLINE\n10\n0\n20\n0\n11\n1\n21\n0\n0\nENDBLK\n");
+    Drawing d = ReadDxf(text);
+    EXPECT_EQ(d.ModelSpace().size(), 2u);
+    d.Erase(d.ModelSpace().front());
+    EntityData line;
+    line.p2 = {5, 5, 0};
+    const EntityId added = d.Add(line);
+    // The face kept handle 100, the drawing's first own handle: the new line takes another.
+    EXPECT_NE(d.Get(added).handle, 0x100u);
+    const std::string saved = WriteDxf(d);
+    const Drawing back = ReadDxf(saved);
+    EXPECT_EQ(Kinds(back), (std::vector<std::string>{"3DFACE", "CIRCLE", "HATCH", "LINE"}));
+    EXPECT_EQ(Kinds(back, "WALL"), (std::vector<std::string>{"HATCH", "LINE"}));
+    // The hatch names block WALL: removing the block would leave it dangling.
+    Drawing copy = back;
+    EXPECT_THROW(copy.RemoveBlock("WALL"), CadError);
+    // Every handle of the saved file is used once.
+    const std::vector<std::string> handles = Handles(saved);
+    EXPECT_EQ(std::set<std::string>(handles.begin(), handles.end()).size(), handles.size());
+    EXPECT_NE(std::find(handles.begin(), handles.end(), "100"), handles.end());
+    // Inserting a drawing whose kept entities would be left out fails instead.
+    Drawing into;
+    try {
+        DefineBlockFrom(into, back, "PIMU_1");
+        ADD_FAILURE() << "inserted";
+    } catch (const CadError &e) {
+        EXPECT_NE(std::string(e.what()).find("1 3DFACE, 1 HATCH"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(into.FindBlock("PIMU_1"), nullptr);
+}
+
+TEST(PassThrough, ChangedEntityKeepsWhatTheModelLacks) {
+    const std::string text =
+        "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n9\n$LTSCALE\n40\n50.0\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n0\nLINE\n5\n2A\n102\n{ACAD_XDICTIONARY\n360\n3F\n102\n}\n"
+        "100\nAcDbEntity\n8\n0\n370\n50\n100\nAcDbLine\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+        "1001\nPIMUTEST\n1000\n\x8a\x4f\x95\xc7\n0\nENDSEC\n0\nEOF\n";  // Shift-JIS
+    Drawing d = ReadDxf(text);
+    const std::string unchanged = WriteDxf(d);
+    d.Edit(d.ModelSpace().front()).color = 3;
+    const std::string changed = WriteDxf(d);
+    for (const std::string &saved : {unchanged, changed}) {
+        for (const char *kept : {"$LTSCALE\r\n 40\r\n50.0", "{ACAD_XDICTIONARY\r\n360\r\n3F",
+                                 "370\r\n50", "1001\r\nPIMUTEST\r\n1000\r\n\x8a\x4f\x95\xc7"})
+            EXPECT_NE(saved.find(kept), std::string::npos) << kept;
+    }
+    EXPECT_NE(changed.find(" 62\r\n3\r\n"), std::string::npos);
+    EXPECT_EQ(ReadDxf(changed).Get(ReadDxf(changed).ModelSpace().front()).color, 3);
+}
+
+TEST(PassThrough, KeptGroupsAreCheckedAsStrictlyAsModelledOnes) {
+    const struct {
+        std::string entity;
+        int line;
+    } cases[] = {
+        {"0\nHATCH\n8\n0\n41\nwide\n", 20},  // a number group
+        {"0\nSPLINE\n5\nXYZ\n", 18},         // a handle
+        {"0\nMTEXT\n1\n\x81\n", 18},         // broken Shift-JIS
+        {"0\nSOLID\n1001\nA\x01"
+         "B\n",
+         18},  // a control character
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.entity);
+        try {
+            ReadDxf(test::R12(c.entity));
+            ADD_FAILURE() << "accepted";
+        } catch (const DxfError &e) {
+            EXPECT_EQ(e.line(), c.line) << e.what();
+        }
     }
 }
 

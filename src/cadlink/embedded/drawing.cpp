@@ -455,9 +455,46 @@ void CopyBlockDefinition(Drawing &into, const Drawing &from, const BlockRecord &
     }
 }
 
+// Entities the drawing keeps only as read cannot be placed into another drawing (their handles
+// and references belong to their own file), so inserting such a drawing fails rather than
+// leaving them out unseen.
+void RefuseKeptEntities(const Drawing &from, const std::string &owner,
+                        std::map<std::string, int> &kinds, std::vector<std::string> &seen,
+                        int depth) {
+    if (depth > 32) throw CadError("Blocks are nested too deeply");
+    for (EntityId id : from.Sequence(owner)) {
+        if (const RawGroups *raw = from.RawOf(id)) {
+            // Paper space is not part of a drawing inserted as a block, as in a CAD.
+            bool paper = false;
+            for (std::size_t k = 1; k < raw->size() && (*raw)[k].code != 0; ++k)
+                if ((*raw)[k].code == 67 && (*raw)[k].value.find('1') != std::string::npos)
+                    paper = true;
+            if (!paper) ++kinds[raw->empty() ? std::string("?") : raw->front().value];
+            continue;
+        }
+        const EntityData &e = from.Get(id);
+        if (e.kind != EntityKind::Insert) continue;
+        const std::string key = UpperAscii(e.blockName);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+        seen.push_back(key);
+        if (const BlockRecord *inner = from.FindBlock(e.blockName))
+            RefuseKeptEntities(from, inner->name, kinds, seen, depth + 1);
+    }
+}
+
 }  // namespace
 
 void DefineBlockFrom(Drawing &into, const Drawing &from, const std::string &blockName) {
+    std::map<std::string, int> kinds;
+    std::vector<std::string> seen;
+    RefuseKeptEntities(from, "", kinds, seen, 0);
+    if (!kinds.empty()) {
+        std::string list;
+        for (const auto &[kind, count] : kinds)
+            list += (list.empty() ? "" : ", ") + std::to_string(count) + " " + kind;
+        throw CadError("The drawing cannot be inserted as block \"" + blockName +
+                       "\": it holds entities that would be left out (" + list + ")");
+    }
     // An existing definition of that name is redefined in place, so references to it stay valid.
     if (const BlockRecord *old = into.FindBlock(blockName)) {
         const std::vector<EntityId> stale = into.Sequence(old->name);
