@@ -374,6 +374,16 @@ const LayerRecord &Drawing::AddLayer(const LayerRecord &layer) {
     return layers_.back();
 }
 
+void Drawing::ReplaceLayer(const LayerRecord &layer) {
+    const std::string key = UpperAscii(layer.name);
+    for (LayerRecord &l : layers_)
+        if (UpperAscii(l.name) == key) {
+            l = layer;
+            return;
+        }
+    layers_.push_back(layer);
+}
+
 const LinetypeRecord *Drawing::FindLinetype(std::string_view name) const {
     const std::string key = UpperAscii(name);
     for (const LinetypeRecord &l : linetypes_)

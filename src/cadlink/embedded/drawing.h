@@ -191,6 +191,7 @@ public:
     const std::vector<LayerRecord> &Layers() const { return layers_; }
     const LayerRecord *FindLayer(std::string_view name) const;
     const LayerRecord &AddLayer(const LayerRecord &layer);  // returns the existing one if any
+    void ReplaceLayer(const LayerRecord &layer);            // adds it or replaces its namesake
     const std::vector<LinetypeRecord> &Linetypes() const { return linetypes_; }
     const LinetypeRecord *FindLinetype(std::string_view name) const;
     void AddLinetype(const LinetypeRecord &linetype);  // replaces one of the same name

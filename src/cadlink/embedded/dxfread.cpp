@@ -3,6 +3,7 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <set>
 #include <sstream>
 
 #include "base/numconv.h"
@@ -195,6 +196,7 @@ private:
     std::string version_ = "AC1009";
     std::string codepage_;                                // empty: absent
     std::pair<std::size_t, std::size_t> endBlock_{0, 0};  // the last ENDBLK read
+    std::set<std::string> layersRead_;
 
     [[noreturn]] void Fail(const Group &gr, const std::string &reason) {
         throw DxfError(source_, gr.line, reason);
@@ -444,7 +446,8 @@ private:
                 l.flags = Int(gr);
         }
         if (!named) Fail(g_[b], "LAYER without a name");
-        d_.AddLayer(l);
+        // The file's own layer "0" replaces the default one; a repeated name keeps the first.
+        if (layersRead_.insert(UpperAscii(l.name)).second) d_.ReplaceLayer(l);
     }
 
     void Linetype(std::size_t b, std::size_t e) {

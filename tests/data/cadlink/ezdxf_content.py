@@ -26,7 +26,10 @@ def raw_handles(path, encoding):
     handles = []
     for k in range(0, len(lines) - 1, 2):
         if lines[k].strip() in ("5", "105") and lines[k - 1].strip() != "$HANDSEED":
-            handles.append(int(lines[k + 1].strip(), 16))
+            try:
+                handles.append(int(lines[k + 1].strip(), 16))
+            except ValueError:  # group 5 of an R12 dimension style names a block
+                pass
     return handles
 
 

@@ -8,7 +8,7 @@ import sys
 import ezdxf
 
 
-def fill(doc):
+def fill(doc, version):
     doc.header["$LTSCALE"] = 50.0
     doc.header["$DIMSCALE"] = 100.0
     doc.header["$INSUNITS"] = 4
@@ -29,10 +29,22 @@ def fill(doc):
     xline = msp.add_line((0, 0), (8000, 0), dxfattribs={"layer": "建物", "thickness": 9000})
     xline.set_xdata("PIMUTEST", [(1000, "外壁"), (1040, 12.5), (1070, 3)])
     msp.add_circle((100, 200), 50)
-    msp.add_lwpolyline([(0, 0), (8000, 0), (8000, 6000), (0, 6000)], close=True,
-                       dxfattribs={"layer": "建物", "thickness": 9000, "const_width": 20})
+    if version != "R12":
+        msp.add_lwpolyline([(0, 0), (8000, 0), (8000, 6000), (0, 6000)], close=True,
+                           dxfattribs={"layer": "建物", "thickness": 9000, "const_width": 20})
     msp.add_text("建物A", dxfattribs={"height": 300, "style": "明朝"}).set_placement((4000, 3000))
     # What it does not.
+    if version == "R12":  # no hatches, MTEXT, splines or leaders before R13
+        d = msp.add_linear_dim(base=(0, -1500), p1=(0, 0), p2=(8000, 0), dimstyle="建築100",
+                               dxfattribs={"layer": "寸法"})
+        d.render()
+        msp.add_3dface([(0, 0, 9000), (8000, 0, 9000), (8000, 6000, 9000), (0, 6000, 9000)])
+        msp.add_solid([(100, 100), (200, 100), (100, 200)])
+        blk = doc.blocks.new(name="窓")
+        blk.add_line((0, 0), (900, 0))
+        blk.add_solid([(0, 0), (900, 0), (900, 100)])
+        msp.add_blockref("窓", (1000, 0))
+        return
     hatch = msp.add_hatch(color=8, dxfattribs={"layer": "建物"})
     hatch.set_pattern_fill("ANSI31", scale=20.0, angle=45.0)
     hatch.paths.add_polyline_path([(0, 0), (8000, 0), (8000, 6000), (0, 6000)], is_closed=True)
@@ -55,13 +67,13 @@ def fill(doc):
 
 
 def main():
-    for version, name in (("R2000", "passthrough_r2000.dxf"), ("R2018", "passthrough_r2018.dxf")):
+    for version in ("R12", "R2000", "R2018"):
         doc = ezdxf.new(version)
-        if version == "R2000":
+        if version != "R2018":
             doc.encoding = "cp932"
             doc.header["$DWGCODEPAGE"] = "ANSI_932"
-        fill(doc)
-        doc.saveas(name, encoding="cp932" if version == "R2000" else "utf-8")
+        fill(doc, version)
+        doc.saveas(f"passthrough_{version.lower()}.dxf", encoding="cp932" if version != "R2018" else "utf-8")
     return 0
 
 
