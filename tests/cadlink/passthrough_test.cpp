@@ -157,6 +157,22 @@ TEST(PassThrough, ChangedEntityKeepsWhatTheModelLacks) {
     }
     EXPECT_NE(changed.find(" 62\r\n3\r\n"), std::string::npos);
     EXPECT_EQ(ReadDxf(changed).Get(ReadDxf(changed).ModelSpace().front()).color, 3);
+
+    // A changed polyline whose width the model cannot hold: the save stops rather than drop it.
+    Drawing wide = ReadDxf(
+        "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n"
+        "0\nLWPOLYLINE\n5\n2B\n8\n0\n90\n2\n70\n0\n43\n20\n10\n0\n20\n0\n10\n5\n20\n0\n"
+        "0\nENDSEC\n0\nEOF\n");
+    EXPECT_NO_THROW(WriteDxf(wide));
+    wide.Edit(wide.ModelSpace().front()).layer = "建物";
+    try {
+        WriteDxf(wide);
+        ADD_FAILURE() << "saved without the width";
+    } catch (const DxfError &e) {
+        EXPECT_NE(std::string(e.what()).find("LWPOLYLINE 2B was changed and holds group 43"),
+                  std::string::npos)
+            << e.what();
+    }
 }
 
 TEST(PassThrough, KeptGroupsAreCheckedAsStrictlyAsModelledOnes) {

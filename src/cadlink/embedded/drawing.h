@@ -208,7 +208,8 @@ public:
     // Header values kept from a loaded file.
     TAcadPoint insBase;
     std::string sourceVersion = "AC1015";
-    // Entity kinds of a loaded file that the embedded drawing does not keep ("HATCH" -> 3).
+    // Entity kinds of a loaded file that the drawing does not model and keeps only as read
+    // ("HATCH" -> 3, "paper space" -> 1).
     std::map<std::string, int> skipped;
     KeptContent kept;
 

@@ -1,5 +1,6 @@
 // Saving the embedded drawing as R2000 DXF with the tables, block records and owner links that
 // CAD programs expect of that version.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -369,6 +370,15 @@ private:
                 G(entry[k].code, E(entry[k].value));
     }
 
+    // An R12 entity as read; R2000 needs a handle on every object, so one without gets one.
+    void LegacyRaw(const RawGroups &groups) {
+        for (std::size_t k = 0; k < groups.size(); ++k) {
+            G(groups[k].code, E(groups[k].value));
+            if (groups[k].code == 0 && (k + 1 == groups.size() || groups[k + 1].code != 5))
+                G(5, Hex(New()));
+        }
+    }
+
     void Raw(const RawGroups &groups) {
         for (const RawGroup &g : groups) G(g.code, E(g.value));
     }
@@ -377,9 +387,9 @@ private:
     void Contents(const std::string &owner, std::uint64_t record) {
         for (EntityId id : d_.Sequence(owner)) {
             if (const RawGroups *raw = d_.RawOf(id))
-                Raw(*raw);
-            else if (const RawGroups *source = d_.UnchangedSource(id); source && !legacy_)
-                Raw(*source);
+                legacy_ ? LegacyRaw(*raw) : Raw(*raw);
+            else if (const RawGroups *source = d_.UnchangedSource(id))
+                legacy_ ? LegacyRaw(*source) : Raw(*source);
             else
                 Entity(d_.Get(id), record, d_.SourceOf(id));
         }
@@ -561,7 +571,57 @@ private:
         if (e.thickness != 0.0) G(39, Num(e.thickness));
     }
 
+    // A changed entity is written from the model; a group of its source that neither the model
+    // nor the carried-over groups hold would be lost, so the save stops instead.
+    void CheckCarried(const EntityData &e, const RawGroups &source) {
+        static const std::map<EntityKind, std::vector<int>> kOwn = {
+            {EntityKind::Line, {10, 20, 30, 11, 21, 31}},
+            {EntityKind::Point, {10, 20, 30}},
+            {EntityKind::Circle, {10, 20, 30, 40}},
+            {EntityKind::Arc, {10, 20, 30, 40, 50, 51}},
+            {EntityKind::Ellipse, {10, 20, 30, 11, 21, 31, 40, 41, 42}},
+            {EntityKind::LwPolyline, {90, 70, 38, 10, 20, 42}},
+            {EntityKind::Polyline2d, {66, 10, 20, 30, 70, 42}},
+            {EntityKind::Polyline3d, {66, 10, 20, 30, 70, 42}},
+            {EntityKind::Text, {10, 20, 30, 11, 21, 31, 40, 1, 50, 41, 72, 73, 7}},
+            {EntityKind::Insert, {2, 10, 20, 30, 41, 42, 43, 50, 66}}};
+        static const int kCommon[] = {0,  5,   330, 100, 8,   6,  62, 39,  210, 220, 230,
+                                      67, 370, 420, 430, 440, 48, 60, 347, 348, 390, 284};
+        const std::vector<int> &own = kOwn.at(e.kind);
+        // ATTRIB followers are carried whole; VERTEX and SEQEND ones are written anew.
+        const std::size_t end = e.kind == EntityKind::Insert ? ObjectEnd(source) : source.size();
+        const std::size_t head = ObjectEnd(source);
+        int depth = 0;
+        for (std::size_t k = 1; k < end; ++k) {
+            const RawGroup &g = source[k];
+            bool known = false;
+            if (g.code == 0) {
+                if (g.value != "VERTEX" && g.value != "SEQEND") break;
+                known = true;
+            } else if (g.code >= 1000 || depth > 0) {
+                known = true;  // XDATA, reactors and extension dictionary: carried
+                if (g.code == 102 && g.value == "}") --depth;
+            } else if (g.code == 102) {
+                known = g.value.starts_with("{");
+                depth += known ? 1 : 0;
+            } else if (k > head && g.code == 70) {
+                int flags = 0;
+                std::from_chars(g.value.data(), g.value.data() + g.value.size(), flags);
+                known = (flags & 16) == 0;  // spline frame points are not kept
+            } else {
+                known = std::find(own.begin(), own.end(), g.code) != own.end();
+                for (int c : kCommon) known = known || g.code == c;
+            }
+            if (!known)
+                throw DxfError("DXF", 0,
+                               source.front().value + " " + Hex(e.handle) +
+                                   " was changed and holds group " + std::to_string(g.code) +
+                                   " that cannot be written back; the drawing was not saved");
+        }
+    }
+
     void Entity(const EntityData &e, std::uint64_t owner, const RawGroups *source = nullptr) {
+        if (source) CheckCarried(e, *source);
         const RawGroups *src = source;
         switch (e.kind) {
             case EntityKind::Line:
