@@ -94,8 +94,8 @@ std::vector<std::string> Handles(const std::string &dxf) {
             line.find_first_not_of(' ') == std::string::npos ? 0 : line.find_first_not_of(' ')));
     }
     std::vector<std::string> out;
-    for (std::size_t k = 1; k + 1 < lines.size(); k += 2)
-        if ((lines[k] == "5" || lines[k] == "105") && lines[k - 1] != "$HANDSEED")
+    for (std::size_t k = 0; k + 1 < lines.size(); k += 2)
+        if ((lines[k] == "5" || lines[k] == "105") && (k == 0 || lines[k - 1] != "$HANDSEED"))
             out.push_back(lines[k + 1]);
     return out;
 }

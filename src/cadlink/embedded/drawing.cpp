@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 namespace pimu::cadlink::embedded {
@@ -255,7 +256,18 @@ EntityId Drawing::AddRaw(RawGroups groups, const std::string &owner) {
     ListOf(owner);  // the owner must exist
     const std::string ownerName = owner.empty() ? "" : FindBlock(owner)->name;
     const EntityId id{nextId_++};
-    if (const std::uint64_t h = HandleOf(groups)) {
+    if (std::uint64_t h = HandleOf(groups)) {
+        if (handles_.count(h) || rawHandles_.count(h)) {
+            // A handle the file used twice: this copy gets a fresh one.
+            h = nextHandle_++;
+            char hex[24];
+            std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(h));
+            for (RawGroup &g : groups)
+                if (g.code == 5) {
+                    g.value = hex;
+                    break;
+                }
+        }
         rawHandles_.emplace(h, id.value);
         if (h != ~std::uint64_t{0}) ReserveHandles(h + 1);
     }

@@ -129,6 +129,8 @@ struct KeptContent {
     std::optional<RawGroups> classes, objects;  // section contents without SECTION/name/ENDSEC
     std::vector<KeptTable> tables;
     std::vector<RawGroups> layoutBlocks;      // *Model_Space, *Paper_Space... with their contents
+    std::vector<RawGroups> repeatedBlocks;    // later definitions of a name a block already has
+    std::vector<std::string> dropped;         // what could not be kept: saving refuses while any
     std::map<std::string, KeptBlock> blocks;  // by upper-cased name
     std::map<std::string, LayerRecord> layersAsRead;               // by upper-cased name
     std::map<std::string, LinetypeRecord> linetypesAsRead;         // by upper-cased name

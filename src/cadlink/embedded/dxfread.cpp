@@ -148,6 +148,8 @@ public:
         : g_(std::move(groups)), source_(std::move(source)) {}
 
     Drawing Run() {
+        // Before anything gets a handle of its own, so none can take one the file uses later.
+        ReserveFileHandles();
         bool sawEof = false;
         while (i_ < g_.size()) {
             const Group &gr = g_[i_];
@@ -181,7 +183,6 @@ public:
             throw DxfError(source_, last,
                            g_.empty() ? "the file is empty" : "the file ends without EOF");
         }
-        ReserveFileHandles();
         for (const LayerRecord &l : d_.Layers()) d_.kept.layersAsRead[UpperAscii(l.name)] = l;
         for (const LinetypeRecord &lt : d_.Linetypes())
             d_.kept.linetypesAsRead[UpperAscii(lt.name)] = lt;
@@ -506,9 +507,16 @@ private:
             // use them. Only the anonymous and external-reference flags are kept.
             if (layout || d_.FindBlock(name)) {
                 Entities("\x01");
-                // Layouts (with any paper-space contents) are kept whole; a second definition of a
-                // name is a fault of the file and the first one wins.
-                if (layout && version_ >= "AC1015") d_.kept.layoutBlocks.push_back(Raw(b, i_));
+                // Layouts (with any paper-space contents) are kept whole. A second definition of
+                // a name is a fault of the file: the first one is the block, the other is kept
+                // as read. R12 layout blocks are empty but for a few producers: those are named.
+                if (!layout)
+                    d_.kept.repeatedBlocks.push_back(Raw(b, i_));
+                else if (version_ >= "AC1015")
+                    d_.kept.layoutBlocks.push_back(Raw(b, i_));
+                else if (endBlock_.first > e)
+                    d_.kept.dropped.push_back("the contents of R12 layout block \"" + name +
+                                              "\" (line " + std::to_string(g_[b].line) + ")");
             } else {
                 d_.AddBlock(name, base, flags & (1 | 4));
                 Entities(name);

@@ -67,7 +67,15 @@ public:
         : d_(d), next_(d.HandleSeed() + 1), legacy_(d.sourceVersion < "AC1015") {}
 
     std::string Run() {
-        if (!d_.kept.tables.empty()) return RunKept();
+        const KeptContent &k = d_.kept;
+        if (!k.dropped.empty()) {
+            std::string list;
+            for (const std::string &what : k.dropped) list += (list.empty() ? "" : "; ") + what;
+            throw DxfError("DXF", 0, "the drawing cannot be saved without losing " + list);
+        }
+        if (!k.tables.empty() || !k.header.empty() || !k.layoutBlocks.empty() ||
+            !k.repeatedBlocks.empty() || k.classes || k.objects || !k.otherSections.empty())
+            return RunKept();
         return RunGenerated();
     }
 
@@ -210,6 +218,8 @@ private:
             Contents(b.name, rec);
             Raw(kb->second.end);
         }
+        for (const RawGroups &repeated : k.repeatedBlocks)
+            legacy_ ? LegacyRaw(repeated) : Raw(repeated);
         G(0, "ENDSEC");
 
         G(0, "SECTION"), G(2, "ENTITIES");
