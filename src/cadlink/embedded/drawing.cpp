@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 namespace pimu::cadlink::embedded {
@@ -207,7 +208,7 @@ std::vector<EntityId> &Drawing::ListOf(const std::string &owner) {
 
 EntityId Drawing::Add(EntityData data, const std::string &owner) {
     std::vector<EntityId> &list = ListOf(owner);
-    if (data.handle == 0 || handles_.count(data.handle))
+    if (data.handle == 0 || handles_.count(data.handle) || rawHandles_.count(data.handle))
         data.handle = nextHandle_++;
     else if (data.handle >= nextHandle_)
         nextHandle_ = data.handle + 1;
@@ -217,15 +218,111 @@ EntityId Drawing::Add(EntityData data, const std::string &owner) {
     handles_.emplace(data.handle, id.value);
     entities_.emplace(id.value, Stored{std::move(data), ownerName});
     list.push_back(id);
+    sequences_[UpperAscii(ownerName)].push_back(id);
     return id;
 }
 
+namespace {
+
+std::uint64_t HandleOf(const RawGroups &groups) {
+    for (const RawGroup &g : groups) {
+        if (g.code == 0 && &g != &groups.front()) break;  // a follower's own handle
+        if (g.code != 5 && g.code != 105) continue;
+        std::uint64_t h = 0;
+        if (g.value.empty() || g.value.size() > 16) return 0;
+        for (char c : g.value) {
+            int d = -1;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            if (d < 0) return 0;
+            h = h * 16 + static_cast<std::uint64_t>(d);
+        }
+        return h;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void Drawing::ReserveHandles(std::uint64_t next) {
+    if (next > nextHandle_) nextHandle_ = next;
+}
+
+EntityId Drawing::AddRaw(RawGroups groups, const std::string &owner) {
+    ListOf(owner);  // the owner must exist
+    const std::string ownerName = owner.empty() ? "" : FindBlock(owner)->name;
+    const EntityId id{nextId_++};
+    if (std::uint64_t h = HandleOf(groups)) {
+        if (handles_.count(h) || rawHandles_.count(h)) {
+            // A handle the file used twice: this copy gets a fresh one.
+            h = nextHandle_++;
+            char hex[24];
+            std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(h));
+            for (RawGroup &g : groups)
+                if (g.code == 5) {
+                    g.value = hex;
+                    break;
+                }
+        }
+        rawHandles_.emplace(h, id.value);
+        if (h != ~std::uint64_t{0}) ReserveHandles(h + 1);
+    }
+    raw_.emplace(id.value, std::move(groups));
+    sequences_[UpperAscii(ownerName)].push_back(id);
+    return id;
+}
+
+const RawGroups *Drawing::RawOf(EntityId id) const {
+    auto it = raw_.find(id.value);
+    return it == raw_.end() ? nullptr : &it->second;
+}
+
+const std::vector<EntityId> &Drawing::Sequence(const std::string &owner) const {
+    static const std::vector<EntityId> kNone;
+    auto it = sequences_.find(UpperAscii(owner));
+    return it == sequences_.end() ? kNone : it->second;
+}
+
+void Drawing::KeepSource(EntityId id, RawGroups groups) {
+    EntityData asRead = Get(id);
+    asRead.highlighted = false;
+    if (HandleOf(groups) != asRead.handle) return;  // renumbered: written anew
+    sources_[id.value] = Source{std::move(asRead), std::move(groups)};
+}
+
+const RawGroups *Drawing::UnchangedSource(EntityId id) const {
+    auto it = sources_.find(id.value);
+    if (it == sources_.end()) return nullptr;
+    EntityData now = Get(id);
+    now.highlighted = false;
+    return now == it->second.asRead ? &it->second.groups : nullptr;
+}
+
+const RawGroups *Drawing::SourceOf(EntityId id) const {
+    auto it = sources_.find(id.value);
+    return it == sources_.end() ? nullptr : &it->second.groups;
+}
+
 void Drawing::Erase(EntityId id) {
+    if (auto raw = raw_.find(id.value); raw != raw_.end()) {
+        rawHandles_.erase(HandleOf(raw->second));
+        for (auto &[owner, seq] : sequences_)
+            seq.erase(std::remove(seq.begin(), seq.end(), id), seq.end());
+        raw_.erase(raw);
+        return;
+    }
     auto it = entities_.find(id.value);
     if (it == entities_.end()) throw CadError("The entity was erased");
     std::vector<EntityId> &list = ListOf(it->second.owner);
     list.erase(std::remove(list.begin(), list.end(), id), list.end());
+    std::vector<EntityId> &seq = sequences_[UpperAscii(it->second.owner)];
+    seq.erase(std::remove(seq.begin(), seq.end(), id), seq.end());
     handles_.erase(it->second.data.handle);
+    sources_.erase(id.value);
     entities_.erase(it);
 }
 
@@ -289,6 +386,16 @@ const LayerRecord &Drawing::AddLayer(const LayerRecord &layer) {
     return layers_.back();
 }
 
+void Drawing::ReplaceLayer(const LayerRecord &layer) {
+    const std::string key = UpperAscii(layer.name);
+    for (LayerRecord &l : layers_)
+        if (UpperAscii(l.name) == key) {
+            l = layer;
+            return;
+        }
+    layers_.push_back(layer);
+}
+
 const LinetypeRecord *Drawing::FindLinetype(std::string_view name) const {
     const std::string key = UpperAscii(name);
     for (const LinetypeRecord &l : linetypes_)
@@ -334,6 +441,10 @@ bool Drawing::IsReferenced(std::string_view name) const {
     for (const auto &[id, stored] : entities_)
         if (stored.data.kind == EntityKind::Insert && UpperAscii(stored.data.blockName) == key)
             return true;
+    // A kept dimension or other raw entity may name the block (group 2): keep it to be safe.
+    for (const auto &[id, groups] : raw_)
+        for (const RawGroup &g : groups)
+            if (g.code == 2 && UpperAscii(g.value) == key) return true;
     return false;
 }
 
@@ -341,10 +452,9 @@ void Drawing::RemoveBlock(std::string_view name) {
     const BlockRecord *block = FindBlock(name);
     if (!block) throw CadError("No block named \"" + std::string(name) + "\"");
     if (IsReferenced(name)) throw CadError("Block \"" + block->name + "\" is referenced");
-    for (EntityId id : block->entities) {
-        handles_.erase(entities_.at(id.value).data.handle);
-        entities_.erase(id.value);
-    }
+    const std::vector<EntityId> contents = Sequence(block->name);
+    for (EntityId id : contents) Erase(id);
+    sequences_.erase(UpperAscii(block->name));
     blocks_.erase(blocks_.begin() + (block - blocks_.data()));
 }
 
@@ -367,12 +477,49 @@ void CopyBlockDefinition(Drawing &into, const Drawing &from, const BlockRecord &
     }
 }
 
+// Entities the drawing keeps only as read cannot be placed into another drawing (their handles
+// and references belong to their own file), so inserting such a drawing fails rather than
+// leaving them out unseen.
+void RefuseKeptEntities(const Drawing &from, const std::string &owner,
+                        std::map<std::string, int> &kinds, std::vector<std::string> &seen,
+                        int depth) {
+    if (depth > 32) throw CadError("Blocks are nested too deeply");
+    for (EntityId id : from.Sequence(owner)) {
+        if (const RawGroups *raw = from.RawOf(id)) {
+            // Paper space is not part of a drawing inserted as a block, as in a CAD.
+            bool paper = false;
+            for (std::size_t k = 1; k < raw->size() && (*raw)[k].code != 0; ++k)
+                if ((*raw)[k].code == 67 && (*raw)[k].value.find('1') != std::string::npos)
+                    paper = true;
+            if (!paper) ++kinds[raw->empty() ? std::string("?") : raw->front().value];
+            continue;
+        }
+        const EntityData &e = from.Get(id);
+        if (e.kind != EntityKind::Insert) continue;
+        const std::string key = UpperAscii(e.blockName);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+        seen.push_back(key);
+        if (const BlockRecord *inner = from.FindBlock(e.blockName))
+            RefuseKeptEntities(from, inner->name, kinds, seen, depth + 1);
+    }
+}
+
 }  // namespace
 
 void DefineBlockFrom(Drawing &into, const Drawing &from, const std::string &blockName) {
+    std::map<std::string, int> kinds;
+    std::vector<std::string> seen;
+    RefuseKeptEntities(from, "", kinds, seen, 0);
+    if (!kinds.empty()) {
+        std::string list;
+        for (const auto &[kind, count] : kinds)
+            list += (list.empty() ? "" : ", ") + std::to_string(count) + " " + kind;
+        throw CadError("The drawing cannot be inserted as block \"" + blockName +
+                       "\": it holds entities that would be left out (" + list + ")");
+    }
     // An existing definition of that name is redefined in place, so references to it stay valid.
     if (const BlockRecord *old = into.FindBlock(blockName)) {
-        const std::vector<EntityId> stale = old->entities;
+        const std::vector<EntityId> stale = into.Sequence(old->name);
         for (EntityId id : stale) into.Erase(id);
         into.SetBlockBase(blockName, from.insBase);
     } else {

@@ -103,6 +103,40 @@ struct BlockRecord {
     int flags = 0;
 };
 
+// One group of a DXF file as read: the value is decoded to UTF-8 like any other text and encoded
+// again on saving.
+struct RawGroup {
+    int code = 0;
+    std::string value;
+    friend bool operator==(const RawGroup &, const RawGroup &) = default;
+};
+using RawGroups = std::vector<RawGroup>;
+
+// Everything of a loaded R2000+ file outside the entities that the drawing does not model, kept so
+// that saving writes it back as it was read.
+struct KeptTable {
+    std::string name;                // "STYLE"
+    RawGroups head;                  // the TABLE object without its (0, "TABLE") group
+    std::vector<RawGroups> entries;  // each from its (0, TYPE) group
+};
+struct KeptBlock {
+    RawGroups begin, end;  // the BLOCK and ENDBLK objects
+    TAcadPoint base;       // as read: a changed definition is written anew
+    int flags = 0;
+};
+struct KeptContent {
+    std::vector<RawGroups> header;              // one variable each, from its (9, "$NAME") group
+    std::optional<RawGroups> classes, objects;  // section contents without SECTION/name/ENDSEC
+    std::vector<KeptTable> tables;
+    std::vector<RawGroups> layoutBlocks;      // *Model_Space, *Paper_Space... with their contents
+    std::vector<RawGroups> repeatedBlocks;    // later definitions of a name a block already has
+    std::vector<std::string> dropped;         // what could not be kept: saving refuses while any
+    std::map<std::string, KeptBlock> blocks;  // by upper-cased name
+    std::map<std::string, LayerRecord> layersAsRead;               // by upper-cased name
+    std::map<std::string, LinetypeRecord> linetypesAsRead;         // by upper-cased name
+    std::vector<std::pair<std::string, RawGroups>> otherSections;  // e.g. THUMBNAILIMAGE
+};
+
 // Upper-cased ASCII copy: table names compare without regard to case.
 std::string UpperAscii(std::string_view text);
 
@@ -139,11 +173,27 @@ public:
     std::optional<EntityId> FindHandle(std::string_view hex) const;
     std::optional<EntityId> LastEntity() const;
     std::uint64_t HandleSeed() const { return nextHandle_; }
+    // New handles start at `next` or later (handles a loaded file already uses).
+    void ReserveHandles(std::uint64_t next);
+
+    // Entities of kinds the drawing does not model, kept as read in their place among the
+    // modelled ones. They are not in ModelSpace() or a block's `entities`, so commands never see
+    // them; Erase removes one, and removing a block removes its own.
+    EntityId AddRaw(RawGroups groups, const std::string &owner = "");
+    const RawGroups *RawOf(EntityId id) const;  // nullptr for a modelled entity
+    std::size_t RawCount() const { return raw_.size(); }
+    // Modelled and raw entities of an owner in drawing order.
+    const std::vector<EntityId> &Sequence(const std::string &owner = "") const;
+    // The groups a modelled entity was read from; saving writes them while the entity is as read.
+    void KeepSource(EntityId id, RawGroups groups);
+    const RawGroups *UnchangedSource(EntityId id) const;
+    const RawGroups *SourceOf(EntityId id) const;  // whether changed or not
 
     // Layers and linetypes: found without regard to case.
     const std::vector<LayerRecord> &Layers() const { return layers_; }
     const LayerRecord *FindLayer(std::string_view name) const;
     const LayerRecord &AddLayer(const LayerRecord &layer);  // returns the existing one if any
+    void ReplaceLayer(const LayerRecord &layer);            // adds it or replaces its namesake
     const std::vector<LinetypeRecord> &Linetypes() const { return linetypes_; }
     const LinetypeRecord *FindLinetype(std::string_view name) const;
     void AddLinetype(const LinetypeRecord &linetype);  // replaces one of the same name
@@ -160,8 +210,10 @@ public:
     // Header values kept from a loaded file.
     TAcadPoint insBase;
     std::string sourceVersion = "AC1015";
-    // Entity kinds of a loaded file that the embedded drawing does not keep ("HATCH" -> 3).
+    // Entity kinds of a loaded file that the drawing does not model and keeps only as read
+    // ("HATCH" -> 3, "paper space" -> 1).
     std::map<std::string, int> skipped;
+    KeptContent kept;
 
 private:
     struct Stored {
@@ -174,6 +226,14 @@ private:
     std::vector<LayerRecord> layers_;
     std::vector<LinetypeRecord> linetypes_;
     std::vector<BlockRecord> blocks_;
+    struct Source {
+        EntityData asRead;
+        RawGroups groups;
+    };
+    std::map<std::int64_t, RawGroups> raw_;
+    std::map<std::uint64_t, std::int64_t> rawHandles_;
+    std::map<std::int64_t, Source> sources_;
+    std::map<std::string, std::vector<EntityId>> sequences_;  // by upper-cased owner
     std::int64_t nextId_ = 1;
     std::uint64_t nextHandle_ = 0x100;
 

@@ -3,10 +3,14 @@
 // The reader is strict: it stops at the first fault and names the line and the reason. It reads
 // R12 and R2000+ files; text is Shift-JIS when $DWGCODEPAGE is ANSI_932 or absent (before R2007),
 // UTF-8 from R2007 on, and \U+XXXX escapes are decoded in every version. Entities of kinds the
-// drawing does not keep are skipped and counted in Drawing::skipped; paper-space entities are
-// skipped as well.
+// drawing does not model, and paper-space entities, are kept as read in their place
+// (Drawing::AddRaw) and counted in Drawing::skipped; the header, tables, layouts, CLASSES, OBJECTS
+// and other sections are kept in Drawing::kept. Kept groups are checked as strictly as the rest.
 //
-// Saving writes R2000 (AC1015) in Shift-JIS: R12 has no lightweight polyline or ellipse.
+// Saving writes R2000 (AC1015) in Shift-JIS (R12 has no lightweight polyline or ellipse), except
+// that a drawing read from an R2000+ file is saved in its own version (UTF-8 from R2007 on) with
+// everything it kept: header variables, CLASSES, tables, layouts, OBJECTS and the entities the
+// drawing does not model, as read and with their handles.
 #pragma once
 
 #include <filesystem>

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <set>
 #include <sstream>
 
 #include "base/numconv.h"
@@ -147,6 +148,8 @@ public:
         : g_(std::move(groups)), source_(std::move(source)) {}
 
     Drawing Run() {
+        // Before anything gets a handle of its own, so none can take one the file uses later.
+        ReserveFileHandles();
         bool sawEof = false;
         while (i_ < g_.size()) {
             const Group &gr = g_[i_];
@@ -173,13 +176,16 @@ public:
             else if (section == "ENTITIES")
                 Entities("");
             else
-                SkipSection();
+                KeepSection(std::string(section));
         }
         if (!sawEof) {
             const int last = g_.empty() ? 0 : g_.back().line + 2;
             throw DxfError(source_, last,
                            g_.empty() ? "the file is empty" : "the file ends without EOF");
         }
+        for (const LayerRecord &l : d_.Layers()) d_.kept.layersAsRead[UpperAscii(l.name)] = l;
+        for (const LinetypeRecord &lt : d_.Linetypes())
+            d_.kept.linetypesAsRead[UpperAscii(lt.name)] = lt;
         return std::move(d_);
     }
 
@@ -189,7 +195,9 @@ private:
     std::size_t i_ = 0;
     Drawing d_;
     std::string version_ = "AC1009";
-    std::string codepage_;  // empty: absent
+    std::string codepage_;                                // empty: absent
+    std::pair<std::size_t, std::size_t> endBlock_{0, 0};  // the last ENDBLK read
+    std::set<std::string> layersRead_;
 
     [[noreturn]] void Fail(const Group &gr, const std::string &reason) {
         throw DxfError(source_, gr.line, reason);
@@ -220,7 +228,9 @@ private:
                               std::string(gr.value.substr(0, 40)) + "\"");
         return v;
     }
-    std::string Text(const Group &gr) {
+    std::string Text(const Group &gr) { return DecodeEscapes(RawText(gr)); }
+
+    std::string RawText(const Group &gr) {
         std::string raw(gr.value);
         // A stray CR or other control character would break the file for other readers.
         for (unsigned char c : raw)
@@ -246,7 +256,7 @@ private:
                 FailValue(gr, "text in code page " + codepage_ + " is not supported");
             }
         }
-        return DecodeEscapes(raw);
+        return raw;
     }
 
     std::string Name(const Group &gr) {
@@ -255,18 +265,76 @@ private:
         return name;
     }
 
-    void SkipSection() {
+    // Sections the drawing does not model (CLASSES, OBJECTS, THUMBNAILIMAGE, ...) are kept as read.
+    void KeepSection(const std::string &name) {
+        const std::size_t begin = i_;
         for (;;) {
             const Group &gr = Next("ENDSEC");
-            if (gr.code == 0 && gr.value == "ENDSEC") return;
+            if (gr.code == 0 && gr.value == "ENDSEC") break;
             if (gr.code == 0 && (gr.value == "EOF" || gr.value == "SECTION"))
                 Fail(gr, "section without ENDSEC");
+        }
+        RawGroups groups = Raw(begin, i_ - 1);
+        if (name == "CLASSES" && !d_.kept.classes)
+            d_.kept.classes = std::move(groups);
+        else if (name == "OBJECTS" && !d_.kept.objects)
+            d_.kept.objects = std::move(groups);
+        else
+            d_.kept.otherSections.push_back({name, std::move(groups)});
+    }
+
+    static bool IsNumericCode(int code) {
+        return (code >= 10 && code <= 99) || (code >= 110 && code <= 149) ||
+               (code >= 160 && code <= 179) || (code >= 210 && code <= 239) ||
+               (code >= 270 && code <= 299) || (code >= 370 && code <= 389) ||
+               (code >= 400 && code <= 409) || (code >= 420 && code <= 429) ||
+               (code >= 440 && code <= 469) || (code >= 1010 && code <= 1071);
+    }
+
+    // Groups kept as read: text decoded like any other text (escapes stay as written), numbers
+    // and handles checked so that a broken file is still refused at its first fault.
+    // In a DIMSTYLE entry group 5 names a block and 105 is the handle.
+    RawGroups Raw(std::size_t begin, std::size_t end, bool fiveIsHandle = true) {
+        RawGroups out;
+        out.reserve(end - begin);
+        for (std::size_t k = begin; k < end; ++k) {
+            const Group &gr = g_[k];
+            if (IsNumericCode(gr.code)) {
+                double v = 0.0;
+                if (!TryParseNumber(Trim(gr.value), v))
+                    FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found \"" +
+                                      std::string(gr.value.substr(0, 40)) + "\"");
+            } else if ((gr.code == 5 && fiveIsHandle) || gr.code == 105) {
+                if (!IsHandle(Trim(gr.value))) FailValue(gr, "a handle must be hexadecimal");
+            }
+            out.push_back({gr.code, RawText(gr)});
+        }
+        return out;
+    }
+
+    static bool IsHandle(std::string_view v) {
+        if (v.empty() || v.size() > 16) return false;
+        for (char c : v)
+            if (HexDigit(c) < 0) return false;
+        return true;
+    }
+
+    // New handles must not reuse any handle the file holds, nor fall below its $HANDSEED.
+    void ReserveFileHandles() {
+        for (const Group &gr : g_) {
+            if (gr.code != 5 && gr.code != 105) continue;
+            const std::string_view v = Trim(gr.value);
+            if (!IsHandle(v)) continue;
+            std::uint64_t h = 0;
+            for (char c : v) h = h * 16 + static_cast<std::uint64_t>(HexDigit(c));
+            if (h != ~std::uint64_t{0}) d_.ReserveHandles(h + 1);
         }
     }
 
     void Header() {
         std::string variable;
         const Group *var = nullptr;
+        std::vector<std::size_t> starts;  // of each variable; decoded once the code page is known
         for (;;) {
             const Group &gr = Next("ENDSEC");
             if (gr.code == 0) {
@@ -276,6 +344,7 @@ private:
             if (gr.code == 9) {
                 variable = std::string(gr.value);
                 var = &gr;
+                starts.push_back(i_ - 1);
                 continue;
             }
             if (!var) Fail(gr, "a header value before any variable name");
@@ -290,6 +359,9 @@ private:
             }
         }
         d_.sourceVersion = version_;
+        starts.push_back(i_ - 1);  // the ENDSEC group
+        for (std::size_t k = 0; k + 1 < starts.size(); ++k)
+            d_.kept.header.push_back(Raw(starts[k], starts[k + 1]));
     }
 
     // References inside blocks may point forward; once all blocks are read each must resolve,
@@ -336,7 +408,10 @@ private:
             const Group &name = Next("a table name");
             if (name.code != 2) Fail(name, "expected the table name (group 2)");
             const std::string table(name.value);
+            const std::size_t headBegin = i_ - 1;
             while (!AtEnd() && g_[i_].code != 0) ++i_;  // table header groups
+            d_.kept.tables.push_back({table, Raw(headBegin, i_), {}});
+            KeptTable *kept = &d_.kept.tables.back();
             for (;;) {
                 if (AtEnd()) Next("ENDTAB");
                 const Group &entry = g_[i_];
@@ -348,6 +423,7 @@ private:
                 if (entry.value == "ENDSEC" || entry.value == "EOF")
                     Fail(entry, "table without ENDTAB");
                 const auto [b, e] = ObjectRange();
+                kept->entries.push_back(Raw(b, e, table != "DIMSTYLE"));
                 if (table == "LAYER" && entry.value == "LAYER")
                     Layer(b, e);
                 else if (table == "LTYPE" && entry.value == "LTYPE")
@@ -371,7 +447,8 @@ private:
                 l.flags = Int(gr);
         }
         if (!named) Fail(g_[b], "LAYER without a name");
-        d_.AddLayer(l);
+        // The file's own layer "0" replaces the default one; a repeated name keeps the first.
+        if (layersRead_.insert(UpperAscii(l.name)).second) d_.ReplaceLayer(l);
     }
 
     void Linetype(std::size_t b, std::size_t e) {
@@ -430,9 +507,21 @@ private:
             // use them. Only the anonymous and external-reference flags are kept.
             if (layout || d_.FindBlock(name)) {
                 Entities("\x01");
+                // Layouts (with any paper-space contents) are kept whole. A second definition of
+                // a name is a fault of the file: the first one is the block, the other is kept
+                // as read. R12 layout blocks are empty but for a few producers: those are named.
+                if (!layout)
+                    d_.kept.repeatedBlocks.push_back(Raw(b, i_));
+                else if (version_ >= "AC1015")
+                    d_.kept.layoutBlocks.push_back(Raw(b, i_));
+                else if (endBlock_.first > e)
+                    d_.kept.dropped.push_back("the contents of R12 layout block \"" + name +
+                                              "\" (line " + std::to_string(g_[b].line) + ")");
             } else {
                 d_.AddBlock(name, base, flags & (1 | 4));
                 Entities(name);
+                d_.kept.blocks[UpperAscii(name)] = KeptBlock{
+                    Raw(b, e), Raw(endBlock_.first, endBlock_.second), base, flags & (1 | 4)};
             }
         }
     }
@@ -449,7 +538,7 @@ private:
                 return;
             }
             if (inBlock && gr.value == "ENDBLK") {
-                ObjectRange();
+                endBlock_ = ObjectRange();
                 return;
             }
             if (gr.value == "ENDSEC" || gr.value == "EOF" || gr.value == "SECTION" ||
@@ -458,13 +547,19 @@ private:
                              (inBlock ? "ENDBLK" : "ENDSEC"));
             const std::size_t at = i_;
             auto entity = Entity();
-            if (entity && owner != "\x01") {
+            if (owner == "\x01") continue;
+            if (entity) {
                 if (entity->kind == EntityKind::Insert && !d_.FindBlock(entity->blockName) &&
                     !inBlock)
                     Fail(g_[at], "INSERT of an undefined block \"" + entity->blockName + "\"");
                 const bool isInsert = entity->kind == EntityKind::Insert;
+                const std::uint64_t handle = entity->handle;
                 const EntityId id = d_.Add(std::move(*entity), owner);
                 if (isInsert && inBlock) blockInserts_.push_back({id, g_[at].line});
+                if (handle != 0) d_.KeepSource(id, Raw(at, i_));
+            } else {
+                // Kinds the drawing does not model, and paper-space entities, are kept as read.
+                d_.AddRaw(Raw(at, i_), owner);
             }
         }
     }
