@@ -1,0 +1,42 @@
+// A picture of a drawing's model space: SVG or PNG through cairo, fitted to the drawing's extents
+// with a margin. Lines, polylines with bulges, circles, arcs, ellipses, texts (height, rotation,
+// width factor, alignment; Japanese through the IPA Gothic font), points and block references;
+// dashed linetypes dashed; ACI colours resolved through BYLAYER and BYBLOCK.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "cadlink/embedded/drawing.h"
+
+namespace pimu::cli {
+
+enum class PictureFormat { Svg, Png };
+enum class Background { White, Dark };
+
+struct RenderOptions {
+    int widthPixels = 1600;  // the longer side of the picture
+    Background background = Background::White;
+};
+
+class RenderError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The RGB of an AutoCAD colour index (1..255); 7 is black on white and white on dark.
+struct Rgb {
+    double r = 0, g = 0, b = 0;
+};
+Rgb AciColor(int index, Background background);
+
+// Throws RenderError when the file cannot be written or the drawing has nothing visible.
+void RenderDrawing(const cadlink::embedded::Drawing &drawing, const std::filesystem::path &path,
+                   PictureFormat format, const RenderOptions &options = {});
+
+// Frees what cairo and fontconfig keep for the life of the process, so a leak checker sees only
+// real leaks. Call once at exit, after every picture is done.
+void ReleaseRenderCaches();
+
+}  // namespace pimu::cli

@@ -1,0 +1,134 @@
+// The command line's own pieces: SEL texts, point options, tables, CSV and pictures.
+#include <gtest/gtest.h>
+
+#include "cadlink/embedded/dxfio.h"
+#include "cli/options.h"
+#include "cli/render.h"
+#include "cli/selection.h"
+#include "cli/tables.h"
+#include "cli_test_util.h"
+
+namespace pimu::cli {
+namespace {
+
+using cadlink::embedded::EntityQuery;
+using testing::Scratch;
+
+// cairo and fontconfig keep caches for the life of the process; free them before the leak check.
+class RenderCaches : public ::testing::Environment {
+public:
+    void TearDown() override { ReleaseRenderCaches(); }
+};
+const auto *const kRenderCaches = ::testing::AddGlobalTestEnvironment(new RenderCaches);
+
+TEST(Selection, FormsAndUnions) {
+    Selection s = ParseSelection("layer:建物,隣地建物+window:0,0,10.5,-20", "--buildings");
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].kind, EntityQuery::Kind::Layer);
+    EXPECT_EQ(s[0].text, "建物,隣地建物");
+    EXPECT_EQ(s[1].kind, EntityQuery::Kind::Window);
+    EXPECT_DOUBLE_EQ(s[1].p2.x, 10.5);
+    EXPECT_DOUBLE_EQ(s[1].p2.y, -20.0);
+    EXPECT_EQ(ParseSelection("all", "--site")[0].kind, EntityQuery::Kind::All);
+    EXPECT_EQ(ParseSelection("handle:1A,2B", "--marks")[0].kind, EntityQuery::Kind::Handles);
+    EXPECT_EQ(ParseSelection("crossing:1,2,3,4", "--marks")[0].kind, EntityQuery::Kind::Crossing);
+}
+
+TEST(Selection, RefusesWhatIsNotASelection) {
+    for (const char *bad : {"", "everything", "layer:", "layer:a,,b", "window:1,2,3",
+                            "window:1,2,3,x", "circle:1", "all+", "+all"}) {
+        try {
+            ParseSelection(bad, "--buildings");
+            ADD_FAILURE() << bad;
+        } catch (const UsageError &e) {
+            EXPECT_NE(std::string(e.what()).find("--buildings"), std::string::npos) << bad;
+        }
+    }
+}
+
+TEST(Selection, Points) {
+    const auto p = ParsePointOption("1.5,-2", "--place");
+    EXPECT_DOUBLE_EQ(p.x, 1.5);
+    EXPECT_DOUBLE_EQ(p.y, -2.0);
+    EXPECT_DOUBLE_EQ(ParsePointOption("1,2,3", "--place").z, 3.0);
+    for (const char *bad : {"1", "1,2,3,4", "1;2", "a,b", "1,,2", "1,2,"})
+        EXPECT_THROW(ParsePointOption(bad, "--place"), UsageError) << bad;
+}
+
+TEST(Options, WhichCommandTakesWhat) {
+    const Options o = ParseOptions(
+        {"d.dxf", "--point", "1,2", "--point", "3,4", "--set", "Common/ido1=35", "-o", "r.dxf"},
+        kOptDrawing | kOptPoint);
+    EXPECT_EQ(o.drawing->string(), "d.dxf");
+    EXPECT_EQ(o.points.size(), 2u);
+    ASSERT_EQ(o.sets.size(), 1u);
+    EXPECT_EQ(o.sets[0].section, "Common");
+    EXPECT_EQ(o.sets[0].key, "ido1");
+    EXPECT_EQ(o.sets[0].value, "35");
+    EXPECT_THROW(ParseOptions({"--point", "1,2"}, kOptDrawing), UsageError);
+    EXPECT_THROW(ParseOptions({"a.dxf", "b.dxf"}, kOptDrawing), UsageError);
+    EXPECT_THROW(ParseOptions({"--svg"}, kOptDrawing), UsageError);
+    EXPECT_THROW(ParseOptions({"--set", "ido1=35"}, kOptDrawing), UsageError);
+    EXPECT_THROW(ParseOptions({"--type", "C"}, kOptType), UsageError);
+    EXPECT_THROW(ParseOptions({"--frobnicate"}, kOptDrawing), UsageError);
+}
+
+TEST(Tables, AlignsWideCharactersAndQuotesCsv) {
+    EXPECT_EQ(DisplayWidth("abc"), 3);
+    EXPECT_EQ(DisplayWidth("番号"), 4);
+    EXPECT_EQ(DisplayWidth("ｱﾆﾒ"), 3);  // half-width katakana
+    Scratch dir;
+    {
+        std::FILE *f = std::fopen((dir / "t.txt").c_str(), "w");
+        PrintTable(f, {{"番号", "X"}, {"1", "12.5"}});
+        std::fclose(f);
+    }
+    EXPECT_EQ(dir.Read("t.txt"), "番号  X\n1     12.5\n");
+    WriteCsv(dir / "t.csv", {{"a,b", "say \"hi\"", "日影"}, {"1", "", "2"}});
+    EXPECT_EQ(dir.Read("t.csv"), "\"a,b\",\"say \"\"hi\"\"\",日影\r\n1,,2\r\n");
+}
+
+TEST(Render, ColoursFollowTheBackground) {
+    EXPECT_DOUBLE_EQ(AciColor(7, Background::White).r, 0.0);
+    EXPECT_DOUBLE_EQ(AciColor(7, Background::Dark).r, 1.0);
+    const Rgb red = AciColor(1, Background::White);
+    EXPECT_EQ(red.r, 1.0);
+    EXPECT_EQ(red.g + red.b, 0.0);
+    const Rgb orange = AciColor(30, Background::White);  // hue 30 degrees
+    EXPECT_DOUBLE_EQ(orange.r, 1.0);
+    EXPECT_DOUBLE_EQ(orange.g, 0.5);
+}
+
+// The example drawing as PNG and SVG: the picture fits the drawing and is not blank.
+TEST(Render, ExampleDrawing) {
+    const auto drawing = cadlink::embedded::OpenDxf(testing::kExample);
+    Scratch dir;
+    RenderOptions options;
+    options.widthPixels = 400;
+    RenderDrawing(drawing, dir / "site.png", PictureFormat::Png, options);
+    RenderDrawing(drawing, dir / "site.svg", PictureFormat::Svg, options);
+    const std::string png = dir.Read("site.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    auto be32 = [&](size_t at) {
+        return (static_cast<unsigned char>(png[at]) << 24) |
+               (static_cast<unsigned char>(png[at + 1]) << 16) |
+               (static_cast<unsigned char>(png[at + 2]) << 8) |
+               static_cast<unsigned char>(png[at + 3]);
+    };
+    // The site is a little taller than wide: 400 pixels high, less wide.
+    EXPECT_EQ(be32(20), 400u);
+    EXPECT_LT(be32(16), 400u);
+    EXPECT_GT(be32(16), 300u);
+    const std::string svg = dir.Read("site.svg");
+    EXPECT_NE(svg.find("<svg"), std::string::npos);
+    EXPECT_NE(svg.find("glyph"), std::string::npos);  // texts are drawn as glyphs
+
+    cadlink::embedded::Drawing empty;
+    EXPECT_THROW(RenderDrawing(empty, dir / "empty.png", PictureFormat::Png), RenderError);
+    EXPECT_THROW(RenderDrawing(drawing, dir / "no" / "such" / "x.png", PictureFormat::Png),
+                 RenderError);
+}
+
+}  // namespace
+}  // namespace pimu::cli
