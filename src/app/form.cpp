@@ -650,34 +650,11 @@ void TForm1::N2Click() {
     ReverseGridRows(PopupGrid());
 }
 
-bool TForm1::HasBuildingModel() const {
-    // The window does not hold the building model yet.
-    return false;
-}
-
 void TForm1::PopupMenu2Popup() {
     std::error_code ec;
     PopupMenu2.Item("N4").enabled = HasBuildingModel();
     PopupMenu2.Item("N8").enabled = std::filesystem::exists(paths_.File(kAcquiredNowFile), ec);
     PopupMenu2.Item("N6").enabled = std::filesystem::exists(paths_.File(kAcquiredBeforeFile), ec);
-}
-
-void TForm1::TakeHistoryDrawing() {
-    ProgressDetail = false;
-    Label22.caption.clear();
-    Label2.caption.clear();
-    GB_hyoukaidx = -1;
-    GB_toujiidx = -1;
-    SetEnabled({&Button3, &Button17, &Button8, &Button9, &Button11, &Button4, &Button5, &Button6},
-               true);
-}
-
-void TForm1::N8Click() {
-    TakeHistoryDrawing();
-}
-
-void TForm1::N6Click() {
-    TakeHistoryDrawing();
 }
 
 void TForm1::SetUpDownPosition(TUpDown &updown, int position) {

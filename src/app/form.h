@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,7 +20,15 @@
 #include "app/input_rules.h"
 #include "app/targetcad.h"
 #include "app/uihost.h"
+#include "cadlink/automation.h"
+#include "cadlink/dxftext.h"
+#include "cadlink/insert.h"
+#include "geometry/building_model.h"
+#include "geometry/entities.h"
+#include "geometry/shadow_outline.h"
 #include "geometry/types.h"
+#include "geometry/wireframe.h"
+#include "shadow/touji_raster.h"
 
 namespace pimu::app {
 
@@ -30,6 +39,8 @@ inline constexpr const char *kCityListFile = "pimu_ido.txt";
 inline constexpr const char *kAcquiredNowFile = "dxfnow.dxf";
 inline constexpr const char *kAcquiredBeforeFile = "dxfpre.dxf";
 inline constexpr const char *kNoCadMessage = "有効な CAD が見つかりません．";
+inline constexpr const char *kNegativeCoordinateMessage =
+    "マイナスの座標が含まれています．\n日影図、天空図が正しく作成されない可能性があります．";
 // 23.45 degrees: the declination of the solstices.
 inline constexpr double kSolsticeDeclination = 0.40927970959267024;
 
@@ -51,6 +62,9 @@ struct FormPaths {
 };
 
 // The three kinds of long command and their busy states.
+// The arrow of an up-down control that was pressed.
+enum class UpDownButton { Next, Previous };
+
 enum class LongCommand {
     TimeOfDay,   // Button3; stopped by Button10
     Isochrone,   // Button6 and the wall commands of Button5; stopped by Button7
@@ -199,9 +213,47 @@ public:
     void ApplyTargetCad(const std::string &name, const std::string &progId);
 
     // ---- Command handlers -------------------------------------------------------------
-    // The drawing commands (Button2Click, Button3Click, ...) are members added here, each
-    // reading its tab's fields into the GB_ copies, checking Cad()->IsCadRunning(ProgID) first
-    // and using BusyScope, ProgressStart/ProgressStep and ShowMessage for its run.
+    // The drawing commands, each reading its tab's fields into the GB_ copies, checking
+    // CadAvailable first and using BusyScope, ProgressStart/ProgressStep and ShowMessage for its
+    // run. Front ends call them through Invoke so that an error becomes a message box.
+    //
+    // Acquisition (cmd_acquire.cpp): the buildings selected on screen in the CAD become the
+    // building model; the selection comes from the CAD's user (with the embedded drawing, from
+    // its input source). Each acquisition keeps its entities as "dxfnow.dxf" (the one before as
+    // "dxfpre.dxf"), which N8Click and N6Click bring back.
+    void Button2Click();
+    // Rebuilds the model from entity arrays as the reader fills them (the end of an acquisition).
+    void AcquireFromEntities();
+    // Empties the entity arrays the conversion consumed.
+    void ClearAryEnt();
+    // Wireframe preview (cmd_preview.cpp). DrawWaku3D fills Image2Picture; with makeDxf it also
+    // draws the picture into the CAD as a block the user places.
+    void DrawWaku3D(bool makeDxf);
+    void UpDown3Click(UpDownButton button);  // turn about the vertical axis
+    void UpDown4Click(UpDownButton button);  // tilt
+    void CheckBox1Click();                   // foot lines on or off (set CheckBox1 first)
+    void SpeedButton2Click();                // the preview into the drawing
+    void SpeedButton1Click();                // true north from an angle picked in the CAD
+    // Time-of-day shadow diagram (cmd_jikoku.cpp).
+    void Button3Click();
+    void DrawPimuLine();
+    void Button17Click();  // animation: not offered
+    // The ground extent of the shadows over the day at whole hours; false (outputs unchanged)
+    // without a model. Reads the time-of-day tab's fields.
+    bool GetPimuHani(double &xmin, double &ymin, double &xmax, double &ymax);
+
+    // ---- Helpers of the drawing commands ------------------------------------------------
+    // The running CAD's application, brought to the front (a running CAD command cancelled).
+    cadlink::ApplicationPtr AttachCad();
+    // Everything InsertDxf needs: waits through the connection's sleeper, a stop that processes
+    // pending events and looks at RunFlag, and the main window minimised and restored.
+    cadlink::InsertContext InsertContextFor(cadlink::IApplication &app);
+    // WriteDxfFile into the program folder with the connection's sleeper.
+    std::filesystem::path WriteDxf(cadlink::DxfText &list, std::string_view prefix,
+                                   cadlink::IDocument &doc);
+    // The isochronal raster, allocated on first use (2000 x 2000 counters).
+    shadow::ShadowCountGrid &CountGrid();
+    bool HasBuildingModel() const { return !Model.Empty(); }
     void CheckListBox1Click();  // refreshes the mesh preview of the isochrones
     void SpeedButton3Click();   // refills Memo1 with the shadow ratio table
 
@@ -241,6 +293,23 @@ public:
     bool UseStdTime = false;
     double Longitude = 135.0;
     double EqOfTime = 1.896;
+
+    // ---- Building model and work arrays ----------------------------------------------------
+    // The model (AryTatemono, gbzmax), replaced only by an acquisition.
+    geometry::BuildingModel Model;
+    // AryLine, AryRinkaku, TempPoints and the trace state of the polygon operations.
+    geometry::PolygonWorkspace Workspace;
+    // What the entity reader filled (AryLine holds the acquisition's edges afterwards).
+    geometry::EntityArrays Entities;
+
+    // ---- Wireframe preview ---------------------------------------------------------------
+    int GB_Draw3dHdeg = 315;  // turn about the vertical axis, degrees
+    int GB_Draw3dVdeg = 60;   // tilt, degrees
+    double GB_cvsc = 0.0;     // drawing units per pixel; 0: choose at the next drawing
+    double GB_xcen = 0.0;
+    double GB_ycen = 0.0;
+    // What Image2 shows (214 x 212, black, coloured lines); a front end paints it.
+    geometry::PreviewPicture Image2Picture;
 
     // Raster size of a mesh index (-1 means the smallest).
     int MeshSize(int index) const;
@@ -406,14 +475,15 @@ private:
     // Enables or disables the named buttons.
     void SetEnabled(std::initializer_list<TButton *> buttons, bool enabled);
     TStringGrid &PopupGrid();
-    bool HasBuildingModel() const;
-    void TakeHistoryDrawing();
+    void TakeHistoryDrawing(const char *file);
+    void StoreAcquisitionHistory();
 
     FormPaths paths_;
     UiHost &host_;
     CadConnection *cad_;
     std::map<std::string, Control *, std::less<>> byName_;
     std::vector<Control *> order_;
+    std::unique_ptr<shadow::ShadowCountGrid> countGrid_;
 };
 
 }  // namespace pimu::app

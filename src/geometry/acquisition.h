@@ -1,0 +1,46 @@
+// The conversion of picked entities into building edges: thickness becomes top and vertical
+// edges, curves become chords. Each step appends to AryLine; the order of the steps matters
+// (lines are extruded before polyline and arc edges exist, bulges become arcs before arcs are
+// cut into chords), so callers use ConvertToEdges.
+#pragma once
+
+#include <vector>
+
+#include "geometry/building_model.h"
+#include "geometry/entities.h"
+#include "geometry/types.h"
+
+namespace pimu::geometry {
+
+// The chord step of arcs, circles and ellipses, in degrees.
+inline constexpr double kTessellationStep = 10.0;
+
+// Every line among those in AryLine when the step starts whose thickness is not 0 gets a top
+// edge and two verticals; the line itself stays as the bottom edge.
+void ExtrudeLines(std::vector<TLineEnt> &AryLine);
+
+// Straight polyline segments into AryLine (with their top and vertical edges when the polyline
+// has a thickness); bulged segments into AryArc, to be cut into chords by ArcsToLines.
+void PolylinesToLines(const std::vector<TLwpEnt> &AryLwp, const std::vector<TLwpEle> &AryLwpEle,
+                      std::vector<TArcEnt> &AryArc, std::vector<TLineEnt> &AryLine);
+
+// Each arc into chords of `step` degrees from its start; the last chord ends at the exact end
+// angle (it may be practically zero long). A thickness adds raised chords and verticals.
+void ArcsToLines(const std::vector<TArcEnt> &AryArc, double step, std::vector<TLineEnt> &AryLine);
+
+// Each circle into a closed ring of truncate(360 / step - 0.5) chords (35 for 10 degrees); the
+// ring has no vertex at angle 0. A circle's thickness is not used.
+void CirclesToLines(const std::vector<TCircleEnt> &AryCircle, double step,
+                    std::vector<TLineEnt> &AryLine);
+
+// Each ellipse into chords of `step` degrees of parameter; chords shorter than 1e-5 are left out.
+void EllipsesToLines(const std::vector<TEllipseEnt> &AryEllipse, double step,
+                     std::vector<TLineEnt> &AryLine);
+
+// The five steps in their order (step 10 degrees), leaving every edge in arrays.AryLine.
+void ConvertToEdges(EntityArrays &arrays);
+
+// Whether any coordinate of any edge is below 0 (the shadow drawings assume positive ones).
+bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges);
+
+}  // namespace pimu::geometry

@@ -1,0 +1,182 @@
+// The acquisition end to end on the embedded drawing: selection, conversion, model, preview,
+// warnings, enabling and the history files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cad_fixture.h"
+#include "cadlink/tables.h"
+
+namespace pimu::app {
+namespace {
+
+using testing::CadWindow;
+using testing::EntityQuery;
+using testing::kSiteSmall;
+using testing::OnLayer;
+
+const char *const kModelCommands[] = {"Button3",  "Button8",  "Button9",      "Button11",
+                                      "Button4",  "Button5",  "Button6",      "Button21",
+                                      "Button22", "Button12", "Button16",     "Button20",
+                                      "Button18", "Button24", "SpeedButton8", "SpeedButton1"};
+
+bool HasSet(cadlink::IDocument &doc, const std::string &name) {
+    for (int i = 0; i < doc.SelectionSets().Count(); ++i)
+        if (doc.SelectionSets().Item(i)->Name() == name) return true;
+    return false;
+}
+
+TEST(Acquire, BuildingsOfALayerBecomeTheModel) {
+    CadWindow w;
+    w.form.GB_toujiidx = 3;
+    w.form.Label22.caption = "old";
+    w.Acquire(kSiteSmall, {OnLayer("BLD")});
+
+    // Rectangle A 4 + 12, parapet line 4, bay arc 19 chords + 19 raised + 20 verticals,
+    // rectangle B 4 + 12.
+    EXPECT_EQ(w.form.Model.AryTatemono.size(), 16u + 4u + 58u + 16u);
+    EXPECT_EQ(w.form.Model.gbzmax, 12000.0);
+    EXPECT_TRUE(w.Messages().empty());
+    EXPECT_EQ(w.form.GB_toujiidx, -1);
+    EXPECT_EQ(w.form.Label22.caption, "");
+    EXPECT_EQ(w.doc().prompts(), (std::vector<std::string>{"建物図形を選択して下さい.\r\n",
+                                                           "図形が選択されました.\r\n"}));
+    for (const char *b : kModelCommands) EXPECT_TRUE(w.form.FindControl(b)->enabled) << b;
+    EXPECT_FALSE(w.form.Button17.enabled);
+    EXPECT_FALSE(HasSet(w.doc(), cadlink::kPimuSelectionSet));
+    EXPECT_EQ(w.cad.Waits().totalMs, 400);  // after the selection and before reading it
+
+    // The preview is drawn with the start angles.
+    EXPECT_EQ(w.form.GB_Draw3dHdeg, 315);
+    EXPECT_EQ(w.form.GB_Draw3dVdeg, 60);
+    EXPECT_EQ(w.form.UpDown3.position, 315);
+    EXPECT_EQ(w.form.UpDown4.position, 60);
+    EXPECT_GT(w.form.GB_cvsc, 0.0);
+    EXPECT_FALSE(w.form.Image2Picture.segments.empty());
+    // The window was out of the way while the user selected.
+    ASSERT_GE(w.host.calls.size(), 2u);
+    EXPECT_EQ(w.host.calls[0], "MinimizeMainWindow");
+    EXPECT_EQ(w.host.calls[1], "RestoreMainWindow");
+}
+
+TEST(Acquire, NothingSelectedKeepsTheModelAndEnablesTheCommands) {
+    CadWindow w;
+    w.Acquire(kSiteSmall, {OnLayer("TOWER")});
+    ASSERT_EQ(w.form.Model.AryTatemono.size(), 35u);  // the ring only
+    for (const char *b : kModelCommands) w.form.FindControl(b)->enabled = false;
+
+    w.input.Select({});
+    w.form.Button2Click();
+    EXPECT_EQ(w.doc().prompts().back(), "何も選択されませんでした.\r\n");
+    EXPECT_EQ(w.form.Model.AryTatemono.size(), 35u);
+    for (const char *b : kModelCommands) EXPECT_TRUE(w.form.FindControl(b)->enabled) << b;
+
+    // A selection the CAD refuses is reported, and the command goes on with an empty set.
+    w.input.Fail("refused");
+    w.form.Button2Click();
+    EXPECT_EQ(w.Messages(), std::vector<std::string>{"選択処理失敗"});
+    EXPECT_EQ(w.doc().prompts().back(), "何も選択されませんでした.\r\n");
+    EXPECT_EQ(w.form.Model.AryTatemono.size(), 35u);
+}
+
+TEST(Acquire, NegativeCoordinatesWarnButTheModelStands) {
+    CadWindow w;
+    w.doc().ModelSpace().AddLine({-1000, 0, 0}, {1000, 0, 0});
+    w.Acquire("", {EntityQuery{}});
+    EXPECT_EQ(w.Messages(), std::vector<std::string>{kNegativeCoordinateMessage});
+    EXPECT_EQ(w.form.Model.AryTatemono.size(), 1u);
+}
+
+TEST(Acquire, WithoutARunningCadNothingChanges) {
+    testing::TempDir dir;
+    RecordingUiHost host;
+    RecordingCadConnection cad;
+    cad.running = false;
+    TForm1 form{FormPaths{dir.path(), "pimu.exe"}, host, &cad};
+    form.Button2Click();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, kNoCadMessage);
+    EXPECT_FALSE(form.Button3.enabled);
+}
+
+TEST(Acquire, HistoryBringsBackTheLastTwoAcquisitions) {
+    CadWindow w;
+    const auto now = w.dir / "dxfnow.dxf";
+    const auto before = w.dir / "dxfpre.dxf";
+    w.Acquire(kSiteSmall, {OnLayer("BLD")});
+    const std::vector<geometry::TLineEnt> buildings = w.form.Model.AryTatemono;
+    EXPECT_TRUE(std::filesystem::exists(now));
+    EXPECT_FALSE(std::filesystem::exists(before));
+
+    w.Acquire("", {OnLayer("TOWER")});
+    const std::vector<geometry::TLineEnt> tower = w.form.Model.AryTatemono;
+    EXPECT_TRUE(std::filesystem::exists(before));
+    w.form.PopupMenu2Popup();
+    EXPECT_TRUE(w.form.PopupMenu2.Item("N8").enabled);
+    EXPECT_TRUE(w.form.PopupMenu2.Item("N6").enabled);
+    EXPECT_TRUE(w.form.PopupMenu2.Item("N4").enabled);
+
+    // The one before: the buildings, rebuilt from the file, without the CAD.
+    w.doc().drawing() = cadlink::embedded::Drawing{};
+    w.form.Button3.enabled = false;
+    w.form.GB_Draw3dHdeg = 100;
+    w.form.N6Click();
+    testing::ExpectSameEdges(w.form.Model.AryTatemono, buildings);
+    EXPECT_EQ(w.form.Model.gbzmax, 12000.0);
+    EXPECT_TRUE(w.form.Button3.enabled);
+    EXPECT_EQ(w.form.GB_Draw3dHdeg, 315);
+    EXPECT_FALSE(w.form.Image2Picture.segments.empty());
+
+    w.form.N8Click();
+    testing::ExpectSameEdges(w.form.Model.AryTatemono, tower);
+    EXPECT_TRUE(w.Messages().empty());
+
+    // A history file that cannot be read says so and keeps the model.
+    std::filesystem::remove(now);
+    w.dir.Write("dxfnow.dxf", "not a drawing");
+    w.form.N8Click();
+    ASSERT_EQ(w.host.messages.size(), 1u);
+    EXPECT_EQ(w.host.messages[0].text.rfind("取得履歴の図形を読み込めませんでした．", 0), 0u);
+    EXPECT_EQ(w.form.Model.AryTatemono.size(), tower.size());
+}
+
+TEST(Acquire, HistoryKeepsEveryKindOfEntity) {
+    // Ellipses, 3D polylines and tilted circles survive the round trip through the file.
+    CadWindow w;
+    auto &d = w.drawing();
+    using cadlink::embedded::EntityData;
+    using cadlink::embedded::EntityKind;
+    EntityData el;
+    el.kind = EntityKind::Ellipse;
+    el.p1 = {5000, 5000, 3000};
+    el.p2 = {2000, 1000, 0};
+    el.ratio = 0.4;
+    el.startAngle = 0.5;
+    el.endAngle = 5.0;
+    d.Add(el);
+    EntityData p3;
+    p3.kind = EntityKind::Polyline3d;
+    p3.vertices = {{{0, 0, 0}, 0}, {{1000, 0, 2000}, 0}, {{1000, 1000, 4000}, 0}};
+    p3.closed = true;
+    d.Add(p3);
+    EntityData c;
+    c.kind = EntityKind::Circle;
+    c.normal = {0.6, 0, 0.8};
+    c.p1 = {100, 200, 300};
+    c.radius = 500;
+    d.Add(c);
+    EntityData lw;
+    lw.kind = EntityKind::LwPolyline;
+    lw.elevation = 700;
+    lw.thickness = 2500;
+    lw.vertices = {{{0, 0, 0}, 0.5}, {{3000, 0, 0}, 0}, {{3000, 2000, 0}, -0.3}};
+    d.Add(lw);
+    w.Acquire("", {EntityQuery{}});
+    const std::vector<geometry::TLineEnt> acquired = w.form.Model.AryTatemono;
+    ASSERT_FALSE(acquired.empty());
+    w.form.N8Click();
+    testing::ExpectSameEdges(w.form.Model.AryTatemono, acquired, 1e-6);
+}
+
+}  // namespace
+}  // namespace pimu::app
