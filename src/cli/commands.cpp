@@ -7,6 +7,34 @@ namespace {
 
 // ---- The subcommands ---------------------------------------------------------------------
 
+int Shadow(Session &s) {
+    s.OpenDrawing();
+    s.Acquire();
+    s.Command([&] { s.form().Button3Click(); });
+    return s.FinishDrawing();
+}
+
+// Turns the preview as the user does, one click of the up-down buttons (5 degrees) at a time.
+void TurnPreview(app::TForm1 &f, int turn, int tilt) {
+    for (int i = 0; i < 80 && f.GB_Draw3dHdeg != turn; ++i) f.UpDown3Click(app::UpDownButton::Next);
+    for (int i = 0; i < 80 && f.GB_Draw3dVdeg != tilt; ++i) f.UpDown4Click(app::UpDownButton::Next);
+}
+
+int Preview(Session &s) {
+    const Options &o = s.options();
+    if (!o.svg && !o.png && !o.place)
+        throw UsageError("the preview is a picture: give --svg FILE, --png FILE or --place X,Y");
+    app::TForm1 &f = s.form();
+    s.OpenDrawing();
+    s.Acquire();
+    if (o.view) s.Command([&] { TurnPreview(f, o.view->first, o.view->second); });
+    s.WritePreview();
+    if (!o.place) return s.Status();
+    s.input().Place(*o.place);
+    s.Command([&] { f.SpeedButton2Click(); });
+    return s.FinishDrawing(false);
+}
+
 int RatioTable(Session &s) {
     app::TForm1 &f = s.form();
     const Options &o = s.options();
@@ -26,7 +54,7 @@ constexpr Subcommand kSubcommands[] = {
     {"shadow", "time-of-day shadow diagram",
      "Acquires the buildings (--buildings) and draws the outline of their shadow on the\n"
      "measurement plane at every time step (Jikoku/kaishi, owari, kankaku; Common/takasa).",
-     kDrawingOptions, DrawingUse::Required, nullptr},
+     kDrawingOptions, DrawingUse::Required, Shadow},
     {"isochrone", "isochronal shadow diagram",
      "Acquires the buildings and draws the lines shaded for 1.5 to 8.0 hours on the\n"
      "measurement plane (Touji/chk0..13 choose the hours, Touji/kankaku2 the interval).",
@@ -63,8 +91,10 @@ constexpr Subcommand kSubcommands[] = {
      "--three-decimals three decimals; with DRAWING.dxf, --place X,Y draws it there.",
      kDrawingOptions | kOptRatio | kOptPlace | kOptCsv, DrawingUse::Optional, RatioTable},
     {"preview", "wireframe of the acquired buildings",
-     "Acquires the buildings and draws the wireframe the window previews (with --svg/--png).",
-     kDrawingOptions, DrawingUse::Required, nullptr},
+     "Acquires the buildings and writes the wireframe the window previews to --svg / --png\n"
+     "(turned and tilted by --view H,V, default 315,60); --place X,Y also draws it into the\n"
+     "drawing as a block placed there (saved to -o).",
+     kDrawingOptions | kOptView | kOptPlace, DrawingUse::Required, Preview},
 };
 
 void PrintUsage(std::FILE *f) {
@@ -101,6 +131,7 @@ void PrintHelp(std::FILE *f, const Subcommand &c) {
         {kOptWall, "  --wall X,Y             a point on the wall's LINE\n"},
         {kOptSite, "  --site SEL             the site outline\n"},
         {kOptRatio, "  --dms, --three-decimals  the table's number form\n"},
+        {kOptView, "  --view H,V             preview turn and tilt in degrees (steps of 5)\n"},
     };
     for (const Own &o : kOwn)
         if (c.options & o.bit) std::fputs(o.text, f);

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <cmath>
+
 namespace pimu::cli {
 namespace {
 
@@ -96,6 +98,17 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
         } else if (a == "--wall") {
             Require(accepted, kOptWall, a);
             o.wall = ParsePointOption(r.Value(a), a);
+        } else if (a == "--view") {
+            Require(accepted, kOptView, a);
+            const std::string_view v = r.Value(a);
+            const geometry::TAcadPoint p = ParsePointOption(v, a);
+            auto step = [&](double d) {
+                if (!(d >= 0.0 && d <= 360.0) || std::fmod(d, 5.0) != 0.0)
+                    throw UsageError("--view \"" + std::string(v) +
+                                     "\": turn and tilt in steps of 5 degrees from 0 to 360");
+                return static_cast<int>(d);
+            };
+            o.view = std::pair{step(p.x), step(p.y)};
         } else if (a == "--type") {
             Require(accepted, kOptType, a);
             const std::string_view v = r.Value(a);

@@ -26,6 +26,7 @@ enum OptionBit : unsigned {
     kOptRatio = 1u << 8,     // --dms, --three-decimals
     kOptCsv = 1u << 9,       // --csv FILE
     kOptDrawing = 1u << 10,  // --buildings, -o, --svg, --png, --background
+    kOptView = 1u << 11,     // --view H,V
 };
 
 struct SettingOverride {
@@ -45,7 +46,8 @@ struct Options {
     std::optional<Selection> marks, site;
     std::string marksText, siteText;
     std::optional<geometry::TAcadPoint> wall, summary, place, center;
-    std::optional<char> type;  // 'A' or 'B'
+    std::optional<char> type;                 // 'A' or 'B'
+    std::optional<std::pair<int, int>> view;  // preview turn and tilt, degrees
     bool dms = false;
     bool threeDecimals = false;
     bool verbose = false;

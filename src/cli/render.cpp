@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <numbers>
@@ -301,6 +302,34 @@ void Paint(cairo_t *cr, const Scene &scene, const Bounds &b, double scale, doubl
     }
 }
 
+// Makes the SVG or PNG surface, lets `paint` draw on it and writes the file.
+void WithSurface(const std::filesystem::path &path, PictureFormat format, double width,
+                 double height, const std::function<void(cairo_t *)> &paint) {
+    cairo_surface_t *surface =
+        format == PictureFormat::Svg
+            ? cairo_svg_surface_create(path.c_str(), width, height)
+            : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width),
+                                         static_cast<int>(height));
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> guard(surface,
+                                                                             cairo_surface_destroy);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+        throw RenderError("cannot write " + path.string());
+    cairo_t *cr = cairo_create(surface);
+    paint(cr);
+    const cairo_status_t drawn = cairo_status(cr);
+    cairo_destroy(cr);
+    if (drawn != CAIRO_STATUS_SUCCESS)
+        throw RenderError(std::string("drawing failed: ") + cairo_status_to_string(drawn));
+    if (format == PictureFormat::Png) {
+        if (cairo_surface_write_to_png(surface, path.c_str()) != CAIRO_STATUS_SUCCESS)
+            throw RenderError("cannot write " + path.string());
+    } else {
+        cairo_surface_finish(surface);
+        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+            throw RenderError("cannot write " + path.string());
+    }
+}
+
 }  // namespace
 
 Rgb AciColor(int index, Background background) {
@@ -365,29 +394,31 @@ void RenderDrawing(const Drawing &drawing, const std::filesystem::path &path, Pi
     const double width = std::ceil(spanX * scale + 2 * margin);
     const double height = std::ceil(spanY * scale + 2 * margin);
 
-    cairo_surface_t *surface =
-        format == PictureFormat::Svg
-            ? cairo_svg_surface_create(path.c_str(), width, height)
-            : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width),
-                                         static_cast<int>(height));
-    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> guard(surface,
-                                                                             cairo_surface_destroy);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-        throw RenderError("cannot write " + path.string());
-    cairo_t *cr = cairo_create(surface);
-    Paint(cr, scene, b, scale, margin, height, options.background);
-    const cairo_status_t drawn = cairo_status(cr);
-    cairo_destroy(cr);
-    if (drawn != CAIRO_STATUS_SUCCESS)
-        throw RenderError(std::string("drawing failed: ") + cairo_status_to_string(drawn));
-    if (format == PictureFormat::Png) {
-        if (cairo_surface_write_to_png(surface, path.c_str()) != CAIRO_STATUS_SUCCESS)
-            throw RenderError("cannot write " + path.string());
-    } else {
-        cairo_surface_finish(surface);
-        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-            throw RenderError("cannot write " + path.string());
-    }
+    WithSurface(path, format, width, height, [&](cairo_t *cr) {
+        Paint(cr, scene, b, scale, margin, height, options.background);
+    });
+}
+
+void RenderPreview(const geometry::PreviewPicture &picture, const std::filesystem::path &path,
+                   PictureFormat format, int zoom) {
+    if (picture.segments.empty()) throw RenderError("the preview is empty");
+    const double z = std::max(1, zoom);
+    auto rgb = [](std::uint32_t c) {
+        return Rgb{((c >> 16) & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, (c & 0xFF) / 255.0};
+    };
+    WithSurface(path, format, picture.width * z, picture.height * z, [&](cairo_t *cr) {
+        SetColor(cr, rgb(picture.background));
+        cairo_paint(cr);
+        cairo_set_line_width(cr, std::max(1.0, z / 2.0));
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        for (const auto &s : picture.segments) {
+            SetColor(cr, rgb(s.colour));
+            // Pixel centres, as the window's canvas draws them.
+            cairo_move_to(cr, (s.x1 + 0.5) * z, (s.y1 + 0.5) * z);
+            cairo_line_to(cr, (s.x2 + 0.5) * z, (s.y2 + 0.5) * z);
+            cairo_stroke(cr);
+        }
+    });
 }
 
 void ReleaseRenderCaches() {

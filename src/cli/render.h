@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cadlink/embedded/drawing.h"
+#include "geometry/wireframe.h"
 
 namespace pimu::cli {
 
@@ -34,6 +35,11 @@ Rgb AciColor(int index, Background background);
 // Throws RenderError when the file cannot be written or the drawing has nothing visible.
 void RenderDrawing(const cadlink::embedded::Drawing &drawing, const std::filesystem::path &path,
                    PictureFormat format, const RenderOptions &options = {});
+
+// The window's wireframe preview as it shows it (coloured lines on black), enlarged `zoom` times.
+// Throws RenderError as RenderDrawing does, also for an empty preview.
+void RenderPreview(const geometry::PreviewPicture &picture, const std::filesystem::path &path,
+                   PictureFormat format, int zoom = 4);
 
 // Frees what cairo and fontconfig keep for the life of the process, so a leak checker sees only
 // real leaks. Call once at exit, after every picture is done.

@@ -46,11 +46,12 @@ std::string NameList(std::string_view list, std::string_view option, std::string
     return std::string(list);
 }
 
-EntityQuery ParseOne(std::string_view part, std::string_view option, std::string_view whole) {
+// One form; a list of layers becomes one query per layer (a layer query names one layer).
+Selection ParseOne(std::string_view part, std::string_view option, std::string_view whole) {
     EntityQuery q;
     if (part == "all") {
         q.kind = EntityQuery::Kind::All;
-        return q;
+        return {q};
     }
     const size_t colon = part.find(':');
     if (colon == std::string_view::npos)
@@ -60,8 +61,13 @@ EntityQuery ParseOne(std::string_view part, std::string_view option, std::string
     const std::string_view how = part.substr(0, colon);
     const std::string_view rest = part.substr(colon + 1);
     if (how == "layer") {
-        q.kind = EntityQuery::Kind::Layer;
-        q.text = NameList(rest, option, whole);
+        Selection layers;
+        for (const std::string &name : SplitList(NameList(rest, option, whole), ',')) {
+            q.kind = EntityQuery::Kind::Layer;
+            q.text = name;
+            layers.push_back(q);
+        }
+        return layers;
     } else if (how == "handle") {
         q.kind = EntityQuery::Kind::Handles;
         q.text = NameList(rest, option, whole);
@@ -76,7 +82,7 @@ EntityQuery ParseOne(std::string_view part, std::string_view option, std::string
     } else {
         Refuse(option, whole, "unknown form \"" + std::string(how) + ":\"");
     }
-    return q;
+    return {q};
 }
 
 }  // namespace
@@ -86,7 +92,8 @@ Selection ParseSelection(std::string_view text, std::string_view option) {
     Selection selection;
     for (const std::string &part : SplitList(text, '+')) {
         if (part.empty()) Refuse(option, text, "an empty part between '+'");
-        selection.push_back(ParseOne(part, option, text));
+        const Selection one = ParseOne(part, option, text);
+        selection.insert(selection.end(), one.begin(), one.end());
     }
     return selection;
 }

@@ -52,7 +52,7 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
         std::error_code ec;
         if (!fs::is_directory(*options_.workdir, ec))
             throw UsageError("--workdir " + options_.workdir->string() + ": no such folder");
-        programFolder_ = *options_.workdir;
+        programFolder_ = fs::absolute(*options_.workdir);
     } else {
         work_ = std::make_unique<TempFolder>();
         programFolder_ = work_->path();
@@ -71,6 +71,7 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
         document_ =
             std::make_shared<EmbeddedDocument>(cadlink::embedded::Drawing{}, programFolder_);
         document_->SetInputSource(&input_);
+        cad_ = std::make_unique<app::EmbeddedCad>(document_);
     }
     const fs::path settings = PrepareSettings();
 
@@ -196,15 +197,26 @@ bool Session::Run(const std::function<void()> &handler) {
     return !threw;
 }
 
-int Session::FinishDrawing() {
+void Session::Acquire() {
+    CheckSelection(options_.buildings, "--buildings", options_.buildingsText);
+    input_.Select(options_.buildings);
+    Run([&] { form_->Button2Click(); });
+    if (!form_->HasBuildingModel())
+        throw RunError("--buildings " + options_.buildingsText +
+                       ": no building edges among the chosen entities");
+}
+
+void Session::Command(const std::function<void()> &handler) {
+    const size_t before = host_.messages().size();
+    Run(handler);
+    if (host_.messages().size() > before) reported_ = true;
+}
+
+int Session::FinishDrawing(bool pictures) {
     EmbeddedDocument &doc = document();
     host_.Flush();
-    if (failed_) {
-        host_.Say(command_ + ": stopped; the drawing was not saved");
-        return 1;
-    }
     if (doc.drawing().ModelSpace().size() <= entitiesAtOpen_) {
-        host_.Say(command_ + ": nothing was drawn; the drawing was not saved");
+        host_.Say(command_ + ": nothing was drawn; no drawing was saved");
         return 1;
     }
     try {
@@ -217,13 +229,29 @@ int Session::FinishDrawing() {
     RenderOptions ro;
     ro.background = options_.background;
     try {
-        if (options_.svg) RenderDrawing(doc.drawing(), *options_.svg, PictureFormat::Svg, ro);
-        if (options_.png) RenderDrawing(doc.drawing(), *options_.png, PictureFormat::Png, ro);
+        if (pictures && options_.svg)
+            RenderDrawing(doc.drawing(), *options_.svg, PictureFormat::Svg, ro);
+        if (pictures && options_.png)
+            RenderDrawing(doc.drawing(), *options_.png, PictureFormat::Png, ro);
     } catch (const RenderError &e) {
         throw RunError(e.what());
     }
     std::fflush(out_);
+    if (failed_ || reported_) {
+        host_.Say(command_ + ": the command reported a problem (above); what it drew was saved");
+        return 1;
+    }
     return 0;
+}
+
+void Session::WritePreview() {
+    try {
+        const auto &picture = form_->Image2Picture;
+        if (options_.svg) RenderPreview(picture, *options_.svg, PictureFormat::Svg);
+        if (options_.png) RenderPreview(picture, *options_.png, PictureFormat::Png);
+    } catch (const RenderError &e) {
+        throw RunError(e.what());
+    }
 }
 
 void Session::EmitTable(const Rows &rows) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/embedded_cad.h"
 #include "app/form.h"
 #include "cadlink/embedded/document.h"
 #include "cadlink/embedded/input.h"
@@ -63,10 +64,20 @@ public:
     // Calls a handler as the window does (an escaping error becomes a message box). Returns
     // false when it ended in an error.
     bool Run(const std::function<void()> &handler);
+    // Runs the acquisition (Button2Click) on the entities --buildings chooses. Messages it
+    // shows are warnings; a selection without building edges throws RunError.
+    void Acquire();
+    // Runs a command's handler: any message box it shows reports a problem (status 1).
+    void Command(const std::function<void()> &handler);
 
-    // The end of a drawing command: fails (status 1) when a handler failed or nothing was
-    // added to the drawing; else saves the drawing to -o and draws the pictures.
-    int FinishDrawing();
+    // The end of a drawing command: fails (status 1) when nothing was added to the drawing,
+    // else saves the drawing to -o and draws the pictures; status 1 all the same when the
+    // command reported a problem.
+    int FinishDrawing(bool pictures = true);
+    // Writes the window's wireframe preview to --svg / --png.
+    void WritePreview();
+    // The status of a command that draws nothing: 1 when it reported a problem.
+    int Status() const { return failed_ || reported_ ? 1 : 0; }
     // Prints a grid and writes it to --csv.
     void EmitTable(const Rows &rows);
 
@@ -87,10 +98,11 @@ private:
     std::filesystem::path output_;
     cadlink::embedded::ScriptedInput input_;
     std::shared_ptr<cadlink::embedded::EmbeddedDocument> document_;
-    std::unique_ptr<app::CadConnection> cad_;
+    std::unique_ptr<app::EmbeddedCad> cad_;
     std::unique_ptr<app::TForm1> form_;
     std::size_t entitiesAtOpen_ = 0;
-    bool failed_ = false;
+    bool failed_ = false;    // a handler ended in an error
+    bool reported_ = false;  // a command's handler showed a message
 };
 
 // The folder of the running executable (its settings file lives there).

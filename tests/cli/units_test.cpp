@@ -23,12 +23,13 @@ const auto *const kRenderCaches = ::testing::AddGlobalTestEnvironment(new Render
 
 TEST(Selection, FormsAndUnions) {
     Selection s = ParseSelection("layer:建物,隣地建物+window:0,0,10.5,-20", "--buildings");
-    ASSERT_EQ(s.size(), 2u);
+    ASSERT_EQ(s.size(), 3u);
     EXPECT_EQ(s[0].kind, EntityQuery::Kind::Layer);
-    EXPECT_EQ(s[0].text, "建物,隣地建物");
-    EXPECT_EQ(s[1].kind, EntityQuery::Kind::Window);
-    EXPECT_DOUBLE_EQ(s[1].p2.x, 10.5);
-    EXPECT_DOUBLE_EQ(s[1].p2.y, -20.0);
+    EXPECT_EQ(s[0].text, "建物");
+    EXPECT_EQ(s[1].text, "隣地建物");
+    EXPECT_EQ(s[2].kind, EntityQuery::Kind::Window);
+    EXPECT_DOUBLE_EQ(s[2].p2.x, 10.5);
+    EXPECT_DOUBLE_EQ(s[2].p2.y, -20.0);
     EXPECT_EQ(ParseSelection("all", "--site")[0].kind, EntityQuery::Kind::All);
     EXPECT_EQ(ParseSelection("handle:1A,2B", "--marks")[0].kind, EntityQuery::Kind::Handles);
     EXPECT_EQ(ParseSelection("crossing:1,2,3,4", "--marks")[0].kind, EntityQuery::Kind::Crossing);
