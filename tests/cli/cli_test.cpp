@@ -1,6 +1,14 @@
 // `pimu` run as a user runs it: exit statuses, messages, tables and the drawings it saves.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
+#include "app/embedded_cad.h"
+#include "app/form.h"
+#include "app/recording_host.h"
+#include "cadlink/embedded/dxfio.h"
+#include "cli/selection.h"
 #include "cli_test_util.h"
 
 namespace pimu::cli {
@@ -75,6 +83,172 @@ TEST(Cli, BadUse) {
         EXPECT_EQ(r.status, c.status) << c.message << "\n" << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
+}
+
+}  // namespace
+}  // namespace pimu::cli
+
+namespace pimu::cli {
+namespace {
+
+using cadlink::embedded::Drawing;
+using cadlink::embedded::EntityData;
+using testing::kSource;
+using testing::RunPimu;
+using testing::Scratch;
+namespace fs = std::filesystem;
+
+const fs::path kFixtures = kSource / "tests" / "data" / "cli";
+const std::string kBuildings = "layer:建物,隣地建物";
+const std::string kExampleSettings = (kSource / "examples" / "pimu.ini").string();
+
+std::vector<EntityData> OnLayer(const Drawing &d, const std::string &layer) {
+    std::vector<EntityData> out;
+    for (auto id : d.ModelSpace())
+        if (d.Get(id).layer == layer) out.push_back(d.Get(id));
+    return out;
+}
+
+// What the window itself draws on the example: the window model with the embedded drawing,
+// the same settings file and the same selection.
+Drawing DrawnByTheWindow(
+    const std::function<void(app::TForm1 &, cadlink::embedded::ScriptedInput &)> &command) {
+    Scratch dir;
+    fs::copy_file(kExampleSettings, dir / "pimu.ini");
+    app::RecordingUiHost host;
+    auto doc = std::make_shared<cadlink::embedded::EmbeddedDocument>(Drawing{}, dir.path());
+    app::EmbeddedCad cad(doc);
+    cadlink::embedded::ScriptedInput input;
+    doc->SetInputSource(&input);
+    app::TForm1 form(app::FormPaths(dir.path(), "pimu"), host, &cad);
+    form.FormCreate();
+    doc->Open(kExample);
+    input.Select(ParseSelection(kBuildings, "--buildings"));
+    form.Button2Click();
+    command(form, input);
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front().text;
+    return doc->drawing();
+}
+
+void ExpectSameEntities(const std::vector<EntityData> &a, const std::vector<EntityData> &b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].kind, b[i].kind) << i;
+        EXPECT_EQ(a[i].text, b[i].text) << i;
+        EXPECT_EQ(a[i].linetype, b[i].linetype) << i;
+        ASSERT_EQ(a[i].vertices.size(), b[i].vertices.size()) << i;
+        for (size_t k = 0; k < a[i].vertices.size(); ++k) {
+            EXPECT_NEAR(a[i].vertices[k].pt.x, b[i].vertices[k].pt.x, 1e-6) << i;
+            EXPECT_NEAR(a[i].vertices[k].pt.y, b[i].vertices[k].pt.y, 1e-6) << i;
+        }
+        EXPECT_NEAR(a[i].p1.x, b[i].p1.x, 1e-6) << i;
+        EXPECT_NEAR(a[i].p1.y, b[i].p1.y, 1e-6) << i;
+        EXPECT_NEAR(a[i].p2.x, b[i].p2.x, 1e-6) << i;
+        EXPECT_NEAR(a[i].p2.y, b[i].p2.y, 1e-6) << i;
+    }
+}
+
+// The example run: the input untouched, the result reloads (also in ezdxf) and holds what the
+// window draws, the pictures exist.
+TEST(CliDrawing, ShadowOnTheExample) {
+    Scratch dir;
+    fs::copy_file(kExample, dir / "site.dxf");
+    const std::string before = dir.Read("site.dxf");
+    const auto r = RunPimu({"shadow", "site.dxf", "--settings", kExampleSettings, "--buildings",
+                            kBuildings, "--svg", "s.svg", "--png", "s.png"},
+                           dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("site-pimu.dxf"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.Read("site.dxf"), before);
+
+    const Drawing saved = cadlink::embedded::OpenDxf(dir / "site-pimu.dxf");
+    const Drawing window = DrawnByTheWindow([](app::TForm1 &f, auto &) { f.Button3Click(); });
+    const auto drawn = OnLayer(saved, "PIMU_JIKOKU");
+    EXPECT_EQ(drawn.size(), 20u);  // 8:00 ... 16:00, one island each but one of two, labelled
+    ExpectSameEntities(drawn, OnLayer(window, "PIMU_JIKOKU"));
+    EXPECT_EQ(OnLayer(saved, "建物").size(),
+              OnLayer(cadlink::embedded::OpenDxf(kExample), "建物").size());
+
+    EXPECT_EQ(testing::RunPython("import ezdxf,sys; d=ezdxf.readfile(sys.argv[1]); "
+                                 "sys.exit(1 if d.audit().has_errors else 0)",
+                                 dir / "site-pimu.dxf"),
+              0);
+    EXPECT_EQ(dir.Read("s.png").substr(1, 3), "PNG");
+    EXPECT_NE(dir.Read("s.svg").find("<svg"), std::string::npos);
+}
+
+TEST(CliDrawing, PreviewPictureAndPlacedBlock) {
+    Scratch dir;
+    const auto r = RunPimu({"preview", kExample.string(), "--buildings", kBuildings, "--png",
+                            "p.png", "--view", "30,20", "--place", "100000,0", "-o", "p.dxf"},
+                           dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string png = dir.Read("p.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(static_cast<unsigned char>(png[18]) * 256 + static_cast<unsigned char>(png[19]),
+              214 * 4);  // the window's 214-pixel picture, four times
+    const Drawing saved = cadlink::embedded::OpenDxf(dir / "p.dxf");
+    const Drawing window = DrawnByTheWindow([](app::TForm1 &f, auto &input) {
+        for (int i = 0; i < 80 && f.GB_Draw3dHdeg != 30; ++i)
+            f.UpDown3Click(app::UpDownButton::Next);
+        for (int i = 0; i < 80 && f.GB_Draw3dVdeg != 20; ++i)
+            f.UpDown4Click(app::UpDownButton::Next);
+        input.Place({100000, 0, 0});
+        f.SpeedButton2Click();
+    });
+    ExpectSameEntities(OnLayer(saved, "0"), OnLayer(window, "0"));
+    EXPECT_GT(OnLayer(saved, "0").size(), 100u);
+}
+
+// Bad input: a clear message, the right status, and no result drawing.
+TEST(CliDrawing, BadInput) {
+    Scratch dir;
+    fs::copy_file(kFixtures / "one_block.dxf", dir / "b.dxf");
+    fs::copy_file(kFixtures / "broken.dxf", dir / "broken.dxf");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{"shadow"}, 2, "which drawing?"},
+        {{"shadow", "missing.dxf"}, 1, "missing.dxf: no such file"},
+        {{"shadow", "broken.dxf"}, 1, "broken.dxf: line 1817"},
+        {{"shadow", "b.dxf", "-o", "b.dxf"}, 2, "is the input drawing"},
+        {{"shadow", "b.dxf", "-o", "./b.dxf"}, 2, "is the input drawing"},
+        {{"shadow", "b.dxf", "--buildings", "layer:nosuch"}, 1, "nothing in the drawing matches"},
+        {{"shadow", "b.dxf", "--buildings", "layer:測定点"}, 1, "no building edges"},
+        {{"shadow", "b.dxf", "--buildings", "sideways"}, 2, "--buildings \"sideways\""},
+        {{"shadow", "b.dxf", "--set", "Jikoku/kankaku=abc"}, 1, "\"abc\""},
+        {{"shadow", "b.dxf", "--set", "Jikoku/kankaku=0"}, 1, "間隔には 0 より大きい"},
+        {{"shadow", "b.dxf", "--set", "Jikoku/kankakuu=1"}, 2, "no such setting"},
+        {{"preview", "b.dxf"}, 2, "give --svg FILE, --png FILE or --place"},
+        {{"preview", "b.dxf", "--png", "p.png", "--view", "33,20"}, 2, "steps of 5"},
+    };
+    for (const Case &c : cases) {
+        const auto r = RunPimu(c.args, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.message << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir / "b-pimu.dxf")) << c.message;
+    }
+    EXPECT_EQ(dir.Read("b.dxf"), Scratch::ReadFile(kFixtures / "one_block.dxf"));
+}
+
+// --workdir keeps the DXF files Pimu writes for the CAD; --verbose shows the CAD's prompts.
+TEST(CliDrawing, WorkdirAndVerbose) {
+    Scratch dir;
+    fs::create_directory(dir / "work");
+    const auto r = RunPimu({"shadow", (kFixtures / "one_block.dxf").string(), "-o", "r.dxf",
+                            "--workdir", "work", "--verbose"},
+                           dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("CAD: 建物図形を選択して下さい."), std::string::npos) << r.err;
+    bool written = false;
+    for (const auto &e : fs::directory_iterator(dir / "work"))
+        written |= e.path().filename().string().starts_with("PIMU_");
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(fs::exists(dir / "r.dxf"));
 }
 
 }  // namespace
