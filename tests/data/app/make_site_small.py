@@ -24,7 +24,7 @@ msp.add_arc((15000, 10000, 0), 3000, 180, 360, dxfattribs={"layer": "BLD", "thic
 b = msp.add_lwpolyline([(80000, 10000), (86000, 10000), (86000, 14000), (80000, 14000)],
                        close=True, dxfattribs={"layer": "BLD"})
 b.dxf.thickness = 6000
-msp.add_circle((50000, 40000, 10000), 2000, dxfattribs={"layer": "TOWER"})
+msp.add_circle((50000, 50000, 10000), 2000, dxfattribs={"layer": "TOWER"})
 msp.add_lwpolyline([(0, 0), (100000, 0), (100000, 60000), (0, 60000)], close=True,
                    dxfattribs={"layer": "SITE"})
 msp.add_text("SITE", dxfattribs={"layer": "SITE", "height": 500, "insert": (1000, 1000)})
