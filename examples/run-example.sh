@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job on the bundled example; called by `./run.sh example` with the build folder.
 # Every subcommand of pimu that exists runs on examples/site.dxf with the example's settings
-# (Tokyo); the result drawings, their pictures and the tables go to out/.
+# (examples/pimu.ini: Tokyo, 35°41′ N, winter solstice); the result drawings, their pictures and
+# the tables go to out/.
 set -euo pipefail
 build=${1:?usage: run-example.sh BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -9,13 +10,14 @@ out=$(cd "$here/.." && pwd)/out
 mkdir -p "$out"
 pimu="$build/src/cli/pimu"
 site="$here/site.dxf"
-common=(--settings "$here/pimu.ini")
+settings=(--settings "$here/pimu.ini")
 buildings=(--buildings "layer:建物,隣地建物")
 
 available() { ! "$pimu" "$1" --help | grep -q "not available yet"; }
 
-# A drawing subcommand: NAME, then its own options. Writes out/NAME.dxf, .svg and .png.
-draw() {
+# One subcommand on the example: NAME, then its own options. The result drawing goes to
+# out/NAME.dxf with its pictures out/NAME.svg and out/NAME.png.
+run() {
   local name=$1
   shift
   if ! available "$name"; then
@@ -23,16 +25,21 @@ draw() {
     return 0
   fi
   echo "== $name =="
-  "$pimu" "$name" "$site" "${common[@]}" "$@" \
+  "$pimu" "$name" "$site" "${settings[@]}" "$@" \
     -o "$out/$name.dxf" --svg "$out/$name.svg" --png "$out/$name.png"
 }
 
-echo "== ratio-table (Tokyo, winter solstice) =="
-"$pimu" ratio-table "${common[@]}" --csv "$out/ratio-table.csv"
+echo "== ratio-table: shadow ratios at Tokyo's latitude, winter solstice =="
+"$pimu" ratio-table "${settings[@]}" --csv "$out/ratio-table.csv" --dms
+run ratio-table --place 80000,50000
 
-draw shadow "${buildings[@]}"
-draw isochrone "${buildings[@]}"
-draw preview "${buildings[@]}"
+run shadow "${buildings[@]}"
+run isochrone "${buildings[@]}"
+
+# The wireframe preview is the window's small picture; --place also draws it into the drawing.
+echo "== preview =="
+"$pimu" preview "$site" "${settings[@]}" "${buildings[@]}" --view 315,60 \
+  --svg "$out/preview.svg" --png "$out/preview.png" --place 100000,0 -o "$out/preview.dxf"
 
 echo
 echo "results in $out:"

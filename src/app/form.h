@@ -256,6 +256,7 @@ public:
     bool HasBuildingModel() const { return !Model.Empty(); }
     void CheckListBox1Click();  // refreshes the mesh preview of the isochrones
     void SpeedButton3Click();   // refills Memo1 with the shadow ratio table
+    void SpeedButton5Click();   // draws Memo1 as a ruled table the user places (cmd_ratiotable.cpp)
 
     // ---- Window ----------------------------------------------------------------------
     std::string Caption = kFormCaption;

@@ -38,12 +38,17 @@ int Preview(Session &s) {
 int RatioTable(Session &s) {
     app::TForm1 &f = s.form();
     const Options &o = s.options();
+    if (o.drawing && !o.place)
+        throw UsageError("with a drawing, --place X,Y says where the table goes");
     if (o.dms) f.CheckBox14.checked = true;
     if (o.threeDecimals) f.CheckBox15.checked = true;
     if (!s.Run([&] { f.SpeedButton3Click(); })) return 1;
     s.EmitTable(TabRows(f.Memo1.lines));
     if (!o.drawing) return 0;
-    return 2;
+    s.OpenDrawing();
+    s.input().Place(*o.place);
+    s.Command([&] { f.SpeedButton5Click(); });
+    return s.FinishDrawing();
 }
 
 // ---- The table -----------------------------------------------------------------------------

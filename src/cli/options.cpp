@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/numconv.h"
+
 namespace pimu::cli {
 namespace {
 
@@ -72,6 +74,13 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             } else {
                 throw UsageError("--background \"" + std::string(v) + "\": white or dark");
             }
+        } else if (a == "--size") {
+            Require(accepted, kOptDrawing, a);
+            const std::string_view v = r.Value(a);
+            int size = 0;
+            if (!TryParseInteger(v, size) || size < 64 || size > 20000)
+                throw UsageError("--size \"" + std::string(v) + "\": pixels from 64 to 20000");
+            o.pictureSize = size;
         } else if (a == "--csv") {
             Require(accepted, kOptCsv, a);
             o.csv = std::filesystem::path(r.Value(a));
@@ -141,7 +150,8 @@ std::string CommonOptionsHelp(unsigned accepted) {
              "                         several joined by '+'\n"
              "  -o, --output FILE      the drawing with the results (default DRAWING-pimu.dxf)\n"
              "  --svg FILE, --png FILE a picture of the result drawing\n"
-             "  --background white|dark  the picture's background (default white)\n";
+             "  --background white|dark  the picture's background (default white)\n"
+             "  --size PIXELS          the picture's longer side (default 1600)\n";
     }
     if (accepted & kOptCsv) h += "  --csv FILE             the table as CSV (UTF-8)\n";
     h += "  --settings FILE        settings file to read instead of the program folder's\n"

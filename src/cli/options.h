@@ -53,6 +53,7 @@ struct Options {
     bool verbose = false;
     bool help = false;
     Background background = Background::White;
+    int pictureSize = 1600;  // the longer side of a drawing's picture, pixels
 };
 
 // Parses the words after the subcommand's name. `accepted` is a mask of OptionBit. Throws

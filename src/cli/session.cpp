@@ -228,6 +228,7 @@ int Session::FinishDrawing(bool pictures) {
                  doc.drawing().ModelSpace().size() - entitiesAtOpen_, output_.string().c_str());
     RenderOptions ro;
     ro.background = options_.background;
+    ro.widthPixels = options_.pictureSize;
     try {
         if (pictures && options_.svg)
             RenderDrawing(doc.drawing(), *options_.svg, PictureFormat::Svg, ro);

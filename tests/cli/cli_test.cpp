@@ -1,6 +1,7 @@
 // `pimu` run as a user runs it: exit statuses, messages, tables and the drawings it saves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -201,6 +202,30 @@ TEST(CliDrawing, PreviewPictureAndPlacedBlock) {
     EXPECT_GT(OnLayer(saved, "0").size(), 100u);
 }
 
+// The ratio table drawn where --place says, text for text as the window draws it.
+TEST(CliDrawing, RatioTablePlaced) {
+    Scratch dir;
+    const auto r = RunPimu({"ratio-table", kExample.string(), "--settings", kExampleSettings,
+                            "--place", "80000,50000", "-o", "t.dxf"},
+                           dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("12:00"), std::string::npos);
+    const Drawing saved = cadlink::embedded::OpenDxf(dir / "t.dxf");
+    const Drawing window = DrawnByTheWindow([](app::TForm1 &f, auto &input) {
+        f.SpeedButton3Click();
+        input.Place({80000, 50000, 0});
+        f.SpeedButton5Click();
+    });
+    const auto drawn = OnLayer(saved, "0");
+    ExpectSameEntities(drawn, OnLayer(window, "0"));
+    // 1 + 6 * 18 texts, 17 + 1 + 1 horizontal and 6 + 1 vertical rules.
+    EXPECT_EQ(drawn.size(), 109u + 19u + 7u);
+    const auto twelve = std::find_if(drawn.begin(), drawn.end(),
+                                     [](const EntityData &e) { return e.text == "12:00"; });
+    ASSERT_NE(twelve, drawn.end());
+    EXPECT_GT(twelve->p2.x, 80000.0);  // placed, not at the origin
+}
+
 // Bad input: a clear message, the right status, and no result drawing.
 TEST(CliDrawing, BadInput) {
     Scratch dir;
@@ -223,6 +248,7 @@ TEST(CliDrawing, BadInput) {
         {{"shadow", "b.dxf", "--set", "Jikoku/kankaku=abc"}, 1, "\"abc\""},
         {{"shadow", "b.dxf", "--set", "Jikoku/kankaku=0"}, 1, "間隔には 0 より大きい"},
         {{"shadow", "b.dxf", "--set", "Jikoku/kankakuu=1"}, 2, "no such setting"},
+        {{"ratio-table", "b.dxf"}, 2, "--place X,Y says where"},
         {{"preview", "b.dxf"}, 2, "give --svg FILE, --png FILE or --place"},
         {{"preview", "b.dxf", "--png", "p.png", "--view", "33,20"}, 2, "steps of 5"},
     };
