@@ -2,11 +2,42 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 
 namespace pimu::cli {
 
+namespace {
+
+// What a signal handler may touch: the one flag it sets.
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+}  // namespace
+
 CliUiHost::CliUiHost(std::FILE *err) : err_(err), progressShown_(isatty(fileno(err)) != 0) {}
+
+CliUiHost::~CliUiHost() {
+    if (catching_) std::signal(SIGINT, SIG_DFL);
+}
+
+void CliUiHost::CatchInterrupt() {
+    interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C is not caught
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    catching_ = true;
+}
+
+bool CliUiHost::Interrupted() const {
+    return interrupted != 0;
+}
 
 void CliUiHost::Say(std::string_view text) {
     ClearProgress();
@@ -42,6 +73,10 @@ app::MessageResult CliUiHost::MessageBox(std::string_view, std::string_view, std
 
 void CliUiHost::ProcessPendingEvents() {
     EchoPrompts();
+    if (interrupted && !stopped_ && observed_.stop) {
+        stopped_ = true;
+        observed_.stop();
+    }
     if (!progressShown_ || !observed_.progress) return;
     const auto [maximum, position] = observed_.progress();
     if (maximum <= 0 || position <= 0) return;

@@ -16,11 +16,15 @@ namespace pimu::cli {
 class CliUiHost : public app::UiHost {
 public:
     explicit CliUiHost(std::FILE *err = stderr);
+    ~CliUiHost() override;
+    CliUiHost(const CliUiHost &) = delete;
+    CliUiHost &operator=(const CliUiHost &) = delete;
 
     // Where ProcessPendingEvents reads the progress bar (maximum, position) and new CAD prompts.
     struct Observed {
         std::function<std::pair<int, int>()> progress;
         std::function<const std::vector<std::string> *()> prompts;
+        std::function<void()> stop;  // what the window's stop buttons do
     };
     void Observe(Observed observed) { observed_ = std::move(observed); }
     void SetVerbose(bool verbose) { verbose_ = verbose; }
@@ -44,6 +48,11 @@ public:
     app::ScreenSize Screen() override { return {1920, 1080}; }
     std::optional<int> DisplayScalePercent() override { return 100; }
 
+    // Ctrl-C while a command runs is the stop button: the next ProcessPendingEvents calls
+    // Observed::stop. A second Ctrl-C ends the program at once.
+    void CatchInterrupt();
+    bool Interrupted() const;
+
     // Prints one line on stderr as "Pimu: <text>", later lines of the text indented below it.
     void Say(std::string_view text);
 
@@ -52,6 +61,8 @@ private:
     void EchoPrompts();
 
     std::FILE *err_;
+    bool catching_ = false;
+    bool stopped_ = false;
     bool verbose_ = false;
     bool progressShown_;
     bool progressOnScreen_ = false;

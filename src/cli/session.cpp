@@ -7,6 +7,7 @@
 
 #include "app/inifile.h"
 #include "app/settings.h"
+#include "base/numconv.h"
 #include "cadlink/embedded/dxfio.h"
 
 namespace pimu::cli {
@@ -82,8 +83,15 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
                    },
                    [this]() -> const std::vector<std::string> * {
                        return document_ ? &document_->prompts() : nullptr;
+                   },
+                   [this] {
+                       form_->Button10Click();
+                       form_->Button7Click();
+                       if (form_->Button23.caption == "中止") form_->Button23Click();
                    }});
+    host_.CatchInterrupt();
     form_->FormCreate();
+    CheckOverridesTaken(settings);
     if (options_.latitude) {
         const std::vector<std::string> parts = [&] {
             std::vector<std::string> p;
@@ -142,6 +150,30 @@ fs::path Session::PrepareSettings() {
     const fs::path merged = private_.path() / "pimu.ini";
     ini.Save(merged);
     return merged;
+}
+
+// A setting the window reads as a number or a switch falls back to its default when the text is
+// not one; on the command line that would run silently with another value than the one asked
+// for. The window writes back what it took, so each override is compared with that.
+void Session::CheckOverridesTaken(const fs::path &settings) {
+    if (options_.sets.empty()) return;
+    form_->WriteSettings();
+    const app::IniFile taken = app::IniFile::Load(settings);
+    for (const SettingOverride &s : options_.sets) {
+        if (SameAscii(s.section, "Form")) continue;  // the window's position: no meaning here
+        const std::string value = taken.ReadString(s.section, s.key, "");
+        std::string typed = s.value;
+        while (!typed.empty() && typed.back() == ' ') typed.pop_back();
+        while (!typed.empty() && typed.front() == ' ') typed.erase(0, 1);
+        if (value == typed) continue;
+        int a = 0, b = 0;
+        if (TryParseInteger(typed, a) && TryParseInteger(value, b) &&
+            (a == b || (b == 1 && a != 0)))
+            continue;  // the same number, or a switch that is on
+        throw UsageError("--set " + s.section + "/" + s.key + "=" + s.value +
+                         ": not a value this setting takes (" +
+                         (value.empty() ? std::string("refused") : "it would be " + value) + ")");
+    }
 }
 
 EmbeddedDocument &Session::document() {
@@ -215,6 +247,10 @@ void Session::Command(const std::function<void()> &handler) {
 int Session::FinishDrawing(bool pictures) {
     EmbeddedDocument &doc = document();
     host_.Flush();
+    if (host_.Interrupted()) {
+        host_.Say(command_ + ": stopped; no drawing was saved");
+        return 1;
+    }
     if (doc.drawing().ModelSpace().size() <= entitiesAtOpen_) {
         host_.Say(command_ + ": nothing was drawn; no drawing was saved");
         return 1;

@@ -77,7 +77,7 @@ public:
     // Writes the window's wireframe preview to --svg / --png.
     void WritePreview();
     // The status of a command that draws nothing: 1 when it reported a problem.
-    int Status() const { return failed_ || reported_ ? 1 : 0; }
+    int Status() const { return failed_ || reported_ || host_.Interrupted() ? 1 : 0; }
     // Prints a grid and writes it to --csv.
     void EmitTable(const Rows &rows);
 
@@ -86,6 +86,7 @@ public:
 
 private:
     std::filesystem::path PrepareSettings();
+    void CheckOverridesTaken(const std::filesystem::path &settings);
     void Fail(const std::string &text);
 
     std::string command_;

@@ -77,6 +77,9 @@ TEST(Cli, BadUse) {
         {{"ratio-table", "--workdir", "nowhere"}, 2, "nowhere: no such folder"},
         {{"ratio-table", "--place", "1,2"}, 2, "need a drawing"},
         {{"ratio-table", "--set", "Common/ido1=abc"}, 1, "Pimu: "},
+        {{"ratio-table", "--set", "Common/kisetsu=summer"}, 2, "it would be 0"},
+        {{"ratio-table", "--set", "Bairitsu/useDMS=yes"}, 2, "Bairitsu/useDMS=yes: not a value"},
+        {{"ratio-table", "--set", "Common/kisetsu=7"}, 2, "Common/kisetsu=7: not a value"},
         {{"ratio-table", "--latitude", "35,4x"}, 1, "4x"},
     };
     for (const Case &c : cases) {

@@ -1,7 +1,10 @@
 // The command line's own pieces: SEL texts, point options, tables, CSV and pictures.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include "cadlink/embedded/dxfio.h"
+
+#include "cli/cli_host.h"
 #include "cli/options.h"
 #include "cli/render.h"
 #include "cli/selection.h"
@@ -129,6 +132,66 @@ TEST(Render, ExampleDrawing) {
     EXPECT_THROW(RenderDrawing(empty, dir / "empty.png", PictureFormat::Png), RenderError);
     EXPECT_THROW(RenderDrawing(drawing, dir / "no" / "such" / "x.png", PictureFormat::Png),
                  RenderError);
+}
+
+std::string Contents(std::FILE *f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string out;
+    for (int c; (c = std::fgetc(f)) != EOF;) out += static_cast<char>(c);
+    return out;
+}
+
+// Message boxes, prompts and the progress bar on stderr.
+TEST(CliHost, MessagesPromptsProgress) {
+    std::FILE *err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    {
+        CliUiHost host(err);
+        host.SetProgressShown(false);
+        std::vector<std::string> prompts = {"建物図形を選択して下さい.\r\n"};
+        host.Observe({[] { return std::pair{10, 5}; }, [&] { return &prompts; }, nullptr});
+        host.MessageBox("Form1", "Pimu2024 Beta", "一行目\n二行目", app::MessageButtons::Ok);
+        EXPECT_EQ(
+            host.MessageBox("Form1", "Pimu2024 Beta", "続けますか", app::MessageButtons::YesNo),
+            app::MessageResult::Yes);
+        host.ProcessPendingEvents();  // not a terminal: no bar; not verbose: no prompts
+        EXPECT_EQ(host.messages().size(), 2u);
+    }
+    EXPECT_EQ(Contents(err), "Pimu: 一行目\n      二行目\nPimu: 続けますか [はい]\n");
+    std::fclose(err);
+
+    err = std::tmpfile();
+    {
+        CliUiHost host(err);
+        host.SetProgressShown(true);
+        host.SetVerbose(true);
+        std::vector<std::string> prompts = {"選択して下さい.\r\n"};
+        host.Observe({[] { return std::pair{4, 2}; }, [&] { return &prompts; }, nullptr});
+        host.ProcessPendingEvents();
+        host.Flush();
+    }
+    const std::string shown = Contents(err);
+    EXPECT_NE(shown.find("CAD: 選択して下さい.\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" 50%"), std::string::npos) << shown;
+    std::fclose(err);
+}
+
+// Ctrl-C is the stop button: the next pending-events call stops the command, once.
+TEST(CliHost, InterruptStopsTheCommand) {
+    std::FILE *err = std::tmpfile();
+    CliUiHost host(err);
+    int stops = 0;
+    host.Observe({nullptr, nullptr, [&] { ++stops; }});
+    host.CatchInterrupt();
+    host.ProcessPendingEvents();
+    EXPECT_EQ(stops, 0);
+    std::raise(SIGINT);
+    EXPECT_TRUE(host.Interrupted());
+    host.ProcessPendingEvents();
+    host.ProcessPendingEvents();
+    EXPECT_EQ(stops, 1);
+    std::fclose(err);
 }
 
 }  // namespace
