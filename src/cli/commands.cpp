@@ -2,6 +2,15 @@
 
 #include <algorithm>
 
+// Adding a subcommand when its command exists in the window model:
+//  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
+//     queue the user's answers from the options (s.input().Point / Place / Select / Entity, in
+//     the order the handler asks), set the tab's controls the options stand for, Click() the
+//     handler's button, then EmitTable() for a grid and return FinishDrawing() (or Status() for
+//     a command that draws nothing);
+//  2. put the function into its entry of kSubcommands (run), whose options are already listed;
+//  3. add it to examples/run-example.sh (it runs only what is available) and a test in
+//     tests/cli comparing the saved drawing with what the window model draws.
 namespace pimu::cli {
 namespace {
 
@@ -10,7 +19,7 @@ namespace {
 int Shadow(Session &s) {
     s.OpenDrawing();
     s.Acquire();
-    s.Command([&] { s.form().Button3Click(); });
+    s.Click(s.form().Button3, [&] { s.form().Button3Click(); });
     return s.FinishDrawing();
 }
 
@@ -31,7 +40,7 @@ int Preview(Session &s) {
     s.WritePreview();
     if (!o.place) return s.Status();
     s.input().Place(*o.place);
-    s.Command([&] { f.SpeedButton2Click(); });
+    s.Click(f.SpeedButton2, [&] { f.SpeedButton2Click(); });
     return s.FinishDrawing(false);
 }
 
@@ -47,7 +56,7 @@ int RatioTable(Session &s) {
     if (!o.drawing) return 0;
     s.OpenDrawing();
     s.input().Place(*o.place);
-    s.Command([&] { f.SpeedButton5Click(); });
+    s.Click(f.SpeedButton5, [&] { f.SpeedButton5Click(); });
     return s.FinishDrawing();
 }
 

@@ -232,6 +232,7 @@ bool Session::Run(const std::function<void()> &handler) {
 void Session::Acquire() {
     CheckSelection(options_.buildings, "--buildings", options_.buildingsText);
     input_.Select(options_.buildings);
+    if (!form_->Button2.enabled) throw RunError("\"取得\" (Button2) is not available now");
     Run([&] { form_->Button2Click(); });
     if (!form_->HasBuildingModel())
         throw RunError("--buildings " + options_.buildingsText +
@@ -242,6 +243,12 @@ void Session::Command(const std::function<void()> &handler) {
     const size_t before = host_.messages().size();
     Run(handler);
     if (host_.messages().size() > before) reported_ = true;
+}
+
+void Session::Click(const app::TButton &button, const std::function<void()> &handler) {
+    if (!button.enabled)
+        throw RunError("\"" + button.caption + "\" (" + button.name + ") is not available now");
+    Command(handler);
 }
 
 int Session::FinishDrawing(bool pictures) {

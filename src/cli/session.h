@@ -69,6 +69,8 @@ public:
     void Acquire();
     // Runs a command's handler: any message box it shows reports a problem (status 1).
     void Command(const std::function<void()> &handler);
+    // Clicks a button: as in the window, only an enabled one (else RunError), then Command.
+    void Click(const app::TButton &button, const std::function<void()> &handler);
 
     // The end of a drawing command: fails (status 1) when nothing was added to the drawing,
     // else saves the drawing to -o and draws the pictures; status 1 all the same when the
