@@ -192,6 +192,7 @@ void Session::OpenDrawing() {
         throw RunError(e.what());
     }
     entitiesAtOpen_ = doc.drawing().ModelSpace().size();
+    skippedAtOpen_ = doc.drawing().skipped;
 }
 
 void Session::CheckSelection(const Selection &selection, const std::string &option,
@@ -267,6 +268,7 @@ int Session::FinishDrawing(bool pictures) {
     } catch (const std::exception &e) {
         throw RunError(e.what());
     }
+    WarnAboutWhatWasNotKept();
     std::fprintf(out_, "%s: %zu entities added, saved %s\n", command_.c_str(),
                  doc.drawing().ModelSpace().size() - entitiesAtOpen_, output_.string().c_str());
     RenderOptions ro;
@@ -286,6 +288,27 @@ int Session::FinishDrawing(bool pictures) {
         return 1;
     }
     return 0;
+}
+
+// The result is the user's drawing plus Pimu's; whatever of the input did not make it into the
+// saved file is named, read back from the file itself.
+void Session::WarnAboutWhatWasNotKept() {
+    if (skippedAtOpen_.empty()) return;
+    std::map<std::string, int> after;
+    try {
+        after = cadlink::embedded::OpenDxf(output_).skipped;
+    } catch (const std::exception &e) {
+        throw RunError(output_.string() + " does not read back: " + e.what());
+    }
+    std::string lost;
+    for (const auto &[kind, count] : skippedAtOpen_) {
+        const auto kept = after.find(kind);
+        const int missing = count - (kept == after.end() ? 0 : kept->second);
+        if (missing > 0) lost += (lost.empty() ? "" : ", ") + kind + " " + std::to_string(missing);
+    }
+    if (!lost.empty())
+        host_.Say(options_.drawing->filename().string() +
+                  ": not carried into the result drawing (not modelled by Pimu): " + lost);
 }
 
 void Session::WritePreview() {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -89,6 +90,7 @@ public:
 private:
     std::filesystem::path PrepareSettings();
     void CheckOverridesTaken(const std::filesystem::path &settings);
+    void WarnAboutWhatWasNotKept();
     void Fail(const std::string &text);
 
     std::string command_;
@@ -104,6 +106,7 @@ private:
     std::unique_ptr<app::EmbeddedCad> cad_;
     std::unique_ptr<app::TForm1> form_;
     std::size_t entitiesAtOpen_ = 0;
+    std::map<std::string, int> skippedAtOpen_;
     bool failed_ = false;    // a handler ended in an error
     bool reported_ = false;  // a command's handler showed a message
 };

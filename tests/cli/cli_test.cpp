@@ -264,6 +264,26 @@ TEST(CliDrawing, BadInput) {
     EXPECT_EQ(dir.Read("b.dxf"), Scratch::ReadFile(kFixtures / "one_block.dxf"));
 }
 
+// What Pimu does not model either reaches the result or is named on stderr; never lost silently.
+TEST(CliDrawing, EntitiesPimuDoesNotModel) {
+    Scratch dir;
+    const auto r =
+        RunPimu({"shadow", (kFixtures / "with_hatch.dxf").string(), "-o", "r.dxf"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const int kept = testing::RunPython(
+        "import ezdxf,sys; m=ezdxf.readfile(sys.argv[1]).modelspace(); "
+        "sys.exit(0 if len(m.query(\"HATCH\")) == 1 and len(m.query(\"MTEXT\")) == 1 else 1)",
+        dir / "r.dxf");
+    if (kept != 0) {
+        EXPECT_NE(r.err.find("not carried into the result drawing (not modelled by Pimu): "
+                             "HATCH 1, MTEXT 1"),
+                  std::string::npos)
+            << r.err;
+    } else {
+        EXPECT_EQ(r.err, "");
+    }
+}
+
 // --workdir keeps the DXF files Pimu writes for the CAD; --verbose shows the CAD's prompts.
 TEST(CliDrawing, WorkdirAndVerbose) {
     Scratch dir;
