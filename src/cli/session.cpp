@@ -58,6 +58,20 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
         work_ = std::make_unique<TempFolder>();
         programFolder_ = work_->path();
     }
+    // A result that could not be written is found out before the command runs, not after.
+    const std::pair<const char *, const std::optional<fs::path> *> outputs[] = {
+        {"-o", &options_.output},
+        {"--svg", &options_.svg},
+        {"--png", &options_.png},
+        {"--csv", &options_.csv}};
+    for (const auto &[option, path] : outputs) {
+        if (!*path) continue;
+        const fs::path folder = fs::absolute(**path).parent_path();
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec))
+            throw UsageError(std::string(option) + " " + (*path)->string() + ": no folder " +
+                             folder.string());
+    }
     if (options_.drawing) {
         output_ = options_.output ? *options_.output
                                   : options_.drawing->parent_path() /
@@ -266,7 +280,7 @@ int Session::FinishDrawing(bool pictures) {
     try {
         doc.Save(output_);
     } catch (const std::exception &e) {
-        throw RunError(e.what());
+        throw RunError("cannot save " + output_.string() + ": " + e.what());
     }
     WarnAboutWhatWasNotKept();
     std::fprintf(out_, "%s: %zu entities added, saved %s\n", command_.c_str(),
