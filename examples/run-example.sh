@@ -25,8 +25,14 @@ run() {
     return 0
   fi
   echo "== $name =="
+  # A command that reports a problem (status 1) still saves what it drew; the run goes on.
+  local status=0
   "$pimu" "$name" "$site" "${settings[@]}" "$@" \
-    -o "$out/$name.dxf" --svg "$out/$name.svg" --png "$out/$name.png"
+    -o "$out/$name.dxf" --svg "$out/$name.svg" --png "$out/$name.png" || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "(pimu $name ended with status $status)"
+    [ "$status" -eq 1 ] || exit "$status"
+  fi
 }
 
 echo "== ratio-table: shadow ratios at Tokyo's latitude, winter solstice =="
