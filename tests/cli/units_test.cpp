@@ -1,7 +1,10 @@
 // The command line's own pieces: SEL texts, point options, tables, CSV and pictures.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <csignal>
+#include <numbers>
 #include "cadlink/embedded/dxfio.h"
 
 #include "cli/cli_host.h"
@@ -14,6 +17,7 @@
 namespace pimu::cli {
 namespace {
 
+using cadlink::embedded::EntityData;
 using cadlink::embedded::EntityQuery;
 using testing::Scratch;
 
@@ -132,6 +136,69 @@ TEST(Render, ExampleDrawing) {
     EXPECT_THROW(RenderDrawing(empty, dir / "empty.png", PictureFormat::Png), RenderError);
     EXPECT_THROW(RenderDrawing(drawing, dir / "no" / "such" / "x.png", PictureFormat::Png),
                  RenderError);
+}
+
+// Block references: the contents placed, rotated and scaled, BYBLOCK taking the reference's
+// colour. Checked on the pixels where the placed lines must land.
+TEST(Render, BlockReferencesArePlaced) {
+    using cadlink::embedded::EntityKind;
+    cadlink::embedded::Drawing d;
+    auto add = [&](EntityData e, const std::string &owner = "") { d.Add(std::move(e), owner); };
+    EntityData point;
+    point.kind = EntityKind::Point;
+    add(point);
+    point.p1 = {1000, 1000, 0};
+    add(point);
+    d.AddBlock("B", {0, 0, 0});
+    EntityData red;
+    red.kind = EntityKind::Line;
+    red.color = 1;
+    red.p2 = {100, 0, 0};
+    add(red, "B");
+    EntityData byBlock = red;
+    byBlock.color = 0;
+    byBlock.p2 = {0, -100, 0};
+    add(byBlock, "B");
+    EntityData insert;
+    insert.kind = EntityKind::Insert;
+    insert.blockName = "B";
+    insert.p1 = {500, 500, 0};
+    insert.sx = insert.sy = insert.sz = 2.0;
+    insert.rotation = std::numbers::pi / 2;
+    insert.color = 3;
+    add(insert);
+
+    Scratch dir;
+    RenderOptions options;
+    options.widthPixels = 400;
+    RenderDrawing(d, dir / "b.png", PictureFormat::Png, options);
+    cairo_surface_t *png = cairo_image_surface_create_from_png((dir / "b.png").c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+    ASSERT_EQ(cairo_image_surface_get_width(png), 400);
+    const unsigned char *data = cairo_image_surface_get_data(png);
+    const int stride = cairo_image_surface_get_stride(png);
+    // The strongest tint of one colour over a few pixels (ARGB32 in native order).
+    auto tint = [&](int x, int y, int channel) {
+        int best = -255;
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                const auto *px =
+                    reinterpret_cast<const std::uint32_t *>(data + (y + dy) * stride) + (x + dx);
+                const int c[3] = {static_cast<int>((*px >> 16) & 0xFF),
+                                  static_cast<int>((*px >> 8) & 0xFF),
+                                  static_cast<int>(*px & 0xFF)};
+                best = std::max(best, c[channel] - (c[0] + c[1] + c[2] - c[channel]) / 2);
+            }
+        }
+        return best;
+    };
+    // 400 pixels for 1000 units with a 12-pixel margin: 0.376 pixels a unit, y upwards.
+    auto px = [](double x) { return static_cast<int>(12 + x * 0.376); };
+    auto py = [](double y) { return static_cast<int>(400 - 12 - y * 0.376); };
+    EXPECT_GT(tint(px(500), py(600), 0), 60);  // red: (500,500)-(500,700)
+    EXPECT_GT(tint(px(600), py(500), 1), 60);  // green: (500,500)-(700,500)
+    EXPECT_LT(tint(px(400), py(500), 0), 10);  // nothing where the unrotated block would be
+    cairo_surface_destroy(png);
 }
 
 std::string Contents(std::FILE *f) {
