@@ -51,6 +51,17 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             o.workdir = std::filesystem::path(r.Value(a));
         } else if (a == "--latitude") {
             o.latitude = std::string(r.Value(a));
+        } else if (a == "--season") {
+            const std::string_view v = r.Value(a);
+            if (v == "winter" || v == "冬至") {
+                o.season = 0;
+            } else if (v == "equinox" || v == "秋春") {
+                o.season = 1;
+            } else if (v == "summer" || v == "夏至") {
+                o.season = 2;
+            } else {
+                throw UsageError("--season \"" + std::string(v) + "\": winter, equinox or summer");
+            }
         } else if (a == "--buildings") {
             Require(accepted, kOptDrawing, a);
             o.buildingsText = r.Value(a);
@@ -158,6 +169,7 @@ std::string CommonOptionsHelp(unsigned accepted) {
          "  --set SECTION/KEY=VALUE  override one setting (repeatable), e.g. --set "
          "Common/ido1=35\n"
          "  --latitude D[,M[,S]]   latitude in degrees, minutes, seconds (Common/ido1..3)\n"
+         "  --season winter|equinox|summer  the day (Common/kisetsu)\n"
          "  --workdir DIR          program folder for the DXF files Pimu writes\n"
          "  --verbose              show the CAD's command-line prompts\n"
          "  -h, --help             this help\n";

@@ -42,6 +42,7 @@ struct Options {
     std::optional<std::filesystem::path> output, svg, png, csv, settings, workdir;
     std::vector<SettingOverride> sets;
     std::optional<std::string> latitude;  // D[,M[,S]]
+    std::optional<int> season;            // RadioGroup1: 0 winter, 1 equinox, 2 summer
     std::vector<geometry::TAcadPoint> points;
     std::optional<Selection> marks, site;
     std::string marksText, siteText;

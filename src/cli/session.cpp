@@ -106,6 +106,10 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
     host_.CatchInterrupt();
     form_->FormCreate();
     CheckOverridesTaken(settings);
+    if (options_.season) {
+        form_->RadioGroup1.itemIndex = *options_.season;
+        form_->RadioGroup1Click();
+    }
     if (options_.latitude) {
         const std::vector<std::string> parts = [&] {
             std::vector<std::string> p;

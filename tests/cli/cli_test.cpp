@@ -81,6 +81,7 @@ TEST(Cli, BadUse) {
         {{"ratio-table", "--set", "Bairitsu/useDMS=yes"}, 2, "Bairitsu/useDMS=yes: not a value"},
         {{"ratio-table", "--set", "Common/kisetsu=7"}, 2, "Common/kisetsu=7: not a value"},
         {{"ratio-table", "--latitude", "35,4x"}, 1, "4x"},
+        {{"ratio-table", "--season", "autumn"}, 2, "winter, equinox or summer"},
     };
     for (const Case &c : cases) {
         const auto r = RunPimu(c.args, dir.path());
@@ -264,6 +265,32 @@ TEST(CliDrawing, BadInput) {
         EXPECT_FALSE(fs::exists(dir / "b-pimu.dxf")) << c.message;
     }
     EXPECT_EQ(dir.Read("b.dxf"), Scratch::ReadFile(kFixtures / "one_block.dxf"));
+}
+
+// The day and the latitude by their own options are the settings they stand for.
+TEST(CliDrawing, SeasonAndLatitudeOptions) {
+    Scratch dir;
+    const std::string block = (kFixtures / "one_block.dxf").string();
+    auto shadows = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"shadow", block, "-o", "r.dxf"});
+        const auto r = RunPimu(args, dir.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        return OnLayer(cadlink::embedded::OpenDxf(dir / "r.dxf"), "PIMU_JIKOKU");
+    };
+    const auto summer = shadows({"--season", "summer", "--latitude", "35,41"});
+    ExpectSameEntities(summer, shadows({"--set", "Common/kisetsu=2", "--set", "Common/ido1=35",
+                                        "--set", "Common/ido2=41"}));
+    const auto winter = shadows({"--latitude", "35,41"});
+    ASSERT_FALSE(summer.empty());
+    ASSERT_FALSE(winter.empty());
+    // The winter shadows are longer: the outlines reach further north.
+    auto north = [](const std::vector<EntityData> &drawn) {
+        double y = -1e300;
+        for (const auto &e : drawn)
+            for (const auto &v : e.vertices) y = std::max(y, v.pt.y);
+        return y;
+    };
+    EXPECT_GT(north(winter), north(summer) + 10000.0);
 }
 
 // What Pimu does not model either reaches the result or is named on stderr; never lost silently.
