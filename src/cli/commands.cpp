@@ -5,9 +5,9 @@
 // Adding a subcommand when its command exists in the window model:
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
 //     queue the user's answers from the options (s.input().Point / Place / Select / Entity, in
-//     the order the handler asks), set the tab's controls the options stand for, Click() the
-//     handler's button, then EmitTable() for a grid and return FinishDrawing() (or Status() for
-//     a command that draws nothing);
+//     the order the handler asks; LineHandleAt turns --wall X,Y into the picked LINE), set the
+//     tab's controls the options stand for, Click() the handler's button, then EmitTable() for a
+//     grid and return FinishDrawing() (or Status() for a command that draws nothing);
 //  2. put the function into its entry of kSubcommands (run), whose options are already listed;
 //  3. add it to examples/run-example.sh (it runs only what is available) and a test in
 //     tests/cli comparing the saved drawing with what the window model draws.

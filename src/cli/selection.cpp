@@ -1,5 +1,9 @@
 #include "cli/selection.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 #include "base/numconv.h"
 
 namespace pimu::cli {
@@ -101,6 +105,28 @@ Selection ParseSelection(std::string_view text, std::string_view option) {
 geometry::TAcadPoint ParsePointOption(std::string_view text, std::string_view option) {
     const std::vector<double> v = Numbers(text, option, 2, 3);
     return {v[0], v[1], v.size() > 2 ? v[2] : 0.0};
+}
+
+std::optional<std::string> LineHandleAt(const cadlink::embedded::Drawing &drawing,
+                                        const geometry::TAcadPoint &at, double tolerance) {
+    std::optional<std::string> best;
+    double bestDistance = tolerance;
+    for (const auto id : drawing.ModelSpace()) {
+        const auto &e = drawing.Get(id);
+        if (e.kind != cadlink::embedded::EntityKind::Line) continue;
+        const double dx = e.p2.x - e.p1.x, dy = e.p2.y - e.p1.y;
+        const double length2 = dx * dx + dy * dy;
+        double t = length2 > 0.0 ? ((at.x - e.p1.x) * dx + (at.y - e.p1.y) * dy) / length2 : 0.0;
+        t = std::clamp(t, 0.0, 1.0);
+        const double d = std::hypot(at.x - (e.p1.x + t * dx), at.y - (e.p1.y + t * dy));
+        if (d <= bestDistance) {
+            bestDistance = d;
+            char hex[32];
+            std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(e.handle));
+            best = hex;
+        }
+    }
+    return best;
 }
 
 }  // namespace pimu::cli

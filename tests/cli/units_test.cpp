@@ -63,6 +63,17 @@ TEST(Selection, Points) {
         EXPECT_THROW(ParsePointOption(bad, "--place"), UsageError) << bad;
 }
 
+// --wall X,Y answers the pick with the LINE under the point, as a click on it would.
+TEST(Selection, LineUnderAPoint) {
+    const auto drawing = cadlink::embedded::OpenDxf(testing::kExample);
+    const auto handle = LineHandleAt(drawing, {35000, 62000.4, 0});
+    ASSERT_TRUE(handle.has_value());
+    const auto id = drawing.FindHandle(*handle);
+    ASSERT_TRUE(id.has_value());
+    EXPECT_EQ(drawing.Get(*id).layer, "壁面");
+    EXPECT_FALSE(LineHandleAt(drawing, {35000, 63000, 0}).has_value());
+}
+
 TEST(Options, WhichCommandTakesWhat) {
     const Options o = ParseOptions(
         {"d.dxf", "--point", "1,2", "--point", "3,4", "--set", "Common/ido1=35", "-o", "r.dxf"},
