@@ -589,8 +589,6 @@ void TForm1::PageControl1Change(int newIndex) {
     }
 }
 
-void TForm1::CheckListBox1Click() {}
-
 void TForm1::SpeedButton3Click() {}
 
 int TForm1::MeshSize(int index) const {
