@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "cad_fixture.h"
@@ -62,6 +63,7 @@ TEST(Jikoku, SiteDiagramEndToEnd) {
     CadWindow w;
     w.Acquire(kSiteSmall, {OnLayer("BLD"), OnLayer("TOWER")});
     w.form.Edit11.text = "0.5";
+    const long long waitedBefore = w.cad.Waits().totalMs;
     int maxSeen = 0;
     w.host.onPendingEvents = [&] { maxSeen = w.form.ProgressBar1.max; };
     w.form.Button3Click();
@@ -73,6 +75,9 @@ TEST(Jikoku, SiteDiagramEndToEnd) {
     ASSERT_TRUE(std::filesystem::exists(file));
     ASSERT_EQ(w.doc().commands().size(), 1u);
     EXPECT_EQ(w.doc().commands()[0], "-INSERT\r\"*" + file.string() + "\"\r0,0 1 0\r");
+    EXPECT_EQ(w.cad.Waits().totalMs - waitedBefore, 100);  // after saving, before inserting
+    // Other CADs keep the definition the insertion made; the next name counts past it.
+    EXPECT_NE(w.drawing().FindBlock("PIMU_1"), nullptr);
     const std::string bytes = ReadBytes(file);
     if (std::getenv("PIMU_UPDATE_GOLDEN")) {
         std::ofstream(kGolden, std::ios::binary) << bytes;
@@ -116,6 +121,19 @@ TEST(Jikoku, SiteDiagramEndToEnd) {
     // The next diagram gets the next name.
     w.form.Button3Click();
     EXPECT_TRUE(std::filesystem::exists(w.dir / "PIMU_2.dxf"));
+}
+
+TEST(Jikoku, PcadDropsTheInsertedDefinition) {
+    CadWindow w;
+    Box(w, 10000, 10000, 20000, 18000, 9000);
+    w.Acquire("", {EntityQuery{}});
+    w.form.ProgID = "PCAD.Application";
+    w.form.Button3Click();
+    EXPECT_TRUE(w.Messages().empty());
+    ASSERT_EQ(w.doc().commands().size(), 2u);  // the dashed linetype is loaded by command
+    EXPECT_EQ(w.doc().commands()[0].rfind("-LINETYPE", 0), 0u);
+    EXPECT_EQ(ModelEntities(w, EntityKind::Polyline2d).size(), 9u);
+    EXPECT_EQ(w.drawing().FindBlock("PIMU_1"), nullptr);
 }
 
 TEST(Jikoku, OutlinesPerInstantByModel) {
@@ -191,17 +209,37 @@ TEST(Jikoku, SingleBoxAtNoonWithAzimuthLabels) {
 }
 
 TEST(Jikoku, RepeatedAdditionStillReachesTheEndTime) {
-    CadWindow w;
-    Box(w, 10000, 10000, 20000, 18000, 9000);
-    w.Acquire("", {EntityQuery{}});
-    w.form.Edit11.text = "0.1";  // 8 + 0.1 x 80 falls short of 16 by a hair
-    w.form.Button3Click();
-    const std::vector<std::string> labels = Labels(w);
-    ASSERT_EQ(labels.size(), 81u);
-    EXPECT_EQ(labels.back(), "16:00");
-    EXPECT_EQ(labels[10], "09:00");
-    // 9:00 reached by addition is still a whole hour: solid, not dashed.
-    EXPECT_EQ(ModelEntities(w, EntityKind::Polyline2d)[10].linetype, "BYLAYER");
+    const auto run = [](const char *t0, const char *t1, const char *dt) {
+        auto w = std::make_unique<CadWindow>();
+        Box(*w, 10000, 10000, 20000, 18000, 9000);
+        w->Acquire("", {EntityQuery{}});
+        w->form.Edit2.text = t0;
+        w->form.Edit7.text = t1;
+        w->form.Edit11.text = dt;
+        w->form.Button3Click();
+        EXPECT_TRUE(w->Messages().empty());
+        return w;
+    };
+    // 7.5 + 0.9 added ten times passes 16.5 by a hair: the last instant is still drawn, and
+    // with the sun of 16:30, not a made-up one.
+    auto w = run("7.5", "16.5", "0.9");
+    const std::vector<std::string> labels = Labels(*w);
+    ASSERT_EQ(labels.size(), 11u);
+    EXPECT_EQ(labels.back(), "16:30");
+    auto direct = run("16.5", "16.5", "1");
+    const EntityData last = ModelEntities(*w, EntityKind::Polyline2d).back();
+    const EntityData exact = ModelEntities(*direct, EntityKind::Polyline2d).back();
+    ASSERT_EQ(last.vertices.size(), exact.vertices.size());
+    for (std::size_t i = 0; i < last.vertices.size(); ++i) {
+        EXPECT_NEAR(last.vertices[i].pt.x, exact.vertices[i].pt.x, 1e-6);
+        EXPECT_NEAR(last.vertices[i].pt.y, exact.vertices[i].pt.y, 1e-6);
+    }
+
+    // 8 + 0.1 added ten times is a hair below 9: still a whole hour, solid, not dashed.
+    w = run("8", "9", "0.1");
+    ASSERT_EQ(Labels(*w).size(), 11u);
+    EXPECT_EQ(Labels(*w).back(), "09:00");
+    EXPECT_EQ(ModelEntities(*w, EntityKind::Polyline2d).back().linetype, "BYLAYER");
 }
 
 TEST(Jikoku, BadInputStopsBeforeAnythingIsDrawn) {
