@@ -228,25 +228,25 @@ void DxfText::AddPolyline(std::string_view layer, std::span<const geometry::TAca
     AddPolyline(layer, std::span<const DxfVertex>(vertices), style);
 }
 
-void DxfText::AddText(std::string_view layer, const DxfTextSpec &spec) {
+void DxfText::AddText(std::string_view layer, const DxfTextSpec &entry) {
     const std::string name(CheckedLayer(layer));
-    const std::string text = CleanText(spec.text);
+    const std::string text = CleanText(entry.text);
     Add("  0\r\nTEXT\r\n  8\r\n" + name);
-    Add(" 10\r\n" + spec.x.Text());
-    Add(" 20\r\n" + spec.y.Text());
-    Add(" 30\r\n" + spec.z.Text());
-    if (spec.align) {
-        Add(" 11\r\n" + spec.align->x.Text());
-        Add(" 21\r\n" + spec.align->y.Text());
-        Add(" 31\r\n" + spec.align->z.Text());
+    Add(" 10\r\n" + entry.x.Text());
+    Add(" 20\r\n" + entry.y.Text());
+    Add(" 30\r\n" + entry.z.Text());
+    if (entry.align) {
+        Add(" 11\r\n" + entry.align->x.Text());
+        Add(" 21\r\n" + entry.align->y.Text());
+        Add(" 31\r\n" + entry.align->z.Text());
     }
-    Add(" 40\r\n" + spec.height.Text());
+    Add(" 40\r\n" + entry.height.Text());
     Add("  1\r\n" + text);
-    if (spec.rotation) Add(" 50\r\n" + spec.rotation->Text());
-    Add(" 41\r\n" + spec.widthFactor.Text());
-    if (spec.align) {
-        Add(" 72\r\n" + std::to_string(static_cast<int>(spec.align->horizontal)));
-        Add(" 73\r\n" + std::to_string(static_cast<int>(spec.align->vertical)));
+    if (entry.rotation) Add(" 50\r\n" + entry.rotation->Text());
+    Add(" 41\r\n" + entry.widthFactor.Text());
+    if (entry.align) {
+        Add(" 72\r\n" + std::to_string(static_cast<int>(entry.align->horizontal)));
+        Add(" 73\r\n" + std::to_string(static_cast<int>(entry.align->vertical)));
     }
 }
 

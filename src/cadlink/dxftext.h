@@ -131,7 +131,7 @@ public:
     void AddPolyline(std::string_view layer, std::span<const geometry::TAcadPoint> points,
                      const DxfPolylineStyle &style = {});
 
-    void AddText(std::string_view layer, const DxfTextSpec &spec);
+    void AddText(std::string_view layer, const DxfTextSpec &entry);
     void AddCircle(std::string_view layer, DxfValue x, DxfValue y, DxfValue r);
 
     // An item as it stands, for program-made items written in another order. Values from the

@@ -456,6 +456,15 @@ bool PolygonWorkspace::StandardSequence(MaxSpanRule rule) {
     return TraceFromMinCorner();
 }
 
+void PolygonWorkspace::PruneDangling() {
+    RemoveDangling();
+    while (AryRinkaku.size() > 3) {
+        const std::size_t before = AryRinkaku.size();
+        RemoveDangling();
+        if (AryRinkaku.size() == before) break;
+    }
+}
+
 OutlineLoopResult PolygonWorkspace::AllOutlines(MaxSpanRule rule, const OutlineCallback &onOutline,
                                                 const StopRequested &stop) {
     const auto stopped = [&] { return stop && stop(); };
@@ -469,6 +478,11 @@ OutlineLoopResult PolygonWorkspace::AllOutlines(MaxSpanRule rule, const OutlineC
     SplitAtCrossings();
     if (stopped()) return OutlineLoopResult::Stopped;
     RemoveDuplicates();
+    // A segment with a loose end can never lie on a closed outline. Left in the graph it can
+    // become the trace start (a stray line west of the buildings, a line below the plane) and
+    // make the whole instant fail, so loose ends are pruned before the first trace as they are
+    // before every later one.
+    PruneDangling();
     for (;;) {
         if (stopped()) return OutlineLoopResult::Stopped;
         const bool ok = TraceFromMinCorner();
@@ -479,12 +493,7 @@ OutlineLoopResult PolygonWorkspace::AllOutlines(MaxSpanRule rule, const OutlineC
         if (onOutline) onOutline(AryLine);
         if (stopped()) return OutlineLoopResult::Stopped;
         RemoveEnclosed();
-        RemoveDangling();
-        while (AryRinkaku.size() > 3) {
-            const std::size_t before = AryRinkaku.size();
-            RemoveDangling();
-            if (AryRinkaku.size() == before) break;
-        }
+        PruneDangling();
         if (AryRinkaku.size() <= 2) return OutlineLoopResult::Done;
     }
 }

@@ -99,6 +99,8 @@ public:
     void RemoveEnclosed();
     // One pass dropping graph segments with an end that meets no other segment.
     void RemoveDangling();
+    // RemoveDangling once, then again while more than 3 segments remain and it still removes some.
+    void PruneDangling();
     // Drops pairs of mutually reversed segments from AryLine.
     void RemoveBackPairs();
 

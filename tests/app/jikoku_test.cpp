@@ -309,8 +309,9 @@ TEST(Jikoku, StopLeavesNothingInTheDrawing) {
     }
 }
 
-TEST(Jikoku, TracingFailureIsReportedPerInstantAndTheRunGoesOn) {
-    // A lone wall below the plane, west of the building: the trace starts on it and cannot close.
+TEST(Jikoku, AStrayWallBelowThePlaneDoesNotSpoilTheDiagram) {
+    // A lone wall below the plane, west of the building, is the left-most vertex of the graph;
+    // it casts no shadow and must not stop the building's outline from being traced.
     CadWindow w;
     Box(w, 40000, 10000, 50000, 18000, 9000);
     w.doc().ModelSpace().AddLine({1000, 5000, 0}, {1000, 9000, 0});
@@ -318,10 +319,8 @@ TEST(Jikoku, TracingFailureIsReportedPerInstantAndTheRunGoesOn) {
     w.form.Edit2.text = "9";
     w.form.Edit7.text = "10";
     w.form.Button3Click();
-    EXPECT_EQ(w.Messages(), (std::vector<std::string>{"09:00'00\" 日影作成に失敗しました．",
-                                                      "10:00'00\" 日影作成に失敗しました．"}));
-    EXPECT_EQ(w.host.messages[0].caption, kAppTitle);
-    EXPECT_EQ(w.doc().commands().size(), 1u);  // what was traced is still inserted
+    EXPECT_TRUE(w.Messages().empty());
+    ASSERT_EQ(w.doc().commands().size(), 1u);
 }
 
 TEST(Jikoku, NoModelNoAnimationAndTheExtent) {

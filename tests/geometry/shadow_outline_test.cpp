@@ -460,18 +460,20 @@ TEST(AllOutlines, ReportsProgressAndStopsBetweenSteps) {
     EXPECT_EQ(outlines, 1);
 }
 
-TEST(AllOutlines, ReportsATraceThatDoesNotClose) {
-    // A spur hanging from the start vertex is taken first; the walk comes back to the start with
-    // nothing traced.
+TEST(AllOutlines, LooseEndsCannotSpoilTheTrace) {
+    // A spur hanging from the start vertex and a stray segment west of everything: left in the
+    // graph either would be walked first and the trace would come back with nothing.
     PolygonWorkspace ws;
     ws.AryLine = {Seg(0, 0, 10, 0), Seg(10, 0, 10, 10), Seg(10, 10, 0, 10), Seg(0, 10, 0, 0),
-                  Seg(0, 0, 5, -5)};
-    int outlines = 0;
-    EXPECT_EQ(ws.AllOutlines(MaxSpanRule::Measure, [&](const auto &) { ++outlines; }),
-              OutlineLoopResult::TraceFailed);
-    EXPECT_EQ(outlines, 0);
+                  Seg(0, 0, 5, -5), Seg(-20, 3, -20, 8)};
+    std::vector<std::vector<TLineEnt>> outlines;
+    EXPECT_EQ(ws.AllOutlines(MaxSpanRule::Measure, [&](const auto &o) { outlines.push_back(o); }),
+              OutlineLoopResult::Done);
+    ASSERT_EQ(outlines.size(), 1u);
+    EXPECT_EQ(outlines[0].size(), 4u);
+    EXPECT_TRUE(Near2D(outlines[0][0].st, MakePoint(0, 0, 0)));
 
-    // With 3 graph segments or fewer the failure is not reported.
+    // A lone segment gives no outline and no failure.
     ws.AryLine = {Seg(0, 0, 10, 0)};
     EXPECT_EQ(ws.AllOutlines(MaxSpanRule::Measure, {}), OutlineLoopResult::Done);
 }
