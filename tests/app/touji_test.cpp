@@ -280,6 +280,17 @@ TEST(Touji, NothingReachesTheHours) {
     ExpectUntouched(w, entities);
 }
 
+TEST(Touji, InstantsWithoutSunAreLeftOutAndTold) {
+    // At 62 degrees north in winter the sun rises after 9:00 and sets before 15:00.
+    BoxWindow w({0});
+    w.form.Edit3.text = "62";
+    w.form.Button6Click();
+    ASSERT_EQ(w.Messages().size(), 1u);
+    EXPECT_NE(w.Messages()[0].find("太陽が地平線より下にある時刻"), std::string::npos)
+        << w.Messages()[0];
+    EXPECT_EQ(w.doc().commands().size(), 1u);  // what was counted is still drawn
+}
+
 TEST(Touji, StopLeavesNothingInTheDrawing) {
     struct Case {
         const char *phase;  // Label2 while the stop is clicked
