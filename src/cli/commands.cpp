@@ -23,6 +23,13 @@ int Shadow(Session &s) {
     return s.FinishDrawing();
 }
 
+int Isochrone(Session &s) {
+    s.OpenDrawing();
+    s.Acquire();
+    s.Click(s.form().Button6, [&] { s.form().Button6Click(); });
+    return s.FinishDrawing();
+}
+
 // Turns the preview as the user does, one click of the up-down buttons (5 degrees) at a time.
 void TurnPreview(app::TForm1 &f, int turn, int tilt) {
     for (int i = 0; i < 80 && f.GB_Draw3dHdeg != turn; ++i) f.UpDown3Click(app::UpDownButton::Next);
@@ -72,7 +79,7 @@ constexpr Subcommand kSubcommands[] = {
     {"isochrone", "isochronal shadow diagram",
      "Acquires the buildings and draws the lines shaded for 1.5 to 8.0 hours on the\n"
      "measurement plane (Touji/chk0..13 choose the hours, Touji/kankaku2 the interval).",
-     kDrawingOptions, DrawingUse::Required, nullptr},
+     kDrawingOptions, DrawingUse::Required, Isochrone},
     {"wall", "wall shadow lines and wall isochrones",
      "Acquires the buildings, picks the wall LINE through --wall X,Y and draws the wall's\n"
      "shadow lines and isochrones as an elevation.",

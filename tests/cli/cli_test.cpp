@@ -183,6 +183,19 @@ TEST(CliDrawing, ShadowOnTheExample) {
     EXPECT_NE(dir.Read("s.svg").find("<svg"), std::string::npos);
 }
 
+TEST(CliDrawing, IsochroneOnTheExample) {
+    Scratch dir;
+    const auto r = RunPimu({"isochrone", kExample.string(), "--settings", kExampleSettings,
+                            "--buildings", kBuildings, "-o", "i.dxf"},
+                           dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto drawn = OnLayer(cadlink::embedded::OpenDxf(dir / "i.dxf"), "PIMU_TOUJI");
+    EXPECT_GT(drawn.size(), 14u);
+    ExpectSameEntities(
+        drawn,
+        OnLayer(DrawnByTheWindow([](app::TForm1 &f, auto &) { f.Button6Click(); }), "PIMU_TOUJI"));
+}
+
 TEST(CliDrawing, PreviewPictureAndPlacedBlock) {
     Scratch dir;
     const auto r = RunPimu({"preview", kExample.string(), "--buildings", kBuildings, "--png",
