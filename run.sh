@@ -3,7 +3,8 @@
 #   ./run.sh build     release build into build/release
 #   ./run.sh test      sanitizer build into build/sanitize, then every test through CTest
 #   ./run.sh example   release build, then the main job on the bundled example (results in out/)
-# Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing.
+# Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing:
+# build.txt and build-*.txt always, test-*.txt for tests, example-*.txt for the example.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
@@ -41,17 +42,17 @@ configure_and_build() {
 cmd=${1:-}
 case "$cmd" in
   build)
-    ensure_packages deps/build.txt
+    ensure_packages deps/build.txt deps/build-*.txt
     configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIMU_BUILD_BENCH=ON
     ;;
   test)
-    ensure_packages deps/build.txt deps/test-*.txt
+    ensure_packages deps/build.txt deps/build-*.txt deps/test-*.txt
     configure_and_build build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPIMU_SANITIZE=ON -DPIMU_WERROR=ON
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
     ;;
   example)
-    ensure_packages deps/build.txt deps/example-*.txt
+    ensure_packages deps/build.txt deps/build-*.txt deps/example-*.txt
     configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
     "$top/examples/run-example.sh" "$top/build/release"
     ;;

@@ -1,10 +1,52 @@
 #!/usr/bin/env bash
 # The main job on the bundled example; called by `./run.sh example` with the build folder.
+# Every subcommand of pimu that exists runs on examples/site.dxf with the example's settings
+# (examples/pimu.ini: Tokyo, 35°41′ N, winter solstice); the result drawings, their pictures and
+# the tables go to out/.
 set -euo pipefail
 build=${1:?usage: run-example.sh BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
-out="$here/../out"
+out=$(cd "$here/.." && pwd)/out
 mkdir -p "$out"
 pimu="$build/src/cli/pimu"
-echo "== shadow ratio table (default latitude) =="
-"$pimu" ratio-table
+site="$here/site.dxf"
+settings=(--settings "$here/pimu.ini")
+buildings=(--buildings "layer:建物,隣地建物")
+
+available() { ! "$pimu" "$1" --help | grep -q "not available yet"; }
+
+# One subcommand on the example: NAME, then its own options. The result drawing goes to
+# out/NAME.dxf with its pictures out/NAME.svg and out/NAME.png.
+run() {
+  local name=$1
+  shift
+  if ! available "$name"; then
+    echo "== $name: not in this version of pimu =="
+    return 0
+  fi
+  echo "== $name =="
+  # A command that reports a problem (status 1) still saves what it drew; the run goes on.
+  local status=0
+  "$pimu" "$name" "$site" "${settings[@]}" "$@" \
+    -o "$out/$name.dxf" --svg "$out/$name.svg" --png "$out/$name.png" || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "(pimu $name ended with status $status)"
+    [ "$status" -eq 1 ] || exit "$status"
+  fi
+}
+
+echo "== ratio-table: shadow ratios at Tokyo's latitude, winter solstice =="
+"$pimu" ratio-table "${settings[@]}" --csv "$out/ratio-table.csv" --dms
+run ratio-table --place 80000,50000
+
+run shadow "${buildings[@]}"
+run isochrone "${buildings[@]}"
+
+# The wireframe preview is the window's small picture; --place also draws it into the drawing.
+echo "== preview =="
+"$pimu" preview "$site" "${settings[@]}" "${buildings[@]}" --view 315,60 \
+  --svg "$out/preview.svg" --png "$out/preview.png" --place 100000,0 -o "$out/preview.dxf"
+
+echo
+echo "results in $out:"
+ls -1 "$out"

@@ -589,10 +589,6 @@ void TForm1::PageControl1Change(int newIndex) {
     }
 }
 
-void TForm1::CheckListBox1Click() {}
-
-void TForm1::SpeedButton3Click() {}
-
 int TForm1::MeshSize(int index) const {
     if (index < 0 || index >= static_cast<int>(MeshSizeTable.size())) return MeshSizeTable[3];
     return MeshSizeTable[static_cast<size_t>(index)];

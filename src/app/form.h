@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -28,6 +29,7 @@
 #include "geometry/shadow_outline.h"
 #include "geometry/types.h"
 #include "geometry/wireframe.h"
+#include "shadow/touji_contour.h"
 #include "shadow/touji_raster.h"
 
 namespace pimu::app {
@@ -254,8 +256,23 @@ public:
     // The isochronal raster, allocated on first use (2000 x 2000 counters).
     shadow::ShadowCountGrid &CountGrid();
     bool HasBuildingModel() const { return !Model.Empty(); }
-    void CheckListBox1Click();  // refreshes the mesh preview of the isochrones
-    void SpeedButton3Click();   // refills Memo1 with the shadow ratio table
+    // Isochronal shadow diagram (cmd_touji.cpp). Button6Click checks the model and the CAD and
+    // runs DrawToujikan5A under the isochrone busy state; Button7Click stops it.
+    void Button6Click();
+    void DrawToujikan5A();
+    // The hour loop of DrawToujikan5A over the counted CountGrid(): the outlines of every checked
+    // hour, with the progress bar, Label2, the stop test (RunEsc when stopped) and the messages
+    // of the tracing shown as they arise. `started` is when the command began.
+    shadow::ContourRun TraceToujiHours(const shadow::RasterGeometry &raster,
+                                       const shadow::ContourSettings &settings,
+                                       std::chrono::steady_clock::time_point started);
+    // The mesh-size preview: reruns the extent pass when the first checked hour or the
+    // evaluation interval changed, and shows the fine cell size in Label22. Only while Button6
+    // is enabled.
+    void CheckListBox1Click();
+    void RadioGroup5Click();
+    void SpeedButton3Click();  // refills Memo1 with the shadow ratio table
+    void SpeedButton5Click();  // draws Memo1 as a ruled table the user places (cmd_ratiotable.cpp)
 
     // ---- Window ----------------------------------------------------------------------
     std::string Caption = kFormCaption;
@@ -268,6 +285,10 @@ public:
 
     // ---- Program-wide state of a run -----------------------------------------------------
     bool RunFlag = false;
+    // The clock of the elapsed-time labels; tests may replace it.
+    std::function<std::chrono::steady_clock::time_point()> ElapsedClock = [] {
+        return std::chrono::steady_clock::now();
+    };
     bool ProgressDetail = false;
     std::string ProgID = kDefaultProgID;
     double Declination = -kSolsticeDeclination;

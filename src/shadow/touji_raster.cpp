@@ -383,7 +383,11 @@ ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState 
         }
     }
 
-    const double threshold = referenceHour * 60.0 / 2.0;
+    // A cell shaded at every sampled instant must qualify: the contours lower the threshold of an
+    // hour that spans the whole range by one for the same reason, and without the cap an
+    // "8.0Hr" over 8:00-16:00 (240 needed, 239 sampled) would frame nothing at all.
+    const double threshold =
+        std::max(1.0, std::min(referenceHour * 60.0 / 2.0, static_cast<double>(summary.Sampled)));
     int minCol = n - 1, maxCol = 0, minRow = n - 1, maxRow = 0;
     for (int r = 0; r < n; ++r) {
         const std::span<const std::uint16_t> row = std::as_const(grid).Row(r);

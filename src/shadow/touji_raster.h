@@ -159,8 +159,9 @@ struct ToujiHani {
 
 // Widens the time-of-day shadow extent `pimuHani`, counts the coarse raster over it and returns
 // the rectangle around the cells shaded for at least `referenceHour` hours, with a margin of 10
-// cells west and east, 11 south and 9 north. When no cell qualifies the rectangle is inverted
-// (txmin > txmax) and Found is false.
+// cells west and east, 11 south and 9 north. A cell shaded at every sampled instant always
+// qualifies (an hour as long as the whole range still frames its cells). When no cell qualifies
+// the rectangle is inverted (txmin > txmax) and Found is false.
 ToujiHani GetToujiHani(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                        double planeHeight, double startHour, double endHour, double referenceHour,
                        const Extent &pimuHani, ShadowCountGrid &grid, PassProgress *progress);

@@ -388,8 +388,8 @@ TEST_F(TouJiRaster, ExtentPassFramesTheCellsOfTheReferenceHour) {
 TEST_F(TouJiRaster, ExtentPassWithNoQualifyingCellGivesTheInvertedRectangle) {
     const auto edges = Box(0, 0, 12000, 8000, 25000);
     const Extent hani{0, 0, 48000, 48000};
-    // 8 hours need 240 of the 239 sampled instants: no cell can reach that.
-    const ToujiHani t = GetToujiHani(edges, Tokyo(), 4000, 8.0, 16.0, 8.0, hani, *grid, nullptr);
+    // A building below the plane shades nothing.
+    const ToujiHani t = GetToujiHani(edges, Tokyo(), 30000, 8.0, 16.0, 2.0, hani, *grid, nullptr);
     EXPECT_FALSE(t.Found);
     const double xmin = -48000 * 0.025, ymin = -48000 * 0.025;
     EXPECT_DOUBLE_EQ(t.Rect.XMin, xmin + t.Cell * (479 - 10));
@@ -403,6 +403,24 @@ TEST_F(TouJiRaster, ExtentPassWithNoQualifyingCellGivesTheInvertedRectangle) {
         CountFinePass(edges, Tokyo(), t.Rect, 4000, 64, 2.0, 8.0, 16.0, *grid, nullptr, raster);
     EXPECT_EQ(s.Counted, 0);
     EXPECT_EQ(TotalCount(*grid, 64), 0);
+}
+
+TEST_F(TouJiRaster, ExtentPassFramesAnHourAsLongAsTheRange) {
+    // 8 hours over 8:00-16:00 need 240 instants; 239 are sampled, so the cells shaded at every
+    // one of them are framed, around the building's footprint.
+    const auto edges = Box(0, 0, 12000, 8000, 25000);
+    const Extent hani{-60000, -5000, 70000, 90000};
+    const ToujiHani t = GetToujiHani(edges, Tokyo(), 4000, 8.0, 16.0, 8.0, hani, *grid, nullptr);
+    ASSERT_TRUE(t.Found);
+    EXPECT_LT(t.Rect.XMin, 0.0);
+    EXPECT_GT(t.Rect.XMax, 12000.0);
+    EXPECT_LT(t.Rect.YMin, 0.0);
+    EXPECT_GT(t.Rect.YMax, 8000.0);
+    EXPECT_LT(t.Rect.XMax - t.Rect.XMin, 40000.0);
+    // Nothing is counted in an empty range, and nothing then qualifies.
+    const ToujiHani none = GetToujiHani(edges, Tokyo(), 4000, 8.0, 8.02, 1.5, hani, *grid, nullptr);
+    EXPECT_EQ(none.Summary.Sampled, 0);
+    EXPECT_FALSE(none.Found);
 }
 
 TEST_F(TouJiRaster, RejectsRasterSizesTheGridCannotHold) {

@@ -1,0 +1,48 @@
+// A picture of a drawing's model space: SVG or PNG through cairo, fitted to the drawing's extents
+// with a margin. Lines, polylines with bulges, circles, arcs, ellipses, texts (height, rotation,
+// width factor, alignment; Japanese through the IPA Gothic font), points and block references;
+// dashed linetypes dashed; ACI colours resolved through BYLAYER and BYBLOCK.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "cadlink/embedded/drawing.h"
+#include "geometry/wireframe.h"
+
+namespace pimu::cli {
+
+enum class PictureFormat { Svg, Png };
+enum class Background { White, Dark };
+
+struct RenderOptions {
+    int widthPixels = 1600;  // the longer side of the picture
+    Background background = Background::White;
+};
+
+class RenderError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The RGB of an AutoCAD colour index (1..255); 7 is black on white and white on dark.
+struct Rgb {
+    double r = 0, g = 0, b = 0;
+};
+Rgb AciColor(int index, Background background);
+
+// Throws RenderError when the file cannot be written or the drawing has nothing visible.
+void RenderDrawing(const cadlink::embedded::Drawing &drawing, const std::filesystem::path &path,
+                   PictureFormat format, const RenderOptions &options = {});
+
+// The window's wireframe preview as it shows it (coloured lines on black), enlarged `zoom` times.
+// Throws RenderError as RenderDrawing does, also for an empty preview.
+void RenderPreview(const geometry::PreviewPicture &picture, const std::filesystem::path &path,
+                   PictureFormat format, int zoom = 4);
+
+// Frees what cairo and fontconfig keep for the life of the process, so a leak checker sees only
+// real leaks. Call once at exit, after every picture is done.
+void ReleaseRenderCaches();
+
+}  // namespace pimu::cli

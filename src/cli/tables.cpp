@@ -1,0 +1,118 @@
+#include "cli/tables.h"
+
+#include <algorithm>
+#include <fstream>
+#include <stdexcept>
+
+namespace pimu::cli {
+namespace {
+
+std::string Trim(std::string_view s) {
+    const size_t b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos) return {};
+    const size_t e = s.find_last_not_of(' ');
+    return std::string(s.substr(b, e - b + 1));
+}
+
+bool Wide(char32_t c) {
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+           (c >= 0x3041 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+           (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6);
+}
+
+std::string CsvField(const std::string &cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+    std::string out = "\"";
+    for (char c : cell) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+Rows GridRows(const app::TStringGrid &grid) {
+    Rows rows;
+    for (int r = 0; r < grid.RowCount(); ++r) {
+        std::vector<std::string> row;
+        for (int c = 0; c < grid.ColCount(); ++c) row.push_back(Trim(grid.Cell(c, r)));
+        rows.push_back(std::move(row));
+    }
+    while (rows.size() > 1 && std::all_of(rows.back().begin(), rows.back().end(),
+                                          [](const std::string &s) { return s.empty(); }))
+        rows.pop_back();
+    return rows;
+}
+
+Rows TabRows(const std::vector<std::string> &lines) {
+    Rows rows;
+    for (const std::string &line : lines) {
+        std::vector<std::string> row;
+        size_t start = 0;
+        while (true) {
+            const size_t tab = line.find('\t', start);
+            row.push_back(line.substr(start, tab == std::string::npos ? tab : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+int DisplayWidth(std::string_view s) {
+    int width = 0;
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        char32_t c = b;
+        size_t n = 1;
+        if (b >= 0xF0) {
+            c = b & 0x07, n = 4;
+        } else if (b >= 0xE0) {
+            c = b & 0x0F, n = 3;
+        } else if (b >= 0xC0) {
+            c = b & 0x1F, n = 2;
+        }
+        for (size_t k = 1; k < n && i + k < s.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        width += Wide(c) ? 2 : 1;
+        i += n;
+    }
+    return width;
+}
+
+void PrintTable(std::FILE *out, const Rows &rows) {
+    std::vector<int> widths;
+    for (const auto &row : rows) {
+        if (row.size() < 2) continue;  // a title line does not widen the columns
+        if (widths.size() < row.size()) widths.resize(row.size(), 0);
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(Trim(row[c])));
+    }
+    for (const auto &row : rows) {
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c) {
+            const std::string cell = Trim(row[c]);
+            line += cell;
+            if (c + 1 < row.size() && c < widths.size())
+                line += std::string(static_cast<size_t>(widths[c] - DisplayWidth(cell) + 2), ' ');
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        std::fprintf(out, "%s\n", line.c_str());
+    }
+    std::fflush(out);
+}
+
+void WriteCsv(const std::filesystem::path &path, const Rows &rows) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    for (const auto &row : rows) {
+        for (size_t c = 0; c < row.size(); ++c) f << (c ? "," : "") << CsvField(row[c]);
+        f << "\r\n";
+    }
+    f.close();
+    if (!f) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace pimu::cli

@@ -1,0 +1,31 @@
+// Tables on stdout and in CSV files: the window's grids (headers and cells) and text tables such
+// as the shadow ratio table.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/controls.h"
+
+namespace pimu::cli {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// The rows of a grid, header first; trailing rows with every cell empty are left out.
+Rows GridRows(const app::TStringGrid &grid);
+// Lines split at tab characters.
+Rows TabRows(const std::vector<std::string> &lines);
+
+// Columns of a terminal a text takes: East Asian wide characters count two.
+int DisplayWidth(std::string_view utf8);
+
+// Prints the rows with the columns aligned (blanks around the cells trimmed).
+void PrintTable(std::FILE *out, const Rows &rows);
+// Writes the rows as CSV (UTF-8, RFC 4180 quoting, CRLF). Throws std::runtime_error when the
+// file cannot be written.
+void WriteCsv(const std::filesystem::path &path, const Rows &rows);
+
+}  // namespace pimu::cli
