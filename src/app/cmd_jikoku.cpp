@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/form.h"
+#include "app/undo_group.h"
 #include "base/numconv.h"
 #include "cadlink/dxftext.h"
 #include "cadlink/insert.h"
@@ -125,14 +126,7 @@ void TForm1::DrawPimuLine() {
 
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
-    doc.StartUndoMark();
-    bool undoOpen = true;
-    const auto closeUndo = [&] {
-        if (!undoOpen) return;
-        undoOpen = false;
-        doc.EndUndoMark();
-        doc.Regen(0);
-    };
+    UndoGroup undo(doc);
     try {
         cadlink::EnsureDashedLinetype(*app,
                                       {ProgID, cad_->Sleeper(), cad_->Desktop(),
@@ -197,7 +191,7 @@ void TForm1::DrawPimuLine() {
         }
 
         ProgressBar1.position = ProgressBar1.max;
-        closeUndo();
+        undo.Close();
         if (RunFlag) {
             const std::filesystem::path path = WriteDxf(sl, "PIMU_", doc);
             cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::ExplodedAtOrigin,
@@ -205,7 +199,7 @@ void TForm1::DrawPimuLine() {
         }
     } catch (...) {
         ProgressBar1.position = 0;
-        closeUndo();
+        undo.Close();
         throw;
     }
     ProgressBar1.position = 0;

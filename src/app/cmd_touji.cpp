@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/form.h"
+#include "app/undo_group.h"
 #include "base/numconv.h"
 #include "cadlink/dxftext.h"
 #include "cadlink/insert.h"
@@ -232,14 +233,7 @@ void TForm1::DrawToujikan5A() {
     BusyScope busy(*this, LongCommand::Isochrone);
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
-    doc.StartUndoMark();
-    bool undoOpen = true;
-    const auto closeUndo = [&] {
-        if (!undoOpen) return;
-        undoOpen = false;
-        doc.EndUndoMark();
-        doc.Regen(0);
-    };
+    UndoGroup undo(doc);
     try {
         cadlink::EnsureLayer(doc, layer);
         const auto started = ElapsedClock();
@@ -254,11 +248,11 @@ void TForm1::DrawToujikan5A() {
         ProgressBar1.position = 0;
         if (!RunFlag) {  // stopped while the extent was found
             RunEsc();
-            closeUndo();
+            undo.Close();
             return;
         }
         if (!hani.Found) {
-            closeUndo();
+            undo.Close();
             ShowMessage(kNoOutline);
             return;
         }
@@ -274,14 +268,14 @@ void TForm1::DrawToujikan5A() {
                                   CountGrid(), &fineProgress, raster, CountingThreads());
         ProgressBar1.position = 0;
         if (counted.Stopped || !RunFlag) {
-            closeUndo();
+            undo.Close();
             return;
         }
         Label2.caption = "経過時間：" + ElapsedText(*this, started);
 
         const shadow::ContourRun run = TraceToujiHours(raster, settings, started);
         if (run.Stopped || !RunFlag) {
-            closeUndo();
+            undo.Close();
             return;
         }
 
@@ -289,7 +283,7 @@ void TForm1::DrawToujikan5A() {
             ShowMessage("太陽が地平線より下にある時刻（" + std::to_string(counted.SkippedNoSun) +
                         " 回）は日影時間に数えていません．");
         if (run.Outlines.empty()) {
-            closeUndo();
+            undo.Close();
             ShowMessage(kNoOutline);
             return;
         }
@@ -308,10 +302,10 @@ void TForm1::DrawToujikan5A() {
         const std::filesystem::path path = WriteDxf(sl, "PIMU_", doc);
         cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::ExplodedAtOriginLowerS,
                            path.string());
-        closeUndo();
+        undo.Close();
     } catch (...) {
         ProgressBar1.position = 0;
-        closeUndo();
+        undo.Close();
         throw;
     }
 }

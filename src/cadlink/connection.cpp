@@ -3,20 +3,10 @@
 #include <chrono>
 #include <thread>
 
+#include "base/ascii.h"
 #include "base/numconv.h"
 
 namespace pimu::cadlink {
-
-namespace {
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
-}  // namespace
 
 void RealSleeper::Sleep(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -55,7 +45,7 @@ bool IsAutoFamily(std::string_view progId) {
 }
 
 StateMember ChooseStateMember(std::string_view progId) {
-    const std::string upper = Upper(progId);
+    const std::string upper = UpperAscii(progId);
     if (upper.find("GCAD") != std::string::npos) {
         const std::size_t dot = upper.rfind('.');
         int version = 0;

@@ -1,17 +1,11 @@
 #include "cadlink/tables.h"
 
+#include "base/ascii.h"
 #include "base/numconv.h"
 
 namespace pimu::cadlink {
 
 namespace {
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 bool Contains(std::string_view text, std::string_view word) {
     return text.find(word) != std::string_view::npos;
@@ -21,15 +15,15 @@ bool Contains(std::string_view text, std::string_view word) {
 
 bool EnsureLayer(IDocument &doc, const std::string &name) {
     ILayers &layers = doc.Layers();
-    const std::string wanted = Upper(name);
+    const std::string wanted = UpperAscii(name);
     for (int i = 0; i < layers.Count(); ++i)
-        if (Upper(layers.Item(i)->Name()) == wanted) return true;
+        if (UpperAscii(layers.Item(i)->Name()) == wanted) return true;
     layers.Add(name);
     return true;
 }
 
 DashedLinetypeChoice ChooseDashedLinetype(std::string_view progId) {
-    const std::string upper = Upper(progId);
+    const std::string upper = UpperAscii(progId);
     if (Contains(upper, "GCAD")) return {"gcadiso.lin", "HIDDEN2"};
     if (Contains(upper, "PCAD")) return {"MM.LIN", "HIDDEN"};
     if (Contains(upper, "AUTO")) return {"acadiso.lin", "HIDDEN2"};
@@ -44,15 +38,15 @@ std::string EnsureDashedLinetype(IApplication &app, const LinetypeContext &conte
     ILinetypes &linetypes = doc.Linetypes();
     for (int i = 0; i < linetypes.Count(); ++i) {
         const std::string name = linetypes.Item(i)->Name();
-        if (Upper(name) == choice.name) return name;
+        if (UpperAscii(name) == choice.name) return name;
     }
-    const bool pcad = Contains(Upper(context.progId), "PCAD");
+    const bool pcad = Contains(UpperAscii(context.progId), "PCAD");
     try {
         if (!pcad) {
             linetypes.Load(choice.name, choice.file);
             for (int i = 0; i < linetypes.Count(); ++i) {
                 const std::string name = linetypes.Item(i)->Name();
-                if (Upper(name) == choice.name) return name;
+                if (UpperAscii(name) == choice.name) return name;
             }
             return linetypes.Count() > 0 ? linetypes.Item(linetypes.Count() - 1)->Name()
                                          : std::string();
@@ -79,11 +73,11 @@ std::string EnsureDashedLinetype(IApplication &app, const LinetypeContext &conte
 }
 
 std::string NewBlockName(IDocument &doc, std::string_view prefix) {
-    const std::string p = Upper(prefix);
+    const std::string p = UpperAscii(prefix);
     int n = 0;
     IBlocks &blocks = doc.Blocks();
     for (int i = 0; i < blocks.Count(); ++i) {
-        const std::string name = Upper(blocks.Item(i)->Name());
+        const std::string name = UpperAscii(blocks.Item(i)->Name());
         if (!name.starts_with(p)) continue;
         int number = 0;
         if (!TryParseInteger(std::string_view(name).substr(prefix.size()), number)) number = 0;
@@ -99,10 +93,10 @@ BlockPtr NewBlock(IDocument &doc, std::string_view prefix) {
 void DeleteBlock(IDocument &doc, std::string_view name) {
     try {
         IBlocks &blocks = doc.Blocks();
-        const std::string wanted = Upper(name);
+        const std::string wanted = UpperAscii(name);
         for (int i = 0; i < blocks.Count(); ++i) {
             BlockPtr block = blocks.Item(i);
-            if (Upper(block->Name()) == wanted) {
+            if (UpperAscii(block->Name()) == wanted) {
                 block->Delete();
                 return;
             }

@@ -71,7 +71,7 @@ public:
         if (e.linetype == "BYBLOCK" || e.linetype == "ByBlock") {
             dashed = parent.dashed;
         } else {
-            const std::string name = cadlink::embedded::UpperAscii(e.linetype) == "BYLAYER"
+            const std::string name = pimu::UpperAscii(e.linetype) == "BYLAYER"
                                          ? (layer ? layer->linetype : std::string("CONTINUOUS"))
                                          : e.linetype;
             const auto *lt = drawing_.FindLinetype(name);

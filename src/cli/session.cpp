@@ -1,3 +1,4 @@
+#include "base/ascii.h"
 #include "cli/session.h"
 
 #include <stdlib.h>
@@ -17,7 +18,7 @@ using cadlink::embedded::EmbeddedDocument;
 namespace {
 
 bool SameAscii(std::string_view a, std::string_view b) {
-    return cadlink::embedded::UpperAscii(a) == cadlink::embedded::UpperAscii(b);
+    return UpperAscii(a) == UpperAscii(b);
 }
 
 // Whether two paths name the same file, also when the second does not exist yet.

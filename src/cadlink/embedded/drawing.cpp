@@ -86,13 +86,6 @@ std::string_view ClassName(EntityKind kind) {
     return "";
 }
 
-std::string UpperAscii(std::string_view text) {
-    std::string out(text);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 TAcadPoint OcsToWcs(const TAcadPoint &p, const TAcadPoint &normal) {
     if (IsWorldZ(normal)) return p;
     TAcadPoint ax, ay, az;

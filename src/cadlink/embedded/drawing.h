@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ascii.h"
 #include "cadlink/automation.h"
 
 namespace pimu::cadlink::embedded {
@@ -137,8 +138,6 @@ struct KeptContent {
     std::vector<std::pair<std::string, RawGroups>> otherSections;  // e.g. THUMBNAILIMAGE
 };
 
-// Upper-cased ASCII copy: table names compare without regard to case.
-std::string UpperAscii(std::string_view text);
 
 // Arbitrary-axis conversion between an entity's object coordinate system and the world.
 TAcadPoint OcsToWcs(const TAcadPoint &p, const TAcadPoint &normal);

@@ -1,0 +1,28 @@
+// One undo group around a command's changes to the drawing, closed once with a regeneration of
+// the view, on every path out of the command.
+#pragma once
+
+#include "cadlink/automation.h"
+
+namespace pimu::app {
+
+class UndoGroup {
+public:
+    explicit UndoGroup(cadlink::IDocument &doc) : doc_(doc) { doc_.StartUndoMark(); }
+    UndoGroup(const UndoGroup &) = delete;
+    UndoGroup &operator=(const UndoGroup &) = delete;
+
+    // Ends the group and regenerates; later calls do nothing.
+    void Close() {
+        if (!open_) return;
+        open_ = false;
+        doc_.EndUndoMark();
+        doc_.Regen(0);
+    }
+
+private:
+    cadlink::IDocument &doc_;
+    bool open_ = true;
+};
+
+}  // namespace pimu::app
