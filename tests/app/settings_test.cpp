@@ -278,6 +278,55 @@ TEST(Settings, FileNameFollowsTheExecutableOrTheOverride) {
     EXPECT_EQ(form.Edit19.text, "500");
 }
 
+// A value the window cannot show does not silently become another choice: a radio-group index
+// outside its items and a switch that is no number keep the default, an up-down position is
+// clamped to its range, and one message names each value with what the window took instead.
+// Values it can show start without a message.
+TEST(Settings, ValuesTheWindowCannotShowAreReplacedAndReported) {
+    struct Case {
+        const char *line;     // in [Section] key=value form
+        const char *control;  // and its value after the start
+        const char *value;
+        const char *reported;  // nullptr: no message
+    };
+    const Case cases[] = {
+        {"[Touji]\r\nkankaku2=3", "RadioGroup5", "1", "Touji/kankaku2=3 → 1 (30秒)"},
+        {"[Common]\r\nkisetsu=-1", "RadioGroup1", "0", "Common/kisetsu=-1 → 0 (冬至)"},
+        {"[Tenku]\r\nMenseki=abc", "RadioGroup2", "0", "Tenku/Menseki=abc → 0 (AREA)"},
+        {"[Touji]\r\ntyokusen=50", "UpDown5", "20", "Touji/tyokusen=50 → 20"},
+        {"[Touji]\r\ntyokusen=1", "Edit9", "2", "Touji/tyokusen=1 → 2"},
+        {"[Hekimen]\r\nblock=yes", "CheckBox12", "0", "Hekimen/block=yes → 0"},
+        {"[Touji]\r\nchk13=", "CheckListBox1", "1,1,1,1,1,1,1,1,1,1,1,1,1,1", "Touji/chk13= → 1"},
+        {"[Common]\r\nkisetsu=\x1b[2J0123456789012345678901234567890123456789", "RadioGroup1", "0",
+         "kisetsu=\\x1B[2J012345678901234567890123456789012…"},
+        {"[Touji]\r\nkankaku2=2", "RadioGroup5", "2", nullptr},
+        {"[Hekimen]\r\nblock=7", "CheckBox12", "1", nullptr},
+        {"[Common]\r\nido1=abc", "Edit3", "abc", nullptr},
+    };
+    for (const Case &c : cases) {
+        Window w;
+        w.dir.Write("pimu.ini", std::string(c.line) + "\r\n");
+        w.form->FormCreate();
+        EXPECT_EQ(w.form->Value(c.control), c.value) << c.line;
+        if (!c.reported) {
+            EXPECT_TRUE(w.host.messages.empty()) << c.line;
+            continue;
+        }
+        ASSERT_EQ(w.host.messages.size(), 1u) << c.line;
+        EXPECT_NE(w.host.messages[0].text.find("pimu.ini"), std::string::npos);
+        EXPECT_NE(w.host.messages[0].text.find(c.reported), std::string::npos)
+            << w.host.messages[0].text;
+    }
+
+    // Several at once: one message, in the order of the file's keys.
+    Window w;
+    w.dir.Write("pimu.ini", "[Touji]\r\nkankaku3=9\r\nkankaku=9\r\n");
+    w.form->FormCreate();
+    ASSERT_EQ(w.host.messages.size(), 1u);
+    const std::string &text = w.host.messages[0].text;
+    EXPECT_LT(text.find("Touji/kankaku=9"), text.find("Touji/kankaku3=9"));
+}
+
 // Settings files as the window writes them; the bytes are the contract. A first start, every
 // value changed, and a hand-edited Shift-JIS file with unknown keys, other letter case and values
 // the window cannot show. Each saved file also loads and saves again unchanged.
