@@ -1,8 +1,91 @@
 #include "app/controls.h"
 
+#include <algorithm>
 #include <stdexcept>
 
+#include "app/control_table.h"
+
 namespace pimu::app {
+
+void Control::Apply(const ControlSpec &spec) {
+    name = spec.Name();
+    caption = spec.caption;
+    hint = spec.hint;
+    enabled = spec.enabled;
+    visible = spec.visible;
+}
+
+void TEdit::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    text = spec.text;
+    readOnly = spec.readOnly;
+}
+
+void TCheckBox::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    checked = spec.checked;
+}
+
+void TRadioGroup::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    items = ControlItems(spec);
+    itemIndex = spec.index;
+    columns = std::max(spec.columns, 1);
+}
+
+void TCheckListBox::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    items = ControlItems(spec);
+    checked.assign(items.size(), spec.checked);
+    columns = std::max(spec.columns, 1);
+}
+
+void TComboBox::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    items = ControlItems(spec);
+    itemIndex = spec.index;
+    text = spec.text;
+    if (spec.rows > 0) dropDownCount = spec.rows;
+}
+
+void TUpDown::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    min = spec.min;
+    max = spec.max;
+    position = spec.position;
+    associate = spec.associate;
+}
+
+void TProgressBar::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    min = spec.min;
+    max = spec.max;
+    position = spec.position;
+}
+
+void TPageControl::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    tabs = ControlItems(spec);
+    activePageIndex = 0;
+}
+
+void TPopupMenu::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    items.clear();
+    for (const std::string &item : ControlItems(spec)) {
+        const auto eq = item.find('=');
+        items.push_back({item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1)});
+    }
+}
+
+void TStringGrid::Apply(const ControlSpec &spec) {
+    Control::Apply(spec);
+    SetColCount(spec.columns);
+    SetRowCount(spec.rows);
+    const std::vector<std::string> headers = ControlItems(spec);
+    for (size_t c = 0; c < headers.size() && c < static_cast<size_t>(colCount_); ++c)
+        cells_[0][c] = headers[c];
+}
 
 TMenuItem &TPopupMenu::Item(const std::string &itemName) {
     for (auto &item : items)

@@ -8,44 +8,6 @@
 #include "base/numconv.h"
 
 namespace pimu::app {
-namespace {
-
-const std::vector<std::string> kIntervals = {"10秒", "30秒", "60秒"};
-
-void Setup(Control &c, std::string caption, std::string hint = "") {
-    c.caption = std::move(caption);
-    c.hint = std::move(hint);
-}
-
-void SetupEdit(TEdit &e, std::string caption, std::string text, bool readOnly = false) {
-    e.caption = std::move(caption);
-    e.text = std::move(text);
-    e.readOnly = readOnly;
-}
-
-void SetupCheck(TCheckBox &c, std::string caption, bool checked, std::string hint = "") {
-    Setup(c, std::move(caption), std::move(hint));
-    c.checked = checked;
-}
-
-void SetupRadio(TRadioGroup &r, std::string caption, std::vector<std::string> items, int index,
-                int columns = 1) {
-    r.caption = std::move(caption);
-    r.items = std::move(items);
-    r.itemIndex = index;
-    r.columns = columns;
-}
-
-void SetupUpDown(TUpDown &u, int min, int max, int position, std::string associate,
-                 std::string hint = "") {
-    u.min = min;
-    u.max = max;
-    u.position = position;
-    u.associate = std::move(associate);
-    u.hint = std::move(hint);
-}
-
-}  // namespace
 
 std::filesystem::path FormPaths::SettingsFile() const {
     if (settingsFile) return *settingsFile;
@@ -54,8 +16,9 @@ std::filesystem::path FormPaths::SettingsFile() const {
 
 TForm1::TForm1(FormPaths paths, UiHost &host, CadConnection *cad)
     : TargetCADForm(paths.File(kTargetCadFile), host, *this),
+      announcing_(host, changes_),
       paths_(std::move(paths)),
-      host_(host),
+      host_(announcing_),
       cad_(cad) {
     InitControls();
 }
@@ -71,217 +34,15 @@ Control *TForm1::FindControl(std::string_view name) {
 }
 
 void TForm1::InitControls() {
-    for (Control *c : std::initializer_list<Control *>{
-             &PageControl1,   &ProgressBar1, &Button2,      &Panel1,       &Image2,
-             &UpDown3,        &UpDown4,      &CheckBox1,    &SpeedButton2, &Button17,
-             &Button3,        &Button10,     &ComboBox1,    &Edit3,        &Edit5,
-             &Edit23,         &Edit12,       &SpeedButton1, &RadioGroup1,  &Edit2,
-             &Edit7,          &Edit11,       &CheckBox13,   &Edit4,        &GroupBox4,
-             &CheckListBox1,  &RadioGroup5,  &Label22,      &Label2,       &Button6,
-             &Button5,        &Button7,      &GroupBox9,    &CheckBox4,    &CheckBox12,
-             &RadioGroup6,    &Label24,      &Label26,      &Label8,       &Label61,
-             &Button21,       &Button22,     &Button4,      &Edit41,       &Edit6,
-             &RadioGroup3,    &StringGrid2,  &Button15,     &Button23,     &Edit19,
-             &SpeedButton8,   &Edit17,       &RadioGroup2,  &GroupBox14,   &CheckBox10,
-             &GroupBox6,      &CheckBox3,    &CheckBox5,    &Edit16,       &UpDown2,
-             &Edit15,         &Edit13,       &Edit20,       &Edit18,       &Edit8,
-             &GroupBox10,     &CheckBox6,    &CheckBox7,    &Edit14,       &UpDown6,
-             &Edit21,         &Edit24,       &Edit22,       &Edit25,       &Edit40,
-             &Button8,        &Button11,     &Button12,     &Button16,     &RadioGroup4,
-             &Edit10,         &Edit26,       &StringGrid1,  &Button13,     &Button14,
-             &CheckBox9,      &Button18,     &Button24,     &Button9,      &GroupBox5,
-             &Edit27,         &Edit28,       &Edit31,       &Edit30,       &Edit29,
-             &Edit32,         &Edit33,       &Edit34,       &Edit36,       &Edit35,
-             &Edit37,         &GroupBox11,   &Edit38,       &GroupBox7,    &CheckBox8,
-             &Edit9,          &UpDown5,      &GroupBox15,   &Edit42,       &SpeedButton4,
-             &GroupBox12,     &CheckBox2,    &CheckBox11,   &Button20,     &GroupBox16,
-             &Edit46,         &Edit47,       &Edit48,       &SpeedButton7, &SpeedButton6,
-             &Edit49,         &Edit43,       &Label60,      &Edit44,       &Label62,
-             &ChihouTaiyouji, &Button1,      &Button25,     &Button19,     &Edit1,
-             &Edit45,         &GroupBox1,    &SpeedButton5, &SpeedButton3, &Memo1,
-             &CheckBox14,     &CheckBox15,   &PopupMenu1,   &PopupMenu2})
-        Register(*c);
-
-    PageControl1.tabs = {" 時刻",  "等時間",  "特定点", "天空１",
-                         "天空２", " 設定１", "設定２", "影倍率"};
-    PageControl1.activePageIndex = 0;
-    ProgressBar1.max = 100;
-
-    // Tab 0.
-    Setup(Button2, "取得", "建物の図形を選択（右クリックで前回取得した建物）");
-    SetupUpDown(UpDown3, 0, 1000, 500, "", "左右に回転");
-    SetupUpDown(UpDown4, 0, 1000, 500, "", "上下に回転");
-    SetupCheck(CheckBox1, "直下", true, "仮想の直下線分を表示");
-    Setup(SpeedButton2, "描画", "表示中のイメージを描画");
-    Setup(Button17, "ｱﾆﾒ", "時間ごとの日影線を表示");
-    Setup(Button3, "時刻", "時刻日影図を作成");
-    Setup(Button10, "中止", "アニメ、時刻日影の描画を中止");
-    Setup(ComboBox1, "都市参照", "主要都市の緯度を採用");
-    ComboBox1.text = "都市参照";
-    ComboBox1.dropDownCount = 16;
-    ComboBox1.items = BuiltInCityLines();
-    SetupEdit(Edit3, "緯度", "36");
-    SetupEdit(Edit5, "分", "0");
-    SetupEdit(Edit23, "秒", "0");
-    SetupEdit(Edit12, "真北", "90.0");
-    Setup(SpeedButton1, "2点指示", "２点指示で真北を設定");
-    SetupRadio(RadioGroup1, "", {"冬至", "秋春", "夏至"}, 0, 3);
-    SetupEdit(Edit2, "時刻", "8.0");
-    SetupEdit(Edit7, "～", "16.0");
-    SetupEdit(Edit11, "間隔", "1.0");
-    SetupCheck(CheckBox13, "中央標準時", false);
-    CheckBox13.visible = false;
-    SetupEdit(Edit4, "測定面の高さ", "4.0");
-
-    // Tab 1.
-    GroupBox4.caption = "等時間日影図";
-    for (int i = 0; i < 14; ++i) {
-        const int tenths = 15 + 5 * i;
-        CheckListBox1.items.push_back(std::to_string(tenths / 10) + "." +
-                                      std::to_string(tenths % 10) + "Hr");
+#define PIMU_CONTROL_MEMBER(Type, Member, ...) &Member,
+    Control *const members[] = {PIMU_FORM_CONTROLS(PIMU_CONTROL_MEMBER)};
+#undef PIMU_CONTROL_MEMBER
+    static_assert(std::size(members) == std::size(kFormControls));
+    for (std::size_t i = 0; i < std::size(members); ++i) {
+        members[i]->Apply(kFormControls[i]);
+        Register(*members[i]);
     }
-    CheckListBox1.checked.assign(14, true);
-    CheckListBox1.columns = 2;
-    SetupRadio(RadioGroup5, "評価時間", kIntervals, 1);
-    Setup(Button6, "等時間日影", "等時間日影図を作成");
-    Setup(Button5, "壁面/壁面等時間", "壁面線分を選択");
-    Setup(Button7, "中止");
-    GroupBox9.caption = "壁面/壁面等時間";
-    SetupCheck(CheckBox4, "壁線上に描く", true);
-    SetupCheck(CheckBox12, "ブロックとして作成", false);
-    SetupRadio(RadioGroup6, "評価時間", kIntervals, 1);
-    Label8.caption = "※すべてがプラス座標でないと";
-    Label61.caption = "　正しく作成されません｡";
-
-    // Tab 2.
-    Setup(Button21, "特定点連続指示", "特定点を連続で指示");
-    Setup(Button22, "特定点一括取得", "複数の特定点のマーク（円、番号）を一括で選択");
-    Setup(Button4, "特定点");
-    Button4.visible = false;
-    SetupEdit(Edit41, "点番号修正", "1");
-    SetupEdit(Edit6, "測定面の高さ", "0.0");
-    SetupRadio(RadioGroup3, "", kIntervals, 1);
-    StringGrid2.hint = "右クリックで順位反転";
-    Setup(Button15, "作成");
-    Setup(Button23, "再計算");
-
-    // Tab 3.
-    SetupEdit(Edit19, "図面の尺度", "200");
-    Setup(SpeedButton8, "取得", "DIMSCALEを取得");
-    SetupEdit(Edit17, "測定面高さ", "0");
-    SetupRadio(RadioGroup2, "求積対象", {"AREA", "計画建物", "適合建物"}, 0);
-    SetupCheck(CheckBox10, "天空図回転", true, "方位に合わせて天空図を回転");
-    GroupBox6.caption = "type A ";
-    SetupCheck(CheckBox3, "求積表", true);
-    SetupCheck(CheckBox5, "位置表", true);
-    SetupEdit(Edit16, "測定点No.", "1", true);
-    SetupUpDown(UpDown2, 1, 9999, 1, "Edit16");
-    SetupEdit(Edit15, "半径", "25");
-    SetupEdit(Edit13, "目盛", "0");
-    SetupEdit(Edit20, "文字", "3.0");
-    SetupEdit(Edit18, "ﾊｯﾁ", "0");
-    SetupEdit(Edit8, "一括作図のXピッチ", "75");
-    GroupBox10.caption = "type B ";
-    SetupCheck(CheckBox6, "求積表", true);
-    SetupCheck(CheckBox7, "位置表", true);
-    SetupEdit(Edit14, "測定点No.", "1");
-    SetupUpDown(UpDown6, 1, 9999, 1, "Edit14");
-    SetupEdit(Edit21, "半径", "100");
-    SetupEdit(Edit24, "目盛", "10");
-    SetupEdit(Edit22, "文字", "10.0");
-    SetupEdit(Edit25, "ﾊｯﾁ", "2");
-    SetupEdit(Edit40, "一括作図のXピッチ", "300");
-    Setup(Button8, "測定点指示", "測定位置を指示");
-    Setup(Button11, "測定点指示", "測定位置を指示");
-
-    // Tab 4.
-    Setup(Button12, "測定点連続指示", "測定点の座標を連続で指示");
-    Setup(Button16, "測定点一括取得", "複数の測定点のマーク（円と文字）を選択");
-    SetupRadio(RadioGroup4, "", {"AREA", "計画", "適合"}, 0);
-    SetupEdit(Edit10, "番号修正", "1");
-    SetupEdit(Edit26, "高さ修正", "0");
-    StringGrid1.hint = "右クリックで順位反転";
-    Setup(Button13, "作図(A)");
-    Setup(Button14, "作図(B)");
-    SetupCheck(CheckBox9, "↓", false);
-    Setup(Button18, "一括(A)");
-    Setup(Button24, "一括(B)");
-    Setup(Button9, "再計算", "天空率の計算だけを行います");
-
-    // Tab 5.
-    GroupBox5.caption = "画層";
-    SetupEdit(Edit27, "時刻", "PIMU_JIKOKU");
-    SetupEdit(Edit28, "等時間", "PIMU_TOUJI");
-    SetupEdit(Edit31, "壁面", "PIMU_HJIKOKU");
-    SetupEdit(Edit30, "(枠)", "PIMU_HWAKU");
-    SetupEdit(Edit29, "(等時)", "PIMU_HTOJI");
-    SetupEdit(Edit32, "特定点", "PIMU_NINI");
-    SetupEdit(Edit33, "天空図", "PIMU_TENKU");
-    SetupEdit(Edit34, "(目盛)", "PIMU_TMEMORI");
-    SetupEdit(Edit36, "(三斜)", "PIMU_TSANSYA");
-    SetupEdit(Edit35, "(ﾊｯﾁ)", "PIMU_THATCH");
-    SetupEdit(Edit37, "(位置)", "PIMU_TTATEITI");
-    GroupBox11.caption = "共通";
-    SetupEdit(Edit38, "文字高さ", "300.0");
-    GroupBox7.caption = "等時間・壁面等時間";
-    SetupCheck(CheckBox8, "ｽﾑｰｼﾞﾝｸﾞ係数", true);
-    SetupEdit(Edit9, "", "4", true);
-    SetupUpDown(UpDown5, 2, 20, 4, "Edit9");
-
-    // Tab 6.
-    GroupBox15.caption = "ターゲットCAD";
-    SetupEdit(Edit42, "", "", true);
-    Setup(SpeedButton4, "変更");
-    SetupCheck(CheckBox2, "等時間の評価時間を 1/10 に", false);
-    SetupCheck(CheckBox11, "時刻日影図に時刻のみ記入（方位角不要）", true);
-    Setup(Button20, "境界線作成", "敷地の線分を選択");
-    GroupBox16.caption = "換算";
-    SetupEdit(Edit46, "度", "130");
-    SetupEdit(Edit47, "分", "33");
-    SetupEdit(Edit48, "秒", "00");
-    Setup(SpeedButton7, "<");
-    Setup(SpeedButton6, ">");
-    SetupEdit(Edit49, "度", "130.5500");
-    SetupEdit(Edit43, "", "135.0");
-    Label60.caption = "経度";
-    SetupEdit(Edit44, "", "1.896");
-    Edit44.hint = "測定日の均時差を入力";
-    Label62.caption = "均時差";
-    Setup(ChihouTaiyouji, "真太陽時");
-    Setup(Button1, "均時差描画");
-    Setup(Button25, "均時差描画");
-    Setup(Button19, "均時差計算");
-    SetupEdit(Edit1, "", "-2.5");
-    SetupEdit(Edit45, "", "0.0");
-    GroupBox1.caption = "Pimu2024";
-    GroupBox1.hint = "Build 2024.09.20 Beta";
-    for (Control *c :
-         std::initializer_list<Control *>{&Edit43, &Label60, &Edit44, &Label62, &ChihouTaiyouji,
-                                          &Button1, &Button25, &Button19, &Edit1, &Edit45})
-        c->visible = false;
-
-    // Tab 7.
-    Setup(SpeedButton5, "倍率表作成");
-    Setup(SpeedButton3, "倍率");
-    SpeedButton3.visible = false;
-    SetupCheck(CheckBox14, "度、分、秒で表示", false);
-    SetupCheck(CheckBox15, "小数点以下 3 桁", false);
-
-    PopupMenu1.items = {
-        {"N2", "順位を反転"}, {"N3", "-"}, {"N1", "すべてをクリップボードにコピー"}};
-    PopupMenu2.items = {{"N8", "直前に取得した図形を採用"},
-                        {"N6", "その１つ前に取得した図形を採用"},
-                        {"N4", "-"},
-                        {"N5", "取り消し"}};
-
-    SetEnabled({&Button17, &Button3, &Button10, &Button6, &Button5, &Button7, &Button21, &Button22,
-                &Button4, &Button12, &Button16, &Button18, &Button24},
-               false);
-
-    StringGrid1.SetColCount(7);
-    StringGrid1.SetRowCount(2);
-    StringGrid2.SetColCount(11);
-    StringGrid2.SetRowCount(2);
+    changes_.Watch(order_);
 }
 
 // ---- Start and shut-down ------------------------------------------------------------------
@@ -350,18 +111,12 @@ void TForm1::SetupGrids() {
     const int scale = ScalePercent;
     const int widths1[] = {35, 50, 50, 55, 55, 45, 45};
     for (int c = 0; c < 7; ++c) StringGrid1.SetColWidth(c, scale * widths1[c] / 100);
-    const char *headers1[] = {"番号", " X座標", " Y座標", " 測定点", " 測定面", " 内接", " 外接"};
-    for (int c = 0; c < 7; ++c) StringGrid1.Cell(c, 0) = headers1[c];
 
     // Row heights follow the display scale; the column width follows the row height.
     StringGrid2.defaultRowHeight = 19 * scale / 100;
     StringGrid2.defaultColWidth =
         static_cast<int>(StringGrid2.defaultRowHeight / 19.0 * 70.0 + 0.5);
     StringGrid2.SetColWidth(0, scale * 35 / 100);
-    const char *headers2[] = {"番号",      " X座標",    " Y座標",    " 測定点",
-                              " 日影時間", " 入時刻 1", " 出時刻 1", " 入時刻 2",
-                              " 出時刻 2", " 入時刻 3", " 出時刻 3"};
-    for (int c = 0; c < 11; ++c) StringGrid2.Cell(c, 0) = headers2[c];
 }
 
 void TForm1::LookupTargetCad() {
@@ -519,6 +274,7 @@ void TForm1::Invoke(const std::function<void()> &handler) {
     } catch (const std::exception &e) {
         ShowMessage(e.what());
     }
+    PublishChanges();
 }
 
 bool TForm1::CadAvailable(bool tellUser) {

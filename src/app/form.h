@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "app/cad_connection.h"
+#include "app/control_changes.h"
+#include "app/control_table.h"
 #include "app/controls.h"
 #include "app/input_rules.h"
 #include "app/targetcad.h"
@@ -155,6 +157,17 @@ public:
     // Throws std::invalid_argument with a message naming the control.
     std::string Value(std::string_view name);
     void SetValue(std::string_view name, std::string_view value);
+
+    // ---- Change notification -------------------------------------------------------------
+    // Announces every control whose shown state changed since the last announcement: its
+    // Revision() goes up and each observer is called with it. Handlers need not call it: Invoke,
+    // SetValue and every visible call to the UiHost (message box, pending events) announce.
+    // A front end that writes a control's fields itself calls it afterwards.
+    std::vector<const Control *> PublishChanges() { return changes_.Publish(); }
+    int Subscribe(ControlChanges::Observer observer) {
+        return changes_.Subscribe(std::move(observer));
+    }
+    void Unsubscribe(int id) { changes_.Unsubscribe(id); }
 
     // ---- Messages ----------------------------------------------------------------------
     // A message box owned by the main window with the application title as caption.
@@ -335,154 +348,10 @@ public:
     // Raster size of a mesh index (-1 means the smallest).
     int MeshSize(int index) const;
 
-    // ---- Controls: tab 0 " 時刻" --------------------------------------------------------
-    TPageControl PageControl1{"PageControl1"};
-    TProgressBar ProgressBar1{"ProgressBar1"};
-    TButton Button2{"Button2"};
-    TPanel Panel1{"Panel1"};
-    TPanel Image2{"Image2"};
-    TUpDown UpDown3{"UpDown3"};
-    TUpDown UpDown4{"UpDown4"};
-    TCheckBox CheckBox1{"CheckBox1"};
-    TButton SpeedButton2{"SpeedButton2"};
-    TButton Button17{"Button17"};
-    TButton Button3{"Button3"};
-    TButton Button10{"Button10"};
-    TComboBox ComboBox1{"ComboBox1"};
-    TEdit Edit3{"Edit3"};
-    TEdit Edit5{"Edit5"};
-    TEdit Edit23{"Edit23"};
-    TEdit Edit12{"Edit12"};
-    TButton SpeedButton1{"SpeedButton1"};
-    TRadioGroup RadioGroup1{"RadioGroup1"};
-    TEdit Edit2{"Edit2"};
-    TEdit Edit7{"Edit7"};
-    TEdit Edit11{"Edit11"};
-    TCheckBox CheckBox13{"CheckBox13"};
-    TEdit Edit4{"Edit4"};
-    // ---- tab 1 "等時間" ----
-    TGroupBox GroupBox4{"GroupBox4"};
-    TCheckListBox CheckListBox1{"CheckListBox1"};
-    TRadioGroup RadioGroup5{"RadioGroup5"};
-    TLabel Label22{"Label22"};
-    TLabel Label2{"Label2"};
-    TButton Button6{"Button6"};
-    TButton Button5{"Button5"};
-    TButton Button7{"Button7"};
-    TGroupBox GroupBox9{"GroupBox9"};
-    TCheckBox CheckBox4{"CheckBox4"};
-    TCheckBox CheckBox12{"CheckBox12"};
-    TRadioGroup RadioGroup6{"RadioGroup6"};
-    TLabel Label24{"Label24"};
-    TLabel Label26{"Label26"};
-    TLabel Label8{"Label8"};
-    TLabel Label61{"Label61"};
-    // ---- tab 2 "特定点" ----
-    TButton Button21{"Button21"};
-    TButton Button22{"Button22"};
-    TButton Button4{"Button4"};
-    TEdit Edit41{"Edit41"};
-    TEdit Edit6{"Edit6"};
-    TRadioGroup RadioGroup3{"RadioGroup3"};
-    TStringGrid StringGrid2{"StringGrid2"};
-    TButton Button15{"Button15"};
-    TButton Button23{"Button23"};
-    // ---- tab 3 "天空１" ----
-    TEdit Edit19{"Edit19"};
-    TButton SpeedButton8{"SpeedButton8"};
-    TEdit Edit17{"Edit17"};
-    TRadioGroup RadioGroup2{"RadioGroup2"};
-    TGroupBox GroupBox14{"GroupBox14"};
-    TCheckBox CheckBox10{"CheckBox10"};
-    TGroupBox GroupBox6{"GroupBox6"};
-    TCheckBox CheckBox3{"CheckBox3"};
-    TCheckBox CheckBox5{"CheckBox5"};
-    TEdit Edit16{"Edit16"};
-    TUpDown UpDown2{"UpDown2"};
-    TEdit Edit15{"Edit15"};
-    TEdit Edit13{"Edit13"};
-    TEdit Edit20{"Edit20"};
-    TEdit Edit18{"Edit18"};
-    TEdit Edit8{"Edit8"};
-    TGroupBox GroupBox10{"GroupBox10"};
-    TCheckBox CheckBox6{"CheckBox6"};
-    TCheckBox CheckBox7{"CheckBox7"};
-    TEdit Edit14{"Edit14"};
-    TUpDown UpDown6{"UpDown6"};
-    TEdit Edit21{"Edit21"};
-    TEdit Edit24{"Edit24"};
-    TEdit Edit22{"Edit22"};
-    TEdit Edit25{"Edit25"};
-    TEdit Edit40{"Edit40"};
-    TButton Button8{"Button8"};
-    TButton Button11{"Button11"};
-    // ---- tab 4 "天空２" ----
-    TButton Button12{"Button12"};
-    TButton Button16{"Button16"};
-    TRadioGroup RadioGroup4{"RadioGroup4"};
-    TEdit Edit10{"Edit10"};
-    TEdit Edit26{"Edit26"};
-    TStringGrid StringGrid1{"StringGrid1"};
-    TButton Button13{"Button13"};
-    TButton Button14{"Button14"};
-    TCheckBox CheckBox9{"CheckBox9"};
-    TButton Button18{"Button18"};
-    TButton Button24{"Button24"};
-    TButton Button9{"Button9"};
-    // ---- tab 5 " 設定１" ----
-    TGroupBox GroupBox5{"GroupBox5"};
-    TEdit Edit27{"Edit27"};
-    TEdit Edit28{"Edit28"};
-    TEdit Edit31{"Edit31"};
-    TEdit Edit30{"Edit30"};
-    TEdit Edit29{"Edit29"};
-    TEdit Edit32{"Edit32"};
-    TEdit Edit33{"Edit33"};
-    TEdit Edit34{"Edit34"};
-    TEdit Edit36{"Edit36"};
-    TEdit Edit35{"Edit35"};
-    TEdit Edit37{"Edit37"};
-    TGroupBox GroupBox11{"GroupBox11"};
-    TEdit Edit38{"Edit38"};
-    TGroupBox GroupBox7{"GroupBox7"};
-    TCheckBox CheckBox8{"CheckBox8"};
-    TEdit Edit9{"Edit9"};
-    TUpDown UpDown5{"UpDown5"};
-    // ---- tab 6 "設定２" ----
-    TGroupBox GroupBox15{"GroupBox15"};
-    TEdit Edit42{"Edit42"};
-    TButton SpeedButton4{"SpeedButton4"};
-    TGroupBox GroupBox12{"GroupBox12"};
-    TCheckBox CheckBox2{"CheckBox2"};
-    TCheckBox CheckBox11{"CheckBox11"};
-    TButton Button20{"Button20"};
-    TGroupBox GroupBox16{"GroupBox16"};
-    TEdit Edit46{"Edit46"};
-    TEdit Edit47{"Edit47"};
-    TEdit Edit48{"Edit48"};
-    TButton SpeedButton7{"SpeedButton7"};
-    TButton SpeedButton6{"SpeedButton6"};
-    TEdit Edit49{"Edit49"};
-    TEdit Edit43{"Edit43"};
-    TLabel Label60{"Label60"};
-    TEdit Edit44{"Edit44"};
-    TLabel Label62{"Label62"};
-    TButton ChihouTaiyouji{"地方太陽時"};
-    TButton Button1{"Button1"};
-    TButton Button25{"Button25"};
-    TButton Button19{"Button19"};
-    TEdit Edit1{"Edit1"};
-    TEdit Edit45{"Edit45"};
-    TGroupBox GroupBox1{"GroupBox1"};
-    // ---- tab 7 "影倍率" ----
-    TButton SpeedButton5{"SpeedButton5"};
-    TButton SpeedButton3{"SpeedButton3"};
-    TMemo Memo1{"Memo1"};
-    TCheckBox CheckBox14{"CheckBox14"};
-    TCheckBox CheckBox15{"CheckBox15"};
-    // ---- pop-up menus ----
-    TPopupMenu PopupMenu1{"PopupMenu1"};
-    TPopupMenu PopupMenu2{"PopupMenu2"};
+    // ---- Controls: one typed member per row of the control table (control_table.h) ----------
+#define PIMU_DECLARE_CONTROL(Type, Member, ...) Type Member{#Member};
+    PIMU_FORM_CONTROLS(PIMU_DECLARE_CONTROL)
+#undef PIMU_DECLARE_CONTROL
 
     // The target-CAD dialog, created with the window and shown modally by SpeedButton4.
     TTargetCADForm TargetCADForm;
@@ -499,6 +368,8 @@ private:
     void TakeHistoryDrawing(const char *file);
     void StoreAcquisitionHistory();
 
+    ControlChanges changes_;
+    AnnouncingHost announcing_;  // the front end's host; announces changes first
     FormPaths paths_;
     UiHost &host_;
     CadConnection *cad_;

@@ -92,6 +92,7 @@ void TForm1::SetValue(std::string_view name, std::string_view value) {
     } else {
         Refuse(name, value, "文字で設定できないコントロール");
     }
+    PublishChanges();
 }
 
 }  // namespace pimu::app

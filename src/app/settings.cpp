@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/control_table.h"
 #include "app/form.h"
 #include "app/inifile.h"
 #include "base/numconv.h"
@@ -9,127 +10,98 @@
 namespace pimu::app {
 namespace {
 
-enum class Kind { Text, Radio, UpDown, Check, CheckListItem, FormLeft, FormTop, ProgId };
-
-struct Setting {
-    const char *section;
-    const char *key;
-    Kind kind;
-    std::string fallback;  // text, or the integer / boolean as "0" / "1"
-    Control *control = nullptr;
-    int item = 0;  // CheckListItem: the item
+struct Key {
+    SettingName name;
+    const ControlSpec *spec = nullptr;  // null: run state
 };
 
-// The keys in the order they are read. The defaults here, not the texts the controls carry,
-// are what a missing key gives.
-std::vector<Setting> Settings(TForm1 &f) {
-    std::vector<Setting> s = {
-        {"Form", "Left", Kind::FormLeft, ""},
-        {"Form", "Top", Kind::FormTop, ""},
-        {"Common", "ido1", Kind::Text, "36", &f.Edit3},
-        {"Common", "ido2", Kind::Text, "0", &f.Edit5},
-        {"Common", "ido3", Kind::Text, "0", &f.Edit23},
-        {"Common", "makita", Kind::Text, "90.0", &f.Edit12},
-        {"Common", "takasa", Kind::Text, "4.0", &f.Edit4},
-        {"Tokutei", "takasa", Kind::Text, "0.0", &f.Edit6},
-        {"Common", "takasa2", Kind::Text, "300.0", &f.Edit38},
-        {"Common", "kisetsu", Kind::Radio, "0", &f.RadioGroup1},
-        {"Jikoku", "NotHoui", Kind::Check, "1", &f.CheckBox11},
-        {"Jikoku", "kaishi", Kind::Text, "8.0", &f.Edit2},
-        {"Jikoku", "owari", Kind::Text, "16.0", &f.Edit7},
-        {"Jikoku", "kankaku", Kind::Text, "1.0", &f.Edit11},
-        {"Jikoku", "keido", Kind::Text, "135.0", &f.Edit43},
-        {"Jikoku", "kinjisa", Kind::Text, "1.896", &f.Edit44},
-    };
-    static const char *chk[] = {"chk0", "chk1", "chk2", "chk3",  "chk4",  "chk5",  "chk6",
-                                "chk7", "chk8", "chk9", "chk10", "chk11", "chk12", "chk13"};
-    for (int i = 0; i < 14; ++i)
-        s.push_back({"Touji", chk[i], Kind::CheckListItem, "1", &f.CheckListBox1, i});
-    const std::vector<Setting> rest = {
-        {"Touji", "kankaku", Kind::Radio, "1", &f.RadioGroup3},
-        {"Touji", "kankaku2", Kind::Radio, "1", &f.RadioGroup5},
-        {"Touji", "kankaku3", Kind::Radio, "1", &f.RadioGroup6},
-        {"Touji", "tyokusen", Kind::UpDown, "4", &f.UpDown5},
-        {"Touji", "tyokuchk", Kind::Check, "1", &f.CheckBox8},
-        {"Hekimen", "senjou", Kind::Check, "1", &f.CheckBox4},
-        {"Hekimen", "block", Kind::Check, "0", &f.CheckBox12},
-        {"Tenku", "Takasa", Kind::Text, "0", &f.Edit17},
-        {"Tenku", "Menseki", Kind::Radio, "0", &f.RadioGroup2},
-        {"Tenku", "Hankei", Kind::Text, "25", &f.Edit15},
-        {"Tenku", "Kyuseki", Kind::Check, "1", &f.CheckBox3},
-        {"Tenku", "Syakudo", Kind::Text, "200", &f.Edit19},
-        {"Tenku", "Moji", Kind::Text, "3.0", &f.Edit20},
-        {"Tenku", "tateiti", Kind::Check, "1", &f.CheckBox5},
-        {"Tenku", "HankeiB", Kind::Text, "100", &f.Edit21},
-        {"Tenku", "NextRow", Kind::Check, "0", &f.CheckBox9},
-        {"Tenku", "MemoriB", Kind::Text, "10", &f.Edit24},
-        {"Tenku", "HatchB", Kind::Text, "2", &f.Edit25},
-        {"Tenku", "Memori", Kind::Text, "0", &f.Edit13},
-        {"Tenku", "Hatch", Kind::Text, "0", &f.Edit18},
-        {"Tenku", "KyusekiB", Kind::Check, "1", &f.CheckBox6},
-        {"Tenku", "MojiB", Kind::Text, "10.0", &f.Edit22},
-        {"Tenku", "tateitiB", Kind::Check, "1", &f.CheckBox7},
-        {"Layer", "Jikoku", Kind::Text, "PIMU_JIKOKU", &f.Edit27},
-        {"Layer", "Touji", Kind::Text, "PIMU_TOUJI", &f.Edit28},
-        {"Layer", "Hjikoku", Kind::Text, "PIMU_HJIKOKU", &f.Edit31},
-        {"Layer", "Hwaku", Kind::Text, "PIMU_HWAKU", &f.Edit30},
-        {"Layer", "Htouji", Kind::Text, "PIMU_HTOJI", &f.Edit29},
-        {"Layer", "Nini", Kind::Text, "PIMU_NINI", &f.Edit32},
-        {"Layer", "Tenku", Kind::Text, "PIMU_TENKU", &f.Edit33},
-        {"Layer", "Tmemori", Kind::Text, "PIMU_TMEMORI", &f.Edit34},
-        {"Layer", "Thatch", Kind::Text, "PIMU_THATCH", &f.Edit35},
-        {"Layer", "Tsansya", Kind::Text, "PIMU_TSANSYA", &f.Edit36},
-        {"Layer", "Ttateiti", Kind::Text, "PIMU_TTATEITI", &f.Edit37},
-        {"Tenku", "IkkatsuA", Kind::Text, "75", &f.Edit8},
-        {"Tenku", "IkkatsuB", Kind::Text, "300", &f.Edit40},
-        {"Bairitsu", "useDMS", Kind::Check, "0", &f.CheckBox14},
-        {"Bairitsu", "wdigit", Kind::Check, "0", &f.CheckBox15},
-        {"Tenku", "Kaiten", Kind::Check, "1", &f.CheckBox10},
-        {"Target", "ProgID", Kind::ProgId, kDefaultProgID},
-    };
-    s.insert(s.end(), rest.begin(), rest.end());
-    return s;
+// Every key in write order: the saved controls of the table and the run state, sorted by their
+// place in the file; a check list gives one key per item.
+const std::vector<Key> &Keys() {
+    static const std::vector<Key> keys = [] {
+        std::vector<std::pair<int, Key>> byOrder;
+        for (const ControlSpec &spec : kFormControls)
+            if (spec.Saved())
+                byOrder.push_back({spec.order,
+                                   {{std::string(spec.section), std::string(spec.key),
+                                     std::string(spec.Name()), -1},
+                                    &spec}});
+        for (const RunStateSetting &s : kRunStateSettings)
+            byOrder.push_back(
+                {s.order, {{std::string(s.section), std::string(s.key), std::string(), -1}}});
+        std::stable_sort(byOrder.begin(), byOrder.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        std::vector<Key> out;
+        for (auto &[order, key] : byOrder) {
+            if (!key.spec || key.spec->kind != ControlKind::CheckListBox) {
+                out.push_back(std::move(key));
+                continue;
+            }
+            const auto items = ControlItems(*key.spec);
+            for (size_t i = 0; i < items.size(); ++i) {
+                Key item = key;
+                item.name.key += std::to_string(i);
+                item.name.item = static_cast<int>(i);
+                out.push_back(std::move(item));
+            }
+        }
+        return out;
+    }();
+    return keys;
 }
 
-bool SameKey(const Setting &s, const SettingName &n) {
-    return n.section == s.section && n.key == s.key;
+// A value as a message shows it: control characters made visible, long values shortened.
+std::string Quoted(std::string_view value) {
+    constexpr size_t kMaxBytes = 40;
+    std::string out;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        // Cut between characters, never inside one.
+        if (out.size() >= kMaxBytes && (c & 0xC0) != 0x80) return out + "…";
+        if (c < 0x20 || c == 0x7F) {
+            static const char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
+
+// Collects the values of the file that the window cannot show, with what it shows instead.
+class Refusals {
+public:
+    void Add(const SettingName &name, std::string_view value, const std::string &taken) {
+        lines_ += "\n" + name.section + "/" + name.key + "=" + Quoted(value) + " → " + taken;
+    }
+    bool Empty() const { return lines_.empty(); }
+    std::string Message(const std::filesystem::path &file) const {
+        return "設定ファイル " + file.filename().string() +
+               " の次の値は使えないため、→ の値にしました．" + lines_;
+    }
+
+private:
+    std::string lines_;
+};
 
 }  // namespace
 
 const std::vector<SettingName> &SettingsWriteOrder() {
     static const std::vector<SettingName> order = [] {
-        std::vector<SettingName> o = {
-            {"Form", "Left"},      {"Form", "Top"},       {"Common", "ido1"},
-            {"Common", "ido2"},    {"Common", "ido3"},    {"Common", "makita"},
-            {"Common", "takasa"},  {"Tokutei", "takasa"}, {"Common", "takasa2"},
-            {"Common", "kisetsu"}, {"Jikoku", "NotHoui"}, {"Jikoku", "kaishi"},
-            {"Jikoku", "owari"},   {"Jikoku", "kankaku"}, {"Jikoku", "keido"},
-            {"Jikoku", "kinjisa"},
-        };
-        for (int i = 0; i < 14; ++i) o.push_back({"Touji", "chk" + std::to_string(i)});
-        const std::vector<SettingName> rest = {
-            {"Touji", "kankaku"},   {"Touji", "kankaku2"}, {"Touji", "kankaku3"},
-            {"Touji", "tyokusen"},  {"Touji", "tyokuchk"}, {"Hekimen", "senjou"},
-            {"Hekimen", "block"},   {"Tenku", "Takasa"},   {"Tenku", "Menseki"},
-            {"Tenku", "Hankei"},    {"Tenku", "Kyuseki"},  {"Tenku", "Syakudo"},
-            {"Tenku", "Moji"},      {"Tenku", "tateiti"},  {"Tenku", "HankeiB"},
-            {"Tenku", "KyusekiB"},  {"Tenku", "MojiB"},    {"Tenku", "tateitiB"},
-            {"Tenku", "NextRow"},   {"Tenku", "MemoriB"},  {"Tenku", "HatchB"},
-            {"Tenku", "Memori"},    {"Tenku", "Hatch"},    {"Layer", "Jikoku"},
-            {"Layer", "Touji"},     {"Layer", "Hjikoku"},  {"Layer", "Hwaku"},
-            {"Layer", "Htouji"},    {"Layer", "Nini"},     {"Layer", "Tenku"},
-            {"Layer", "Tmemori"},   {"Layer", "Thatch"},   {"Layer", "Tsansya"},
-            {"Layer", "Ttateiti"},  {"Tenku", "IkkatsuA"}, {"Tenku", "IkkatsuB"},
-            {"Tenku", "Kaiten"},    {"Target", "ProgID"},  {"Bairitsu", "useDMS"},
-            {"Bairitsu", "wdigit"},
-        };
-        o.insert(o.end(), rest.begin(), rest.end());
+        std::vector<SettingName> o;
+        for (const Key &k : Keys()) o.push_back(k.name);
         return o;
     }();
     return order;
 }
 
+// What the file holds is taken as the window can show it. A number or switch that is not a
+// whole number keeps the default; a radio-group index outside its items keeps the default (the
+// index of another item would silently choose something else); an up-down position outside its
+// range is clamped to the range. Each of them is reported in one message. Texts are shown as
+// they are.
 void TForm1::ReadSettings() {
     IniFile ini;
     try {
@@ -143,43 +115,63 @@ void TForm1::ReadSettings() {
     const int centredLeft = (screen.width - Width) / 2;
     const int centredTop = (screen.height - Height) / 2;
 
-    for (const Setting &s : Settings(*this)) {
-        switch (s.kind) {
-            case Kind::FormLeft:
-                Left = ini.ReadInteger(s.section, s.key, centredLeft);
-                break;
-            case Kind::FormTop:
-                Top = ini.ReadInteger(s.section, s.key, centredTop);
-                break;
-            case Kind::Text:
-                static_cast<TEdit *>(s.control)->text =
-                    ini.ReadString(s.section, s.key, s.fallback);
-                break;
-            case Kind::Radio: {
-                auto *r = static_cast<TRadioGroup *>(s.control);
-                const int fallback = std::stoi(s.fallback);
-                const int v = ini.ReadInteger(s.section, s.key, fallback);
-                r->itemIndex = (v >= 0 && v < static_cast<int>(r->items.size())) ? v : fallback;
-                break;
-            }
-            case Kind::UpDown:
-                SetUpDownPosition(*static_cast<TUpDown *>(s.control),
-                                  ini.ReadInteger(s.section, s.key, std::stoi(s.fallback)));
-                break;
-            case Kind::Check:
-                static_cast<TCheckBox *>(s.control)->checked =
-                    ini.ReadBool(s.section, s.key, s.fallback == "1");
-                break;
-            case Kind::CheckListItem:
-                CheckListBox1.checked[static_cast<size_t>(s.item)] =
-                    ini.ReadBool(s.section, s.key, s.fallback == "1");
-                break;
-            case Kind::ProgId: {
-                const std::string id = ini.ReadString(s.section, s.key, s.fallback);
+    Refusals refused;
+    for (const Key &k : Keys()) {
+        const std::string &section = k.name.section;
+        const std::string &key = k.name.key;
+        if (!k.spec) {
+            if (section == "Form" && key == "Left") {
+                Left = ini.ReadInteger(section, key, centredLeft);
+            } else if (section == "Form" && key == "Top") {
+                Top = ini.ReadInteger(section, key, centredTop);
+            } else {
+                const std::string id = ini.ReadString(section, key, kDefaultProgID);
                 // An empty class string could reach no CAD at all.
-                ProgID = id.empty() ? s.fallback : id;
+                ProgID = id.empty() ? kDefaultProgID : id;
+            }
+            continue;
+        }
+        const ControlSpec &spec = *k.spec;
+        Control &control = *FindControl(spec.Name());
+        if (spec.kind == ControlKind::Edit) {
+            static_cast<TEdit &>(control).text =
+                ini.ReadString(section, key, std::string(spec.text));
+            continue;
+        }
+        const std::optional<std::string> raw = ini.Read(section, key);
+        int v = 0;
+        const bool number = raw && TryParseInteger(*raw, v);
+        switch (spec.kind) {
+            case ControlKind::CheckBox:
+            case ControlKind::CheckListBox: {
+                const bool on = number ? v != 0 : spec.checked;
+                if (raw && !number) refused.Add(k.name, *raw, on ? "1" : "0");
+                if (spec.kind == ControlKind::CheckBox)
+                    static_cast<TCheckBox &>(control).checked = on;
+                else
+                    static_cast<TCheckListBox &>(control)
+                        .checked[static_cast<size_t>(k.name.item)] = on;
                 break;
             }
+            case ControlKind::RadioGroup: {
+                auto &r = static_cast<TRadioGroup &>(control);
+                const bool shown = number && v >= 0 && v < static_cast<int>(r.items.size());
+                r.itemIndex = shown ? v : spec.index;
+                if (raw && !shown)
+                    refused.Add(k.name, *raw,
+                                std::to_string(spec.index) + " (" +
+                                    r.items[static_cast<size_t>(spec.index)] + ")");
+                break;
+            }
+            case ControlKind::UpDown: {
+                auto &u = static_cast<TUpDown &>(control);
+                SetUpDownPosition(u, number ? v : spec.position);
+                if (raw && (!number || u.position != v))
+                    refused.Add(k.name, *raw, std::to_string(u.position));
+                break;
+            }
+            default:
+                break;  // the table keeps no other kind
         }
     }
 
@@ -191,43 +183,47 @@ void TForm1::ReadSettings() {
     double v = 0.0;
     Longitude = TryParseNumber(Edit43.text, v) ? v : 135.0;
     EqOfTime = TryParseNumber(Edit44.text, v) ? v : 1.896;
+
+    if (!refused.Empty()) ShowMessage(refused.Message(paths_.SettingsFile()));
 }
 
 void TForm1::WriteSettings() {
     const auto path = paths_.SettingsFile();
     // Start from the file as it is so that keys Pimu does not know survive.
     IniFile ini = IniFile::Load(path);
-    const std::vector<Setting> settings = Settings(*this);
-    for (const SettingName &name : SettingsWriteOrder()) {
-        const auto it = std::find_if(settings.begin(), settings.end(),
-                                     [&](const Setting &s) { return SameKey(s, name); });
-        const Setting &s = *it;
-        switch (s.kind) {
-            case Kind::FormLeft:
-                ini.WriteInteger(s.section, s.key, Left);
+    for (const Key &k : Keys()) {
+        const std::string &section = k.name.section;
+        const std::string &key = k.name.key;
+        if (!k.spec) {
+            if (section == "Form" && key == "Left")
+                ini.WriteInteger(section, key, Left);
+            else if (section == "Form" && key == "Top")
+                ini.WriteInteger(section, key, Top);
+            else
+                ini.Write(section, key, ProgID);
+            continue;
+        }
+        const Control &control = *FindControl(k.spec->Name());
+        switch (k.spec->kind) {
+            case ControlKind::Edit:
+                ini.Write(section, key, static_cast<const TEdit &>(control).text);
                 break;
-            case Kind::FormTop:
-                ini.WriteInteger(s.section, s.key, Top);
+            case ControlKind::CheckBox:
+                ini.WriteBool(section, key, static_cast<const TCheckBox &>(control).checked);
                 break;
-            case Kind::Text:
-                ini.Write(s.section, s.key, static_cast<TEdit *>(s.control)->text);
+            case ControlKind::CheckListBox:
+                ini.WriteBool(section, key,
+                              static_cast<const TCheckListBox &>(control)
+                                  .checked[static_cast<size_t>(k.name.item)]);
                 break;
-            case Kind::Radio:
-                ini.WriteInteger(s.section, s.key,
-                                 static_cast<TRadioGroup *>(s.control)->itemIndex);
+            case ControlKind::RadioGroup:
+                ini.WriteInteger(section, key, static_cast<const TRadioGroup &>(control).itemIndex);
                 break;
-            case Kind::UpDown:
-                ini.WriteInteger(s.section, s.key, static_cast<TUpDown *>(s.control)->position);
+            case ControlKind::UpDown:
+                ini.WriteInteger(section, key, static_cast<const TUpDown &>(control).position);
                 break;
-            case Kind::Check:
-                ini.WriteBool(s.section, s.key, static_cast<TCheckBox *>(s.control)->checked);
-                break;
-            case Kind::CheckListItem:
-                ini.WriteBool(s.section, s.key, CheckListBox1.checked[static_cast<size_t>(s.item)]);
-                break;
-            case Kind::ProgId:
-                ini.Write(s.section, s.key, ProgID);
-                break;
+            default:
+                break;  // the table keeps no other kind
         }
     }
     ini.Save(path);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+
 #include "app/form.h"
 #include "app/inifile.h"
 #include "app/recording_host.h"
@@ -273,6 +276,104 @@ TEST(Settings, FileNameFollowsTheExecutableOrTheOverride) {
     dir.Write("elsewhere.ini", "[Tenku]\r\nSyakudo=500\r\n");
     form.FormCreate();
     EXPECT_EQ(form.Edit19.text, "500");
+}
+
+// A value the window cannot show does not silently become another choice: a radio-group index
+// outside its items and a switch that is no number keep the default, an up-down position is
+// clamped to its range, and one message names each value with what the window took instead.
+// Values it can show start without a message.
+TEST(Settings, ValuesTheWindowCannotShowAreReplacedAndReported) {
+    struct Case {
+        const char *line;     // in [Section] key=value form
+        const char *control;  // and its value after the start
+        const char *value;
+        const char *reported;  // nullptr: no message
+    };
+    const Case cases[] = {
+        {"[Touji]\r\nkankaku2=3", "RadioGroup5", "1", "Touji/kankaku2=3 → 1 (30秒)"},
+        {"[Common]\r\nkisetsu=-1", "RadioGroup1", "0", "Common/kisetsu=-1 → 0 (冬至)"},
+        {"[Tenku]\r\nMenseki=abc", "RadioGroup2", "0", "Tenku/Menseki=abc → 0 (AREA)"},
+        {"[Touji]\r\ntyokusen=50", "UpDown5", "20", "Touji/tyokusen=50 → 20"},
+        {"[Touji]\r\ntyokusen=1", "Edit9", "2", "Touji/tyokusen=1 → 2"},
+        {"[Hekimen]\r\nblock=yes", "CheckBox12", "0", "Hekimen/block=yes → 0"},
+        {"[Touji]\r\nchk13=", "CheckListBox1", "1,1,1,1,1,1,1,1,1,1,1,1,1,1", "Touji/chk13= → 1"},
+        {"[Common]\r\nkisetsu=\x1b[2J0123456789012345678901234567890123456789", "RadioGroup1", "0",
+         "kisetsu=\\x1B[2J012345678901234567890123456789012…"},
+        {"[Touji]\r\nkankaku2=2", "RadioGroup5", "2", nullptr},
+        {"[Hekimen]\r\nblock=7", "CheckBox12", "1", nullptr},
+        {"[Common]\r\nido1=abc", "Edit3", "abc", nullptr},
+    };
+    for (const Case &c : cases) {
+        Window w;
+        w.dir.Write("pimu.ini", std::string(c.line) + "\r\n");
+        w.form->FormCreate();
+        EXPECT_EQ(w.form->Value(c.control), c.value) << c.line;
+        if (!c.reported) {
+            EXPECT_TRUE(w.host.messages.empty()) << c.line;
+            continue;
+        }
+        ASSERT_EQ(w.host.messages.size(), 1u) << c.line;
+        EXPECT_NE(w.host.messages[0].text.find("pimu.ini"), std::string::npos);
+        EXPECT_NE(w.host.messages[0].text.find(c.reported), std::string::npos)
+            << w.host.messages[0].text;
+    }
+
+    // Several at once: one message, in the order of the file's keys.
+    Window w;
+    w.dir.Write("pimu.ini", "[Touji]\r\nkankaku3=9\r\nkankaku=9\r\n");
+    w.form->FormCreate();
+    ASSERT_EQ(w.host.messages.size(), 1u);
+    const std::string &text = w.host.messages[0].text;
+    EXPECT_LT(text.find("Touji/kankaku=9"), text.find("Touji/kankaku3=9"));
+}
+
+// Settings files as the window writes them; the bytes are the contract. A first start, every
+// value changed, and a hand-edited Shift-JIS file with unknown keys, other letter case and values
+// the window cannot show. Each saved file also loads and saves again unchanged.
+TEST(Settings, SavedFilesMatchTheirGoldenBytes) {
+    struct Case {
+        const char *golden;
+        std::string before;  // the file before the start; empty: none
+        std::function<void(TForm1 &)> change;
+    };
+    const Case cases[] = {
+        {"settings_first_start.ini", "", [](TForm1 &) {}},
+        {"settings_every_value.ini", "",
+         [](TForm1 &f) {
+             int n = 0;
+             for (const auto &k : kTextKeys) f.Edit(k.control).text = "v" + std::to_string(n++);
+             f.Edit27.text = "時刻 画層";
+             for (const auto &k : kBoolKeys) f.CheckBox(k.control).checked = !k.fallback;
+             for (const auto &k : kRadioKeys) f.RadioGroup(k.control).itemIndex = 2;
+             for (int i = 0; i < 14; ++i) f.CheckListBox1.checked[static_cast<size_t>(i)] = i % 2;
+             f.UpDown5.position = 9;
+             f.Left = 12;
+             f.Top = -3;
+             f.ProgID = "GCAD.Application.23";
+         }},
+        {"settings_hand_edited.ini",
+         cadlink::Utf8ToCp932("; 手で書いた設定\r\n[tenku]\r\n syakudo = 500 \r\nExtra=keep me\r\n"
+                              "[Touji]\r\nkankaku2=3\r\ntyokusen=50\r\nchk1=x\r\n\r\n"
+                              "[Mine]\r\na=b\r\n[Common]\r\nkisetsu=7\r\nido1=abc\r\n"),
+         [](TForm1 &f) { f.Edit28.text = "等時間"; }},
+    };
+    for (const Case &c : cases) {
+        Window w;
+        if (!c.before.empty()) w.dir.Write("pimu.ini", c.before);
+        w.form->FormCreate();
+        c.change(*w.form);
+        w.form->FormDestroy();
+        const std::string bytes = w.dir.Read("pimu.ini");
+        const std::string golden = std::string(PIMU_TEST_DATA) + "/golden/" + c.golden;
+        if (std::getenv("PIMU_UPDATE_GOLDEN")) std::ofstream(golden, std::ios::binary) << bytes;
+        std::ifstream in(golden, std::ios::binary);
+        EXPECT_EQ(bytes, std::string(std::istreambuf_iterator<char>(in), {}))
+            << c.golden << ": regenerate with PIMU_UPDATE_GOLDEN=1";
+
+        w.Restart();
+        w.form->FormDestroy();
+        EXPECT_EQ(w.dir.Read("pimu.ini"), bytes) << c.golden << ": load and save again";
+    }
 }
 
 }  // namespace

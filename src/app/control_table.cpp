@@ -1,0 +1,24 @@
+#include "app/control_table.h"
+
+namespace pimu::app {
+
+const ControlSpec *FindControlSpec(std::string_view name) {
+    for (const ControlSpec &spec : kFormControls)
+        if (spec.Name() == name) return &spec;
+    return nullptr;
+}
+
+std::vector<std::string> ControlItems(const ControlSpec &spec) {
+    if (spec.itemList) return spec.itemList();
+    std::vector<std::string> items;
+    std::string_view rest = spec.items;
+    while (!rest.empty()) {
+        const auto bar = rest.find('|');
+        items.emplace_back(rest.substr(0, bar));
+        if (bar == std::string_view::npos) break;
+        rest.remove_prefix(bar + 1);
+    }
+    return items;
+}
+
+}  // namespace pimu::app
