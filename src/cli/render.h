@@ -1,7 +1,8 @@
-// A picture of a drawing's model space: SVG or PNG through cairo, fitted to the drawing's extents
-// with a margin. Lines, polylines with bulges, circles, arcs, ellipses, texts (height, rotation,
-// width factor, alignment; Japanese through the IPA Gothic font), points and block references;
-// dashed linetypes dashed; ACI colours resolved through BYLAYER and BYBLOCK.
+// A picture of a drawing's model space: SVG or PNG through cairo. It paints the drawing's scene
+// (view/scene.h: lines, polylines with bulges, circles, arcs, ellipses, points, block references
+// expanded, colours resolved through BYLAYER and BYBLOCK) fitted to the scene's extents with a
+// margin; texts with their height, rotation, width factor and alignment, Japanese through the IPA
+// Gothic font; dashed linetypes dashed.
 #pragma once
 
 #include <filesystem>
@@ -10,11 +11,14 @@
 
 #include "cadlink/embedded/drawing.h"
 #include "geometry/wireframe.h"
+#include "view/colors.h"
 
 namespace pimu::cli {
 
 enum class PictureFormat { Svg, Png };
-enum class Background { White, Dark };
+using view::AciColor;
+using view::Background;
+using view::Rgb;
 
 struct RenderOptions {
     int widthPixels = 1600;  // the longer side of the picture
@@ -25,12 +29,6 @@ class RenderError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-
-// The RGB of an AutoCAD colour index (1..255); 7 is black on white and white on dark.
-struct Rgb {
-    double r = 0, g = 0, b = 0;
-};
-Rgb AciColor(int index, Background background);
 
 // Throws RenderError when the file cannot be written or the drawing has nothing visible.
 void RenderDrawing(const cadlink::embedded::Drawing &drawing, const std::filesystem::path &path,

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "cadlink/embedded/dxfio.h"
+#include "view/scene.h"
 
 namespace pimu::cadlink::embedded {
 
@@ -132,20 +133,13 @@ std::vector<TAcadPoint> Outline(const EntityData &e) {
                 const bool last = k + 1 == n;
                 if (is3d || v.bulge == 0.0 || (last && !e.closed)) continue;
                 const Vertex &w = e.vertices[last ? 0 : k + 1];
+                if (w.pt.x == v.pt.x && w.pt.y == v.pt.y) continue;
                 // Points along the bulge arc.
-                const double theta = 4.0 * std::atan(v.bulge);
-                const double dx = w.pt.x - v.pt.x, dy = w.pt.y - v.pt.y;
-                const double chord = std::hypot(dx, dy);
-                if (chord == 0.0) continue;
-                const double r = chord / (2.0 * std::sin(theta / 2.0));
-                const double mx = (v.pt.x + w.pt.x) / 2, my = (v.pt.y + w.pt.y) / 2;
-                const double h = r * std::cos(theta / 2.0);
-                const double cx = mx - dy / chord * h, cy = my + dx / chord * h;
-                const double a0 = std::atan2(v.pt.y - cy, v.pt.x - cx);
+                const view::Arc arc = view::ArcOfBulge(v.pt, w.pt, v.bulge);
                 for (int s = 1; s < 16; ++s) {
-                    const double a = a0 + theta * s / 16.0;
-                    pts.push_back(OcsToWcs({cx + std::abs(r) * std::cos(a),
-                                            cy + std::abs(r) * std::sin(a), e.elevation},
+                    const double a = arc.start + arc.sweep * s / 16.0;
+                    pts.push_back(OcsToWcs({arc.center.x + arc.radius * std::cos(a),
+                                            arc.center.y + arc.radius * std::sin(a), e.elevation},
                                            e.normal));
                 }
             }
@@ -192,11 +186,10 @@ bool InBox(const EntityData &e, const TAcadPoint &c1, const TAcadPoint &c2, bool
 }
 
 double BulgeSegmentArea(const Vertex &v, const Vertex &w) {
-    if (v.bulge == 0.0) return 0.0;
-    const double chord = std::hypot(w.pt.x - v.pt.x, w.pt.y - v.pt.y);
-    const double theta = 4.0 * std::atan(v.bulge);
-    const double r = chord / (2.0 * std::sin(std::abs(theta) / 2.0));
-    const double seg = r * r / 2.0 * (std::abs(theta) - std::sin(std::abs(theta)));
+    if (v.bulge == 0.0 || (w.pt.x == v.pt.x && w.pt.y == v.pt.y)) return 0.0;
+    const view::Arc arc = view::ArcOfBulge(v.pt, w.pt, v.bulge);
+    const double theta = std::abs(arc.sweep);
+    const double seg = arc.radius * arc.radius / 2.0 * (theta - std::sin(theta));
     return v.bulge > 0 ? seg : -seg;
 }
 
