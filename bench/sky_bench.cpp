@@ -162,6 +162,11 @@ void BM_Both100Points(benchmark::State &state) {
     }
     for (auto _ : state) benchmark::DoNotOptimize(BothOnThreads(model, pts, threads));
 }
-BENCHMARK(BM_Both100Points)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Both100Points)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 }  // namespace

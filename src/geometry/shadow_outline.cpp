@@ -113,6 +113,17 @@ bool Inside(const Box &b, TAcadPoint p) {
     return p.x >= b.x0 && p.x <= b.x1 && p.y >= b.y0 && p.y <= b.y1;
 }
 
+// The points p is Near2D to lie in this box.
+Box BoxAround(TAcadPoint p) {
+    return Box{p.x - kPointTol, p.y - kPointTol, p.x + kPointTol, p.y + kPointTol};
+}
+
+std::vector<Box> BoxesOf(const std::vector<TLineEnt> &segs) {
+    std::vector<Box> boxes(segs.size());
+    for (std::size_t i = 0; i < segs.size(); ++i) boxes[i] = BoxOf(segs[i]);
+    return boxes;
+}
+
 bool Apart(const Box &a, const Box &b) {
     return a.x1 < b.x0 || b.x1 < a.x0 || a.y1 < b.y0 || b.y1 < a.y0;
 }
@@ -136,19 +147,29 @@ public:
         cell_w_ = std::max((all.x1 - all.x0) / side_, 1e-3);
         cell_h_ = std::max((all.y1 - all.y0) / side_, 1e-3);
         cells_.resize(static_cast<std::size_t>(side_) * static_cast<std::size_t>(side_));
-        for (std::size_t i = 0; i < boxes.size(); ++i) {
-            const Range r = RangeOf(boxes[i]);
-            for (int cy = r.y0; cy <= r.y1; ++cy) {
-                for (int cx = r.x0; cx <= r.x1; ++cx) cells_[Index(cx, cy)].push_back(i);
-            }
+        for (std::size_t i = 0; i < boxes.size(); ++i) Add(i, boxes[i]);
+    }
+
+    // Registers segment i also under the box b (after the segment grew).
+    void Add(std::size_t i, const Box &b) {
+        if (cells_.empty()) return;
+        const Range r = RangeOf(b);
+        for (int cy = r.y0; cy <= r.y1; ++cy) {
+            for (int cx = r.x0; cx <= r.x1; ++cx) cells_[Index(cx, cy)].push_back(i);
         }
     }
 
-    // The indices of the segments whose box may overlap b, ascending, each once.
-    void Query(const Box &b, std::vector<std::size_t> &out) const {
+    // The indices of the segments whose box may overlap b, ascending, each once. A box over
+    // many cells (a long diagonal segment) gains nothing from the grid: then every index up to
+    // `count` is listed.
+    void Query(const Box &b, std::vector<std::size_t> &out, std::size_t count) const {
         out.clear();
         if (cells_.empty()) return;
         const Range r = RangeOf(b);
+        if ((r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > kMaxCells) {
+            for (std::size_t i = 0; i < count; ++i) out.push_back(i);
+            return;
+        }
         for (int cy = r.y0; cy <= r.y1; ++cy) {
             for (int cx = r.x0; cx <= r.x1; ++cx) {
                 const std::vector<std::size_t> &cell = cells_[Index(cx, cy)];
@@ -160,6 +181,8 @@ public:
     }
 
 private:
+    static constexpr int kMaxCells = 16;
+
     struct Range {
         int x0, y0, x1, y1;
     };
@@ -261,6 +284,8 @@ void PolygonWorkspace::MergeCollinear() {
     LoopProgress progress(ProgressDetail, n);
     kept_.clear();
     kept_.reserve(n);
+    BoxGrid grid(BoxesOf(AryLine));
+    std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i + 1 < n; ++i) {
         progress.Step(i);
         const TLineEnt &li = AryLine[i];
@@ -271,7 +296,9 @@ void PolygonWorkspace::MergeCollinear() {
         const Box near =
             Widened(BoxOf(li), 0.5 * std::sqrt(d * kPointTol + kPointTol * kPointTol) + 1e-6);
         bool merged = false;
-        for (std::size_t j = i + 1; j < n; ++j) {
+        grid.Query(near, candidates, n);
+        for (const std::size_t j : candidates) {
+            if (j <= i) continue;
             TLineEnt &lj = AryLine[j];
             // The tests are pure, so the cheap ones go first; Collinear4 (three arc tangents) is
             // asked only of the few segments that touch li.
@@ -280,6 +307,7 @@ void PolygonWorkspace::MergeCollinear() {
             if (!Collinear4(li.st, li.ed, lj.st, lj.ed)) continue;
             // The later segment takes over the span of both.
             FarthestPair(li.st, li.ed, lj.st, lj.ed, lj.st, lj.ed);
+            grid.Add(j, BoxOf(lj));
             merged = true;
             break;
         }
@@ -329,7 +357,7 @@ void PolygonWorkspace::SplitAtCrossings() {
         TempPoints.clear();
         TempPoints.push_back(TTempPoint{0, l.st, {}});
         const Box bi = BoxOf(xi);
-        grid.Query(bi, candidates);
+        grid.Query(bi, candidates, n);
         for (const std::size_t j : candidates) {
             if (j == i) continue;
             // Segments whose boxes are apart cannot cross; the test saves the division.
@@ -366,11 +394,16 @@ void PolygonWorkspace::RemoveDuplicates() {
     if (n == 0) return;
     LoopProgress progress(ProgressDetail, n);
     AryLine.reserve(n);
+    const BoxGrid grid(BoxesOf(AryRinkaku));
+    std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i + 1 < n; ++i) {
         progress.Step(i);
         const TLineEnt &a = AryRinkaku[i];
         bool repeated = false;
-        for (std::size_t j = i + 1; j < n && !repeated; ++j) {
+        grid.Query(BoxAround(a.st), candidates, n);
+        for (std::size_t k = 0; k < candidates.size() && !repeated; ++k) {
+            const std::size_t j = candidates[k];
+            if (j <= i) continue;
             const TLineEnt &b = AryRinkaku[j];
             repeated = (Near2D(a.st, b.st) && Near2D(a.ed, b.ed)) ||
                        (Near2D(a.st, b.ed) && Near2D(a.ed, b.st));
@@ -423,6 +456,8 @@ bool PolygonWorkspace::TraceOutline() {
     // Each segment is walked at most once each way, plus one turn at each dead end; a walk that
     // has not closed by then never will.
     const std::size_t maxSteps = 3 * n + 1;
+    const BoxGrid grid(BoxesOf(AryRinkaku));
+    std::vector<std::size_t> candidates;
     for (std::size_t step = 0; step < maxSteps; ++step) {
         progress.Step();
         // The right-most turn: the smallest counter-clockwise angle from the way back.
@@ -430,7 +465,9 @@ bool PolygonWorkspace::TraceOutline() {
         bool found = false;
         TAcadPoint next;
         TAcadPoint here;
-        for (const TLineEnt &s : AryRinkaku) {
+        grid.Query(BoxAround(cur), candidates, n);
+        for (const std::size_t k : candidates) {
+            const TLineEnt &s = AryRinkaku[k];
             TAcadPoint offered;
             TAcadPoint at;
             if (Near2D(s.st, cur)) {
@@ -503,14 +540,11 @@ void PolygonWorkspace::RemoveDangling() {
     const std::size_t n = AryRinkaku.size();
     if (n == 0) return;
     LoopProgress progress(ProgressDetail, n);
-    std::vector<Box> boxes(n);
-    for (std::size_t i = 0; i < n; ++i) boxes[i] = BoxOf(AryRinkaku[i]);
-    const BoxGrid grid(boxes);
+    const BoxGrid grid(BoxesOf(AryRinkaku));
     std::vector<std::size_t> candidates;
     // Some end of a segment other than `self` is near p.
     const auto meets_other = [&](std::size_t self, TAcadPoint p) {
-        grid.Query(Box{p.x - kPointTol, p.y - kPointTol, p.x + kPointTol, p.y + kPointTol},
-                   candidates);
+        grid.Query(BoxAround(p), candidates, n);
         for (const std::size_t j : candidates) {
             if (j == self) continue;
             if (Near2D(p, AryRinkaku[j].st) || Near2D(p, AryRinkaku[j].ed)) return true;
