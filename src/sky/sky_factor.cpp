@@ -305,6 +305,15 @@ TenkuRituResult GetTenkuRitu(const std::vector<TLineEnt> &outline, double r, dou
     if (CcwAngle(a, b) > CcwAngle(b, a)) std::swap(a, b);
     res.A = a;
     res.B = b;
+    // Buildings round more than half the horizon (a courtyard) leave corners outside the sector
+    // from A to B: the fan would measure the wrong side, so no sky factor is claimed.
+    const double sector_angle = CcwAngle(a, b);
+    for (const TAcadPoint &c : found) {
+        if (CcwAngle(a, c) > sector_angle + kPointTol) {
+            res.status = TenkuRituStatus::BeyondHalfTurn;
+            return res;
+        }
+    }
 
     // The outline runs clockwise round the centre from the B end to the A end: number the
     // corners from B on (wrapping round) and reverse, which gives A ... B counter-clockwise.

@@ -72,6 +72,7 @@ enum class TenkuRituStatus {
     TooFewSegments,  // the outline has fewer than 3 segments
     TooFewCorners,   // fewer than 2 corners
     NoTriangles,     // a pass produced no triangle
+    BeyondHalfTurn,  // the corners do not fit in half a turn: the sector cannot hold them
 };
 
 struct TenkuRituResult {

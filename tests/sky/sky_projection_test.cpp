@@ -223,6 +223,19 @@ TEST(GetTenkuLine, TracesTheCoveredSkyCounterClockwise) {
     EXPECT_NEAR(SignedArea(b.AryLine), SignedArea(a.AryLine), 1e-6 * SignedArea(a.AryLine));
 }
 
+TEST(GetTenkuLine, HandsTheProjectionToTheTracer) {
+    const geometry::BuildingModel model = ModelOf({{0, 10000, 12000, 18000, 15000}});
+    const SkyProjection proj = ProjectSky(model, ViewAt(6000, 0), NoProgress());
+    std::size_t seen = 0;
+    const SkyTracer refuse = [&](std::vector<TLineEnt> &segments, Progress &) {
+        seen = segments.size();
+        return false;
+    };
+    EXPECT_EQ(GetTenkuLine(model, ViewAt(6000, 0), NoProgress(), refuse).status,
+              SkyStatus::TraceFailed);
+    EXPECT_EQ(seen, proj.AryLine.size());
+}
+
 TEST(WorkingScale, TracesAtTheLargerMapType) {
     SkyMapSizes sizes;  // A 25 mm, B 100 mm
     EXPECT_DOUBLE_EQ(WorkingScale(sizes, 0), 4.0);
