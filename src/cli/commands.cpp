@@ -73,6 +73,9 @@ int RatioTable(Session &s) {
 int Layers(Session &s) {
     s.OpenDrawing();
     s.EmitTable(LayerRows(CountLayers(s.document().drawing()), s.lang()));
+    if (s.entitiesAtOpen() == 0)
+        s.host().Say(Tr(s.lang(), "the drawing has no entities in model space",
+                        "モデル空間に図形がありません"));
     return 0;
 }
 
@@ -113,13 +116,11 @@ constexpr Subcommand kSubcommands[] = {
     {"sky", "sky map of one point",
      "Acquires the buildings and draws the sky map of --point X,Y, type --type A|B,\n"
      "placed at --place X,Y.",
-     kDrawingOptions | kOptPoint | kOptType | kOptPlace | kOptNorth, DrawingUse::Required,
-     nullptr},
+     kDrawingOptions | kOptPoint | kOptType | kOptPlace | kOptNorth, DrawingUse::Required, nullptr},
     {"sky-list", "sky factors of many points (再計算)",
      "Acquires the buildings, takes the measurement points (--point X,Y repeated, or --marks\n"
      "SEL) and computes their sky factors; prints the point list.",
-     kDrawingOptions | kOptPoint | kOptMarks | kOptCsv | kOptNorth, DrawingUse::Required,
-     nullptr},
+     kDrawingOptions | kOptPoint | kOptMarks | kOptCsv | kOptNorth, DrawingUse::Required, nullptr},
     {"sky-batch", "sky maps of all points in a row",
      "As sky-list, then draws the sky map of every point in a row starting at --center X,Y,\n"
      "type --type A|B.",

@@ -15,14 +15,20 @@ bool IsClosedShape(const EntityData &e) {
            ((e.kind == EntityKind::LwPolyline || e.kind == EntityKind::Polyline2d) && e.closed);
 }
 
+// Drawn above the ground: a circle's centre or a polyline's elevation (the roof of a tower
+// drawn at its height).
+bool IsRaised(const EntityData &e) {
+    return e.kind == EntityKind::Circle ? e.p1.z != 0.0 : e.elevation != 0.0;
+}
+
 }  // namespace
 
 bool IsBuildingShape(const EntityData &e) {
-    return IsClosedShape(e) && e.thickness != 0.0;
+    return IsClosedShape(e) && (e.thickness != 0.0 || IsRaised(e));
 }
 
 bool IsFlatShape(const EntityData &e) {
-    return IsClosedShape(e) && e.thickness == 0.0;
+    return IsClosedShape(e) && e.thickness == 0.0 && !IsRaised(e);
 }
 
 std::vector<LayerCount> CountLayers(const cadlink::embedded::Drawing &drawing) {
@@ -43,9 +49,9 @@ std::vector<LayerCount> CountLayers(const cadlink::embedded::Drawing &drawing) {
 Rows LayerRows(const std::vector<LayerCount> &counts, Lang lang) {
     Rows rows;
     if (lang == Lang::Ja)
-        rows.push_back({"画層", "図形", "厚みのある閉じた図形"});
+        rows.push_back({"画層", "図形", "厚みか高さのある閉じた図形"});
     else
-        rows.push_back({"layer", "entities", "closed shapes with thickness"});
+        rows.push_back({"layer", "entities", "closed shapes with thickness or height"});
     for (const LayerCount &c : counts)
         rows.push_back({c.layer, std::to_string(c.entities), std::to_string(c.buildings)});
     return rows;

@@ -11,9 +11,10 @@
 
 namespace pimu::cli {
 
-// A closed polyline or a circle with a thickness: the outline of one building volume.
+// A closed polyline or a circle with a thickness, or drawn above the ground (a roof at its
+// height): the outline of one building volume.
 bool IsBuildingShape(const cadlink::embedded::EntityData &e);
-// A closed polyline or a circle without a thickness: an outline that has no height yet.
+// A closed polyline or a circle on the ground without a thickness: an outline with no height.
 bool IsFlatShape(const cadlink::embedded::EntityData &e);
 
 struct LayerCount {

@@ -112,8 +112,8 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
     auto plain = [&](std::string_view a, unsigned bit, const char *section, std::string key) {
         Require(accepted, bit, a);
         const std::string_view v = r.Value(a);
-        o.sets.push_back({section, std::move(key), std::string(v),
-                          std::string(a) + " " + std::string(v)});
+        o.sets.push_back(
+            {section, std::move(key), std::string(v), std::string(a) + " " + std::string(v)});
     };
     for (; r.i < args.size(); ++r.i) {
         const std::string_view a = args[r.i];
@@ -239,7 +239,8 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
         } else if (a == "--type") {
             Require(accepted, kOptType, a);
             const std::string_view v = r.Value(a);
-            if (v != "A" && v != "B" && v != "a" && v != "b") throw UsageError(Quoted(a, v) + ": A or B");
+            if (v != "A" && v != "B" && v != "a" && v != "b")
+                throw UsageError(Quoted(a, v) + ": A or B");
             o.type = static_cast<char>(v[0] & ~0x20);
         } else if (a == "--dms") {
             Require(accepted, kOptRatio, a);
@@ -282,7 +283,8 @@ std::string CommonOptionsHelp(unsigned accepted, std::string_view command) {
              "                         several joined by '+'\n";
     }
     if (accepted & kOptOutput) {
-        h += "  -o, --output FILE      the drawing with the results (default DRAWING-" +
+        h += "  -o, --output FILE      the drawing with the results (default: here, named after\n"
+             "                         the drawing, e.g. site.dxf gives site-" +
              std::string(command) + ".dxf)\n" +
              "  --svg FILE.svg, --png FILE.png  a picture of the result drawing\n"
              "  --background white|dark  the picture's background (default white)\n"

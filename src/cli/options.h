@@ -15,15 +15,15 @@ namespace pimu::cli {
 
 // Options that only some subcommands take; each subcommand lists the ones it accepts.
 enum OptionBit : unsigned {
-    kOptPoint = 1u << 0,     // --point X,Y (repeatable)
-    kOptMarks = 1u << 1,     // --marks SEL
-    kOptSummary = 1u << 2,   // --summary X,Y
-    kOptType = 1u << 3,      // --type A|B
-    kOptPlace = 1u << 4,     // --place X,Y
-    kOptCenter = 1u << 5,    // --center X,Y
-    kOptWall = 1u << 6,      // --wall X,Y
-    kOptSite = 1u << 7,      // --site SEL
-    kOptRatio = 1u << 8,     // --dms, --three-decimals
+    kOptPoint = 1u << 0,        // --point X,Y (repeatable)
+    kOptMarks = 1u << 1,        // --marks SEL
+    kOptSummary = 1u << 2,      // --summary X,Y
+    kOptType = 1u << 3,         // --type A|B
+    kOptPlace = 1u << 4,        // --place X,Y
+    kOptCenter = 1u << 5,       // --center X,Y
+    kOptWall = 1u << 6,         // --wall X,Y
+    kOptSite = 1u << 7,         // --site SEL
+    kOptRatio = 1u << 8,        // --dms, --three-decimals
     kOptCsv = 1u << 9,          // --csv FILE
     kOptBuildings = 1u << 10,   // --buildings SEL
     kOptView = 1u << 11,        // --view H,V

@@ -1,5 +1,5 @@
-#include "base/ascii.h"
 #include "cli/session.h"
+#include "base/ascii.h"
 
 #include <stdlib.h>
 
@@ -78,9 +78,9 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
     if (options_.drawing) {
         // Each command has its own result name, so one command's result never replaces
         // another's: site.dxf gives site-shadow.dxf, site-isochrone.dxf, ... in this folder.
-        output_ = options_.output ? *options_.output
-                                  : fs::path(options_.drawing->stem().string() + "-" + command_ +
-                                             ".dxf");
+        output_ = options_.output
+                      ? *options_.output
+                      : fs::path(options_.drawing->stem().string() + "-" + command_ + ".dxf");
         if (SameFile(output_, *options_.drawing))
             throw UsageError("the output " + output_.string() +
                              " is the input drawing; Pimu never writes over its input");
@@ -90,8 +90,8 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
         }
         if (options_.noClobber) {
             std::error_code ec;
-            for (const fs::path &p : {output_, options_.svg.value_or(fs::path()),
-                                      options_.png.value_or(fs::path())})
+            for (const fs::path &p :
+                 {output_, options_.svg.value_or(fs::path()), options_.png.value_or(fs::path())})
                 if (!p.empty() && fs::exists(p, ec))
                     throw RunError(p.string() +
                                    Tr(lang(), " exists; --no-clobber leaves it as it is",
@@ -159,8 +159,8 @@ fs::path Session::PrepareSettings() {
             throw UsageError(s.origin + ": a value of one line");
         double number = 0.0;
         if (known->kind == SettingKind::Number && !TryParseNumber(s.value, number))
-            throw UsageError(s.origin + ": \"" + s.value + "\" is not a number (" +
-                             known->field + ", " + known->Name() + ")");
+            throw UsageError(s.origin + ": \"" + s.value + "\" is not a number (" + known->field +
+                             ", " + known->Name() + ")");
         ini.Write(known->section, known->key, s.value);
     }
     // The user's own file is never written: the window's shut-down saves into this copy.
@@ -273,20 +273,19 @@ void Session::Acquire() {
         selection = *options_.buildings;
         chosenBy = "--buildings " + options_.buildingsText;
     } else {
-        const std::string layers =
-            app::IniFile::Load(settingsFile_)
-                .ReadString(kBuildingLayersSection, kBuildingLayersKey, "");
+        const std::string layers = app::IniFile::Load(settingsFile_)
+                                       .ReadString(kBuildingLayersSection, kBuildingLayersKey, "");
         const std::string key =
             std::string(kBuildingLayersSection) + "/" + std::string(kBuildingLayersKey);
         if (layers.find_first_not_of(' ') == std::string::npos)
             throw UsageError(
-                Tr(l, "which entities are the buildings? Give --buildings SEL (e.g. --buildings "
-                      "layer:NAME) or name the building layers in the settings (" +
-                          key + "=NAME,NAME). The layers of " + name + ":\n",
+                Tr(l,
+                   "which entities are the buildings? Give --buildings SEL (e.g. --buildings "
+                   "layer:NAME) or name the building layers in the settings (" +
+                       key + "=NAME,NAME). The layers of " + name + ":\n",
                    "建物はどの図形ですか．--buildings SEL（例 --buildings layer:画層名）を指定"
                    "するか，設定の " +
-                       key + "=画層名,画層名 に建物の画層を書いて下さい．" + name +
-                       " の画層:\n") +
+                       key + "=画層名,画層名 に建物の画層を書いて下さい．" + name + " の画層:\n") +
                 LayerTable());
         selection = ParseSelection("layer:" + layers, key);
         chosenBy = key + "=" + layers;
@@ -297,22 +296,29 @@ void Session::Acquire() {
                          Tr(l, ": nothing in the drawing matches. The layers of ",
                             ": 一致する図形がありません．") +
                          name + Tr(l, ":\n", " の画層:\n") + LayerTable());
+    // An outline without thickness is a building without height: its "shadow" would be its
+    // own footprint. None with a height stops the command; some without one are named.
+    const auto flat = std::count_if(chosen.begin(), chosen.end(), IsFlatShape);
+    const bool anyHeight = std::any_of(chosen.begin(), chosen.end(), [](const auto &e) {
+        using cadlink::embedded::EntityKind;
+        return IsBuildingShape(e) || e.thickness != 0.0 || e.kind == EntityKind::Polyline3d ||
+               (e.kind == EntityKind::Line && (e.p1.z != 0.0 || e.p2.z != 0.0));
+    });
+    const std::string noThickness =
+        std::to_string(flat) +
+        Tr(l,
+           " closed polylines or circles without thickness. Pimu takes a building's height "
+           "from the thickness of its outline: give each outline its height in drawing units "
+           "(mm) as thickness (in the CAD: Properties > Thickness; in DXF: group code 39).",
+           " 個の閉じたポリライン・円に厚みがありません．建物の高さは外形線の厚みから取ります．"
+           "各外形線に高さ（mm）を厚みとして与えて下さい（CAD のプロパティの厚さ，DXF の"
+           "グループコード 39）．");
+    if (flat > 0 && !anyHeight) throw RunError(chosenBy + ": " + noThickness);
+    if (flat > 0) host_.Say(chosenBy + ": " + noThickness);
     input_.Select(selection);
     if (!form_->Button2.enabled) throw RunError("\"取得\" (Button2) is not available now");
     Run([&] { form_->Button2Click(); });
     if (form_->HasBuildingModel()) return;
-    const auto flat = std::count_if(chosen.begin(), chosen.end(), IsFlatShape);
-    if (flat > 0)
-        throw RunError(
-            chosenBy + ": " + std::to_string(flat) +
-            Tr(l,
-               " closed polylines or circles without thickness. Pimu takes a building's height "
-               "from the thickness of its outline: give each outline its height in drawing "
-               "units (mm) as thickness (in the CAD: Properties > Thickness; in DXF: group "
-               "code 39).",
-               " 個の閉じたポリライン・円に厚みがありません．建物の高さは外形線の厚みから取り"
-               "ます．各外形線に高さ（mm）を厚みとして与えて下さい（CAD のプロパティの厚さ，"
-               "DXF のグループコード 39）．"));
     throw RunError(chosenBy + Tr(l, ": no building edges among the chosen entities",
                                  ": 選んだ図形に建物の辺がありません"));
 }
@@ -445,10 +451,10 @@ Rows Session::SettingsRows() {
     const app::IniFile defaults = app::IniFile::Load(blank.path() / "pimu.ini");
     fresh.FormDestroy();
     Rows rows;
-    rows.push_back(lang() == Lang::Ja
-                       ? std::vector<std::string>{"キー", "値", "既定値", "内容", "オプション"}
-                       : std::vector<std::string>{"key", "value", "default", "what it does",
-                                                  "option"});
+    rows.push_back(
+        lang() == Lang::Ja
+            ? std::vector<std::string>{"キー", "値", "既定値", "内容", "オプション"}
+            : std::vector<std::string>{"key", "value", "default", "what it does", "option"});
     for (const SettingKey &k : SettingKeys()) {
         const bool form = k.section == "Form";
         std::string what = k.what;
