@@ -88,24 +88,20 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
             if (*picture && SameFile(**picture, *options_.drawing))
                 throw UsageError(picture->value().string() + " is the input drawing");
         }
-        if (options_.noClobber) {
-            std::error_code ec;
-            for (const fs::path &p :
-                 {output_, options_.svg.value_or(fs::path()), options_.png.value_or(fs::path())})
-                if (!p.empty() && fs::exists(p, ec))
-                    throw RunError(p.string() +
-                                   Tr(lang(), " exists; --no-clobber leaves it as it is",
-                                      " があります．--no-clobber のため置き換えません"));
-        }
         document_ =
             std::make_shared<EmbeddedDocument>(cadlink::embedded::Drawing{}, programFolder_);
         document_->SetInputSource(&input_);
         cad_ = std::make_unique<app::EmbeddedCad>(document_);
     }
-    if (options_.noClobber && options_.csv && !options_.drawing && fs::exists(*options_.csv))
-        throw RunError(options_.csv->string() +
-                       Tr(lang(), " exists; --no-clobber leaves it as it is",
-                          " があります．--no-clobber のため置き換えません"));
+    if (options_.noClobber) {
+        std::error_code ec;
+        for (const fs::path &p :
+             {output_, options_.svg.value_or(fs::path()), options_.png.value_or(fs::path()),
+              options_.csv.value_or(fs::path())})
+            if (!p.empty() && fs::exists(p, ec))
+                throw RunError(p.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
+                                               " があります．--no-clobber のため置き換えません"));
+    }
     const fs::path settings = PrepareSettings();
     settingsFile_ = settings;
 
@@ -368,6 +364,10 @@ int Session::FinishDrawing(bool pictures) {
         host_.Say(command_ + ": nothing was drawn; no drawing was saved");
         return 1;
     }
+    std::error_code ec;
+    if (options_.noClobber && fs::exists(output_, ec))  // made while the command ran
+        throw RunError(output_.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
+                                             " があります．--no-clobber のため置き換えません"));
     try {
         doc.Save(output_);
     } catch (const std::exception &e) {
