@@ -244,7 +244,8 @@ int RunCommandLine(const std::vector<std::string_view> &args, std::FILE *out, st
         return c->run(session);
     } catch (const UsageError &e) {
         PrintMessage(err, "pimu " + name + ": " + e.what() + "\n(pimu " + name +
-                              " --help shows the options)");
+                              Tr(MessageLanguage(args), " --help shows the options)",
+                                 " --help でオプションを表示します)"));
         return 2;
     } catch (const std::exception &e) {
         PrintMessage(err, "pimu " + name + ": " + e.what());

@@ -357,11 +357,13 @@ int Session::FinishDrawing(bool pictures) {
     EmbeddedDocument &doc = document();
     host_.Flush();
     if (host_.Interrupted()) {
-        host_.Say(command_ + ": stopped; no drawing was saved");
+        host_.Say(command_ + Tr(lang(), ": stopped; no drawing was saved",
+                                ": 中止しました．図面は保存していません"));
         return 1;
     }
     if (doc.drawing().ModelSpace().size() <= entitiesAtOpen_) {
-        host_.Say(command_ + ": nothing was drawn; no drawing was saved");
+        host_.Say(command_ + Tr(lang(), ": nothing was drawn; no drawing was saved",
+                                ": 何も作図されませんでした．図面は保存していません"));
         return 1;
     }
     std::error_code ec;
@@ -393,7 +395,9 @@ int Session::FinishDrawing(bool pictures) {
     }
     std::fflush(out_);
     if (failed_ || reported_) {
-        host_.Say(command_ + ": the command reported a problem (above); what it drew was saved");
+        host_.Say(command_ +
+                  Tr(lang(), ": the command reported a problem (above); what it drew was saved",
+                     ": コマンドが問題を報告しました（上記）．作図した分は保存しました"));
         return 1;
     }
     return 0;
