@@ -39,16 +39,20 @@ bool CliUiHost::Interrupted() const {
     return interrupted != 0;
 }
 
-void CliUiHost::Say(std::string_view text) {
-    ClearProgress();
+void PrintMessage(std::FILE *err, std::string_view text) {
     std::string out = "Pimu: ";
     for (char c : text) {
         out += c;
         if (c == '\n') out += "      ";
     }
     while (!out.empty() && (out.back() == ' ' || out.back() == '\n')) out.pop_back();
-    std::fprintf(err_, "%s\n", out.c_str());
-    std::fflush(err_);
+    std::fprintf(err, "%s\n", out.c_str());
+    std::fflush(err);
+}
+
+void CliUiHost::Say(std::string_view text) {
+    ClearProgress();
+    PrintMessage(err_, text);
 }
 
 app::MessageResult CliUiHost::MessageBox(std::string_view, std::string_view, std::string_view text,

@@ -13,6 +13,9 @@
 
 namespace pimu::cli {
 
+// The one form of every message on stderr: "Pimu: <text>", later lines indented below it.
+void PrintMessage(std::FILE *err, std::string_view text);
+
 class CliUiHost : public app::UiHost {
 public:
     explicit CliUiHost(std::FILE *err = stderr);

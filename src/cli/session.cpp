@@ -1,5 +1,5 @@
-#include "base/ascii.h"
 #include "cli/session.h"
+#include "base/ascii.h"
 
 #include <stdlib.h>
 
@@ -10,6 +10,8 @@
 #include "app/settings.h"
 #include "base/numconv.h"
 #include "cadlink/embedded/dxfio.h"
+#include "cli/layers.h"
+#include "cli/settings_keys.h"
 
 namespace pimu::cli {
 namespace fs = std::filesystem;
@@ -48,7 +50,7 @@ fs::path ExecutableFolder() {
 }
 
 Session::Session(std::string command, Options options, std::FILE *out, std::FILE *err)
-    : command_(std::move(command)), options_(std::move(options)), out_(out), host_(err) {
+    : command_(std::move(command)), options_(std::move(options)), out_(out), err_(err), host_(err) {
     host_.SetVerbose(options_.verbose);
     if (options_.workdir) {
         std::error_code ec;
@@ -74,9 +76,11 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
                              folder.string());
     }
     if (options_.drawing) {
-        output_ = options_.output ? *options_.output
-                                  : options_.drawing->parent_path() /
-                                        (options_.drawing->stem().string() + "-pimu.dxf");
+        // Each command has its own result name, so one command's result never replaces
+        // another's: site.dxf gives site-shadow.dxf, site-isochrone.dxf, ... in this folder.
+        output_ = options_.output
+                      ? *options_.output
+                      : fs::path(options_.drawing->stem().string() + "-" + command_ + ".dxf");
         if (SameFile(output_, *options_.drawing))
             throw UsageError("the output " + output_.string() +
                              " is the input drawing; Pimu never writes over its input");
@@ -89,7 +93,17 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
         document_->SetInputSource(&input_);
         cad_ = std::make_unique<app::EmbeddedCad>(document_);
     }
+    if (options_.noClobber) {
+        std::error_code ec;
+        for (const fs::path &p :
+             {output_, options_.svg.value_or(fs::path()), options_.png.value_or(fs::path()),
+              options_.csv.value_or(fs::path())})
+            if (!p.empty() && fs::exists(p, ec))
+                throw RunError(p.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
+                                               " があります．--no-clobber のため置き換えません"));
+    }
     const fs::path settings = PrepareSettings();
+    settingsFile_ = settings;
 
     form_ = std::make_unique<app::TForm1>(app::FormPaths(programFolder_, "pimu", settings), host_,
                                           cad_.get());
@@ -107,27 +121,6 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
     host_.CatchInterrupt();
     form_->FormCreate();
     CheckOverridesTaken(settings);
-    if (options_.season) {
-        form_->RadioGroup1.itemIndex = *options_.season;
-        form_->RadioGroup1Click();
-    }
-    if (options_.latitude) {
-        const std::vector<std::string> parts = [&] {
-            std::vector<std::string> p;
-            std::string_view t = *options_.latitude;
-            while (true) {
-                const size_t c = t.find(',');
-                p.emplace_back(t.substr(0, c));
-                if (c == std::string_view::npos) break;
-                t.remove_prefix(c + 1);
-            }
-            return p;
-        }();
-        if (parts.size() > 3) throw UsageError("--latitude: at most D,M,S");
-        form_->Edit3.text = parts[0];
-        form_->Edit5.text = parts.size() > 1 ? parts[1] : "0";
-        form_->Edit23.text = parts.size() > 2 ? parts[2] : "0";
-    }
 }
 
 Session::~Session() {
@@ -153,16 +146,17 @@ fs::path Session::PrepareSettings() {
         throw RunError(e.what());
     }
     for (const SettingOverride &s : options_.sets) {
-        const auto &keys = app::SettingsWriteOrder();
-        const auto known = std::find_if(keys.begin(), keys.end(), [&](const auto &k) {
-            return SameAscii(k.section, s.section) && SameAscii(k.key, s.key);
-        });
-        if (known == keys.end())
+        const SettingKey *known = FindSettingKey(s.section, s.key);
+        if (!known)
             throw UsageError("--set " + s.section + "/" + s.key +
-                             ": no such setting (keys as in the settings file, e.g. "
+                             ": no such setting (`pimu settings` lists the keys, e.g. "
                              "Common/ido1, Jikoku/kankaku)");
         if (s.value.find_first_of("\r\n") != std::string::npos)
-            throw UsageError("--set " + s.section + "/" + s.key + ": a value of one line");
+            throw UsageError(s.origin + ": a value of one line");
+        double number = 0.0;
+        if (known->kind == SettingKind::Number && !TryParseNumber(s.value, number))
+            throw UsageError(s.origin + ": \"" + s.value + "\" is not a number (" + known->field +
+                             ", " + known->Name() + ")");
         ini.Write(known->section, known->key, s.value);
     }
     // The user's own file is never written: the window's shut-down saves into this copy.
@@ -180,6 +174,8 @@ void Session::CheckOverridesTaken(const fs::path &settings) {
     const app::IniFile taken = app::IniFile::Load(settings);
     for (const SettingOverride &s : options_.sets) {
         if (SameAscii(s.section, "Form")) continue;  // the window's position: no meaning here
+        const SettingKey *known = FindSettingKey(s.section, s.key);
+        if (known->kind == SettingKind::Text) continue;  // taken as it is
         const std::string value = taken.ReadString(s.section, s.key, "");
         std::string typed = s.value;
         while (!typed.empty() && typed.back() == ' ') typed.pop_back();
@@ -189,8 +185,8 @@ void Session::CheckOverridesTaken(const fs::path &settings) {
         if (TryParseInteger(typed, a) && TryParseInteger(value, b) &&
             (a == b || (b == 1 && a != 0)))
             continue;  // the same number, or a switch that is on
-        throw UsageError("--set " + s.section + "/" + s.key + "=" + s.value +
-                         ": not a value this setting takes (" +
+        throw UsageError(s.origin + ": not a value " + known->Name() + " (" + known->field +
+                         ") takes (" +
                          (value.empty() ? std::string("refused") : "it would be " + value) + ")");
     }
 }
@@ -214,24 +210,32 @@ void Session::OpenDrawing() {
     skippedAtOpen_ = doc.drawing().skipped;
 }
 
-void Session::CheckSelection(const Selection &selection, const std::string &option,
-                             const std::string &text) {
+std::vector<cadlink::embedded::EntityData> Session::Selected(const Selection &selection) {
     EmbeddedDocument &doc = document();
     cadlink::embedded::ScriptedInput probe;
     probe.Select(selection);
     doc.SetInputSource(&probe);
-    int count = 0;
+    std::vector<cadlink::embedded::EntityData> chosen;
     try {
         auto set = doc.SelectionSets().Add("PIMU_CLI_CHECK");
         set->SelectOnScreen();
-        count = set->Count();
+        for (int i = 0; i < set->Count(); ++i) {
+            const auto id = doc.drawing().FindHandle(set->Item(i)->Handle());
+            if (id) chosen.push_back(doc.drawing().Get(*id));
+        }
         set->Delete();
     } catch (...) {
         doc.SetInputSource(&input_);
         throw;
     }
     doc.SetInputSource(&input_);
-    if (count == 0) throw RunError(option + " " + text + ": nothing in the drawing matches");
+    return chosen;
+}
+
+std::string Session::LayerTable() {
+    std::string table = FormatTable(LayerRows(CountLayers(document().drawing()), lang()));
+    if (!table.empty()) table.pop_back();  // the message's own line end follows
+    return table;
 }
 
 bool Session::Run(const std::function<void()> &handler) {
@@ -250,19 +254,97 @@ bool Session::Run(const std::function<void()> &handler) {
 }
 
 void Session::Acquire() {
-    CheckSelection(options_.buildings, "--buildings", options_.buildingsText);
-    input_.Select(options_.buildings);
+    const Lang l = lang();
+    const std::string name = options_.drawing->filename().string();
+    if (entitiesAtOpen_ == 0)
+        throw RunError(name + Tr(l,
+                                 ": no entities in model space. Pimu reads the buildings from "
+                                 "model space; paper space and block definitions are not read.",
+                                 ": モデル空間に図形がありません．建物はモデル空間から読み取り"
+                                 "ます（ペーパー空間とブロック定義は読みません）．"));
+    // Which entities are the buildings is always said: by --buildings, or by the settings.
+    Selection selection;
+    std::string chosenBy;
+    if (options_.buildings) {
+        selection = *options_.buildings;
+        chosenBy = "--buildings " + options_.buildingsText;
+    } else {
+        const std::string layers = app::IniFile::Load(settingsFile_)
+                                       .ReadString(kBuildingLayersSection, kBuildingLayersKey, "");
+        const std::string key =
+            std::string(kBuildingLayersSection) + "/" + std::string(kBuildingLayersKey);
+        if (layers.find_first_not_of(' ') == std::string::npos)
+            throw UsageError(
+                Tr(l,
+                   "which entities are the buildings? Give --buildings SEL (e.g. --buildings "
+                   "layer:NAME) or name the building layers in the settings (" +
+                       key + "=NAME,NAME). The layers of " + name + ":\n",
+                   "建物はどの図形ですか．--buildings SEL（例 --buildings layer:画層名）を指定"
+                   "するか，設定の " +
+                       key + "=画層名,画層名 に建物の画層を書いて下さい．" + name + " の画層:\n") +
+                LayerTable());
+        selection = ParseSelection("layer:" + layers, key);
+        chosenBy = key + "=" + layers;
+    }
+    const auto chosen = Selected(selection);
+    if (chosen.empty())
+        throw UsageError(chosenBy +
+                         Tr(l, ": nothing in the drawing matches. The layers of ",
+                            ": 一致する図形がありません．") +
+                         name + Tr(l, ":\n", " の画層:\n") + LayerTable());
+    // An outline without thickness is a building without height: its "shadow" would be its
+    // own footprint. None with a height stops the command; some without one are named.
+    const auto flat = std::count_if(chosen.begin(), chosen.end(), IsFlatShape);
+    const bool anyHeight = std::any_of(chosen.begin(), chosen.end(), [](const auto &e) {
+        using cadlink::embedded::EntityKind;
+        return IsBuildingShape(e) || e.thickness != 0.0 || e.kind == EntityKind::Polyline3d ||
+               (e.kind == EntityKind::Line && (e.p1.z != 0.0 || e.p2.z != 0.0));
+    });
+    const std::string noThickness =
+        std::to_string(flat) +
+        Tr(l,
+           " closed polylines or circles without thickness. Pimu takes a building's height "
+           "from the thickness of its outline: give each outline its height in drawing units "
+           "(mm) as thickness (in the CAD: Properties > Thickness; in DXF: group code 39).",
+           " 個の閉じたポリライン・円に厚みがありません．建物の高さは外形線の厚みから取ります．"
+           "各外形線に高さ（mm）を厚みとして与えて下さい（CAD のプロパティの厚さ，DXF の"
+           "グループコード 39）．");
+    if (flat > 0 && !anyHeight) throw RunError(chosenBy + ": " + noThickness);
+    if (flat > 0) host_.Say(chosenBy + ": " + noThickness);
+    input_.Select(selection);
     if (!form_->Button2.enabled) throw RunError("\"取得\" (Button2) is not available now");
     Run([&] { form_->Button2Click(); });
-    if (!form_->HasBuildingModel())
-        throw RunError("--buildings " + options_.buildingsText +
-                       ": no building edges among the chosen entities");
+    if (form_->HasBuildingModel()) return;
+    throw RunError(chosenBy + Tr(l, ": no building edges among the chosen entities",
+                                 ": 選んだ図形に建物の辺がありません"));
 }
 
 void Session::Command(const std::function<void()> &handler) {
     const size_t before = host_.messages().size();
     Run(handler);
-    if (host_.messages().size() > before) reported_ = true;
+    if (host_.messages().size() > before) {
+        reported_ = true;
+        NameCommandLineValues();
+    }
+}
+
+// The window's message names its field; the user typed an option or a key. Both are named.
+void Session::NameCommandLineValues() {
+    if (named_ || options_.sets.empty()) return;
+    named_ = true;
+    std::string text = Tr(lang(), "values given on the command line:", "コマンドラインの値:");
+    std::string last;
+    for (const SettingOverride &s : options_.sets) {
+        const SettingKey *k = FindSettingKey(s.section, s.key);
+        if (s.origin == last && !s.origin.starts_with("--set")) continue;  // one line per option
+        last = s.origin;
+        text += "\n" + s.origin;
+        if (k && !s.origin.starts_with("--set")) text += " (" + k->Name() + ")";
+        if (k && !k->field.empty() && !s.origin.starts_with("--latitude") &&
+            !s.origin.starts_with("--hours"))
+            text += "  " + k->field;
+    }
+    host_.Say(text);
 }
 
 void Session::Click(const app::TButton &button, const std::function<void()> &handler) {
@@ -275,13 +357,19 @@ int Session::FinishDrawing(bool pictures) {
     EmbeddedDocument &doc = document();
     host_.Flush();
     if (host_.Interrupted()) {
-        host_.Say(command_ + ": stopped; no drawing was saved");
+        host_.Say(command_ + Tr(lang(), ": stopped; no drawing was saved",
+                                ": 中止しました．図面は保存していません"));
         return 1;
     }
     if (doc.drawing().ModelSpace().size() <= entitiesAtOpen_) {
-        host_.Say(command_ + ": nothing was drawn; no drawing was saved");
+        host_.Say(command_ + Tr(lang(), ": nothing was drawn; no drawing was saved",
+                                ": 何も作図されませんでした．図面は保存していません"));
         return 1;
     }
+    std::error_code ec;
+    if (options_.noClobber && fs::exists(output_, ec))  // made while the command ran
+        throw RunError(output_.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
+                                             " があります．--no-clobber のため置き換えません"));
     try {
         doc.Save(output_);
     } catch (const std::exception &e) {
@@ -294,16 +382,22 @@ int Session::FinishDrawing(bool pictures) {
     ro.background = options_.background;
     ro.widthPixels = options_.pictureSize;
     try {
-        if (pictures && options_.svg)
+        if (pictures && options_.svg) {
             RenderDrawing(doc.drawing(), *options_.svg, PictureFormat::Svg, ro);
-        if (pictures && options_.png)
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->c_str());
+        }
+        if (pictures && options_.png) {
             RenderDrawing(doc.drawing(), *options_.png, PictureFormat::Png, ro);
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->c_str());
+        }
     } catch (const RenderError &e) {
         throw RunError(e.what());
     }
     std::fflush(out_);
     if (failed_ || reported_) {
-        host_.Say(command_ + ": the command reported a problem (above); what it drew was saved");
+        host_.Say(command_ +
+                  Tr(lang(), ": the command reported a problem (above); what it drew was saved",
+                     ": コマンドが問題を報告しました（上記）．作図した分は保存しました"));
         return 1;
     }
     return 0;
@@ -333,11 +427,47 @@ void Session::WarnAboutWhatWasNotKept() {
 void Session::WritePreview() {
     try {
         const auto &picture = form_->Image2Picture;
-        if (options_.svg) RenderPreview(picture, *options_.svg, PictureFormat::Svg);
-        if (options_.png) RenderPreview(picture, *options_.png, PictureFormat::Png);
+        if (options_.svg) {
+            RenderPreview(picture, *options_.svg, PictureFormat::Svg);
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->c_str());
+        }
+        if (options_.png) {
+            RenderPreview(picture, *options_.png, PictureFormat::Png);
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->c_str());
+        }
+        std::fflush(out_);
     } catch (const RenderError &e) {
         throw RunError(e.what());
     }
+}
+
+Rows Session::SettingsRows() {
+    // The values of this run: what the window took from the settings file and the command line.
+    form_->WriteSettings();
+    const app::IniFile now = app::IniFile::Load(settingsFile_);
+    // The defaults: what the window takes from no settings file at all.
+    const TempFolder blank;
+    CliUiHost quiet(err_);
+    app::TForm1 fresh(app::FormPaths(blank.path(), "pimu", blank.path() / "pimu.ini"), quiet,
+                      nullptr);
+    fresh.FormCreate();
+    fresh.WriteSettings();
+    const app::IniFile defaults = app::IniFile::Load(blank.path() / "pimu.ini");
+    fresh.FormDestroy();
+    Rows rows;
+    rows.push_back(
+        lang() == Lang::Ja
+            ? std::vector<std::string>{"キー", "値", "既定値", "内容", "オプション"}
+            : std::vector<std::string>{"key", "value", "default", "what it does", "option"});
+    for (const SettingKey &k : SettingKeys()) {
+        const bool form = k.section == "Form";
+        std::string what = k.what;
+        if (!k.field.empty()) what += " [" + k.field + "]";
+        rows.push_back({k.Name(), now.ReadString(k.section, k.key, ""),
+                        form ? "(centred)" : defaults.ReadString(k.section, k.key, ""), what,
+                        k.option});
+    }
+    return rows;
 }
 
 void Session::EmitTable(const Rows &rows) {

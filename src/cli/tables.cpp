@@ -83,7 +83,7 @@ int DisplayWidth(std::string_view s) {
     return width;
 }
 
-void PrintTable(std::FILE *out, const Rows &rows) {
+std::string FormatTable(const Rows &rows) {
     std::vector<int> widths;
     for (const auto &row : rows) {
         if (row.size() < 2) continue;  // a title line does not widen the columns
@@ -91,6 +91,7 @@ void PrintTable(std::FILE *out, const Rows &rows) {
         for (size_t c = 0; c < row.size(); ++c)
             widths[c] = std::max(widths[c], DisplayWidth(Trim(row[c])));
     }
+    std::string text;
     for (const auto &row : rows) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {
@@ -100,8 +101,13 @@ void PrintTable(std::FILE *out, const Rows &rows) {
                 line += std::string(static_cast<size_t>(widths[c] - DisplayWidth(cell) + 2), ' ');
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
-        std::fprintf(out, "%s\n", line.c_str());
+        text += line + "\n";
     }
+    return text;
+}
+
+void PrintTable(std::FILE *out, const Rows &rows) {
+    std::fputs(FormatTable(rows).c_str(), out);
     std::fflush(out);
 }
 
