@@ -1,5 +1,5 @@
-#include "base/ascii.h"
 #include "cli/session.h"
+#include "base/ascii.h"
 
 #include <stdlib.h>
 
@@ -99,11 +99,7 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
                    [this]() -> const std::vector<std::string> * {
                        return document_ ? &document_->prompts() : nullptr;
                    },
-                   [this] {
-                       form_->Button10Click();
-                       form_->Button7Click();
-                       if (form_->Button23.caption == "中止") form_->Button23Click();
-                   }});
+                   [this] { form_->StopCommand(); }});
     host_.CatchInterrupt();
     form_->FormCreate();
     CheckOverridesTaken(settings);
@@ -252,8 +248,7 @@ bool Session::Run(const std::function<void()> &handler) {
 void Session::Acquire() {
     CheckSelection(options_.buildings, "--buildings", options_.buildingsText);
     input_.Select(options_.buildings);
-    if (!form_->Button2.enabled) throw RunError("\"取得\" (Button2) is not available now");
-    Run([&] { form_->Button2Click(); });
+    RunCommand(app::FormCommand::Acquire, false);
     if (!form_->HasBuildingModel())
         throw RunError("--buildings " + options_.buildingsText +
                        ": no building edges among the chosen entities");
@@ -265,10 +260,16 @@ void Session::Command(const std::function<void()> &handler) {
     if (host_.messages().size() > before) reported_ = true;
 }
 
-void Session::Click(const app::TButton &button, const std::function<void()> &handler) {
-    if (!button.enabled)
+void Session::RunCommand(app::FormCommand command, bool messagesReport) {
+    const app::TButton &button = form_->CommandButton(command);
+    bool available = true;
+    const auto run = [&] { available = form_->RunCommand(command) == app::CommandOutcome::Ran; };
+    if (messagesReport)
+        Command(run);
+    else
+        Run(run);
+    if (!available)
         throw RunError("\"" + button.caption + "\" (" + button.name + ") is not available now");
-    Command(handler);
 }
 
 int Session::FinishDrawing(bool pictures) {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "outline_test_util.h"
+#include "geometry/outline_test_util.h"
 
 namespace pimu::shadow {
 namespace {
