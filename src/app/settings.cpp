@@ -159,7 +159,14 @@ void TForm1::ReadSettings() {
                 auto *r = static_cast<TRadioGroup *>(s.control);
                 const int fallback = std::stoi(s.fallback);
                 const int v = ini.ReadInteger(s.section, s.key, fallback);
-                r->itemIndex = (v >= 0 && v < static_cast<int>(r->items.size())) ? v : fallback;
+                const bool offered = v >= 0 && v < static_cast<int>(r->items.size());
+                r->itemIndex = offered ? v : fallback;
+                // A choice the window does not offer is refused, not quietly replaced.
+                if (!offered)
+                    ShowMessage(std::string("設定 ") + s.section + "/" + s.key + " = " +
+                                std::to_string(v) + " は選べる値（0 ～ " +
+                                std::to_string(r->items.size() - 1) + "）ではありません．既定の " +
+                                s.fallback + " を使います．");
                 break;
             }
             case Kind::UpDown:
