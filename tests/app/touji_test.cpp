@@ -236,6 +236,9 @@ TEST(Touji, RefusedBeforeAnythingIsDrawn) {
          },
          "開始時刻より後"},
         {"empty range", [](TForm1 &f) { f.Edit7.text = "8"; }, "開始時刻より後"},
+        {"latitude past the pole", [](TForm1 &f) { f.Edit3.text = "-91"; }, "-90 ～ 90"},
+        // An interval the window does not offer (only an edited settings file gives one).
+        {"interval", [](TForm1 &f) { f.RadioGroup5.itemIndex = 7; }, "Touji/kankaku2"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
