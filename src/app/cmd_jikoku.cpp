@@ -1,6 +1,5 @@
 // The time-of-day shadow diagram: the shadow outline of the buildings at every time step of the
 // day, each labelled with its time, written as one DXF file and inserted into the drawing.
-#include <cmath>
 #include <string>
 #include <vector>
 
