@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/acquisition.h"
 #include "geometry/outline_test_util.h"
 #include "geometry/primitives.h"
 #include "geometry/shadow_outline.h"
@@ -433,6 +434,29 @@ TEST(ShadowRegions, NeighbourhoodOfAThousandBuildings) {
         const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, t, 4000.0);
         ASSERT_EQ(shadow.status, RegionStatus::Done);
         ExpectConvention(shadow);
+        const double expected = IndependentArea(site, sun, t, 4000.0);
+        EXPECT_NEAR(ShadedArea(shadow), expected, kRelative * expected);
+    }
+}
+
+// A circle with a thickness, as CAD programs draw round towers, casts the shadow of a cylinder.
+TEST(ShadowRegions, CylinderFromACircleWithThickness) {
+    geometry::EntityArrays a;
+    a.AryCircle.push_back({{30000, 20000, 0}, 4500, 33000, {0, 0, 1}});
+    geometry::ConvertToEdges(a);
+    Site site;
+    site.edges = a.AryLine;
+    site.footprints.emplace_back();
+    for (int k = 0; k < 35; ++k) site.footprints.back().push_back(a.AryLine[k].st);
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination, 90.0);
+    for (double t : {9.0, 12.0, 14.5}) {
+        SCOPED_TRACE(t);
+        const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, t, 4000.0);
+        ASSERT_EQ(shadow.regions.size(), 1u);
+        EXPECT_TRUE(shadow.regions[0].holes.empty());
+        const double L = 29000.0 * solar::SunPosition(sun, t).Ratio;
+        // At least the disc's width swept over most of the shadow's length.
+        EXPECT_GT(ShadedArea(shadow), 0.9 * 9000.0 * L);
         const double expected = IndependentArea(site, sun, t, 4000.0);
         EXPECT_NEAR(ShadedArea(shadow), expected, kRelative * expected);
     }
