@@ -134,6 +134,21 @@ void Normalise(cl::Path &path, bool counterClockwise) {
 // two calls of the clipper. Each partial result has winding 0 or 1 everywhere (outer rings
 // positive, holes negative), so the partial results unite under the same rule.
 bool UnitePaths(cl::Paths paths, cl::PolyTree &tree, Progress &progress) {
+    // The clipper's sweep visits every edge crossing the current scan line, so a batch spread
+    // over the whole site costs far more than a narrow one: batches are strips of paths ordered by
+    // their west end, and neighbouring strips are merged first.
+    std::vector<std::pair<cl::cInt, std::size_t>> order(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        cl::cInt x = paths[i].empty() ? 0 : paths[i].front().X;
+        for (const cl::IntPoint &p : paths[i]) x = std::min(x, p.X);
+        order[i] = {x, i};
+    }
+    std::sort(order.begin(), order.end());
+    {
+        cl::Paths sorted(paths.size());
+        for (std::size_t i = 0; i < order.size(); ++i) sorted[i].swap(paths[order[i].second]);
+        paths.swap(sorted);
+    }
     std::vector<cl::Paths> parts;
     for (std::size_t i = 0; i < paths.size() || parts.empty(); i += kUnionBatch) {
         if (!progress.KeepRunning()) return false;
