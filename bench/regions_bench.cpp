@@ -14,6 +14,7 @@
 #include "geometry/building_model.h"
 #include "geometry/shadow_outline.h"
 #include "geometry/types.h"
+#include "shadow/shadow_casting.h"
 #include "shadow/shadow_regions.h"
 #include "solar/sun.h"
 
@@ -112,7 +113,7 @@ void BM_ReferenceBlocks(benchmark::State &state) {
     for (auto _ : state) {
         outlines = 0;
         for (int i = 0; i < kInstants; ++i) {
-            ws.ShadowSegments(model, kSun, 8.0 + 0.5 * i, kPlane);
+            shadow::ShadowSegments(ws, model, kSun, 8.0 + 0.5 * i, kPlane);
             ws.AllOutlines(pimu::geometry::MaxSpanRule::MeasureTimes1000,
                            [&](const std::vector<TLineEnt> &) { ++outlines; });
         }
@@ -137,7 +138,7 @@ void BM_ReferenceSegments(benchmark::State &state) {
     std::size_t outlines = 0;
     for (auto _ : state) {
         outlines = 0;
-        ws.ShadowSegments(model, kSun, 10.0, kPlane);
+        shadow::ShadowSegments(ws, model, kSun, 10.0, kPlane);
         ws.AllOutlines(pimu::geometry::MaxSpanRule::MeasureTimes1000,
                        [&](const std::vector<TLineEnt> &) { ++outlines; });
     }

@@ -18,6 +18,7 @@
 #include "geometry/outline_test_util.h"
 #include "geometry/primitives.h"
 #include "geometry/shadow_outline.h"
+#include "shadow/shadow_casting.h"
 #include "solar/sun.h"
 
 namespace pimu::shadow {
@@ -292,7 +293,7 @@ TEST(ShadowRegions, RandomSitesMatchTheUnionAndTheReference) {
         geometry::BuildingModel model;
         model.SetEdges(site.edges);
         geometry::PolygonWorkspace ws;
-        ws.ShadowSegments(model, sun, t, h);
+        ShadowSegments(ws, model, sun, t, h);
         std::vector<std::vector<TLineEnt>> outlines;
         ws.AllOutlines(geometry::MaxSpanRule::MeasureTimes1000,
                        [&](const std::vector<TLineEnt> &o) { outlines.push_back(o); });
