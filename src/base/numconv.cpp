@@ -38,8 +38,8 @@ bool TryParseNumber(std::string_view text, double &value) {
     if (!ok || s.empty()) return false;
     // Only digits, sign, point and exponent: from_chars would also take "inf", "nan" and hex.
     for (char c : s) {
-        const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' ||
-                             c == 'E';
+        const bool allowed =
+            (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
         if (!allowed) return false;
     }
     double v = 0.0;
