@@ -261,6 +261,19 @@ void Session::OpenDrawing() {
     }
     entitiesAtOpen_ = doc.drawing().ModelSpace().size();
     skippedAtOpen_ = doc.drawing().skipped;
+    // Curves without a proper size are kept in the drawing as they are, and are no buildings.
+    const std::vector<std::string> &degenerate = doc.drawing().degenerate;
+    if (!degenerate.empty()) {
+        std::string list;
+        const std::size_t shown = std::min<std::size_t>(degenerate.size(), 5);
+        for (std::size_t k = 0; k < shown; ++k) list += "\n  " + degenerate[k];
+        if (shown < degenerate.size())
+            list += "\n  ... and " + std::to_string(degenerate.size() - shown) + " more";
+        host_.Say(
+            "note: " + VisibleText(path.filename().string(), 120) + ": " +
+            std::to_string(degenerate.size()) +
+            " entities without a proper size skipped (kept in the drawing as they are):" + list);
+    }
 }
 
 // Every file the run writes is checked before anything runs: it must be a file Pimu may replace
@@ -382,7 +395,11 @@ int Session::FinishDrawing(bool pictures) {
         return 1;
     }
     if (doc.drawing().ModelSpace().size() <= entitiesAtOpen_) {
-        host_.Say(command_ + ": nothing was drawn; no drawing was saved");
+        // A drawing of flat shapes casts no shadow: say so rather than leave the user guessing.
+        const bool flat = form_->HasBuildingModel() && !(form_->Model.gbzmax > 0.0);
+        host_.Say(command_ + (flat ? ": nothing was drawn: the buildings have no height (no "
+                                     "closed shapes with thickness); no drawing was saved"
+                                   : ": nothing was drawn; no drawing was saved"));
         return 1;
     }
     try {
