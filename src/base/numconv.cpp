@@ -1,5 +1,7 @@
 #include "base/numconv.h"
 
+#include "base/quote.h"
+
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -28,7 +30,8 @@ std::string_view StripPlus(std::string_view s, bool &ok) {
 }  // namespace
 
 InputError::InputError(std::string field, std::string text)
-    : std::runtime_error("\"" + field + "\" の値 \"" + text + "\" は数値ではありません。"),
+    : std::runtime_error("\"" + field + "\" の値 " + QuoteForMessage(text) +
+                         " は数値ではありません。"),
       field_(std::move(field)),
       text_(std::move(text)) {}
 

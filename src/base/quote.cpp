@@ -87,4 +87,18 @@ std::string VisibleText(std::string_view text, std::size_t maxChars) {
     return Shown(text, maxChars, false);
 }
 
+std::string ShowControlCharacters(std::string_view message) {
+    std::string out;
+    std::size_t start = 0;
+    while (start <= message.size()) {
+        std::size_t end = message.find('\n', start);
+        if (end == std::string_view::npos) end = message.size();
+        out += Shown(message.substr(start, end - start), std::string_view::npos, false);
+        if (end == message.size()) break;
+        out += '\n';
+        start = end + 1;
+    }
+    return out;
+}
+
 }  // namespace pimu

@@ -18,4 +18,8 @@ std::string QuoteForMessage(std::string_view text, std::size_t maxChars = 80);
 // shows bare, such as the file a reader names as its source.
 std::string VisibleText(std::string_view text, std::size_t maxChars = 80);
 
+// A whole message made safe for a terminal: line breaks stay, every other control character
+// becomes visible as in QuoteForMessage; nothing is cut.
+std::string ShowControlCharacters(std::string_view message);
+
 }  // namespace pimu

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "base/quote.h"
+
 namespace pimu::cli {
 
 namespace {
@@ -47,7 +49,7 @@ bool CliUiHost::Interrupted() const {
 void CliUiHost::Say(std::string_view text) {
     ClearProgress();
     std::string out = "Pimu: ";
-    for (char c : text) {
+    for (char c : ShowControlCharacters(text)) {
         out += c;
         if (c == '\n') out += "      ";
     }

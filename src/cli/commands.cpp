@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/quote.h"
+
 // Adding a subcommand when its command exists in the window model:
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
 //     queue the user's answers from the options (s.input().Point / Place / Select / Entity, in
@@ -207,10 +209,10 @@ int RunCommandLine(const std::vector<std::string_view> &args, std::FILE *out, st
         return c->run(session);
     } catch (const UsageError &e) {
         std::fprintf(err, "pimu %s: %s\n(pimu %s --help shows the options)\n", name.c_str(),
-                     e.what(), name.c_str());
+                     ShowControlCharacters(e.what()).c_str(), name.c_str());
         return 2;
     } catch (const std::exception &e) {
-        std::fprintf(err, "pimu %s: %s\n", name.c_str(), e.what());
+        std::fprintf(err, "pimu %s: %s\n", name.c_str(), ShowControlCharacters(e.what()).c_str());
         return 1;
     }
 }

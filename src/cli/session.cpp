@@ -125,7 +125,8 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
     if (options_.workdir) {
         std::error_code ec;
         if (!fs::is_directory(*options_.workdir, ec))
-            throw UsageError("--workdir " + options_.workdir->string() + ": no such folder");
+            throw UsageError("--workdir " + VisibleText(options_.workdir->string(), 200) +
+                             ": no such folder");
         programFolder_ = fs::absolute(*options_.workdir);
     } else {
         work_ = std::make_unique<TempFolder>();
@@ -190,7 +191,8 @@ fs::path Session::PrepareSettings() {
     if (options_.settings) {
         std::error_code ec;
         if (!fs::is_regular_file(*options_.settings, ec))
-            throw UsageError("--settings " + options_.settings->string() + ": no such file");
+            throw UsageError("--settings " + VisibleText(options_.settings->string(), 200) +
+                             ": no such file");
         source = *options_.settings;
     } else {
         source = (options_.workdir ? *options_.workdir : ExecutableFolder()) / "pimu.ini";
@@ -253,7 +255,8 @@ void Session::OpenDrawing() {
     EmbeddedDocument &doc = document();
     const fs::path &path = *options_.drawing;
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) throw RunError(path.string() + ": no such file");
+    if (!fs::is_regular_file(path, ec))
+        throw RunError(VisibleText(path.string(), 200) + ": no such file");
     try {
         doc.Open(path);
     } catch (const std::exception &e) {

@@ -29,6 +29,7 @@ TEST(QuoteForMessage, ControlCharactersBecomeVisibleAndLongTextIsCut) {
     };
     for (const Case &c : cases) EXPECT_EQ(QuoteForMessage(c.text, c.max), c.quoted);
     EXPECT_EQ(VisibleText("a\x1b\"b"), "a\\x1B\"b");
+    EXPECT_EQ(ShowControlCharacters("one\x1b[2J\ntwo\r"), "one\\x1B[2J\ntwo\\r");
 }
 
 }  // namespace

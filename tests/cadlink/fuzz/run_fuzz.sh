@@ -28,7 +28,7 @@ for target in dxf_reader_fuzz command_fuzz; do
   rm -rf "$corpus"
   mkdir -p "$corpus"
   if [ "$target" = dxf_reader_fuzz ]; then
-    cp "$src"/tests/data/cadlink/*.dxf "$corpus/"
+    cp "$src"/tests/data/cadlink/*.dxf "$src"/tests/data/cli/*.dxf "$corpus/"
   else
     printf -- '-INSERT\r"*PIMU_1.dxf"\r0,0 1 0\r' >"$corpus/a"
     printf -- '-INSERT\r"PIMU_1.dxf"\rS\r1.0\rR\r0\r' >"$corpus/b"
