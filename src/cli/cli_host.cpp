@@ -1,10 +1,10 @@
 #include "cli/cli_host.h"
 
-#include <unistd.h>
-
 #include <csignal>
 
 #include <algorithm>
+
+#include "cli/platform.h"
 
 namespace pimu::cli {
 
@@ -19,19 +19,15 @@ extern "C" void OnInterrupt(int) {
 
 }  // namespace
 
-CliUiHost::CliUiHost(std::FILE *err) : err_(err), progressShown_(isatty(fileno(err)) != 0) {}
+CliUiHost::CliUiHost(std::FILE *err) : err_(err), progressShown_(IsTerminal(err)) {}
 
 CliUiHost::~CliUiHost() {
-    if (catching_) std::signal(SIGINT, SIG_DFL);
+    if (catching_) ReleaseInterrupt();
 }
 
 void CliUiHost::CatchInterrupt() {
     interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C is not caught
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    CatchInterruptOnce(OnInterrupt);
     catching_ = true;
 }
 

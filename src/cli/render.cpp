@@ -332,6 +332,10 @@ void WithSurface(const std::filesystem::path &path, PictureFormat format, double
 
 }  // namespace
 
+bool PicturesAvailable() {
+    return true;
+}
+
 Rgb AciColor(int index, Background background) {
     static constexpr Rgb kBase[] = {{0, 0, 0},       {1, 0, 0},         {1, 1, 0}, {0, 1, 0},
                                     {0, 1, 1},       {0, 0, 1},         {1, 0, 1}, {1, 1, 1},

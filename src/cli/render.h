@@ -32,6 +32,9 @@ struct Rgb {
 };
 Rgb AciColor(int index, Background background);
 
+// False in a build without cairo (Windows): the functions below then throw RenderError.
+bool PicturesAvailable();
+
 // Throws RenderError when the file cannot be written or the drawing has nothing visible.
 void RenderDrawing(const cadlink::embedded::Drawing &drawing, const std::filesystem::path &path,
                    PictureFormat format, const RenderOptions &options = {});

@@ -1,8 +1,6 @@
 #include "base/ascii.h"
 #include "cli/session.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <system_error>
 
@@ -10,6 +8,8 @@
 #include "app/settings.h"
 #include "base/numconv.h"
 #include "cadlink/embedded/dxfio.h"
+#include "cli/platform.h"
+#include "cli/running_cad.h"
 
 namespace pimu::cli {
 namespace fs = std::filesystem;
@@ -30,21 +30,13 @@ bool SameFile(const fs::path &a, const fs::path &b) {
 
 }  // namespace
 
-TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "pimu-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw RunError("cannot make a temporary folder");
-    path_ = pattern;
+TempFolder::TempFolder() : path_(MakeTempFolder()) {
+    if (path_.empty()) throw RunError("cannot make a temporary folder");
 }
 
 TempFolder::~TempFolder() {
     std::error_code ec;
     fs::remove_all(path_, ec);
-}
-
-fs::path ExecutableFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path() : exe.parent_path();
 }
 
 Session::Session(std::string command, Options options, std::FILE *out, std::FILE *err)
@@ -73,7 +65,14 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
             throw UsageError(std::string(option) + " " + (*path)->string() + ": no folder " +
                              folder.string());
     }
-    if (options_.drawing) {
+    if (options_.cadRunning) {
+        if (options_.drawing)
+            throw UsageError("--cad running works on the CAD's active drawing: no DRAWING.dxf");
+        if (options_.output || options_.svg || options_.png)
+            throw UsageError("with --cad running the results go into the CAD's drawing: no -o, "
+                             "--svg or --png");
+        runningCad_ = ConnectRunningCad();
+    } else if (options_.drawing) {
         output_ = options_.output ? *options_.output
                                   : options_.drawing->parent_path() /
                                         (options_.drawing->stem().string() + "-pimu.dxf");
@@ -91,8 +90,10 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
     }
     const fs::path settings = PrepareSettings();
 
+    app::CadConnection *cad = cad_ ? static_cast<app::CadConnection *>(cad_.get())
+                                   : runningCad_.get();
     form_ = std::make_unique<app::TForm1>(app::FormPaths(programFolder_, "pimu", settings), host_,
-                                          cad_.get());
+                                          cad);
     host_.Observe({[this] {
                        return std::pair{form_->ProgressBar1.max, form_->ProgressBar1.position};
                    },
@@ -200,7 +201,33 @@ EmbeddedDocument &Session::document() {
     return *document_;
 }
 
+// The running CAD's model space, counted through its automation interface.
+std::size_t Session::RunningCadEntities() {
+    try {
+        const int n = runningCad_->GetCadApplication(form_->ProgID)
+                          ->ActiveDocument()
+                          .ModelSpace()
+                          .Count();
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    } catch (const std::exception &e) {
+        throw RunError(e.what());
+    }
+}
+
 void Session::OpenDrawing() {
+    if (runningCad_) {
+        bool running = false;
+        try {
+            running = runningCad_->IsCadRunning(form_->ProgID);
+        } catch (const std::exception &e) {
+            throw RunError(e.what());
+        }
+        if (!running)
+            throw RunError(std::string(app::kNoCadMessage) + " (Target/ProgID " + form_->ProgID +
+                           ")");
+        entitiesAtOpen_ = RunningCadEntities();
+        return;
+    }
     EmbeddedDocument &doc = document();
     const fs::path &path = *options_.drawing;
     std::error_code ec;
@@ -250,8 +277,10 @@ bool Session::Run(const std::function<void()> &handler) {
 }
 
 void Session::Acquire() {
-    CheckSelection(options_.buildings, "--buildings", options_.buildingsText);
-    input_.Select(options_.buildings);
+    if (!runningCad_) {  // in a running CAD the user selects the buildings there
+        CheckSelection(options_.buildings, "--buildings", options_.buildingsText);
+        input_.Select(options_.buildings);
+    }
     if (!form_->Button2.enabled) throw RunError("\"取得\" (Button2) is not available now");
     Run([&] { form_->Button2Click(); });
     if (!form_->HasBuildingModel())
@@ -271,7 +300,29 @@ void Session::Click(const app::TButton &button, const std::function<void()> &han
     Command(handler);
 }
 
+int Session::FinishInRunningCad() {
+    host_.Flush();
+    if (host_.Interrupted()) {
+        host_.Say(command_ + ": stopped");
+        return 1;
+    }
+    const std::size_t now = RunningCadEntities();
+    if (now <= entitiesAtOpen_) {
+        host_.Say(command_ + ": nothing was drawn");
+        return 1;
+    }
+    std::fprintf(out_, "%s: %zu entities added to the CAD's drawing\n", command_.c_str(),
+                 now - entitiesAtOpen_);
+    std::fflush(out_);
+    if (failed_ || reported_) {
+        host_.Say(command_ + ": the command reported a problem (above)");
+        return 1;
+    }
+    return 0;
+}
+
 int Session::FinishDrawing(bool pictures) {
+    if (runningCad_) return FinishInRunningCad();
     EmbeddedDocument &doc = document();
     host_.Flush();
     if (host_.Interrupted()) {
