@@ -306,6 +306,10 @@ int Session::FinishInRunningCad() {
         host_.Say(command_ + ": stopped");
         return 1;
     }
+    if (failed_) {  // the CAD may be gone: nothing more is asked of it
+        host_.Say(command_ + ": the command ended in an error (above)");
+        return 1;
+    }
     const std::size_t now = RunningCadEntities();
     if (now <= entitiesAtOpen_) {
         host_.Say(command_ + ": nothing was drawn");
