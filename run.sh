@@ -3,6 +3,7 @@
 #   ./run.sh build     release build into build/release
 #   ./run.sh test      sanitizer build into build/sanitize, then every test through CTest
 #   ./run.sh example   release build, then the main job on the bundled example (results in out/)
+#   ./run.sh windows   pimu.exe for 64-bit Windows, cross-built with mingw-w64 (build/windows)
 # Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing:
 # build.txt and build-*.txt always, test-*.txt for tests, example-*.txt for the example.
 set -euo pipefail
@@ -56,8 +57,12 @@ case "$cmd" in
     configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
     "$top/examples/run-example.sh" "$top/build/release"
     ;;
+  windows)
+    ensure_packages deps/windows.txt
+    "$top/cmake/build-windows.sh" "$top" build/windows
+    ;;
   *)
-    echo "usage: ./run.sh build|test|example" >&2
+    echo "usage: ./run.sh build|test|example|windows" >&2
     exit 2
     ;;
 esac
