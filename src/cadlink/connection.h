@@ -97,7 +97,7 @@ ParsedPoint ParsePoint(std::string_view text);
 // the COM backend wraps them in an IMessageFilter and registers it.
 struct MessageFilterPolicy {
     static constexpr unsigned kServerCallIsHandled = 0;
-    static constexpr int kRetryLaterType = 2;       // SERVERCALL_RETRYLATER
+    static constexpr int kRetryLaterType = 2;      // SERVERCALL_RETRYLATER
     static constexpr unsigned kWaitNoProcess = 1;  // PENDINGMSG_WAITNOPROCESS
     static constexpr int kRetryEveryMs = 1000;
     // A CAD that stays busy longer than this (a dialog left open in it, a command that hangs)

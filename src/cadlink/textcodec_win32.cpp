@@ -34,8 +34,8 @@ bool FromWide(UINT codePage, std::wstring_view in, std::string &out) {
                                       nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
     if (n <= 0 || usedDefault) return false;
     out.resize(static_cast<std::size_t>(n));
-    return WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()),
-                               out.data(), n, nullptr, utf8 ? nullptr : &usedDefault) == n &&
+    return WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), out.data(),
+                               n, nullptr, utf8 ? nullptr : &usedDefault) == n &&
            !usedDefault;
 }
 

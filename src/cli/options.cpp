@@ -173,11 +173,12 @@ std::string CommonOptionsHelp(unsigned accepted) {
              "  --size PIXELS          the picture's longer side (default 1600)\n";
         if (!PicturesAvailable())
             h += "                         (no pictures in this build: --svg and --png fail)\n";
-        h += RunningCadAvailable()
-                 ? "  --cad running          instead of DRAWING.dxf, the active drawing of the CAD\n"
-                   "                         running on this computer (Target/ProgID); the\n"
-                   "                         buildings and points are picked in the CAD\n"
-                 : "  --cad running          (Windows build only) the running CAD's drawing\n";
+        h +=
+            RunningCadAvailable()
+                ? "  --cad running          instead of DRAWING.dxf, the active drawing of the CAD\n"
+                  "                         running on this computer (Target/ProgID); the\n"
+                  "                         buildings and points are picked in the CAD\n"
+                : "  --cad running          (Windows build only) the running CAD's drawing\n";
     }
     if (accepted & kOptCsv) h += "  --csv FILE             the table as CSV (UTF-8)\n";
     h += "  --settings FILE        settings file to read instead of the program folder's\n"

@@ -29,7 +29,8 @@ fs::path MakeTempFolder() {
 fs::path ExecutableFolder() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return fs::current_path();
         if (n < buffer.size()) {
             buffer.resize(n);

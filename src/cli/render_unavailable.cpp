@@ -14,8 +14,8 @@ bool PicturesAvailable() {
     return false;
 }
 
-void RenderDrawing(const cadlink::embedded::Drawing &, const std::filesystem::path &,
-                   PictureFormat, const RenderOptions &) {
+void RenderDrawing(const cadlink::embedded::Drawing &, const std::filesystem::path &, PictureFormat,
+                   const RenderOptions &) {
     Unavailable();
 }
 

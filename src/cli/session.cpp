@@ -1,5 +1,5 @@
-#include "base/ascii.h"
 #include "cli/session.h"
+#include "base/ascii.h"
 
 #include <algorithm>
 #include <system_error>
@@ -47,6 +47,10 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
         if (!fs::is_directory(*options_.workdir, ec))
             throw UsageError("--workdir " + options_.workdir->string() + ": no such folder");
         programFolder_ = fs::absolute(*options_.workdir);
+    } else if (options_.cadRunning) {
+        // A running CAD reads the inserted files after the typed command returns, maybe after
+        // Pimu has ended: they stay beside the program, as the window leaves them.
+        programFolder_ = ExecutableFolder();
     } else {
         work_ = std::make_unique<TempFolder>();
         programFolder_ = work_->path();
@@ -69,8 +73,9 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
         if (options_.drawing)
             throw UsageError("--cad running works on the CAD's active drawing: no DRAWING.dxf");
         if (options_.output || options_.svg || options_.png)
-            throw UsageError("with --cad running the results go into the CAD's drawing: no -o, "
-                             "--svg or --png");
+            throw UsageError(
+                "with --cad running the results go into the CAD's drawing: no -o, "
+                "--svg or --png");
         runningCad_ = ConnectRunningCad();
     } else if (options_.drawing) {
         output_ = options_.output ? *options_.output
@@ -90,10 +95,10 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
     }
     const fs::path settings = PrepareSettings();
 
-    app::CadConnection *cad = cad_ ? static_cast<app::CadConnection *>(cad_.get())
-                                   : runningCad_.get();
-    form_ = std::make_unique<app::TForm1>(app::FormPaths(programFolder_, "pimu", settings), host_,
-                                          cad);
+    app::CadConnection *cad =
+        cad_ ? static_cast<app::CadConnection *>(cad_.get()) : runningCad_.get();
+    form_ =
+        std::make_unique<app::TForm1>(app::FormPaths(programFolder_, "pimu", settings), host_, cad);
     host_.Observe({[this] {
                        return std::pair{form_->ProgressBar1.max, form_->ProgressBar1.position};
                    },
@@ -204,10 +209,8 @@ EmbeddedDocument &Session::document() {
 // The running CAD's model space, counted through its automation interface.
 std::size_t Session::RunningCadEntities() {
     try {
-        const int n = runningCad_->GetCadApplication(form_->ProgID)
-                          ->ActiveDocument()
-                          .ModelSpace()
-                          .Count();
+        const int n =
+            runningCad_->GetCadApplication(form_->ProgID)->ActiveDocument().ModelSpace().Count();
         return n > 0 ? static_cast<std::size_t>(n) : 0;
     } catch (const std::exception &e) {
         throw RunError(e.what());

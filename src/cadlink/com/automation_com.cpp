@@ -78,9 +78,7 @@ public:
     double Rotation() override { return Num("Rotation"); }
     void SetRotation(double radians) override { d_.Put("Rotation", Variant::Double(radians)); }
     double ScaleFactor() override { return Num("ScaleFactor"); }
-    void SetScaleFactor(double factor) override {
-        d_.Put("ScaleFactor", Variant::Double(factor));
-    }
+    void SetScaleFactor(double factor) override { d_.Put("ScaleFactor", Variant::Double(factor)); }
     TextAlignment Alignment() override {
         return static_cast<TextAlignment>(d_.Call("Alignment").AsInt("Alignment"));
     }
@@ -310,8 +308,7 @@ public:
     SelectionSetPtr Item(int index) override {
         std::vector<Variant> args;
         args.push_back(Variant::Int(index));
-        return std::make_shared<ComSelectionSet>(
-            d_.Child("Item", "SelectionSet", std::move(args)));
+        return std::make_shared<ComSelectionSet>(d_.Child("Item", "SelectionSet", std::move(args)));
     }
     SelectionSetPtr Add(const std::string &name) override {
         std::vector<Variant> args;

@@ -6,15 +6,16 @@ namespace pimu::cadlink::com {
 namespace {
 
 // HRESULTs of a server that went away, by name for the reader.
-constexpr HRESULT kServerDied = static_cast<HRESULT>(0x80010007);         // RPC_E_SERVER_DIED
-constexpr HRESULT kServerDiedDne = static_cast<HRESULT>(0x80010012);      // RPC_E_SERVER_DIED_DNE
-constexpr HRESULT kDisconnected = static_cast<HRESULT>(0x80010108);       // RPC_E_DISCONNECTED
-constexpr HRESULT kServerUnavailable = static_cast<HRESULT>(0x800706BA);  // RPC_S_SERVER_UNAVAILABLE
-constexpr HRESULT kCallFailed = static_cast<HRESULT>(0x800706BE);         // RPC_S_CALL_FAILED
-constexpr HRESULT kCallFailedDne = static_cast<HRESULT>(0x800706BF);      // RPC_S_CALL_FAILED_DNE
-constexpr HRESULT kNotConnected = static_cast<HRESULT>(0x800401FD);       // CO_E_OBJNOTCONNECTED
-constexpr HRESULT kCallRejected = static_cast<HRESULT>(0x80010001);       // RPC_E_CALL_REJECTED
-constexpr HRESULT kRetryLater = static_cast<HRESULT>(0x8001010A);  // RPC_E_SERVERCALL_RETRYLATER
+constexpr HRESULT kServerDied = static_cast<HRESULT>(0x80010007);     // RPC_E_SERVER_DIED
+constexpr HRESULT kServerDiedDne = static_cast<HRESULT>(0x80010012);  // RPC_E_SERVER_DIED_DNE
+constexpr HRESULT kDisconnected = static_cast<HRESULT>(0x80010108);   // RPC_E_DISCONNECTED
+constexpr HRESULT kServerUnavailable =
+    static_cast<HRESULT>(0x800706BA);                                 // RPC_S_SERVER_UNAVAILABLE
+constexpr HRESULT kCallFailed = static_cast<HRESULT>(0x800706BE);     // RPC_S_CALL_FAILED
+constexpr HRESULT kCallFailedDne = static_cast<HRESULT>(0x800706BF);  // RPC_S_CALL_FAILED_DNE
+constexpr HRESULT kNotConnected = static_cast<HRESULT>(0x800401FD);   // CO_E_OBJNOTCONNECTED
+constexpr HRESULT kCallRejected = static_cast<HRESULT>(0x80010001);   // RPC_E_CALL_REJECTED
+constexpr HRESULT kRetryLater = static_cast<HRESULT>(0x8001010A);     // RPC_E_SERVERCALL_RETRYLATER
 
 std::string SystemMessage(HRESULT hr) {
     wchar_t *buffer = nullptr;
@@ -24,8 +25,8 @@ std::string SystemMessage(HRESULT hr) {
     std::string text;
     if (n > 0 && buffer) text = Narrow(std::wstring_view(buffer, n));
     if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.'))
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
     return text;
 }
@@ -66,8 +67,8 @@ private:
 };
 
 [[noreturn]] void Unconvertible(const char *what, VARTYPE vt) {
-    throw CadError(std::string("The CAD answered ") + what + " with a value of another kind (type " +
-                   std::to_string(vt) + ")");
+    throw CadError(std::string("The CAD answered ") + what +
+                   " with a value of another kind (type " + std::to_string(vt) + ")");
 }
 
 Variant Converted(const VARIANT &from, VARTYPE to, const char *what) {
@@ -87,12 +88,11 @@ SAFEARRAY *NewVector(VARTYPE type, std::size_t n) {
 
 std::wstring Widen(std::string_view utf8) {
     if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
     if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(),
-                            n);
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
     return out;
 }
 
@@ -102,8 +102,8 @@ std::string Narrow(std::wstring_view utf16) {
                                       nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
     if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(),
-                            n, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(), n,
+                            nullptr, nullptr);
     return out;
 }
 
@@ -411,8 +411,8 @@ Variant Dispatch::Invoke(const std::string &name, WORD flags, std::vector<Varian
                                            result.get(), &error, &badArgument);
         std::string description;
         if (error.bstrDescription)
-            description = Narrow(std::wstring_view(error.bstrDescription,
-                                                   SysStringLen(error.bstrDescription)));
+            description = Narrow(
+                std::wstring_view(error.bstrDescription, SysStringLen(error.bstrDescription)));
         SysFreeString(error.bstrSource);
         SysFreeString(error.bstrDescription);
         SysFreeString(error.bstrHelpFile);

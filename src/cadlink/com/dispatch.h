@@ -71,8 +71,8 @@ public:
     Variant &operator=(Variant o) noexcept;
     ~Variant() { VariantClear(&v_); }
 
-    static Variant Int(int value);     // VT_I4
-    static Variant Short(int value);   // VT_I2: integer system variables want it
+    static Variant Int(int value);            // VT_I4
+    static Variant Short(int value);          // VT_I2: integer system variables want it
     static Variant Long(std::int64_t value);  // VT_I8
     static Variant Double(double value);
     static Variant Bool(bool value);
@@ -82,7 +82,7 @@ public:
     static Variant Shorts(const std::vector<short> &values);    // SAFEARRAY(VT_I2)
     static Variant Variants(std::vector<Variant> values);       // SAFEARRAY(VT_VARIANT)
     static Variant Object(IDispatch *object);                   // adds a reference
-    static Variant Missing();  // an optional argument left out
+    static Variant Missing();                                   // an optional argument left out
 
     VARTYPE type() const { return v_.vt; }
     bool isEmpty() const { return v_.vt == VT_EMPTY || v_.vt == VT_NULL; }

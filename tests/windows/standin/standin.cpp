@@ -51,8 +51,8 @@ std::wstring Widen(const std::string &s) {
 
 std::string Narrow(const wchar_t *w, size_t len) {
     if (len == 0) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
     std::string s(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), s.data(), n, nullptr, nullptr);
     return s;
@@ -94,7 +94,8 @@ public:
     }
     VARIANT *Out(size_t i) const {
         VARIANT *v = all_.at(i);
-        if (v->vt != (VT_BYREF | VT_VARIANT)) throw CadError("an out argument must be by reference");
+        if (v->vt != (VT_BYREF | VT_VARIANT))
+            throw CadError("an out argument must be by reference");
         return v->pvarVal;
     }
     bool Missing(size_t i) const {
@@ -122,7 +123,8 @@ public:
     }
     std::vector<double> Doubles(size_t i) const {
         const VARIANT *v = Raw(i);
-        if (v->vt != (VT_ARRAY | VT_R8)) throw CadError("argument " + std::to_string(i + 1) + " is no array of doubles");
+        if (v->vt != (VT_ARRAY | VT_R8))
+            throw CadError("argument " + std::to_string(i + 1) + " is no array of doubles");
         LONG lo = 0, hi = -1;
         SafeArrayGetLBound(v->parray, 1, &lo);
         SafeArrayGetUBound(v->parray, 1, &hi);
@@ -183,10 +185,18 @@ void SetDoubles(VARIANT *r, const std::vector<double> &values) {
     r->vt = VT_ARRAY | VT_R8;
     r->parray = a;
 }
-void SetPoint(VARIANT *r, const TAcadPoint &p) { SetDoubles(r, {p.x, p.y, p.z}); }
-void SetDouble(VARIANT *r, double d) { r->vt = VT_R8, r->dblVal = d; }
-void SetInt(VARIANT *r, long i) { r->vt = VT_I4, r->lVal = i; }
-void SetBool(VARIANT *r, bool b) { r->vt = VT_BOOL, r->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; }
+void SetPoint(VARIANT *r, const TAcadPoint &p) {
+    SetDoubles(r, {p.x, p.y, p.z});
+}
+void SetDouble(VARIANT *r, double d) {
+    r->vt = VT_R8, r->dblVal = d;
+}
+void SetInt(VARIANT *r, long i) {
+    r->vt = VT_I4, r->lVal = i;
+}
+void SetBool(VARIANT *r, bool b) {
+    r->vt = VT_BOOL, r->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+}
 void SetString(VARIANT *r, const std::string &s) {
     const std::wstring w = Widen(s);
     r->vt = VT_BSTR;
@@ -225,9 +235,7 @@ public:
         *n = 0;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override {
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID,
                                             DISPID *ids) override {
         HRESULT hr = S_OK;
@@ -245,7 +253,8 @@ public:
         const Member &m = members_[static_cast<size_t>(id - 1)];
         const std::string name = Narrow(m.name, wcslen(m.name));
         behaviour_.Log(role_ + "." + name);
-        if (!behaviour_.dieOn.empty() && pimu::UpperAscii(name) == pimu::UpperAscii(behaviour_.dieOn)) {
+        if (!behaviour_.dieOn.empty() &&
+            pimu::UpperAscii(name) == pimu::UpperAscii(behaviour_.dieOn)) {
             behaviour_.Log("dying in " + name);
             ExitProcess(3);
         }
@@ -269,7 +278,8 @@ public:
                 error->scode = E_FAIL;
                 error->bstrSource = SysAllocString(L"Pimu stand-in CAD");
                 const std::wstring text = Widen(e.what());
-                error->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+                error->bstrDescription =
+                    SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
             }
             behaviour_.Log("  error: " + std::string(e.what()));
             VariantClear(&scratch);
@@ -325,32 +335,48 @@ public:
         Number(L"Area", &IEntity::Area);
         Number(L"Height", &IEntity::Height);
         Add(L"Coordinates", [&x](const Args &, VARIANT *r) { SetDoubles(r, x.Coordinates()); });
-        Add(L"Coordinate", [&x](const Args &a, VARIANT *r) { SetPoint(r, x.Coordinate(a.Int(0))); });
+        Add(L"Coordinate",
+            [&x](const Args &a, VARIANT *r) { SetPoint(r, x.Coordinate(a.Int(0))); });
         Add(L"GetBulge", [&x](const Args &a, VARIANT *r) { SetDouble(r, x.GetBulge(a.Int(0))); });
         Add(L"SetBulge", [&x](const Args &a, VARIANT *) { x.SetBulge(a.Int(0), a.Double(1)); });
         Add(L"TextString", [&x](const Args &, VARIANT *r) { SetString(r, x.TextString()); });
         Add(L"Name", [&x](const Args &, VARIANT *r) { SetString(r, x.Name()); });
-        Add(L"Closed", [&x](const Args &, VARIANT *r) { SetBool(r, x.Closed()); },
+        Add(
+            L"Closed", [&x](const Args &, VARIANT *r) { SetBool(r, x.Closed()); },
             [&x](const Args &a) { x.SetClosed(a.Bool(0)); });
-        Add(L"InsertionPoint", [&x](const Args &, VARIANT *r) { SetPoint(r, x.InsertionPoint()); },
+        Add(
+            L"InsertionPoint", [&x](const Args &, VARIANT *r) { SetPoint(r, x.InsertionPoint()); },
             [&x](const Args &a) { x.SetInsertionPoint(a.Point(0)); });
-        Add(L"Color", [&x](const Args &, VARIANT *r) { SetInt(r, x.Color()); },
+        Add(
+            L"Color", [&x](const Args &, VARIANT *r) { SetInt(r, x.Color()); },
             [&x](const Args &a) { x.SetColor(a.Int(0)); });
-        Add(L"Layer", [&x](const Args &, VARIANT *r) { SetString(r, x.Layer()); },
+        Add(
+            L"Layer", [&x](const Args &, VARIANT *r) { SetString(r, x.Layer()); },
             [&x](const Args &a) { x.SetLayer(a.String(0)); });
-        Add(L"Linetype", [&x](const Args &, VARIANT *r) { SetString(r, x.Linetype()); },
+        Add(
+            L"Linetype", [&x](const Args &, VARIANT *r) { SetString(r, x.Linetype()); },
             [&x](const Args &a) { x.SetLinetype(a.String(0)); });
-        Add(L"Rotation", [&x](const Args &, VARIANT *r) { SetDouble(r, x.Rotation()); },
+        Add(
+            L"Rotation", [&x](const Args &, VARIANT *r) { SetDouble(r, x.Rotation()); },
             [&x](const Args &a) { x.SetRotation(a.Double(0)); });
-        Add(L"ScaleFactor", [&x](const Args &, VARIANT *r) { SetDouble(r, x.ScaleFactor()); },
+        Add(
+            L"ScaleFactor", [&x](const Args &, VARIANT *r) { SetDouble(r, x.ScaleFactor()); },
             [&x](const Args &a) { x.SetScaleFactor(a.Double(0)); });
-        Add(L"Alignment", [&x](const Args &, VARIANT *r) { SetInt(r, static_cast<int>(x.Alignment())); },
+        Add(
+            L"Alignment",
+            [&x](const Args &, VARIANT *r) { SetInt(r, static_cast<int>(x.Alignment())); },
             [&x](const Args &a) { x.SetAlignment(static_cast<TextAlignment>(a.Int(0))); });
-        Add(L"HorizontalAlignment", [&x](const Args &, VARIANT *r) { SetInt(r, x.HorizontalAlignment()); },
+        Add(
+            L"HorizontalAlignment",
+            [&x](const Args &, VARIANT *r) { SetInt(r, x.HorizontalAlignment()); },
             [&x](const Args &a) { x.SetHorizontalAlignment(a.Int(0)); });
-        Add(L"VerticalAlignment", [&x](const Args &, VARIANT *r) { SetInt(r, x.VerticalAlignment()); },
+        Add(
+            L"VerticalAlignment",
+            [&x](const Args &, VARIANT *r) { SetInt(r, x.VerticalAlignment()); },
             [&x](const Args &a) { x.SetVerticalAlignment(a.Int(0)); });
-        Add(L"TextAlignmentPoint", [&x](const Args &, VARIANT *r) { SetPoint(r, x.TextAlignmentPoint()); },
+        Add(
+            L"TextAlignmentPoint",
+            [&x](const Args &, VARIANT *r) { SetPoint(r, x.TextAlignmentPoint()); },
             [&x](const Args &a) { x.SetTextAlignmentPoint(a.Point(0)); });
         Add(L"Explode", [this, &x](const Args &, VARIANT *r) {
             const std::vector<EntityPtr> parts = x.Explode();
@@ -403,7 +429,9 @@ public:
         : Object(b, keep ? "Block" : "ModelSpace"), keep_(std::move(keep)) {
         IEntityContainer &x = c;
         Add(L"Count", [&x](const Args &, VARIANT *r) { SetInt(r, x.Count()); });
-        Add(L"Item", [this, &x](const Args &a, VARIANT *r) { ReturnEntity(behaviour_, r, x.Item(a.Int(0))); });
+        Add(L"Item", [this, &x](const Args &a, VARIANT *r) {
+            ReturnEntity(behaviour_, r, x.Item(a.Int(0)));
+        });
         Add(L"AddLine", [this, &x](const Args &a, VARIANT *r) {
             ReturnEntity(behaviour_, r, x.AddLine(a.Point(0), a.Point(1)));
         });
@@ -434,14 +462,18 @@ private:
 
 class SelectionSetObject : public Object {
 public:
-    SelectionSetObject(Behaviour &b, SelectionSetPtr s) : Object(b, "SelectionSet"), s_(std::move(s)) {
+    SelectionSetObject(Behaviour &b, SelectionSetPtr s)
+        : Object(b, "SelectionSet"), s_(std::move(s)) {
         ISelectionSet &x = *s_;
         Add(L"Name", [&x](const Args &, VARIANT *r) { SetString(r, x.Name()); });
         Add(L"Count", [&x](const Args &, VARIANT *r) { SetInt(r, x.Count()); });
-        Add(L"Item", [this, &x](const Args &a, VARIANT *r) { ReturnEntity(behaviour_, r, x.Item(a.Int(0))); });
+        Add(L"Item", [this, &x](const Args &a, VARIANT *r) {
+            ReturnEntity(behaviour_, r, x.Item(a.Int(0)));
+        });
         Add(L"Clear", [&x](const Args &, VARIANT *) { x.Clear(); });
         Add(L"Delete", [&x](const Args &, VARIANT *) { x.Delete(); });
-        Add(L"SelectOnScreen", [&x](const Args &a, VARIANT *) { x.SelectOnScreen(a.Filter(0, 1)); });
+        Add(L"SelectOnScreen",
+            [&x](const Args &a, VARIANT *) { x.SelectOnScreen(a.Filter(0, 1)); });
         Add(L"Select", [&x](const Args &a, VARIANT *) {
             x.Select(static_cast<SelectMode>(a.Int(0)), a.OptionalPoint(1).value_or(TAcadPoint{}),
                      a.OptionalPoint(2).value_or(TAcadPoint{}), a.Filter(3, 4));
@@ -469,7 +501,8 @@ public:
         Add(L"Blocks", [this, &x](const Args &, VARIANT *r) { Return(r, Blocks(x)); });
         Add(L"Layers", [this, &x](const Args &, VARIANT *r) { Return(r, Layers(x)); });
         Add(L"Linetypes", [this, &x](const Args &, VARIANT *r) { Return(r, Linetypes(x)); });
-        Add(L"SelectionSets", [this, &x](const Args &, VARIANT *r) { Return(r, SelectionSets(x)); });
+        Add(L"SelectionSets",
+            [this, &x](const Args &, VARIANT *r) { Return(r, SelectionSets(x)); });
         Add(L"Utility", [this, &x](const Args &, VARIANT *r) { Return(r, Utility(x)); });
         Add(L"SendCommand", [this, &x](const Args &a, VARIANT *) {
             x.SendCommand(a.String(0));
@@ -621,9 +654,8 @@ class ApplicationObject : public Object {
 public:
     ApplicationObject(Behaviour &b, embedded::EmbeddedDocument &d) : Object(b, "Application") {
         Add(L"HWND", [](const Args &, VARIANT *r) { SetInt(r, 0); });
-        Add(L"ActiveDocument", [this, &d](const Args &, VARIANT *r) {
-            Return(r, new DocumentObject(behaviour_, d));
-        });
+        Add(L"ActiveDocument",
+            [this, &d](const Args &, VARIANT *r) { Return(r, new DocumentObject(behaviour_, d)); });
         for (const wchar_t *name : {L"GetAcadState", L"GetGcadState", L"GetZcadState"})
             Add(name, [this](const Args &, VARIANT *r) { Return(r, new StateObject(behaviour_)); });
     }
@@ -655,8 +687,12 @@ public:
         if (b_.Busy()) return SERVERCALL_RETRYLATER;
         return SERVERCALL_ISHANDLED;
     }
-    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
-    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override {
+        return static_cast<DWORD>(-1);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
 
 private:
     Behaviour &b_;
@@ -674,16 +710,17 @@ int RegisterProgIds(int argc, wchar_t **argv) {
         if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h,
                             nullptr) != ERROR_SUCCESS)
             return false;
-        const bool ok = RegSetValueExW(h, nullptr, 0, REG_SZ,
-                                       reinterpret_cast<const BYTE *>(value.c_str()),
-                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
-                        ERROR_SUCCESS;
+        const bool ok =
+            RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+            ERROR_SUCCESS;
         RegCloseKey(h);
         return ok;
     };
     const std::wstring classes;  // HKEY_CLASSES_ROOT itself
-    bool ok = set(classes + L"CLSID\\" + clsid, L"Pimu stand-in CAD") &&
-              set(classes + L"CLSID\\" + clsid + L"\\LocalServer32", std::wstring(L"\"") + exe + L"\"");
+    bool ok =
+        set(classes + L"CLSID\\" + clsid, L"Pimu stand-in CAD") &&
+        set(classes + L"CLSID\\" + clsid + L"\\LocalServer32", std::wstring(L"\"") + exe + L"\"");
     for (int i = 2; i < argc; ++i) {
         ok = ok && set(classes + argv[i], L"Pimu stand-in CAD") &&
              set(classes + argv[i] + L"\\CLSID", clsid);
@@ -709,16 +746,26 @@ int wmain(int argc, wchar_t **argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring a = argv[i];
         const std::wstring v = argv[i + 1];
-        if (a == L"--open") open = v;
-        else if (a == L"--script") script = v;
-        else if (a == L"--save") save = v;
-        else if (a == L"--quit-file") quitFile = v;
-        else if (a == L"--ready-file") readyFile = v;
-        else if (a == L"--log") logFile = v;
-        else if (a == L"--reject-after") behaviour.rejectAfter = std::wcstol(v.c_str(), nullptr, 10);
-        else if (a == L"--reject") behaviour.rejections = std::wcstol(v.c_str(), nullptr, 10);
-        else if (a == L"--busy-ms") behaviour.busyMs = static_cast<int>(std::wcstol(v.c_str(), nullptr, 10));
-        else if (a == L"--die-on") behaviour.dieOn = Narrow(v.c_str(), v.size());
+        if (a == L"--open")
+            open = v;
+        else if (a == L"--script")
+            script = v;
+        else if (a == L"--save")
+            save = v;
+        else if (a == L"--quit-file")
+            quitFile = v;
+        else if (a == L"--ready-file")
+            readyFile = v;
+        else if (a == L"--log")
+            logFile = v;
+        else if (a == L"--reject-after")
+            behaviour.rejectAfter = std::wcstol(v.c_str(), nullptr, 10);
+        else if (a == L"--reject")
+            behaviour.rejections = std::wcstol(v.c_str(), nullptr, 10);
+        else if (a == L"--busy-ms")
+            behaviour.busyMs = static_cast<int>(std::wcstol(v.c_str(), nullptr, 10));
+        else if (a == L"--die-on")
+            behaviour.dieOn = Narrow(v.c_str(), v.size());
     }
     // A server COM starts has no standard handles: everything it says goes to its log file.
     if (!logFile.empty()) behaviour.log = _wfopen(logFile.c_str(), L"w");
