@@ -125,9 +125,8 @@ case "$step" in
     SECONDS=0
     "$wine" wineboot -i >/dev/null 2>&1
     "$wineserver" -k || true  # Wine starts RpcSs only after a restart of the first boot
-    # One wineserver (and one RpcSs with its running-object table) for every step of the run.
-    "$wineserver" -p
-    "$wine" "$standin_exe" /regserver "${progids[@]}" </dev/null || fail "cannot register the stand-in"
+    "$wine" "$standin_exe" /regserver "${progids[@]}" </dev/null >/dev/null 2>&1 ||
+      fail "cannot register the stand-in"
     echo "wine prefix: ${SECONDS} s"
     ;;
   cleanup)
