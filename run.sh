@@ -58,7 +58,7 @@ case "$cmd" in
     "$top/examples/run-example.sh" "$top/build/release"
     ;;
   windows)
-    ensure_packages deps/windows.txt
+    ensure_packages deps/build.txt deps/windows.txt
     "$top/cmake/build-windows.sh" "$top" build/windows
     ;;
   *)
