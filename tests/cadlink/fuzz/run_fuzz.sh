@@ -9,7 +9,8 @@ seconds=${3:-15}
 mkdir -p "$out"
 cxx=${PIMU_FUZZ_CXX:-clang++}
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I "$src/src")
-lib=("$src"/src/base/numconv.cpp "$src"/src/cadlink/textcodec.cpp "$src"/src/cadlink/embedded/*.cpp)
+lib=("$src"/src/base/numconv.cpp "$src"/src/cadlink/textcodec.cpp "$src"/src/cadlink/textcodec_iconv.cpp
+     "$src"/src/cadlink/embedded/*.cpp)
 
 # The sources compile once into objects shared by both targets.
 objs=()
