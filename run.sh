@@ -6,6 +6,7 @@
 #                      (results in out/; the program is build/release/src/cli/pimu)
 #   ./run.sh install   release build of pimu, installed into /usr/local/bin (as root) or
 #                      ~/.local/bin (otherwise); PREFIX=DIR ./run.sh install chooses DIR/bin
+#   ./run.sh windows   pimu.exe for 64-bit Windows, cross-built with mingw-w64 (build/windows)
 # Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing:
 # build.txt and build-*.txt always, test.txt and test-*.txt for tests, example-*.txt for the
 # example, bench.txt for `build`. Only the test build configures the tests (and looks for the
@@ -95,8 +96,12 @@ case "$cmd" in
       *) echo "note: $prefix/bin is not on your PATH; add it, e.g. export PATH=\"$prefix/bin:\$PATH\"" >&2 ;;
     esac
     ;;
+  windows)
+    ensure_packages deps/build.txt deps/windows.txt
+    "$top/cmake/build-windows.sh" "$top" build/windows
+    ;;
   *)
-    echo "usage: ./run.sh build|test|example|install" >&2
+    echo "usage: ./run.sh build|test|example|install|windows" >&2
     exit 2
     ;;
 esac

@@ -1,9 +1,14 @@
 #include "base/atomic_file.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -20,6 +25,219 @@ std::string PathText(const fs::path &path) {
     const std::u8string u8 = path.u8string();
     return std::string(u8.begin(), u8.end());
 }
+
+fs::path FolderOf(const fs::path &path) {
+    const fs::path parent = path.parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+std::string RandomPart() {
+    std::random_device device;
+    std::uniform_int_distribution<unsigned> digit(0, 35);
+    std::string out;
+    for (int k = 0; k < 8; ++k) {
+        const unsigned d = digit(device);
+        out += static_cast<char>(d < 10 ? '0' + d : 'a' + (d - 10));
+    }
+    return out;
+}
+
+fs::path TempNameFor(const fs::path &target) {
+    fs::path name = target.filename();
+    name += "." + RandomPart() + std::string(kTempSuffix);
+    return FolderOf(target) / name;
+}
+
+// What the target is: the path written (through a link) and a refusal reason, if any.
+struct Target {
+    fs::path path;
+    std::string refusal;
+    bool exists = false;
+};
+
+}  // namespace
+
+FileWriteError::FileWriteError(const fs::path &path, const std::string &reason)
+    : std::runtime_error(QuoteForMessage(PathText(path), 200) + ": " + reason), reason_(reason) {}
+
+bool IsTemporaryNameOf(const fs::path &candidate, const fs::path &target) {
+    const std::string name = PathText(candidate.filename());
+    const std::string base = PathText(target.filename());
+    if (base.empty() || !name.starts_with(base)) return false;
+    const std::string_view rest = std::string_view(name).substr(base.size());
+    if (rest != ".tmp" && !rest.ends_with(kTempSuffix)) return false;
+    if (rest != ".tmp" && rest != kTempSuffix && !rest.starts_with(".")) return false;
+    std::error_code ec;
+    const fs::path a = fs::weakly_canonical(fs::absolute(candidate).parent_path(), ec);
+    const fs::path b = fs::weakly_canonical(fs::absolute(target).parent_path(), ec);
+    return a == b;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// The system's text for an error code, in UTF-8.
+std::string ErrorText(DWORD error) {
+    wchar_t *buffer = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+    std::string text;
+    if (n > 0 && buffer) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), nullptr, 0,
+                                             nullptr, nullptr);
+        text.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+        if (size > 0)
+            WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), text.data(), size, nullptr,
+                                nullptr);
+    }
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    return text.empty() ? "error " + std::to_string(error) : text;
+}
+
+// Closes the handle it holds.
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (valid()) CloseHandle(h_);
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+    HANDLE get() const { return h_; }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    // Closes now and reports the result.
+    bool Close() {
+        const bool ok = CloseHandle(h_) != 0;
+        h_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE h_;
+};
+
+// Opening the target (links followed) tells a file from a folder or a device; a link is
+// written through to the file it names.
+Target Resolve(const fs::path &requested) {
+    Target t;
+    t.path = requested;
+    Handle h(CreateFileW(requested.c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            const DWORD own = GetFileAttributesW(requested.c_str());
+            if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT))
+                t.refusal = "a symbolic link to nothing";
+            return t;
+        }
+        t.refusal = ErrorText(error);
+        return t;
+    }
+    t.exists = true;
+    if (GetFileType(h.get()) != FILE_TYPE_DISK) {
+        t.refusal = "a device, not a file";
+        return t;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h.get(), &info)) {
+        t.refusal = ErrorText(GetLastError());
+        return t;
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        t.refusal = "a folder, not a file";
+        return t;
+    }
+    const DWORD own = GetFileAttributesW(requested.c_str());
+    if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        std::wstring final(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD n = GetFinalPathNameByHandleW(h.get(), final.data(),
+                                                      static_cast<DWORD>(final.size()), 0);
+            if (n == 0) {
+                t.refusal = ErrorText(GetLastError());
+                return t;
+            }
+            if (n < final.size()) {
+                final.resize(n);
+                break;
+            }
+            final.resize(n + 1);
+        }
+        t.path = fs::path(final);
+    }
+    return t;
+}
+
+void WriteAll(HANDLE h, std::string_view bytes, const fs::path &path) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(h, bytes.data(), chunk, &written, nullptr))
+            throw FileWriteError(path, "cannot write: " + ErrorText(GetLastError()));
+        bytes.remove_prefix(written);
+    }
+}
+
+}  // namespace
+
+void CheckWritableTarget(const fs::path &path) {
+    if (path.empty()) throw FileWriteError(path, "an empty file name");
+    const Target t = Resolve(path);
+    if (!t.refusal.empty()) throw FileWriteError(path, t.refusal);
+    std::error_code ec;
+    if (!fs::is_directory(FolderOf(t.path), ec))
+        throw FileWriteError(path, "the folder does not exist");
+}
+
+// The new content goes to "<name>.<random>.pimu-tmp" beside the target, created only if no such
+// file exists (CREATE_NEW), flushed to the disk, then moved over the target in one step.
+void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
+    if (path.empty()) throw FileWriteError(path, "an empty file name");
+    const Target target = Resolve(path);
+    if (!target.refusal.empty()) throw FileWriteError(path, target.refusal);
+
+    fs::path temp;
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 100 && raw == INVALID_HANDLE_VALUE; ++attempt) {
+        temp = TempNameFor(target.path);
+        raw = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (raw == INVALID_HANDLE_VALUE) {
+            error = GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        }
+    }
+    if (raw == INVALID_HANDLE_VALUE)
+        throw FileWriteError(path, "cannot create a file here: " + ErrorText(error));
+    Handle file(raw);
+    bool created = true;  // `temp` is ours (created exclusively) and must go on failure
+    try {
+        WriteAll(file.get(), bytes, path);
+        if (!FlushFileBuffers(file.get()))
+            throw FileWriteError(path, "cannot flush to the disk: " + ErrorText(GetLastError()));
+        if (!file.Close()) throw FileWriteError(path, "cannot write: " + ErrorText(GetLastError()));
+        if (!MoveFileExW(temp.c_str(), target.path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            throw FileWriteError(path, "cannot replace the file: " + ErrorText(GetLastError()));
+        created = false;
+    } catch (...) {
+        if (file.valid()) file.Close();
+        if (created) DeleteFileW(temp.c_str());
+        throw;
+    }
+}
+
+#else  // POSIX
+
+namespace {
 
 std::string ErrnoText(int error) {
     return std::strerror(error);
@@ -44,13 +262,6 @@ public:
 
 private:
     int fd_;
-};
-
-// What the target is: the path written (through a link) and a refusal reason, if any.
-struct Target {
-    fs::path path;
-    std::string refusal;
-    bool exists = false;
 };
 
 Target Resolve(const fs::path &requested) {
@@ -88,11 +299,6 @@ Target Resolve(const fs::path &requested) {
     return t;
 }
 
-fs::path FolderOf(const fs::path &path) {
-    const fs::path parent = path.parent_path();
-    return parent.empty() ? fs::path(".") : parent;
-}
-
 void SyncFolder(const fs::path &folder, const fs::path &path) {
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
@@ -100,22 +306,6 @@ void SyncFolder(const fs::path &folder, const fs::path &path) {
         if (errno != EINVAL && errno != EROFS)
             throw FileWriteError(path, "cannot flush the folder: " + ErrnoText(errno));
     }
-}
-
-std::string RandomPart() {
-    std::random_device device;
-    std::uniform_int_distribution<unsigned> digit(0, 35);
-    std::string out;
-    for (int k = 0; k < 8; ++k) {
-        const unsigned d = digit(device);
-        out += static_cast<char>(d < 10 ? '0' + d : 'a' + (d - 10));
-    }
-    return out;
-}
-
-fs::path TempNameFor(const fs::path &target) {
-    return FolderOf(target) /
-           (target.filename().string() + "." + RandomPart() + std::string(kTempSuffix));
 }
 
 void WriteAll(int fd, std::string_view bytes, const fs::path &path) {
@@ -138,9 +328,6 @@ void KeepMode(int fd, const Target &target) {
 }
 
 }  // namespace
-
-FileWriteError::FileWriteError(const fs::path &path, const std::string &reason)
-    : std::runtime_error(QuoteForMessage(PathText(path), 200) + ": " + reason), reason_(reason) {}
 
 void CheckWritableTarget(const fs::path &path) {
     if (path.empty()) throw FileWriteError(path, "an empty file name");
@@ -200,17 +387,6 @@ void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
     }
 }
 
-bool IsTemporaryNameOf(const fs::path &candidate, const fs::path &target) {
-    const std::string name = candidate.filename().string();
-    const std::string base = target.filename().string();
-    if (base.empty() || !name.starts_with(base)) return false;
-    const std::string_view rest = std::string_view(name).substr(base.size());
-    if (rest != ".tmp" && !rest.ends_with(kTempSuffix)) return false;
-    if (rest != ".tmp" && rest != kTempSuffix && !rest.starts_with(".")) return false;
-    std::error_code ec;
-    const fs::path a = fs::weakly_canonical(fs::absolute(candidate).parent_path(), ec);
-    const fs::path b = fs::weakly_canonical(fs::absolute(target).parent_path(), ec);
-    return a == b;
-}
+#endif
 
 }  // namespace pimu

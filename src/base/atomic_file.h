@@ -10,6 +10,9 @@
 //     "<name>.<random>.pimu-tmp". A name that exists is never reused or removed, so two runs
 //     writing beside each other cannot take each other's file.
 //   - The file and its folder are flushed to the disk (fsync) before and after the rename.
+//   - On Windows the new content goes to "<name>.<random>.pimu-tmp" created with CREATE_NEW,
+//     is flushed (FlushFileBuffers) and moved over the target with MoveFileExW
+//     (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); paths stay UTF-16 throughout.
 //   - A failure throws FileWriteError and leaves the old file as it was.
 #pragma once
 

@@ -97,14 +97,19 @@ ParsedPoint ParsePoint(std::string_view text);
 // the COM backend wraps them in an IMessageFilter and registers it.
 struct MessageFilterPolicy {
     static constexpr unsigned kServerCallIsHandled = 0;
-    static constexpr int kRetryLaterType = 2;       // SERVERCALL_RETRYLATER
-    static constexpr unsigned kWaitDefProcess = 1;  // PENDINGMSG_WAITDEFPROCESS
+    static constexpr int kRetryLaterType = 2;      // SERVERCALL_RETRYLATER
+    static constexpr unsigned kWaitNoProcess = 1;  // PENDINGMSG_WAITNOPROCESS
+    static constexpr int kRetryEveryMs = 1000;
+    // A CAD that stays busy longer than this (a dialog left open in it, a command that hangs)
+    // ends the call with an error instead of holding Pimu forever.
+    static constexpr int kRetryLimitMs = 60000;
     static unsigned HandleInComingCall() { return kServerCallIsHandled; }
-    // Milliseconds until the retry, or -1 to cancel the call.
-    static int RetryRejectedCall(int rejectType) {
-        return rejectType == kRetryLaterType ? 1000 : -1;
+    // Milliseconds until the retry, or -1 to cancel the call. `elapsedMs`: since the call began.
+    static int RetryRejectedCall(int rejectType, long long elapsedMs = 0) {
+        return rejectType == kRetryLaterType && elapsedMs < kRetryLimitMs ? kRetryEveryMs : -1;
     }
-    static unsigned MessagePending() { return kWaitDefProcess; }
+    // Keeps waiting for the CAD without dispatching the window's message.
+    static unsigned MessagePending() { return kWaitNoProcess; }
 };
 
 class IMessageFilterRegistration {

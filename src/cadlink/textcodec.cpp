@@ -1,53 +1,15 @@
 #include "cadlink/textcodec.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdio>
 
+#include "cadlink/textcodec_convert.h"
+
 namespace pimu::cadlink {
-namespace {
-
-class Iconv {
-public:
-    Iconv(const char *to, const char *from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw TextCodecError(std::string("no converter from ") + from + " to " + to);
-    }
-    ~Iconv() { iconv_close(cd_); }
-    Iconv(const Iconv &) = delete;
-    Iconv &operator=(const Iconv &) = delete;
-
-    // Converts all of `in`; on a bad sequence returns false and sets `badOffset`.
-    bool Convert(std::string_view in, std::string &out, size_t &badOffset) {
-        out.clear();
-        char *src = const_cast<char *>(in.data());
-        size_t srcLeft = in.size();
-        char buf[4096];
-        while (srcLeft > 0) {
-            char *dst = buf;
-            size_t dstLeft = sizeof buf;
-            const size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buf, static_cast<size_t>(dst - buf));
-            if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-                badOffset = static_cast<size_t>(src - in.data());
-                return false;
-            }
-        }
-        return true;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-}  // namespace
 
 std::string Utf8ToCp932(std::string_view utf8) {
-    Iconv cv("CP932", "UTF-8");
     std::string out;
     size_t bad = 0;
-    if (!cv.Convert(utf8, out, bad)) {
+    if (!ConvertText(TextDirection::Utf8ToCp932, utf8, out, bad)) {
         // Quote the character that failed (up to its UTF-8 length).
         size_t len = 1;
         const unsigned char lead = static_cast<unsigned char>(utf8[bad]);
@@ -64,10 +26,9 @@ std::string Utf8ToCp932(std::string_view utf8) {
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
-    Iconv cv("UTF-8", "CP932");
     std::string out;
     size_t bad = 0;
-    if (!cv.Convert(cp932, out, bad)) {
+    if (!ConvertText(TextDirection::Cp932ToUtf8, cp932, out, bad)) {
         char msg[96];
         std::snprintf(msg, sizeof msg, "invalid Shift-JIS byte sequence at byte %zu", bad);
         throw TextCodecError(msg);

@@ -1,12 +1,11 @@
 #include "cli/cli_host.h"
 
-#include <unistd.h>
-
 #include <csignal>
 
 #include <algorithm>
 
 #include "base/quote.h"
+#include "cli/platform.h"
 
 namespace pimu::cli {
 
@@ -21,24 +20,17 @@ extern "C" void OnInterrupt(int) {
 
 }  // namespace
 
-CliUiHost::CliUiHost(std::FILE *err) : err_(err), progressShown_(isatty(fileno(err)) != 0) {}
-
-// Ctrl-C, a kill (SIGTERM) and a closed terminal (SIGHUP) all stop the command as the stop
-// button does, so nothing is left half-written.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+CliUiHost::CliUiHost(std::FILE *err) : err_(err), progressShown_(IsTerminal(err)) {}
 
 CliUiHost::~CliUiHost() {
-    if (catching_)
-        for (int sig : kStopSignals) std::signal(sig, SIG_DFL);
+    if (catching_) ReleaseInterrupt();
 }
 
+// Ctrl-C, a kill and a closed terminal all stop the command as the stop button does, so nothing
+// is left half-written.
 void CliUiHost::CatchInterrupt() {
     interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C is not caught
-    sigemptyset(&action.sa_mask);
-    for (int sig : kStopSignals) sigaction(sig, &action, nullptr);
+    CatchInterruptOnce(OnInterrupt);
     catching_ = true;
 }
 

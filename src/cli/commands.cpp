@@ -237,10 +237,10 @@ int RunCommandLine(const std::vector<std::string_view> &args, std::FILE *out, st
             PrintMessage(err, "pimu " + name + ": not available yet in this version of Pimu");
             return 2;
         }
-        if (c->drawing == DrawingUse::Required && !o.drawing)
+        if (c->drawing == DrawingUse::Required && !o.drawing && !o.cadRunning)
             throw UsageError("which drawing? (pimu " + name + " DRAWING.dxf)");
         if (c->drawing == DrawingUse::None && o.drawing) throw UsageError("takes no drawing");
-        if (!o.drawing && (o.place || o.output || o.svg || o.png))
+        if (!o.drawing && !o.cadRunning && (o.place || o.output || o.svg || o.png))
             throw UsageError("--place, -o, --svg and --png need a drawing");
         Session session(name, std::move(o), out, err);
         return c->run(session);

@@ -5,6 +5,7 @@
 
 #include "base/ascii.h"
 #include "base/numconv.h"
+#include "cli/running_cad.h"
 
 namespace pimu::cli {
 namespace {
@@ -170,6 +171,13 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             Require(accepted, kOptBuildings, a);
             o.buildingsText = r.Value(a);
             o.buildings = ParseSelection(o.buildingsText, a);
+        } else if (a == "--cad") {
+            Require(accepted, kOptDrawing, a);
+            const std::string_view v = r.Value(a);
+            if (v != "running")
+                throw UsageError("--cad \"" + std::string(v) +
+                                 "\": running (the CAD running on this computer)");
+            o.cadRunning = true;
         } else if (a == "-o" || a == "--output") {
             Require(accepted, kOptOutput, a);
             o.output = std::filesystem::path(r.Value(a));
@@ -289,6 +297,14 @@ std::string CommonOptionsHelp(unsigned accepted, std::string_view command) {
              "  --svg FILE.svg, --png FILE.png  a picture of the result drawing\n"
              "  --background white|dark  the picture's background (default white)\n"
              "  --size PIXELS          the picture's longer side (default 1600)\n";
+        if (!PicturesAvailable())
+            h += "                         (no pictures in this build: --svg and --png fail)\n";
+        h +=
+            RunningCadAvailable()
+                ? "  --cad running          instead of DRAWING.dxf, the active drawing of the CAD\n"
+                  "                         running on this computer (Target/ProgID); the\n"
+                  "                         buildings and points are picked in the CAD\n"
+                : "  --cad running          (Windows build only) the running CAD's drawing\n";
     }
     if (accepted & kOptCsv) h += "  --csv FILE             the table as CSV (UTF-8)\n";
     if (accepted & (kOptOutput | kOptCsv))

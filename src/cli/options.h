@@ -72,6 +72,7 @@ struct Options {
     std::optional<std::pair<int, int>> view;  // preview turn and tilt, degrees
     bool dms = false;
     bool threeDecimals = false;
+    bool cadRunning = false;  // --cad running: the running CAD's drawing instead of a file
     bool verbose = false;
     bool help = false;
     bool noClobber = false;  // refuse to replace an existing output

@@ -148,6 +148,10 @@ void WithSurface(const std::filesystem::path &path, PictureFormat format, double
 
 }  // namespace
 
+bool PicturesAvailable() {
+    return true;
+}
+
 void RenderDrawing(const Drawing &drawing, const std::filesystem::path &path, PictureFormat format,
                    const RenderOptions &options) {
     const view::Scene scene = cadlink::embedded::SceneOf(drawing);

@@ -30,6 +30,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// False in a build without cairo (Windows): the functions below then throw RenderError.
+bool PicturesAvailable();
+
 // Throws RenderError when the file cannot be written or the drawing has nothing visible.
 void RenderDrawing(const cadlink::embedded::Drawing &drawing, const std::filesystem::path &path,
                    PictureFormat format, const RenderOptions &options = {});

@@ -1,13 +1,4 @@
 #include "cli/session.h"
-#include "base/ascii.h"
-
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 #include <algorithm>
 #include <system_error>
@@ -20,6 +11,8 @@
 #include "base/quote.h"
 #include "cadlink/embedded/dxfio.h"
 #include "cli/layers.h"
+#include "cli/platform.h"
+#include "cli/running_cad.h"
 #include "cli/settings_keys.h"
 
 namespace pimu::cli {
@@ -39,11 +32,11 @@ std::string Q(const fs::path &path) {
 // Whether two paths name the same file: by identity (device and inode) where both exist, by
 // their normalised absolute paths (links resolved as far as they exist) otherwise.
 bool SameFile(const fs::path &a, const fs::path &b) {
-    struct stat sa {
-    }, sb{};
-    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ec;
+    if (fs::exists(a, ec) && fs::exists(b, ec)) {
+        const bool same = fs::equivalent(a, b, ec);
+        if (!ec) return same;
+    }
     const fs::path na = fs::weakly_canonical(fs::absolute(a), ec).lexically_normal();
     const fs::path nb = fs::weakly_canonical(fs::absolute(b), ec).lexically_normal();
     return na == nb;
@@ -55,71 +48,20 @@ fs::path SettingsSource(const Options &options) {
     return (options.workdir ? *options.workdir : ExecutableFolder()) / "pimu.ini";
 }
 
-// Temporary folders of one run live in a folder of Pimu's own under $XDG_RUNTIME_DIR (emptied
-// by the system at logout) or the temporary folder, named "run-<pid>-<random>". A folder whose
-// process is gone (a run that was killed) is removed by the next run.
-fs::path RunFolderRoot() {
-    std::error_code ec;
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-    fs::path base;
-    if (runtime && *runtime && fs::is_directory(runtime, ec))
-        base = runtime;
-    else
-        base = fs::temp_directory_path(ec);
-    if (base.empty()) base = "/tmp";
-    return base / ("pimu-" + std::to_string(::getuid()));
-}
-
-bool ProcessAlive(long pid) {
-    if (pid <= 0) return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
-
-void RemoveStaleRunFolders(const fs::path &root) {
-    std::error_code ec;
-    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!name.starts_with("run-")) continue;
-        const std::string rest = name.substr(4);
-        long pid = 0;
-        const auto dash = rest.find('-');
-        if (dash == std::string::npos) continue;
-        try {
-            pid = std::stol(rest.substr(0, dash));
-        } catch (const std::exception &) {
-            continue;
-        }
-        if (pid == static_cast<long>(::getpid()) || ProcessAlive(pid)) continue;
-        std::error_code ignored;
-        fs::remove_all(it->path(), ignored);
-    }
-}
-
 }  // namespace
 
 TempFolder::TempFolder() {
-    const fs::path root = RunFolderRoot();
-    // Private to the user; an existing root must be a real folder of this user.
-    if (::mkdir(root.c_str(), 0700) != 0 && errno != EEXIST)
-        throw RunError("cannot make the temporary folder " + Q(root) + ": " + std::strerror(errno));
-    struct stat st {};
-    if (::lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
-        throw RunError("the temporary folder " + Q(root) + " is not a folder of this user");
-    RemoveStaleRunFolders(root);
-    std::string pattern = (root / ("run-" + std::to_string(::getpid()) + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) throw RunError("cannot make a temporary folder");
-    path_ = pattern;
+    try {
+        path_ = MakeTempFolder();
+    } catch (const std::exception &e) {
+        throw RunError(e.what());
+    }
+    if (path_.empty()) throw RunError("cannot make a temporary folder");
 }
 
 TempFolder::~TempFolder() {
     std::error_code ec;
     fs::remove_all(path_, ec);
-}
-
-fs::path ExecutableFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path() : exe.parent_path();
 }
 
 Session::Session(std::string command, Options options, std::FILE *out, std::FILE *err)
@@ -131,12 +73,26 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
             throw UsageError("--workdir " + VisibleText(options_.workdir->string(), 200) +
                              ": no such folder");
         programFolder_ = fs::absolute(*options_.workdir);
+    } else if (options_.cadRunning) {
+        // A running CAD reads the inserted files after the typed command returns, maybe after
+        // Pimu has ended: they stay beside the program, as the window leaves them.
+        programFolder_ = ExecutableFolder();
     } else {
         work_ = std::make_unique<TempFolder>();
         programFolder_ = work_->path();
     }
+    if (options_.cadRunning) {
+        if (options_.drawing)
+            throw UsageError("--cad running works on the CAD's active drawing: no DRAWING.dxf");
+        if (options_.output || options_.svg || options_.png)
+            throw UsageError(
+                "with --cad running the results go into the CAD's drawing: no -o, "
+                "--svg or --png");
+    }
     CheckOutputs();
-    if (options_.drawing) {
+    if (options_.cadRunning) {
+        runningCad_ = ConnectRunningCad();
+    } else if (options_.drawing) {
         document_ =
             std::make_shared<EmbeddedDocument>(cadlink::embedded::Drawing{}, programFolder_);
         document_->SetInputSource(&input_);
@@ -154,8 +110,10 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
     const fs::path settings = PrepareSettings();
     settingsFile_ = settings;
 
-    form_ = std::make_unique<app::TForm1>(app::FormPaths(programFolder_, "pimu", settings), host_,
-                                          cad_.get());
+    app::CadConnection *cad =
+        cad_ ? static_cast<app::CadConnection *>(cad_.get()) : runningCad_.get();
+    form_ =
+        std::make_unique<app::TForm1>(app::FormPaths(programFolder_, "pimu", settings), host_, cad);
     host_.Observe({[this] {
                        return std::pair{form_->ProgressBar1.max, form_->ProgressBar1.position};
                    },
@@ -242,7 +200,31 @@ EmbeddedDocument &Session::document() {
     return *document_;
 }
 
+// The running CAD's model space, counted through its automation interface.
+std::size_t Session::RunningCadEntities() {
+    try {
+        const int n =
+            runningCad_->GetCadApplication(form_->ProgID)->ActiveDocument().ModelSpace().Count();
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    } catch (const std::exception &e) {
+        throw RunError(e.what());
+    }
+}
+
 void Session::OpenDrawing() {
+    if (runningCad_) {
+        bool running = false;
+        try {
+            running = runningCad_->IsCadRunning(form_->ProgID);
+        } catch (const std::exception &e) {
+            throw RunError(e.what());
+        }
+        if (!running)
+            throw RunError(std::string(app::kNoCadMessage) + " (Target/ProgID " + form_->ProgID +
+                           ")");
+        entitiesAtOpen_ = RunningCadEntities();
+        return;
+    }
     EmbeddedDocument &doc = document();
     const fs::path &path = *options_.drawing;
     std::error_code ec;
@@ -370,6 +352,11 @@ bool Session::Run(const std::function<void()> &handler) {
 }
 
 void Session::Acquire() {
+    if (runningCad_) {  // in a running CAD the user selects the buildings there
+        RunCommand(app::FormCommand::Acquire, false);
+        if (form_->HasBuildingModel()) return;
+        throw RunError("no building edges among the entities selected in the CAD");
+    }
     const Lang l = lang();
     const std::string name = options_.drawing->filename().string();
     if (entitiesAtOpen_ == 0)
@@ -474,7 +461,33 @@ void Session::RunCommand(app::FormCommand command, bool messagesReport) {
         throw RunError("\"" + button.caption + "\" (" + button.name + ") is not available now");
 }
 
+int Session::FinishInRunningCad() {
+    host_.Flush();
+    if (host_.Interrupted()) {
+        host_.Say(command_ + ": stopped");
+        return 1;
+    }
+    if (failed_) {  // the CAD may be gone: nothing more is asked of it
+        host_.Say(command_ + ": the command ended in an error (above)");
+        return 1;
+    }
+    const std::size_t now = RunningCadEntities();
+    if (now <= entitiesAtOpen_) {
+        host_.Say(command_ + ": nothing was drawn");
+        return 1;
+    }
+    std::fprintf(out_, "%s: %zu entities added to the CAD's drawing\n", command_.c_str(),
+                 now - entitiesAtOpen_);
+    std::fflush(out_);
+    if (failed_ || reported_) {
+        host_.Say(command_ + ": the command reported a problem (above)");
+        return 1;
+    }
+    return 0;
+}
+
 int Session::FinishDrawing(bool pictures) {
+    if (runningCad_) return FinishInRunningCad();
     EmbeddedDocument &doc = document();
     host_.Flush();
     if (host_.Interrupted()) {
@@ -513,11 +526,11 @@ int Session::FinishDrawing(bool pictures) {
     try {
         if (pictures && options_.svg) {
             RenderDrawing(doc.drawing(), *options_.svg, PictureFormat::Svg, ro);
-            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->c_str());
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->string().c_str());
         }
         if (pictures && options_.png) {
             RenderDrawing(doc.drawing(), *options_.png, PictureFormat::Png, ro);
-            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->c_str());
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->string().c_str());
         }
     } catch (const RenderError &e) {
         throw RunError(e.what());
@@ -558,11 +571,11 @@ void Session::WritePreview() {
         const auto &picture = form_->Image2Picture;
         if (options_.svg) {
             RenderPreview(picture, *options_.svg, PictureFormat::Svg);
-            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->c_str());
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->string().c_str());
         }
         if (options_.png) {
             RenderPreview(picture, *options_.png, PictureFormat::Png);
-            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->c_str());
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->string().c_str());
         }
         std::fflush(out_);
     } catch (const RenderError &e) {

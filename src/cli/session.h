@@ -56,6 +56,8 @@ public:
     std::FILE *out() { return out_; }
     cadlink::embedded::ScriptedInput &input() { return input_; }
     bool hasDrawing() const { return document_ != nullptr; }
+    // --cad running: the commands work on the running CAD's active drawing.
+    bool inRunningCad() const { return runningCad_ != nullptr; }
     cadlink::embedded::EmbeddedDocument &document();
 
     // Opens DRAWING into the embedded drawing. Throws RunError (status 1) for a missing or
@@ -102,6 +104,8 @@ private:
     void WarnAboutWhatWasNotKept();
     void NameCommandLineValues();
     std::string LayerTable();
+    std::size_t RunningCadEntities();
+    int FinishInRunningCad();
 
     std::string command_;
     Options options_;
@@ -116,6 +120,7 @@ private:
     cadlink::embedded::ScriptedInput input_;
     std::shared_ptr<cadlink::embedded::EmbeddedDocument> document_;
     std::unique_ptr<app::EmbeddedCad> cad_;
+    std::unique_ptr<app::CadConnection> runningCad_;  // --cad running
     std::unique_ptr<app::TForm1> form_;
     std::size_t entitiesAtOpen_ = 0;
     std::map<std::string, int> skippedAtOpen_;
@@ -123,8 +128,5 @@ private:
     bool reported_ = false;  // a command's handler showed a message
     bool named_ = false;     // the command-line values behind a reported problem were named
 };
-
-// The folder of the running executable (its settings file lives there).
-std::filesystem::path ExecutableFolder();
 
 }  // namespace pimu::cli

@@ -152,6 +152,10 @@ TEST(Connection, MessageFilterDecisions) {
     EXPECT_EQ(MessageFilterPolicy::HandleInComingCall(), 0u);
     EXPECT_EQ(MessageFilterPolicy::RetryRejectedCall(2), 1000);
     EXPECT_EQ(MessageFilterPolicy::RetryRejectedCall(1), -1);
+    // A CAD busy for longer than the limit is given up, so a hung CAD cannot hold Pimu forever.
+    EXPECT_EQ(MessageFilterPolicy::RetryRejectedCall(2, MessageFilterPolicy::kRetryLimitMs - 1),
+              1000);
+    EXPECT_EQ(MessageFilterPolicy::RetryRejectedCall(2, MessageFilterPolicy::kRetryLimitMs), -1);
     EXPECT_EQ(MessageFilterPolicy::MessagePending(), 1u);
     NullMessageFilter filter;
     filter.RegisterFilter();

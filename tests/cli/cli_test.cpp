@@ -84,6 +84,9 @@ TEST(Cli, BadUse) {
         {{"ratio-table", "--set", "Common/kisetsu=7"}, 2, "Common/kisetsu=7: not a value"},
         {{"ratio-table", "--latitude", "35,4x"}, 2, "--latitude \"35,4x\": degrees"},
         {{"shadow", "--season", "autumn"}, 2, "winter, equinox or summer"},
+        // A running CAD is reached through COM, which only the Windows build has.
+        {{"shadow", "--cad", "running"}, 2, "only the Windows build"},
+        {{"shadow", "--cad", "other"}, 2, "--cad \"other\": running"},
     };
     for (const Case &c : cases) {
         const auto r = RunPimu(c.args, dir.path());

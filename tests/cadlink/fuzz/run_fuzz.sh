@@ -10,7 +10,7 @@ mkdir -p "$out"
 cxx=${PIMU_FUZZ_CXX:-clang++}
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I "$src/src")
 lib=("$src"/src/base/numconv.cpp "$src"/src/base/quote.cpp "$src"/src/base/atomic_file.cpp "$src"/src/cadlink/textcodec.cpp
-     "$src"/src/cadlink/embedded/*.cpp "$src"/src/view/*.cpp)
+     "$src"/src/cadlink/textcodec_iconv.cpp "$src"/src/cadlink/embedded/*.cpp "$src"/src/view/*.cpp)
 
 # The sources compile once into objects shared by both targets.
 objs=()
