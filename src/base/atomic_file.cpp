@@ -43,8 +43,11 @@ std::string RandomPart() {
 }
 
 fs::path TempNameFor(const fs::path &target) {
+    std::string tail = ".";
+    tail += RandomPart();
+    tail += kTempSuffix;
     fs::path name = target.filename();
-    name += "." + RandomPart() + std::string(kTempSuffix);
+    name += tail;
     return FolderOf(target) / name;
 }
 
