@@ -8,6 +8,8 @@
 #   not_running  no CAD running: the message and status 1
 #   server_dies  the CAD dies in the middle of a command: a clear message, no hang
 #   rejected     the CAD refuses calls for a while: they are retried and the result is the same
+#   dxf_file     pimu.exe on a DXF file saves the drawing the Linux pimu saves, replaces its own
+#                earlier result whole and refuses a folder as output
 #   cleanup      ends the prefix's wineserver and removes the prefix
 # Environment (from CTest): PIMU_SOURCE, PIMU_CROSS_BUILD, PIMU_WINE_STATE, PIMU_LINUX.
 set -euo pipefail
@@ -164,6 +166,19 @@ case "$step" in
     dir=$state/rejected
     drawing_command shadow "$dir" --reject-after 30 --reject 3
     grep -q "^rejected 3 calls" "$dir/standin.log" || fail "the stand-in refused no call"
+    ;;
+  dxf_file)
+    dir=$state/dxf_file
+    for round in first again; do  # the second save replaces the first result
+      run_pimu_exe "$dir" shadow "$(winpath "$site")" --buildings all -o "$(winpath "$dir/cad.dxf")"
+      [ "$status" -eq 0 ] || fail "pimu.exe shadow DRAWING.dxf ($round) ended with status $status"
+    done
+    ls "$dir" | grep -q 'pimu-tmp' && fail "a temporary file was left beside the result"
+    same_as_linux shadow "$dir"
+    mkdir -p "$dir/folder.dxf"
+    run_pimu_exe "$dir" shadow "$(winpath "$site")" --buildings all -o "$(winpath "$dir/folder.dxf")"
+    [ "$status" -eq 2 ] || fail "a folder as output: status $status, not 2"
+    grep -q "a folder, not a file" "$dir/pimu.err.txt" || fail "no message that the output is a folder"
     ;;
   *)
     fail "unknown step $step"
