@@ -9,8 +9,9 @@
 #   ./run.sh windows   pimu.exe for 64-bit Windows, cross-built with mingw-w64 (build/windows)
 # Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing:
 # build.txt and build-*.txt always, test.txt and test-*.txt for tests, example-*.txt for the
-# example, bench.txt for `build`. Only the test build configures the tests (and looks for the
-# test-only packages), so `example` and `test` work first time in either order.
+# example, bench.txt for `build`, windows.txt for `windows`. Only the test build configures the
+# tests (and looks for the test-only packages), so `example` and `test` work first time in
+# either order.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
