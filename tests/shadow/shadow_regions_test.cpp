@@ -5,6 +5,7 @@
 #include "shadow/shadow_regions.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -62,7 +63,9 @@ std::vector<Ring> ShadowParts(const Site &site, const solar::SolarState &sun, do
 // The areas of the unions of each case by shapely (GEOS), an implementation independent of the
 // one under test. One run of Python for many cases.
 std::vector<double> ShapelyAreas(const std::vector<std::vector<Ring>> &cases) {
-    const std::string path = ::testing::TempDir() + "shadow_regions_cases.txt";
+    // CTest runs the cases as separate processes side by side: each writes its own files.
+    const std::string run = std::to_string(::getpid());
+    const std::string path = ::testing::TempDir() + "shadow_regions_cases_" + run + ".txt";
     {
         std::FILE *f = std::fopen(path.c_str(), "w");
         if (f == nullptr) return {};
@@ -92,7 +95,7 @@ std::vector<double> ShapelyAreas(const std::vector<std::vector<Ring>> &cases) {
         "    if p.area > 0: cases[-1].append(p)\n"
         "for c in cases:\n"
         "    print(repr(unary_union(c).area if c else 0.0))\n";
-    const std::string scriptPath = ::testing::TempDir() + "shadow_regions_union.py";
+    const std::string scriptPath = ::testing::TempDir() + "shadow_regions_union_" + run + ".py";
     {
         std::FILE *f = std::fopen(scriptPath.c_str(), "w");
         if (f == nullptr) return {};
