@@ -231,14 +231,16 @@ void DxfText::AddPolyline(std::string_view layer, std::span<const geometry::TAca
 void DxfText::AddText(std::string_view layer, const DxfTextSpec &entry) {
     const std::string name(CheckedLayer(layer));
     const std::string text = CleanText(entry.text);
+    const std::string colour = entry.colour ? ColourItem(*entry.colour) : std::string();
     Add("  0\r\nTEXT\r\n  8\r\n" + name);
+    if (entry.colour) Add(colour);
     Add(" 10\r\n" + entry.x.Text());
     Add(" 20\r\n" + entry.y.Text());
-    Add(" 30\r\n" + entry.z.Text());
+    if (entry.writeZ) Add(" 30\r\n" + entry.z.Text());
     if (entry.align) {
         Add(" 11\r\n" + entry.align->x.Text());
         Add(" 21\r\n" + entry.align->y.Text());
-        Add(" 31\r\n" + entry.align->z.Text());
+        if (entry.writeZ) Add(" 31\r\n" + entry.align->z.Text());
     }
     Add(" 40\r\n" + entry.height.Text());
     Add("  1\r\n" + text);

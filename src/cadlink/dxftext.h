@@ -103,6 +103,8 @@ struct DxfTextSpec {
     std::optional<DxfValue> rotation = std::nullopt;   // degrees (" 50")
     DxfValue widthFactor = 0.8;                        // " 41": 0.8, or 0.75 for some tables
     std::optional<DxfTextAlign> align = std::nullopt;  // justified text: " 11/21/31" and " 72/73"
+    std::optional<int> colour = std::nullopt;          // colour number 0..256 (" 62")
+    bool writeZ = true;  // false: no " 30" (and no " 31"); the text takes the insertion's z
 };
 
 enum class DxfTables { Include, Omit };

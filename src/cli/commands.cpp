@@ -8,8 +8,9 @@
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
 //     queue the user's answers from the options (s.input().Point / Place / Select / Entity, in
 //     the order the handler asks; LineHandleAt turns --wall X,Y into the picked LINE), set the
-//     tab's controls the options stand for, Click() the handler's button, then EmitTable() for a
-//     grid and return FinishDrawing() (or Status() for a command that draws nothing);
+//     tab's controls the options stand for, RunCommand() the window model's command (add it to
+//     app::FormCommand when it is new), then EmitTable() for a grid and return FinishDrawing()
+//     (or Status() for a command that draws nothing);
 //  2. put the function into its entry of kSubcommands (run), whose options are already listed;
 //  3. add it to examples/run-example.sh (it runs only what is available) and a test in
 //     tests/cli comparing the saved drawing with what the window model draws.
@@ -21,14 +22,14 @@ namespace {
 int Shadow(Session &s) {
     s.OpenDrawing();
     s.Acquire();
-    s.Click(s.form().Button3, [&] { s.form().Button3Click(); });
+    s.RunCommand(app::FormCommand::TimeOfDay);
     return s.FinishDrawing();
 }
 
 int Isochrone(Session &s) {
     s.OpenDrawing();
     s.Acquire();
-    s.Click(s.form().Button6, [&] { s.form().Button6Click(); });
+    s.RunCommand(app::FormCommand::Isochrone);
     return s.FinishDrawing();
 }
 
@@ -49,7 +50,7 @@ int Preview(Session &s) {
     s.WritePreview();
     if (!o.place) return s.Status();
     s.input().Place(*o.place);
-    s.Click(f.SpeedButton2, [&] { f.SpeedButton2Click(); });
+    s.RunCommand(app::FormCommand::PreviewToDrawing);
     return s.FinishDrawing(false);
 }
 
@@ -60,12 +61,12 @@ int RatioTable(Session &s) {
         throw UsageError("with a drawing, --place X,Y says where the table goes");
     if (o.dms) f.CheckBox14.checked = true;
     if (o.threeDecimals) f.CheckBox15.checked = true;
-    if (!s.Run([&] { f.SpeedButton3Click(); })) return 1;
+    if (!s.Run([&] { f.RunCommand(app::FormCommand::RatioTable); })) return 1;
     s.EmitTable(TabRows(f.Memo1.lines));
     if (!o.drawing) return 0;
     s.OpenDrawing();
     s.input().Place(*o.place);
-    s.Click(f.SpeedButton5, [&] { f.SpeedButton5Click(); });
+    s.RunCommand(app::FormCommand::RatioTableToDrawing);
     return s.FinishDrawing();
 }
 

@@ -113,11 +113,7 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
                    [this]() -> const std::vector<std::string> * {
                        return document_ ? &document_->prompts() : nullptr;
                    },
-                   [this] {
-                       form_->Button10Click();
-                       form_->Button7Click();
-                       if (form_->Button23.caption == "中止") form_->Button23Click();
-                   }});
+                   [this] { form_->StopCommand(); }});
     host_.CatchInterrupt();
     form_->FormCreate();
     CheckOverridesTaken(settings);
@@ -312,8 +308,7 @@ void Session::Acquire() {
     if (flat > 0 && !anyHeight) throw RunError(chosenBy + ": " + noThickness);
     if (flat > 0) host_.Say(chosenBy + ": " + noThickness);
     input_.Select(selection);
-    if (!form_->Button2.enabled) throw RunError("\"取得\" (Button2) is not available now");
-    Run([&] { form_->Button2Click(); });
+    RunCommand(app::FormCommand::Acquire, false);
     if (form_->HasBuildingModel()) return;
     throw RunError(chosenBy + Tr(l, ": no building edges among the chosen entities",
                                  ": 選んだ図形に建物の辺がありません"));
@@ -347,10 +342,16 @@ void Session::NameCommandLineValues() {
     host_.Say(text);
 }
 
-void Session::Click(const app::TButton &button, const std::function<void()> &handler) {
-    if (!button.enabled)
+void Session::RunCommand(app::FormCommand command, bool messagesReport) {
+    const app::TButton &button = form_->CommandButton(command);
+    bool available = true;
+    const auto run = [&] { available = form_->RunCommand(command) == app::CommandOutcome::Ran; };
+    if (messagesReport)
+        Command(run);
+    else
+        Run(run);
+    if (!available)
         throw RunError("\"" + button.caption + "\" (" + button.name + ") is not available now");
-    Command(handler);
 }
 
 int Session::FinishDrawing(bool pictures) {

@@ -73,8 +73,9 @@ public:
     void Acquire();
     // Runs a command's handler: any message box it shows reports a problem (status 1).
     void Command(const std::function<void()> &handler);
-    // Clicks a button: as in the window, only an enabled one (else RunError), then Command.
-    void Click(const app::TButton &button, const std::function<void()> &handler);
+    // Runs a command of the window model as its button would: only while it is available (else
+    // RunError). With messagesReport (the drawing commands) it runs as Command, else as Run.
+    void RunCommand(app::FormCommand command, bool messagesReport = true);
 
     // The end of a drawing command: fails (status 1) when nothing was added to the drawing,
     // else saves the drawing to -o and draws the pictures; status 1 all the same when the

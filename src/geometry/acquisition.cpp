@@ -180,4 +180,12 @@ bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges) {
     return false;
 }
 
+AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
+    ConvertToEdges(arrays);
+    AcquiredModel r;
+    r.Model.SetEdges(arrays.AryLine);
+    r.NegativeCoordinate = HasNegativeCoordinate(r.Model.AryTatemono);
+    return r;
+}
+
 }  // namespace pimu::geometry

@@ -43,4 +43,13 @@ void ConvertToEdges(EntityArrays &arrays);
 // Whether any coordinate of any edge is below 0 (the shadow drawings assume positive ones).
 bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges);
 
+// The acquisition's conversion as one computation: the arrays as the entity reader filled them
+// become the building model (ConvertToEdges; arrays.AryLine keeps the edges, the other arrays
+// keep what the conversion left in them). NegativeCoordinate: the window warns.
+struct AcquiredModel {
+    BuildingModel Model;
+    bool NegativeCoordinate = false;
+};
+AcquiredModel ConvertAcquisition(EntityArrays &arrays);
+
 }  // namespace pimu::geometry

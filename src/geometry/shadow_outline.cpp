@@ -21,28 +21,28 @@ constexpr double kProbeLength = 100.0;
 // iterations, back to 0 at the end.
 class LoopProgress {
 public:
-    LoopProgress(ProgressSink *sink, std::size_t n) : sink_(sink) {
+    LoopProgress(Progress *sink, std::size_t n) : sink_(sink) {
         if (sink_ == nullptr) return;
         max_ = static_cast<int>(std::min<std::size_t>(n, 100));
         every_ = std::max<std::size_t>(1, n / 100);
-        sink_->SetProgressMax(max_);
-        sink_->SetProgressPosition(0);
+        sink_->Start(max_);
+        sink_->Position(0);
     }
     LoopProgress(const LoopProgress &) = delete;
     LoopProgress &operator=(const LoopProgress &) = delete;
     ~LoopProgress() {
-        if (sink_ != nullptr) sink_->SetProgressPosition(0);
+        if (sink_ != nullptr) sink_->Position(0);
     }
 
     void Step(std::size_t i) {
         if (sink_ == nullptr || i % every_ != 0) return;
         if (position_ < max_) ++position_;
-        sink_->SetProgressPosition(position_);
-        sink_->ProcessEvents();
+        sink_->Position(position_);
+        (void)sink_->KeepRunning();  // events only; see ProgressDetail
     }
 
 private:
-    ProgressSink *sink_;
+    Progress *sink_;
     int max_ = 0;
     int position_ = 0;
     std::size_t every_ = 1;
@@ -51,28 +51,28 @@ private:
 // Progress of the trace: a maximum of 30 * min(N, 100), one step per move, wrapping to 0.
 class TraceProgress {
 public:
-    TraceProgress(ProgressSink *sink, std::size_t n) : sink_(sink) {
+    TraceProgress(Progress *sink, std::size_t n) : sink_(sink) {
         if (sink_ == nullptr) return;
         max_ = 30 * static_cast<int>(std::min<std::size_t>(n, 100));
-        sink_->SetProgressMax(max_);
-        sink_->SetProgressPosition(0);
+        sink_->Start(max_);
+        sink_->Position(0);
     }
     TraceProgress(const TraceProgress &) = delete;
     TraceProgress &operator=(const TraceProgress &) = delete;
     ~TraceProgress() {
-        if (sink_ != nullptr) sink_->SetProgressPosition(0);
+        if (sink_ != nullptr) sink_->Position(0);
     }
 
     void Step() {
         if (sink_ == nullptr) return;
         ++position_;
         if (position_ >= max_) position_ = 0;
-        sink_->SetProgressPosition(position_);
-        sink_->ProcessEvents();
+        sink_->Position(position_);
+        (void)sink_->KeepRunning();  // events only; see ProgressDetail
     }
 
 private:
-    ProgressSink *sink_;
+    Progress *sink_;
     int max_ = 0;
     int position_ = 0;
 };
@@ -82,10 +82,6 @@ TLineEnt Segment(TAcadPoint st, TAcadPoint ed) {
     s.st = st;
     s.ed = ed;
     return s;
-}
-
-TAcadPoint Ground(TAcadPoint p) {
-    return TAcadPoint{p.x, p.y, 0.0};
 }
 
 // x lies on the segment st-ed of length d: the detour through x is shorter than 1e-5.
@@ -257,25 +253,6 @@ bool PointInOutline(TAcadPoint p, double span, const std::vector<TLineEnt> &outl
         if (!seen) crossings.push_back(x);
     }
     return crossings.size() % 2 == 1;
-}
-
-void PolygonWorkspace::ShadowSegments(const BuildingModel &model, const solar::SolarState &sun,
-                                      double t, double h) {
-    // Outside the sun's hours SunPosition still gives a usable fallback (due north, ratio 1).
-    const solar::SunResult pos = solar::SunPosition(sun, t);
-    const double theta = solar::ShadowAngle(sun, pos.Azimuth);
-    const std::vector<TLineEnt> &edges = model.AryTatemono;
-
-    AryLine.clear();
-    AryLine.reserve(edges.size() * 4);
-    for (const TLineEnt &e : edges) AryLine.push_back(Segment(Ground(e.st), Ground(e.ed)));
-    for (const TLineEnt &e : edges) {
-        const TAcadPoint s1 = solar::ShadowPoint(e.st, h, theta, pos.Ratio, 0.0);
-        const TAcadPoint s2 = solar::ShadowPoint(e.ed, h, theta, pos.Ratio, 0.0);
-        AryLine.push_back(Segment(s1, s2));
-        AryLine.push_back(Segment(s1, Ground(e.st)));
-        AryLine.push_back(Segment(s2, Ground(e.ed)));
-    }
 }
 
 void PolygonWorkspace::MergeCollinear() {
@@ -642,13 +619,6 @@ OutlineLoopResult PolygonWorkspace::AllOutlines(MaxSpanRule rule, const OutlineC
         PruneDangling();
         if (AryRinkaku.size() <= 2) return OutlineLoopResult::Done;
     }
-}
-
-bool PolygonWorkspace::ShadowOutlineAt(const BuildingModel &model, const solar::SolarState &sun,
-                                       double t, double h) {
-    if (model.Empty()) return false;
-    ShadowSegments(model, sun, t, h);
-    return StandardSequence(MaxSpanRule::MeasureTimes1000);
 }
 
 }  // namespace pimu::geometry

@@ -202,6 +202,10 @@ TEST(Settings, TextsStayAsTypedAndBadNumbersKeepDefaults) {
     EXPECT_TRUE(f.CheckListBox1.checked[1]);  // not a number: the default
     EXPECT_EQ(f.RadioGroup5.itemIndex, 1);
     EXPECT_EQ(f.ProgID, "BricscadApp.AcadApplication");
+    // The choices no radio group offers are refused aloud, each naming its key.
+    ASSERT_EQ(w.host.messages.size(), 2u);
+    EXPECT_NE(w.host.messages[0].text.find("Common/kisetsu = 7"), std::string::npos);
+    EXPECT_NE(w.host.messages[1].text.find("Touji/kankaku2 = -1"), std::string::npos);
 }
 
 TEST(Settings, CheckListStateIsStored) {
