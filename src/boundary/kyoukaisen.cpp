@@ -28,22 +28,6 @@ constexpr double kStraightTurn = 1e-9;
 // Parameters within this of a piece's end do not split it.
 constexpr double kParamEps = 1e-9;
 
-// Lets the planar routines report through a Progress; a stop request is remembered.
-class SinkOverProgress : public geometry::ProgressSink {
-public:
-    explicit SinkOverProgress(Progress &progress) : progress_(progress) {}
-    void SetProgressMax(int max) override { progress_.Start(max); }
-    void SetProgressPosition(int position) override { progress_.Position(position); }
-    void ProcessEvents() override {
-        if (!progress_.KeepRunning()) stopped_ = true;
-    }
-    bool Stopped() const { return stopped_; }
-
-private:
-    Progress &progress_;
-    bool stopped_ = false;
-};
-
 // One offset side (a segment) or corner arc (counter-clockwise about `centre` from `a` to `b`,
 // start angle `a0`, angle `sweep`).
 struct Raw {
@@ -218,13 +202,12 @@ double ChainArea(const std::vector<Piece> &chain, const std::vector<Raw> &raws, 
 }  // namespace
 
 bool TraceSiteLiteral(std::vector<TLineEnt> &segments, Progress &progress) {
-    SinkOverProgress sink(progress);
     geometry::PolygonWorkspace ws;
-    ws.ProgressDetail = &sink;
+    ws.ProgressDetail = &progress;
     ws.AryLine = std::move(segments);
     const bool ok = ws.StandardSequence(geometry::MaxSpanRule::Measure);
     segments = std::move(ws.AryLine);
-    return ok && !sink.Stopped();
+    return ok;
 }
 
 KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d) {

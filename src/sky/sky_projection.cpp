@@ -70,13 +70,15 @@ private:
 
 // Lets the planar routines report through a Progress; a stop request is remembered and tested
 // between their steps.
-class SinkOverProgress : public geometry::ProgressSink {
+class SinkOverProgress : public Progress {
 public:
     explicit SinkOverProgress(Progress &progress) : progress_(progress) {}
-    void SetProgressMax(int max) override { progress_.Start(max); }
-    void SetProgressPosition(int position) override { progress_.Position(position); }
-    void ProcessEvents() override {
+    void Start(int max) override { progress_.Start(max); }
+    void Position(int position) override { progress_.Position(position); }
+    void Status(const std::string &text) override { progress_.Status(text); }
+    bool KeepRunning() override {
         if (!progress_.KeepRunning()) stopped_ = true;
+        return !stopped_;
     }
     bool Stopped() {
         if (!stopped_ && !progress_.KeepRunning()) stopped_ = true;
