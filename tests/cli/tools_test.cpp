@@ -50,7 +50,9 @@ TEST(CliTools, BoundaryRefusals) {
         {{"boundary", kExample.string()}, 2, "--site SEL"},
         {{"boundary", kExample.string(), "--site", "layer:nothing"}, 2, "nothing in the drawing"},
         // The site's title text alone: no outline, nothing drawn.
-        {{"boundary", kExample.string(), "--site", "type:TEXT+layer:敷地"}, 1, "nothing was drawn"},
+        {{"boundary", kExample.string(), "--site", "window:9000,1000,40000,4000"},
+         1,
+         "nothing was drawn"},
         {{"boundary", kExample.string(), "--site", "layer:敷地", "--date", "2025-01-01"},
          2,
          "does not take --date"},
