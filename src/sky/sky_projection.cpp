@@ -68,18 +68,14 @@ private:
     int position_ = 0;
 };
 
-// Lets the planar routines report through a Progress; a stop request is remembered and tested
-// between their steps.
-class SinkOverProgress : public Progress {
+// Passes the planar routines' progress on and remembers a stop request, which is tested between
+// their steps.
+class StopLatch : public Progress {
 public:
-    explicit SinkOverProgress(Progress &progress) : progress_(progress) {}
+    explicit StopLatch(Progress &progress) : progress_(progress) {}
     void Start(int max) override { progress_.Start(max); }
     void Position(int position) override { progress_.Position(position); }
-    void Status(const std::string &text) override { progress_.Status(text); }
-    bool KeepRunning() override {
-        if (!progress_.KeepRunning()) stopped_ = true;
-        return !stopped_;
-    }
+    bool KeepRunning() override { return !Stopped(); }
     bool Stopped() {
         if (!stopped_ && !progress_.KeepRunning()) stopped_ = true;
         return stopped_;
@@ -318,7 +314,7 @@ SkyProjection ProjectSky(const geometry::BuildingModel &model, const SkyView &vi
 
 bool TraceSkyLiteral(std::vector<TLineEnt> &segments, Progress &progress) {
     if (segments.size() <= 2) return false;
-    SinkOverProgress sink(progress);
+    StopLatch sink(progress);
     geometry::PolygonWorkspace ws;
     ws.ProgressDetail = &sink;
     ws.AryLine = std::move(segments);
