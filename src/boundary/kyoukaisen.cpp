@@ -10,6 +10,8 @@
 #include "geometry/primitives.h"
 #include "geometry/shadow_outline.h"
 #include "geometry/tolerances.h"
+#include "shadow/shadow_regions.h"
+#include "solar/sun.h"
 
 namespace pimu::boundary {
 namespace {
@@ -208,6 +210,27 @@ bool TraceSiteLiteral(std::vector<TLineEnt> &segments, Progress &progress) {
     const bool ok = ws.StandardSequence(geometry::MaxSpanRule::Measure);
     segments = std::move(ws.AryLine);
     return ok;
+}
+
+bool TraceSiteRegions(std::vector<TLineEnt> &segments, Progress &progress) {
+    // On a plane at the height of the highest edge nothing casts a shadow: what is shaded is the
+    // area the edges enclose. Any instant with the sun up will do.
+    double top = 0.0;
+    for (const TLineEnt &e : segments) top = std::max({top, e.st.z, e.ed.z});
+    const solar::SolarState noon = solar::MakeSolarState(35.0, 0.0, 90.0, {});
+    const shadow::ShadowRegions site = shadow::ShadowRegionsAt(segments, noon, 12.0, top, progress);
+    if (site.status == shadow::RegionStatus::Stopped) return false;
+    if (site.regions.empty() || site.regions.front().outer.size() < 3)
+        return TraceSiteLiteral(segments, progress);
+    const std::vector<TAcadPoint> &ring = site.regions.front().outer;
+    segments.clear();
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+        TLineEnt s;
+        s.st = ring[i];
+        s.ed = ring[(i + 1) % ring.size()];
+        segments.push_back(s);
+    }
+    return true;
 }
 
 KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d) {

@@ -60,6 +60,12 @@ using SiteTracer = std::function<bool(std::vector<TLineEnt> &segments, Progress 
 // the trace from the lowest left-most vertex.
 bool TraceSiteLiteral(std::vector<TLineEnt> &segments, Progress &progress);
 
+// The outline engine of the shadow regions: the area the closed chains of the edges enclose (a
+// closed polyline, a circle, lines drawn end to end), its western region's outer ring. Lines that
+// cross instead of meeting end to end (sides drawn past the corners) close no chain; the literal
+// routines trace those.
+bool TraceSiteRegions(std::vector<TLineEnt> &segments, Progress &progress);
+
 // The boundary line at `distance` outside a closed counter-clockwise outline (each segment's ed
 // the next one's st). The line starts on the offset of the outline's first segment.
 KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double distance);
@@ -67,7 +73,7 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double distan
 // The site's edges (planar segments, as the acquisition's conversions make them from the picked
 // lines, polylines, arcs, circles and ellipses) to the outline and the two boundary lines.
 KyoukaisenResult MakeKyoukaisen(std::vector<TLineEnt> siteEdges, Progress &progress = NoProgress(),
-                                const SiteTracer &tracer = TraceSiteLiteral);
+                                const SiteTracer &tracer = TraceSiteRegions);
 
 // The area a closed line encloses, its arcs included (positive counter-clockwise).
 double EnclosedArea(const KyoukaisenLine &line);

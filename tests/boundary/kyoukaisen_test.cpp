@@ -264,19 +264,30 @@ std::vector<Site> Sites() {
     return sites;
 }
 
+// The outline engine and the literal routines, the reference, trace the site.
+struct Tracer {
+    const char *name;
+    SiteTracer trace;
+};
+const Tracer kTracers[] = {{"engine", TraceSiteRegions}, {"literal", TraceSiteLiteral}};
+
 TEST(Kyoukaisen, EnclosesTheSiteBufferedWithRoundJoins) {
     for (const Site &site : Sites()) {
-        const KyoukaisenResult r = MakeKyoukaisen(site.edges);
-        ASSERT_EQ(KyoukaisenStatus::Done, r.status) << site.name;
-        ASSERT_EQ(2u, r.lines.size()) << site.name;
-        for (const KyoukaisenLine &line : r.lines) {
-            const double expected = BufferedArea(r.outline, line.distance);
-            EXPECT_NEAR(expected, EnclosedArea(line), 1e-6 * expected)
-                << site.name << " at " << line.distance;
-            for (const KyoukaisenVertex &v : line.vertices) {
-                if (v.bulge) {  // arcs only ever turn counter-clockwise, by less than a half turn
-                    EXPECT_GT(*v.bulge, 0.0) << site.name;
-                    EXPECT_LT(*v.bulge, 1.0) << site.name;
+        for (const Tracer &tracer : kTracers) {
+            SCOPED_TRACE(tracer.name);
+            const KyoukaisenResult r = MakeKyoukaisen(site.edges, NoProgress(), tracer.trace);
+            ASSERT_EQ(KyoukaisenStatus::Done, r.status) << site.name;
+            ASSERT_EQ(2u, r.lines.size()) << site.name;
+            for (const KyoukaisenLine &line : r.lines) {
+                const double expected = BufferedArea(r.outline, line.distance);
+                EXPECT_NEAR(expected, EnclosedArea(line), 1e-6 * expected)
+                    << site.name << " at " << line.distance;
+                for (const KyoukaisenVertex &v : line.vertices) {
+                    if (v.bulge) {  // arcs only ever turn counter-clockwise, by less than a half
+                                    // turn
+                        EXPECT_GT(*v.bulge, 0.0) << site.name;
+                        EXPECT_LT(*v.bulge, 1.0) << site.name;
+                    }
                 }
             }
         }
@@ -298,7 +309,7 @@ KyoukaisenLine WithoutRepeats(KyoukaisenLine line) {
 
 TEST(Kyoukaisen, EqualsTheCornerByCornerLineWhereThatIsRight) {
     for (const Site &site : Sites()) {
-        const KyoukaisenResult r = MakeKyoukaisen(site.edges);
+        const KyoukaisenResult r = MakeKyoukaisen(site.edges, NoProgress(), TraceSiteLiteral);
         ASSERT_EQ(KyoukaisenStatus::Done, r.status) << site.name;
         bool literalDiffers = false;
         for (const KyoukaisenLine &line : r.lines) {
