@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/form.h"
-#include "cli/layers.h"
 #include "base/quote.h"
+#include "cli/layers.h"
 
 // Adding a subcommand when its command exists in the window model:
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
