@@ -41,6 +41,12 @@ run ratio-table --place 80000,50000
 
 run shadow
 run isochrone
+# The deemed boundary lines 5 m and 10 m outside the site drawn on layer 敷地.
+run boundary --site layer:敷地
+
+echo "== eot, solar-noon: the equation of time today, true solar noon at Tokyo's longitude =="
+"$pimu" eot
+"$pimu" solar-noon "${settings[@]}" --longitude 139.75
 
 # The wireframe preview is the window's small picture; --place also draws it into the drawing.
 echo "== preview =="

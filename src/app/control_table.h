@@ -194,11 +194,12 @@ inline constexpr std::string_view kHourItems =
     X(TEdit, Edit44, .tab = 6, .hint = "測定日の均時差を入力", .text = "1.896", .visible = false, .section = "Jikoku", .key = "kinjisa", .order = 15, .note = "equation of time (kinjisa) in minutes; its number starts EqOfTime") \
     X(TLabel, Label62, .tab = 6, .caption = "均時差", .visible = false, .note = "label of Edit44") \
     X(TButton, ChihouTaiyouji, .component = "地方太陽時", .tab = 6, .caption = "真太陽時", .visible = false, .note = "true solar time message (chihou taiyouji: local solar time)") \
-    X(TButton, Button1, .tab = 6, .caption = "均時差描画", .visible = false, .note = "plots the equation of time") \
-    X(TButton, Button25, .tab = 6, .caption = "均時差描画", .visible = false, .note = "plots the equation-of-time tables") \
+    X(TButton, Button1, .tab = 6, .caption = "均時差描画", .visible = false, .note = "plots the 2024 equation-of-time table against the 2025 one") \
+    X(TButton, Button25, .tab = 6, .caption = "均時差描画", .visible = false, .note = "plots the equation-of-time formula against the 2025 table") \
     X(TButton, Button19, .tab = 6, .caption = "均時差計算", .visible = false, .note = "computes the equation of time") \
     X(TEdit, Edit1, .tab = 6, .text = "-2.5", .visible = false, .note = "input of the equation-of-time calculation") \
-    X(TEdit, Edit45, .tab = 6, .text = "0.0", .visible = false, .note = "input of the equation-of-time calculation") \
+    X(TEdit, Edit45, .tab = 6, .text = "0.0", .visible = false, .note = "result of the equation-of-time calculation") \
+    X(TLabel, Label65, .tab = 6, .visible = false, .note = "largest difference of the equation-of-time plots, minutes") \
     X(TGroupBox, GroupBox1, .tab = 6, .caption = "Pimu2024", .hint = "Build 2024.09.20 Beta", .note = "about panel: logo, program name, build label") \
     /* tab 7 "影倍率": shadow ratios */ \
     X(TButton, SpeedButton5, .tab = 7, .caption = "倍率表作成", .note = "draws the shadow ratio table into the CAD") \

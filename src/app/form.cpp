@@ -341,6 +341,16 @@ TButton &TForm1::CommandButton(FormCommand command) {
             return SpeedButton3;
         case FormCommand::RatioTableToDrawing:
             return SpeedButton5;
+        case FormCommand::Boundary:
+            return Button20;
+        case FormCommand::EqTime:
+            return Button19;
+        case FormCommand::TrueSolarNoon:
+            return ChihouTaiyouji;
+        case FormCommand::EqTimePlotTables:
+            return Button1;
+        case FormCommand::EqTimePlotFormula:
+            return Button25;
     }
     throw std::invalid_argument("unknown command");
 }
@@ -368,6 +378,21 @@ CommandOutcome TForm1::RunCommand(FormCommand command) {
             break;
         case FormCommand::RatioTableToDrawing:
             SpeedButton5Click();
+            break;
+        case FormCommand::Boundary:
+            Button20Click();
+            break;
+        case FormCommand::EqTime:
+            Button19Click();
+            break;
+        case FormCommand::TrueSolarNoon:
+            ChihouTaiyoujiClick();
+            break;
+        case FormCommand::EqTimePlotTables:
+            Button1Click();
+            break;
+        case FormCommand::EqTimePlotFormula:
+            Button25Click();
             break;
     }
     return CommandOutcome::Ran;

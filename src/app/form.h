@@ -34,6 +34,7 @@
 #include "geometry/types.h"
 #include "geometry/wireframe.h"
 #include "shadow/touji.h"
+#include "solar/eqtime.h"
 #include "solar/sun.h"
 
 namespace pimu::app {
@@ -44,9 +45,14 @@ inline constexpr const char *kDefaultProgID = "BricscadApp.AcadApplication";
 inline constexpr const char *kCityListFile = "pimu_ido.txt";
 inline constexpr const char *kAcquiredNowFile = "dxfnow.dxf";
 inline constexpr const char *kAcquiredBeforeFile = "dxfpre.dxf";
+// The optional equation-of-time tables beside the program, one value in minutes a line.
+inline constexpr const char *kEqTimeTable2024File = "kinjisa_2024-135.txt";
+inline constexpr const char *kEqTimeTable2025File = "kinjisa_2025-135.txt";
 inline constexpr const char *kNoCadMessage = "有効な CAD が見つかりません．";
 inline constexpr const char *kNegativeCoordinateMessage =
     "マイナスの座標が含まれています．\n日影図、天空図が正しく作成されない可能性があります．";
+// The local calendar date of now.
+std::chrono::year_month_day LocalToday();
 // 23.45 degrees: the declination of the solstices.
 inline constexpr double kSolsticeDeclination = 0.40927970959267024;
 
@@ -151,6 +157,11 @@ enum class FormCommand {
     TrueNorth,            // SpeedButton1: true north from an angle picked in the CAD
     RatioTable,           // SpeedButton3: the ratio table into Memo1
     RatioTableToDrawing,  // SpeedButton5: Memo1 as a ruled table placed by the user
+    Boundary,             // Button20: deemed boundary lines around the site selected on screen
+    EqTime,               // Button19 (hidden): the equation of time of today into Edit45
+    TrueSolarNoon,        // 地方太陽時 (hidden): the standard time of true solar noon
+    EqTimePlotTables,     // Button1 (hidden): the two equation-of-time tables plotted
+    EqTimePlotFormula,    // Button25 (hidden): the formula against the 2025 table plotted
 };
 
 // How RunCommand went.
@@ -326,6 +337,8 @@ public:
     // WriteDxfFile into the program folder with the connection's sleeper.
     std::filesystem::path WriteDxf(cadlink::DxfText &list, std::string_view prefix,
                                    cadlink::IDocument &doc);
+    // An equation-of-time plot's lines into model space, its largest difference into Label65.
+    void DrawEqTimePlot(const solar::EqTimePlot &plot);
     // The isochronal raster, allocated on first use (2000 x 2000 counters).
     shadow::ShadowCountGrid &CountGrid();
     bool HasBuildingModel() const { return !Model.Empty(); }
@@ -345,6 +358,21 @@ public:
     void RadioGroup5Click();
     void SpeedButton3Click();  // refills Memo1 with the shadow ratio table
     void SpeedButton5Click();  // draws Memo1 as a ruled table the user places (cmd_ratiotable.cpp)
+    void CheckBox14Click();    // degrees, minutes, seconds on or off (set CheckBox14 first)
+    void CheckBox15Click();    // 3 decimals on or off (set CheckBox15 first)
+    // Deemed boundary lines (cmd_boundary.cpp): the site outline selected on screen, the lines
+    // 5 m and 10 m outside it inserted at the origin; a site that does not close is said on the
+    // CAD's command line.
+    void Button20Click();
+    // Equation-of-time tools on hidden controls (cmd_eqtime.cpp). Button19Click writes the
+    // equation of time of Today() plus Edit1 days into Edit45; ChihouTaiyoujiClick shows the
+    // standard time of true solar noon at Edit43 / Edit44; Button1Click plots the two tables
+    // beside the program against each other, Button25Click the formula against the 2025 table
+    // (nothing when a table is missing), with the largest difference in Label65.
+    void Button19Click();
+    void ChihouTaiyoujiClick();
+    void Button1Click();
+    void Button25Click();
 
     // ---- Window ----------------------------------------------------------------------
     std::string Caption = kFormCaption;
@@ -361,6 +389,8 @@ public:
     std::function<std::chrono::steady_clock::time_point()> ElapsedClock = [] {
         return std::chrono::steady_clock::now();
     };
+    // Today's date for the equation-of-time calculator; tests and the command line may replace it.
+    std::function<std::chrono::year_month_day()> Today = LocalToday;
     bool ProgressDetail = false;
     std::string ProgID = kDefaultProgID;
     double Declination = -kSolsticeDeclination;

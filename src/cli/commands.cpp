@@ -1,9 +1,12 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <vector>
 
-#include "cli/layers.h"
+#include "app/form.h"
 #include "base/quote.h"
+#include "cli/layers.h"
 
 // Adding a subcommand when its command exists in the window model:
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
@@ -71,6 +74,83 @@ int RatioTable(Session &s) {
     return s.FinishDrawing();
 }
 
+int Boundary(Session &s) {
+    const Options &o = s.options();
+    if (!o.site)
+        throw UsageError(Tr(s.lang(),
+                            "which entities are the site outline? Give --site SEL (e.g. --site "
+                            "layer:NAME)",
+                            "敷地の外形はどの図形ですか．--site SEL（例 --site layer:画層名）を指定"
+                            "して下さい"));
+    s.OpenDrawing();
+    if (s.Selected(*o.site).empty())
+        throw UsageError(
+            "--site " + o.siteText +
+            Tr(s.lang(), ": nothing in the drawing matches", ": 一致する図形がありません"));
+    s.input().Select(*o.site);
+    const std::size_t prompts = s.document().prompts().size();
+    s.RunCommand(app::FormCommand::Boundary);
+    // The window says it on the CAD's command line only.
+    const auto &said = s.document().prompts();
+    for (std::size_t i = prompts; i < said.size(); ++i)
+        if (said[i].find("みなし境界線の作成に失敗しました") != std::string::npos)
+            s.host().Say(Tr(s.lang(), "the site outline does not close: no boundary line was made",
+                            "敷地の外形が閉じていません．みなし境界線は作成されませんでした"));
+    return s.FinishDrawing();
+}
+
+int EqTime(Session &s) {
+    app::TForm1 &f = s.form();
+    const Options &o = s.options();
+    if (o.date) f.Today = [date = *o.date] { return date; };
+    if (o.offset) f.Edit1.text = *o.offset;
+    if (!s.Run([&] { f.RunCommand(app::FormCommand::EqTime); })) return 1;
+    std::fprintf(s.out(), "%s\n", f.Edit45.text.c_str());
+    return s.Status();
+}
+
+// The window shows the time in a message box (on stderr here); the result goes to stdout too.
+int SolarNoon(Session &s) {
+    const std::size_t before = s.host().messages().size();
+    s.RunCommand(app::FormCommand::TrueSolarNoon, false);
+    const auto &messages = s.host().messages();
+    if (messages.size() <= before || !messages.back().starts_with("真太陽時")) return 1;
+    std::fprintf(s.out(), "%s\n", messages.back().c_str());
+    return s.Status();
+}
+
+int EqTimePlot(Session &s) {
+    namespace fs = std::filesystem;
+    const Options &o = s.options();
+    if (o.compareTables == o.formula)
+        throw UsageError(Tr(s.lang(), "which plot? --compare-tables or --formula",
+                            "どちらの図ですか．--compare-tables か --formula を指定して下さい"));
+    if (!o.tables)
+        throw UsageError(Tr(s.lang(), "--tables FOLDER: the folder that holds ",
+                            "--tables FOLDER: 次の表があるフォルダ: ") +
+                         app::kEqTimeTable2024File + ", " + app::kEqTimeTable2025File);
+    std::vector<const char *> files = {app::kEqTimeTable2025File};
+    if (o.compareTables) files.insert(files.begin(), app::kEqTimeTable2024File);
+    app::TForm1 &f = s.form();
+    // The window reads the tables beside the program.
+    for (const char *name : files) {
+        const fs::path from = *o.tables / name;
+        const fs::path to = f.Paths().File(name);
+        std::error_code ec;
+        if (!fs::is_regular_file(from, ec))
+            throw RunError(from.string() +
+                           Tr(s.lang(), ": no such file", ": ファイルがありません"));
+        if (fs::exists(to, ec) && fs::equivalent(from, to, ec)) continue;
+        fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    }
+    s.OpenDrawing();
+    s.RunCommand(o.compareTables ? app::FormCommand::EqTimePlotTables
+                                 : app::FormCommand::EqTimePlotFormula);
+    std::fprintf(s.out(), "%s %s\n", Tr(s.lang(), "largest difference:", "最大差:").c_str(),
+                 f.Label65.caption.c_str());
+    return s.FinishDrawing();
+}
+
 // The layers of the drawing and the closed shapes with thickness (buildings) on each.
 int Layers(Session &s) {
     s.OpenDrawing();
@@ -130,13 +210,27 @@ constexpr Subcommand kSubcommands[] = {
      DrawingUse::Required, nullptr},
     {"boundary", "deemed boundary lines",
      "Draws the deemed boundary lines offset from the site outline chosen by --site SEL.",
-     kDrawingOptions | kOptSite, DrawingUse::Required, nullptr},
+     kDrawingOptions | kOptSite, DrawingUse::Required, Boundary},
     {"ratio-table", "the shadow ratio table",
      "Prints the shadow ratio table of the winter solstice at the set latitude (--latitude\n"
      "or Common/ido1..3). --dms shows angles in degrees, minutes and seconds,\n"
      "--three-decimals three decimals; with DRAWING.dxf, --place X,Y draws it there.",
      kOptOutput | kOptRatio | kOptPlace | kOptCsv | kOptLatitude | kOptTextHeight,
      DrawingUse::Optional, RatioTable},
+    {"eot", "the equation of time of a day",
+     "Prints the equation of time in minutes of --date YYYY-MM-DD (default today) plus\n"
+     "--offset DAYS (default -2.5, as the window's field), by the two-term formula.",
+     kOptDate, DrawingUse::None, EqTime},
+    {"solar-noon", "the standard time of true solar noon",
+     "Prints the central standard time at which true solar noon falls at --longitude DEG\n"
+     "(Jikoku/keido) with the equation of time --eot MIN (Jikoku/kinjisa).",
+     kOptSolarNoon, DrawingUse::None, SolarNoon},
+    {"eot-plot", "equation-of-time curves into the drawing",
+     "Draws the tabulated equation of time from --tables FOLDER into the drawing, 2 units a\n"
+     "day and 10 a minute: --compare-tables the 2024 table (kinjisa_2024-135.txt) against\n"
+     "the 2025 one (kinjisa_2025-135.txt), --formula the five-term formula against the 2025\n"
+     "table; prints the largest difference.",
+     kOptOutput | kOptEqTimePlot, DrawingUse::Required, EqTimePlot},
     {"preview", "wireframe of the acquired buildings",
      "Acquires the buildings and writes the wireframe the window previews to --svg / --png\n"
      "(turned and tilted by --view H,V, default 315,60); --place X,Y also draws it into the\n"
@@ -189,6 +283,16 @@ void PrintHelp(std::FILE *f, const Subcommand &c) {
         {kOptSite, "  --site SEL             the site outline\n"},
         {kOptRatio, "  --dms, --three-decimals  the table's number form\n"},
         {kOptView, "  --view H,V             preview turn and tilt in degrees (steps of 5)\n"},
+        {kOptDate,
+         "  --date YYYY-MM-DD      the day (default today)\n"
+         "  --offset DAYS          days added to it (default -2.5)\n"},
+        {kOptSolarNoon,
+         "  --longitude DEG        longitude, degrees east          Jikoku/keido\n"
+         "  --eot MIN              equation of time, minutes        Jikoku/kinjisa\n"},
+        {kOptEqTimePlot,
+         "  --tables FOLDER        the folder of the two tables\n"
+         "  --compare-tables       the 2024 table against the 2025 table\n"
+         "  --formula              the formula against the 2025 table\n"},
     };
     for (const Own &o : kOwn)
         if (c.options & o.bit) std::fputs(o.text, f);
