@@ -341,6 +341,8 @@ TButton &TForm1::CommandButton(FormCommand command) {
             return SpeedButton3;
         case FormCommand::RatioTableToDrawing:
             return SpeedButton5;
+        case FormCommand::SkyFactors:
+            return Button9;
     }
     throw std::invalid_argument("unknown command");
 }
@@ -368,6 +370,9 @@ CommandOutcome TForm1::RunCommand(FormCommand command) {
             break;
         case FormCommand::RatioTableToDrawing:
             SpeedButton5Click();
+            break;
+        case FormCommand::SkyFactors:
+            Button9Click();
             break;
     }
     return CommandOutcome::Ran;
