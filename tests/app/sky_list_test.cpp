@@ -110,8 +110,9 @@ TEST(SkyList, MarksFillTheGridAndRecomputeMatchesTheCore) {
         }
         EXPECT_EQ(w.Cell(5, r), cadlink::DxfFixed(ref.naisetu, 3)) << r;
         EXPECT_EQ(w.Cell(6, r), cadlink::DxfFixed(ref.gaisetu, 3)) << r;
-        // The true value lies between the inscribed and the circumscribed one.
-        EXPECT_LE(std::stod(w.Cell(5, r)), std::stod(w.Cell(8, r)) + 0.001) << r;
+        // The chords pushed out to the outline leave at least the true open sky. (The inscribed
+        // chords of a far, low building's top edge, which bends towards the centre between two
+        // fan points, may take in covered sky: 計画 is not always below 精算.)
         EXPECT_LE(std::stod(w.Cell(8, r)), std::stod(w.Cell(6, r)) + 0.001) << r;
     }
     EXPECT_EQ(w.form.MENTAKA, "0");  // the last row's height
