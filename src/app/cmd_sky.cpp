@@ -62,8 +62,8 @@ void TForm1::Button9Click() {
         throw FieldRangeError("半径には 0 より大きい値を指定して下さい．（半径: " +
                               (typ == 0 ? Edit15.text : Edit21.text) + "）");
     if (!(sizes.Syakudo > 0.0))
-        throw FieldRangeError("図面の尺度には 0 より大きい値を指定して下さい．（図面の尺度: " +
-                              Edit19.text + "）");
+        throw FieldRangeError(
+            "図面の尺度には 0 より大きい値を指定して下さい．（図面の尺度: " + Edit19.text + "）");
 
     ProgressDetail = true;
     Button9.enabled = false;

@@ -114,8 +114,9 @@ std::vector<geometry::TTempPoint> SkyListPoints(Session &s, app::PointOrder &ord
 int SkyList(Session &s) {
     const Options &o = s.options();
     if (o.points.empty() == !o.marks)
-        throw UsageError(Tr(s.lang(), "give the points: --point X,Y (repeatable) or --marks SEL",
-                            "測定点を --point X,Y（繰り返し可）または --marks SEL で指定して下さい"));
+        throw UsageError(
+            Tr(s.lang(), "give the points: --point X,Y (repeatable) or --marks SEL",
+               "測定点を --point X,Y（繰り返し可）または --marks SEL で指定して下さい"));
     app::TForm1 &f = s.form();
     s.OpenDrawing();
     s.Acquire();

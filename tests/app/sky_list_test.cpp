@@ -84,8 +84,8 @@ TEST(SkyList, MarksFillTheGridAndRecomputeMatchesTheCore) {
     EXPECT_GT(progressSteps, 0);
 
     ASSERT_EQ(sg.ColCount(), 9);
-    const std::vector<std::string> headers = {"番号",   " X座標", " Y座標", " 測定点", " 測定面",
-                                              " 計画", " 適合", " AREA",  " 精算"};
+    const std::vector<std::string> headers = {"番号",  " X座標", " Y座標", " 測定点", " 測定面",
+                                              " 計画", " 適合",  " AREA",  " 精算"};
     for (int c = 0; c < 9; ++c) EXPECT_EQ(w.Cell(c, 0), headers[c]);
     EXPECT_EQ(sg.ColWidth(7), sg.ColWidth(6));
 
@@ -117,8 +117,8 @@ TEST(SkyList, MarksFillTheGridAndRecomputeMatchesTheCore) {
     }
     EXPECT_EQ(w.form.MENTAKA, "0");  // the last row's height
     EXPECT_EQ(sg.row, 4);
-    for (TButton *b : {&w.form.Button9, &w.form.Button13, &w.form.Button14, &w.form.Button18,
-                       &w.form.Button24})
+    for (TButton *b :
+         {&w.form.Button9, &w.form.Button13, &w.form.Button14, &w.form.Button18, &w.form.Button24})
         EXPECT_TRUE(b->enabled) << b->name;
     EXPECT_FALSE(w.form.RunFlag);
     EXPECT_EQ(w.form.ProgressBar1.position, 0);
@@ -149,9 +149,8 @@ TEST(SkyList, RefusesWhatItCannotCompute) {
          [](SkyWindow &w) { FillPointGrid(w.form.StringGrid1, {}, PointOrder::AsGiven); },
          "測定点データがありません．", false},
         {"no model", [](SkyWindow &w) { w.form.Model = {}; }, "建物データがありません．", false},
-        {"row without Y ends the list",
-         [](SkyWindow &w) { w.form.StringGrid1.Cell(2, 2).clear(); }, "測定点データがありません．",
-         true},
+        {"row without Y ends the list", [](SkyWindow &w) { w.form.StringGrid1.Cell(2, 2).clear(); },
+         "測定点データがありません．", true},
         {"height not a number", [](SkyWindow &w) { w.form.StringGrid1.Cell(4, 3) = "1.2.3"; },
          "測定面（3 行目）", false},
         {"x not a number", [](SkyWindow &w) { w.form.StringGrid1.Cell(1, 4) = "abc"; },
@@ -256,9 +255,9 @@ TEST(PointGrid, DuplicatesOrderAndNames) {
         return p;
     };
     // Taller than wide: by y. Of the two points at (0, 5) only the later one stays.
-    FillPointGrid(sg,
-                  {pt(0, 5, 0, "a"), pt(1, -3, 2500, ""), pt(0, 5 + 1e-6, 0, "b"), pt(2, 1, 0, "c")},
-                  PointOrder::Sorted);
+    FillPointGrid(
+        sg, {pt(0, 5, 0, "a"), pt(1, -3, 2500, ""), pt(0, 5 + 1e-6, 0, "b"), pt(2, 1, 0, "c")},
+        PointOrder::Sorted);
     ASSERT_EQ(sg.RowCount(), 4);
     EXPECT_EQ(sg.Row(1), (std::vector<std::string>{"1", "1", "-3", "1", "2.5", "", ""}));
     EXPECT_EQ(sg.Cell(3, 2), "c");
