@@ -4,6 +4,7 @@
 
 #include "app/point_grid.h"
 #include "base/numconv.h"
+#include "base/quote.h"
 #include "cli/layers.h"
 #include "geometry/primitives.h"
 
