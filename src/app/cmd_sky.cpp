@@ -49,6 +49,8 @@ double TForm1::MentakaHeight() const {
 }
 
 void TForm1::Button9Click() {
+    // Another long command runs and processes the window's events: its run flag is not ours.
+    if (RunFlag) return;
     // The inputs every row shares; a bad one stops before the grid is touched.
     sky::SkyMapSizes sizes;
     sizes.HankeiA = ParseNumber(Edit15.text, "半径 (type A)");

@@ -172,6 +172,14 @@ TEST(SkyList, RefusesWhatItCannotCompute) {
     }
 }
 
+TEST(SkyList, WaitsWhileAnotherCommandRuns) {
+    SkyWindow w;
+    w.form.RunFlag = true;  // e.g. the time-of-day diagram, which leaves Button9 enabled
+    w.form.Button9Click();
+    EXPECT_TRUE(w.form.RunFlag);
+    EXPECT_EQ(w.form.StringGrid1.ColCount(), 7);
+}
+
 TEST(SkyList, TimeInTheHeightCellBecomesZero) {
     SkyWindow w;
     w.form.StringGrid1.Cell(4, 1) = "1:30";
