@@ -53,6 +53,10 @@ echo "== preview =="
 "$pimu" preview "$site" "${settings[@]}" --view 315,60 \
   --svg "$out/preview.svg" --png "$out/preview.png" --place 100000,0 -o "$out/preview.dxf"
 
+# The sky factors of the measurement points marked on the site (circles with numbers).
+echo "== sky-list: sky factors of the marked points =="
+"$pimu" sky-list "$site" "${settings[@]}" --marks layer:測定点 --csv "$out/sky-list.csv"
+
 echo
 echo "results in $out:"
 ls -1 "$out"

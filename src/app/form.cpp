@@ -351,6 +351,8 @@ TButton &TForm1::CommandButton(FormCommand command) {
             return Button1;
         case FormCommand::EqTimePlotFormula:
             return Button25;
+        case FormCommand::SkyFactors:
+            return Button9;
     }
     throw std::invalid_argument("unknown command");
 }
@@ -393,6 +395,8 @@ CommandOutcome TForm1::RunCommand(FormCommand command) {
             break;
         case FormCommand::EqTimePlotFormula:
             Button25Click();
+        case FormCommand::SkyFactors:
+            Button9Click();
             break;
     }
     return CommandOutcome::Ran;

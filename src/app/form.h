@@ -162,6 +162,7 @@ enum class FormCommand {
     TrueSolarNoon,        // 地方太陽時 (hidden): the standard time of true solar noon
     EqTimePlotTables,     // Button1 (hidden): the two equation-of-time tables plotted
     EqTimePlotFormula,    // Button25 (hidden): the formula against the 2025 table plotted
+    SkyFactors,           // Button9: the sky factors of every row of StringGrid1
 };
 
 // How RunCommand went.
@@ -373,6 +374,23 @@ public:
     void ChihouTaiyoujiClick();
     void Button1Click();
     void Button25Click();
+    // The measurement point list (cmd_sky.cpp). Button9Click (再計算) computes the sky factors of
+    // every row of StringGrid1 (計画, 適合 and the exact 精算) with the map type of the larger
+    // radius; a coordinate or height cell that is not a number stops it before anything is
+    // computed, with a message naming the cell.
+    void Button9Click();
+    void StringGrid1Click();  // the selected row's label and height into Edit10 and Edit26
+    void Edit10Change();      // Edit10 into the selected row's label
+    void Edit26Change();      // Edit26 into the selected row's height; the drawing buttons wait
+    // Keys typed into Edit10 / Edit26: false when the key is discarded (Enter moves on).
+    bool Edit10KeyPress(char32_t key);
+    bool Edit26KeyPress(char32_t key);
+    void SpeedButton8Click();  // the CAD's DIMSCALE into Edit19
+    // Whether a row of StringGrid1 holds a point (X and Y both filled).
+    bool SkyRowHasPoint(int row) const;
+    // MENTAKA as the plane height in mm: empty is 0; a text that is not a number throws
+    // InputError naming the field.
+    double MentakaHeight() const;
 
     // ---- Window ----------------------------------------------------------------------
     std::string Caption = kFormCaption;

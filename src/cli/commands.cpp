@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "app/form.h"
+#include "app/point_grid.h"
+#include "base/numconv.h"
 #include "base/quote.h"
 #include "cli/layers.h"
+#include "geometry/primitives.h"
 
 // Adding a subcommand when its command exists in the window model:
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
@@ -149,6 +152,59 @@ int EqTimePlot(Session &s) {
     std::fprintf(s.out(), "%s %s\n", Tr(s.lang(), "largest difference:", "最大差:").c_str(),
                  f.Label65.caption.c_str());
     return s.FinishDrawing();
+// The measurement points of --point (in the order given) or of the marks --marks chooses (circles
+// named by the text beside them, ordered as the picking orders them), on the plane of Tenku/Takasa.
+std::vector<geometry::TTempPoint> SkyListPoints(Session &s, app::PointOrder &order) {
+    const Options &o = s.options();
+    double height = 0.0;
+    try {
+        height = ParseNumber(s.form().Edit17.text, "測定面高さ (Tenku/Takasa)");
+    } catch (const InputError &e) {
+        throw UsageError(e.what());
+    }
+    std::vector<geometry::TTempPoint> points;
+    if (o.marks) {
+        std::vector<geometry::TAcadPoint> circles;
+        std::vector<app::MarkText> texts;
+        for (const auto &e : s.Selected(*o.marks)) {
+            using cadlink::embedded::EntityKind;
+            if (e.kind == EntityKind::Circle) circles.push_back(geometry::OcsToWcs(e.p1, e.normal));
+            if (e.kind == EntityKind::Text)
+                texts.push_back({geometry::OcsToWcs(e.p1, e.normal), e.text});
+        }
+        if (circles.empty())
+            throw RunError("--marks " + o.marksText +
+                           Tr(s.lang(), ": no circle (point mark) is chosen",
+                              ": 測定点の円が選択されていません"));
+        points = app::PointsFromMarks(circles, texts);
+        order = app::PointOrder::Sorted;
+    } else {
+        for (const geometry::TAcadPoint &p : o.points) {
+            geometry::TTempPoint t;
+            t.pt = {p.x, p.y, 0.0};
+            points.push_back(t);
+        }
+        order = app::PointOrder::AsGiven;
+    }
+    for (auto &p : points) p.pt.z = height * 1000.0;
+    return points;
+}
+
+int SkyList(Session &s) {
+    const Options &o = s.options();
+    if (o.points.empty() == !o.marks)
+        throw UsageError(
+            Tr(s.lang(), "give the points: --point X,Y (repeatable) or --marks SEL",
+               "測定点を --point X,Y（繰り返し可）または --marks SEL で指定して下さい"));
+    app::TForm1 &f = s.form();
+    s.OpenDrawing();
+    s.Acquire();
+    app::PointOrder order = app::PointOrder::AsGiven;
+    const std::vector<geometry::TTempPoint> points = SkyListPoints(s, order);
+    app::FillPointGrid(f.StringGrid1, points, order);
+    s.RunCommand(app::FormCommand::SkyFactors);
+    s.EmitTable(GridRows(f.StringGrid1));
+    return s.Status();
 }
 
 // The layers of the drawing and the closed shapes with thickness (buildings) on each.
@@ -200,9 +256,12 @@ constexpr Subcommand kSubcommands[] = {
      "placed at --place X,Y.",
      kDrawingOptions | kOptPoint | kOptType | kOptPlace | kOptNorth, DrawingUse::Required, nullptr},
     {"sky-list", "sky factors of many points (再計算)",
-     "Acquires the buildings, takes the measurement points (--point X,Y repeated, or --marks\n"
-     "SEL) and computes their sky factors; prints the point list.",
-     kDrawingOptions | kOptPoint | kOptMarks | kOptCsv | kOptNorth, DrawingUse::Required, nullptr},
+     "Acquires the buildings, takes the measurement points (--point X,Y repeated, in that\n"
+     "order, or the circle marks chosen by --marks SEL, named by the text beside them) on the\n"
+     "plane of Tenku/Takasa, computes their sky factors as 再計算 does (計画, 適合 and the\n"
+     "exact 精算; map type of the larger radius, Tenku/Hankei or Tenku/HankeiB, at Tenku/Syakudo)\n"
+     "and prints the point list.",
+     kOptBuildings | kOptPoint | kOptMarks | kOptCsv | kOptNorth, DrawingUse::Required, SkyList},
     {"sky-batch", "sky maps of all points in a row",
      "As sky-list, then draws the sky map of every point in a row starting at --center X,Y,\n"
      "type --type A|B.",
