@@ -152,6 +152,8 @@ int EqTimePlot(Session &s) {
     std::fprintf(s.out(), "%s %s\n", Tr(s.lang(), "largest difference:", "最大差:").c_str(),
                  f.Label65.caption.c_str());
     return s.FinishDrawing();
+}
+
 // The measurement points of --point (in the order given) or of the marks --marks chooses (circles
 // named by the text beside them, ordered as the picking orders them), on the plane of Tenku/Takasa.
 std::vector<geometry::TTempPoint> SkyListPoints(Session &s, app::PointOrder &order) {
