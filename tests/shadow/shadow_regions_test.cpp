@@ -327,6 +327,42 @@ TEST(ShadowRegions, CourtyardGivesItsHole) {
 }
 
 // The same site far from the origin, and drawn in metres: the same shadow, scaled and moved.
+// A building drawn as an outer and an inner closed polyline of the same height has a court; a
+// tower drawn on a podium stands on it and makes no hole in it.
+TEST(ShadowRegions, NestedFootprintsCourtyardAndTowerOnPodium) {
+    const solar::SolarState sun = solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
+    const double H = 9000.0;
+    const double L = H * solar::SunPosition(sun, 12.0).Ratio;
+    ASSERT_LT(L, 20000.0);
+    std::vector<TLineEnt> court;
+    AddPrism(court, Rect(0, 0, 40000, 40000), H);
+    AddPrism(court, Rect(10000, 10000, 20000, 20000), H);
+    const ShadowRegions c = ShadowRegionsAt(court, sun, 12.0, 0.0);
+    ASSERT_EQ(c.regions.size(), 1u);
+    ASSERT_EQ(c.regions[0].holes.size(), 1u);
+    // The court's south wall shades its south part; the rest is lit.
+    EXPECT_NEAR(-RingArea(c.regions[0].holes[0]), 20000.0 * (20000.0 - L), 1.0);
+    EXPECT_EQ(LocatePoint(c, {20000, 29000, 0}), PointPlace::Outside);
+    // A volume in the court (inside the inner outline again) is shaded ground once more.
+    std::vector<TLineEnt> kiosk = court;
+    AddPrism(kiosk, Rect(24000, 26000, 3000, 3000), H);
+    const ShadowRegions k = ShadowRegionsAt(kiosk, sun, 12.0, 0.0);
+    EXPECT_EQ(LocatePoint(k, {25500, 27500, 0}), PointPlace::Inside);
+    EXPECT_EQ(LocatePoint(k, {15000, 29000, 0}), PointPlace::Outside);
+
+    // Podium 6 m, tower from 6 m to 30 m drawn inside it.
+    std::vector<TLineEnt> tower;
+    AddPrism(tower, Rect(0, 0, 40000, 40000), 6000);
+    std::vector<TAcadPoint> top = Rect(10000, 10000, 10000, 10000);
+    for (TAcadPoint &p : top) p.z = 6000;
+    AddPrism(tower, top, 24000);
+    const ShadowRegions t = ShadowRegionsAt(tower, sun, 12.0, 0.0);
+    ASSERT_EQ(t.regions.size(), 1u);
+    EXPECT_TRUE(t.regions[0].holes.empty());
+    EXPECT_EQ(LocatePoint(t, {15000, 15000, 0}), PointPlace::Inside);
+    EXPECT_EQ(LocatePoint(t, {35000, 5000, 0}), PointPlace::Inside);
+}
+
 TEST(ShadowRegions, FarCoordinatesAndMetreDrawings) {
     Random rnd(7);
     Site base;
