@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "geometry/types.h"
 
 namespace pimu::shadow::testing {
@@ -18,7 +20,9 @@ using Ring = std::vector<TAcadPoint>;
 // The areas of the unions of each case by shapely (GEOS), an implementation independent of the
 // one under test. One run of Python for many cases.
 inline std::vector<double> ShapelyAreas(const std::vector<std::vector<Ring>> &cases) {
-    const std::string path = ::testing::TempDir() + "shadow_regions_cases.txt";
+    // Named per process: CTest runs the tests of this file side by side.
+    const std::string tag = std::to_string(getpid());
+    const std::string path = ::testing::TempDir() + "shadow_union_cases_" + tag + ".txt";
     {
         std::FILE *f = std::fopen(path.c_str(), "w");
         if (f == nullptr) return {};
@@ -48,7 +52,7 @@ inline std::vector<double> ShapelyAreas(const std::vector<std::vector<Ring>> &ca
         "    if p.area > 0: cases[-1].append(p)\n"
         "for c in cases:\n"
         "    print(repr(unary_union(c).area if c else 0.0))\n";
-    const std::string scriptPath = ::testing::TempDir() + "shadow_regions_union.py";
+    const std::string scriptPath = ::testing::TempDir() + "shadow_union_" + tag + ".py";
     {
         std::FILE *f = std::fopen(scriptPath.c_str(), "w");
         if (f == nullptr) return {};
