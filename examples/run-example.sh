@@ -41,6 +41,8 @@ run ratio-table --place 80000,50000
 
 run shadow
 run isochrone
+# The shadow times of the site's point marks; the summary block placed beside the site.
+run points --marks layer:測定点 --place 90000,70000 --csv "$out/points.csv"
 
 # The wireframe preview is the window's small picture; --place also draws it into the drawing.
 echo "== preview =="
