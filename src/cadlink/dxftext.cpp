@@ -3,11 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <locale>
 #include <system_error>
 #include <utility>
 
+#include "base/atomic_file.h"
 #include "base/numconv.h"
 #include "cadlink/textcodec.h"
 
@@ -292,28 +292,10 @@ void DxfText::Save(const std::filesystem::path &path) const {
         throw DxfError(std::string(e.what()) + " (" + where + ")");
     }
 
-    std::filesystem::path temp = path;
-    temp += ".tmp";
-    {
-        std::ofstream out;
-        out.imbue(std::locale::classic());
-        out.open(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw DxfError("DXF ファイルを作れません: " + where);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        out.close();
-        if (out.fail()) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw DxfError("DXF ファイルを書き込めません: " + where);
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw DxfError("DXF ファイルを保存できません: " + where + " (" + ec.message() + ")");
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const FileWriteError &e) {
+        throw DxfError("DXF ファイルを保存できません: " + std::string(e.what()));
     }
 }
 

@@ -144,10 +144,10 @@ public:
     void Finish();
     bool Finished() const;
 
-    // Writes every item followed by CR LF, in Shift-JIS, no byte-order mark. The file is written
-    // beside the target under a temporary name and renamed over it, so a failure (folder not
-    // writable, disk full, a character Shift-JIS lacks) throws DxfError and leaves any old file
-    // as it was. Save does not call Finish.
+    // Writes every item followed by CR LF, in Shift-JIS, no byte-order mark, through
+    // WriteFileAtomically (base/atomic_file.h): a failure (folder not writable, disk full, a
+    // character Shift-JIS lacks, a target that is no regular file) throws DxfError and leaves any
+    // old file as it was. Save does not call Finish.
     void Save(const std::filesystem::path &path) const;
 
     // The file's text in UTF-8 (every item followed by CR LF).

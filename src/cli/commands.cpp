@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/layers.h"
+#include "base/quote.h"
 
 // Adding a subcommand when its command exists in the window model:
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,

@@ -1,14 +1,23 @@
 #include "cli/session.h"
 #include "base/ascii.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <system_error>
 
 #include "app/inifile.h"
 #include "app/settings.h"
+#include "base/ascii.h"
+#include "base/atomic_file.h"
 #include "base/numconv.h"
+#include "base/quote.h"
 #include "cadlink/embedded/dxfio.h"
 #include "cli/layers.h"
 #include "cli/settings_keys.h"
@@ -23,17 +32,81 @@ bool SameAscii(std::string_view a, std::string_view b) {
     return UpperAscii(a) == UpperAscii(b);
 }
 
-// Whether two paths name the same file, also when the second does not exist yet.
+std::string Q(const fs::path &path) {
+    return QuoteForMessage(path.string(), 200);
+}
+
+// Whether two paths name the same file: by identity (device and inode) where both exist, by
+// their normalised absolute paths (links resolved as far as they exist) otherwise.
 bool SameFile(const fs::path &a, const fs::path &b) {
+    struct stat sa {
+    }, sb{};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ec;
-    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+    const fs::path na = fs::weakly_canonical(fs::absolute(a), ec).lexically_normal();
+    const fs::path nb = fs::weakly_canonical(fs::absolute(b), ec).lexically_normal();
+    return na == nb;
+}
+
+// The settings file the run reads (never written).
+fs::path SettingsSource(const Options &options) {
+    if (options.settings) return *options.settings;
+    return (options.workdir ? *options.workdir : ExecutableFolder()) / "pimu.ini";
+}
+
+// Temporary folders of one run live in a folder of Pimu's own under $XDG_RUNTIME_DIR (emptied
+// by the system at logout) or the temporary folder, named "run-<pid>-<random>". A folder whose
+// process is gone (a run that was killed) is removed by the next run.
+fs::path RunFolderRoot() {
+    std::error_code ec;
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    fs::path base;
+    if (runtime && *runtime && fs::is_directory(runtime, ec))
+        base = runtime;
+    else
+        base = fs::temp_directory_path(ec);
+    if (base.empty()) base = "/tmp";
+    return base / ("pimu-" + std::to_string(::getuid()));
+}
+
+bool ProcessAlive(long pid) {
+    if (pid <= 0) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+void RemoveStaleRunFolders(const fs::path &root) {
+    std::error_code ec;
+    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with("run-")) continue;
+        const std::string rest = name.substr(4);
+        long pid = 0;
+        const auto dash = rest.find('-');
+        if (dash == std::string::npos) continue;
+        try {
+            pid = std::stol(rest.substr(0, dash));
+        } catch (const std::exception &) {
+            continue;
+        }
+        if (pid == static_cast<long>(::getpid()) || ProcessAlive(pid)) continue;
+        std::error_code ignored;
+        fs::remove_all(it->path(), ignored);
+    }
 }
 
 }  // namespace
 
 TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "pimu-XXXXXX").string();
+    const fs::path root = RunFolderRoot();
+    // Private to the user; an existing root must be a real folder of this user.
+    if (::mkdir(root.c_str(), 0700) != 0 && errno != EEXIST)
+        throw RunError("cannot make the temporary folder " + Q(root) + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        throw RunError("the temporary folder " + Q(root) + " is not a folder of this user");
+    RemoveStaleRunFolders(root);
+    std::string pattern = (root / ("run-" + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data())) throw RunError("cannot make a temporary folder");
     path_ = pattern;
 }
@@ -55,39 +128,15 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
     if (options_.workdir) {
         std::error_code ec;
         if (!fs::is_directory(*options_.workdir, ec))
-            throw UsageError("--workdir " + options_.workdir->string() + ": no such folder");
+            throw UsageError("--workdir " + VisibleText(options_.workdir->string(), 200) +
+                             ": no such folder");
         programFolder_ = fs::absolute(*options_.workdir);
     } else {
         work_ = std::make_unique<TempFolder>();
         programFolder_ = work_->path();
     }
-    // A result that could not be written is found out before the command runs, not after.
-    const std::pair<const char *, const std::optional<fs::path> *> outputs[] = {
-        {"-o", &options_.output},
-        {"--svg", &options_.svg},
-        {"--png", &options_.png},
-        {"--csv", &options_.csv}};
-    for (const auto &[option, path] : outputs) {
-        if (!*path) continue;
-        const fs::path folder = fs::absolute(**path).parent_path();
-        std::error_code ec;
-        if (!fs::is_directory(folder, ec))
-            throw UsageError(std::string(option) + " " + (*path)->string() + ": no folder " +
-                             folder.string());
-    }
+    CheckOutputs();
     if (options_.drawing) {
-        // Each command has its own result name, so one command's result never replaces
-        // another's: site.dxf gives site-shadow.dxf, site-isochrone.dxf, ... in this folder.
-        output_ = options_.output
-                      ? *options_.output
-                      : fs::path(options_.drawing->stem().string() + "-" + command_ + ".dxf");
-        if (SameFile(output_, *options_.drawing))
-            throw UsageError("the output " + output_.string() +
-                             " is the input drawing; Pimu never writes over its input");
-        for (const auto *picture : {&options_.svg, &options_.png, &options_.csv}) {
-            if (*picture && SameFile(**picture, *options_.drawing))
-                throw UsageError(picture->value().string() + " is the input drawing");
-        }
         document_ =
             std::make_shared<EmbeddedDocument>(cadlink::embedded::Drawing{}, programFolder_);
         document_->SetInputSource(&input_);
@@ -130,7 +179,8 @@ fs::path Session::PrepareSettings() {
     if (options_.settings) {
         std::error_code ec;
         if (!fs::is_regular_file(*options_.settings, ec))
-            throw UsageError("--settings " + options_.settings->string() + ": no such file");
+            throw UsageError("--settings " + VisibleText(options_.settings->string(), 200) +
+                             ": no such file");
         source = *options_.settings;
     } else {
         source = (options_.workdir ? *options_.workdir : ExecutableFolder()) / "pimu.ini";
@@ -196,7 +246,8 @@ void Session::OpenDrawing() {
     EmbeddedDocument &doc = document();
     const fs::path &path = *options_.drawing;
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) throw RunError(path.string() + ": no such file");
+    if (!fs::is_regular_file(path, ec))
+        throw RunError(VisibleText(path.string(), 200) + ": no such file");
     try {
         doc.Open(path);
     } catch (const std::exception &e) {
@@ -204,6 +255,75 @@ void Session::OpenDrawing() {
     }
     entitiesAtOpen_ = doc.drawing().ModelSpace().size();
     skippedAtOpen_ = doc.drawing().skipped;
+    // Curves without a proper size are kept in the drawing as they are, and are no buildings.
+    const std::vector<std::string> &degenerate = doc.drawing().degenerate;
+    if (!degenerate.empty()) {
+        std::string list;
+        const std::size_t shown = std::min<std::size_t>(degenerate.size(), 5);
+        for (std::size_t k = 0; k < shown; ++k) list += "\n  " + degenerate[k];
+        if (shown < degenerate.size())
+            list += "\n  ... and " + std::to_string(degenerate.size() - shown) + " more";
+        host_.Say(
+            "note: " + VisibleText(path.filename().string(), 120) + ": " +
+            std::to_string(degenerate.size()) +
+            " entities without a proper size skipped (kept in the drawing as they are):" + list);
+    }
+}
+
+// Every file the run writes is checked before anything runs: it must be a file Pimu may replace
+// (not a device, pipe or folder), and none may be the input drawing, the settings file, another
+// output of the run or the temporary name of one of them.
+void Session::CheckOutputs() {
+    if (options_.output && options_.output->empty()) throw UsageError("-o: an empty file name");
+    if (options_.drawing)
+        // Each command has its own result name, so one command's result never replaces
+        // another's: site.dxf gives site-shadow.dxf, site-isochrone.dxf, ... in this folder.
+        output_ = options_.output
+                      ? *options_.output
+                      : fs::path(options_.drawing->stem().string() + "-" + command_ + ".dxf");
+    struct Named {
+        std::string option;
+        fs::path path;
+    };
+    std::vector<Named> outputs;
+    if (options_.drawing) outputs.push_back({options_.output ? "-o" : "the output", output_});
+    const std::pair<const char *, const std::optional<fs::path> *> pictures[] = {
+        {"--svg", &options_.svg}, {"--png", &options_.png}, {"--csv", &options_.csv}};
+    for (const auto &[option, path] : pictures) {
+        if (!*path) continue;
+        if ((*path)->empty()) throw UsageError(std::string(option) + ": an empty file name");
+        outputs.push_back({option, **path});
+    }
+    std::vector<Named> protectedFiles;
+    if (options_.drawing) protectedFiles.push_back({"the input drawing", *options_.drawing});
+    protectedFiles.push_back({"the settings file", SettingsSource(options_)});
+
+    for (std::size_t k = 0; k < outputs.size(); ++k) {
+        const Named &out = outputs[k];
+        const fs::path folder = fs::absolute(out.path).parent_path();
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec))
+            throw UsageError(out.option + " " + Q(out.path) + ": no folder " + Q(folder));
+        try {
+            CheckWritableTarget(out.path);
+        } catch (const FileWriteError &e) {
+            throw UsageError(out.option + " " + e.what() + "; Pimu writes only regular files");
+        }
+        auto clash = [&](const Named &other) {
+            if (SameFile(out.path, other.path))
+                throw UsageError(out.option + " " + Q(out.path) + " is " + other.option +
+                                 "; Pimu never writes over it");
+            if (IsTemporaryNameOf(other.path, out.path) || IsTemporaryNameOf(out.path, other.path))
+                throw UsageError(out.option + " " + Q(out.path) + " and " + other.option + " " +
+                                 Q(other.path) + ": one is named like the other's temporary file");
+        };
+        for (const Named &p : protectedFiles) clash(p);
+        for (std::size_t j = 0; j < k; ++j) {
+            Named other = outputs[j];
+            other.option = "the file of " + other.option;
+            clash(other);
+        }
+    }
 }
 
 std::vector<cadlink::embedded::EntityData> Session::Selected(const Selection &selection) {
@@ -363,8 +483,16 @@ int Session::FinishDrawing(bool pictures) {
         return 1;
     }
     if (doc.drawing().ModelSpace().size() <= entitiesAtOpen_) {
-        host_.Say(command_ + Tr(lang(), ": nothing was drawn; no drawing was saved",
-                                ": 何も作図されませんでした．図面は保存していません"));
+        // A drawing of flat shapes casts no shadow: say so rather than leave the user guessing.
+        const bool flat = form_->HasBuildingModel() && !(form_->Model.gbzmax > 0.0);
+        host_.Say(command_ +
+                  (flat ? Tr(lang(),
+                             ": nothing was drawn: the buildings have no height (no closed shapes "
+                             "with thickness); no drawing was saved",
+                             ": 何も作図されませんでした．建物に高さがありません（厚みのある閉じた"
+                             "図形がありません）．図面は保存していません")
+                        : Tr(lang(), ": nothing was drawn; no drawing was saved",
+                             ": 何も作図されませんでした．図面は保存していません")));
         return 1;
     }
     std::error_code ec;
@@ -374,7 +502,7 @@ int Session::FinishDrawing(bool pictures) {
     try {
         doc.Save(output_);
     } catch (const std::exception &e) {
-        throw RunError("cannot save " + output_.string() + ": " + e.what());
+        throw RunError("cannot save " + Q(output_) + ": " + e.what());
     }
     WarnAboutWhatWasNotKept();
     std::fprintf(out_, "%s: %zu entities added, saved %s\n", command_.c_str(),
@@ -412,7 +540,7 @@ void Session::WarnAboutWhatWasNotKept() {
     try {
         after = cadlink::embedded::OpenDxf(output_).skipped;
     } catch (const std::exception &e) {
-        throw RunError(output_.string() + " does not read back: " + e.what());
+        throw RunError(Q(output_) + " does not read back: " + e.what());
     }
     std::string lost;
     for (const auto &[kind, count] : skippedAtOpen_) {

@@ -27,7 +27,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A folder made for one run and removed with everything in it at the end.
+// A folder made for one run and removed with everything in it at the end. It lives in Pimu's own
+// folder under $XDG_RUNTIME_DIR (or the temporary folder); folders of runs whose process is gone
+// are removed by the next run.
 class TempFolder {
 public:
     TempFolder();
@@ -94,6 +96,7 @@ public:
     std::size_t entitiesAtOpen() const { return entitiesAtOpen_; }
 
 private:
+    void CheckOutputs();
     std::filesystem::path PrepareSettings();
     void CheckOverridesTaken(const std::filesystem::path &settings);
     void WarnAboutWhatWasNotKept();

@@ -1,8 +1,8 @@
 #include "cli/tables.h"
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
+#include "base/atomic_file.h"
 
 namespace pimu::cli {
 namespace {
@@ -112,13 +112,12 @@ void PrintTable(std::FILE *out, const Rows &rows) {
 }
 
 void WriteCsv(const std::filesystem::path &path, const Rows &rows) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    std::string text;
     for (const auto &row : rows) {
-        for (size_t c = 0; c < row.size(); ++c) f << (c ? "," : "") << CsvField(row[c]);
-        f << "\r\n";
+        for (size_t c = 0; c < row.size(); ++c) text += (c ? "," : "") + CsvField(row[c]);
+        text += "\r\n";
     }
-    f.close();
-    if (!f) throw std::runtime_error("cannot write " + path.string());
+    WriteFileAtomically(path, text);
 }
 
 }  // namespace pimu::cli

@@ -270,8 +270,8 @@ TEST(CliDrawing, BadInput) {
          "間隔には 0 より大きい"},
         {{"shadow", "b.dxf", "--set", "Jikoku/kankakuu=1"}, 2, "no such setting"},
         {{"ratio-table", "b.dxf"}, 2, "--place X,Y says where"},
-        {{"shadow", "b.dxf", "-o", "nodir/x.dxf"}, 2, "-o nodir/x.dxf: no folder"},
-        {{"shadow", "b.dxf", "--png", "nodir/x.png"}, 2, "--png nodir/x.png: no folder"},
+        {{"shadow", "b.dxf", "-o", "nodir/x.dxf"}, 2, "-o \"nodir/x.dxf\": no folder"},
+        {{"shadow", "b.dxf", "--png", "nodir/x.png"}, 2, "--png \"nodir/x.png\": no folder"},
         {{"preview", "b.dxf"}, 2, "give --svg FILE, --png FILE or --place"},
         {{"preview", "b.dxf", "--png", "p.png", "--view", "33,20"}, 2, "steps of 5"},
     };
