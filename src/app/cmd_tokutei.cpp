@@ -223,10 +223,10 @@ void TForm1::Button21Click(const TButton &sender) {
         return;
     }
     if (!filled) return;
-    if (sky)
-        SkyPointsRecompute();
-    else
+    if (!sky)
         GetTokuteiJikan();
+    else if (SkyPointsRecompute)
+        SkyPointsRecompute();
 }
 
 void TForm1::Button22Click(const TButton &sender) {
@@ -283,10 +283,10 @@ void TForm1::Button22Click(const TButton &sender) {
         return;
     }
     if (!filled) return;
-    if (sky)
-        SkyPointsRecompute();
-    else
+    if (!sky)
         GetTokuteiJikan();
+    else if (SkyPointsRecompute)
+        SkyPointsRecompute();
 }
 
 // ---- Shadow times -----------------------------------------------------------------------------
