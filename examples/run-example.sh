@@ -47,6 +47,8 @@ run boundary --site layer:敷地
 echo "== eot, solar-noon: the equation of time today, true solar noon at Tokyo's longitude =="
 "$pimu" eot
 "$pimu" solar-noon "${settings[@]}" --longitude 139.75
+# The shadow times of the site's point marks; the summary block placed beside the site.
+run points --marks layer:測定点 --place 90000,70000 --csv "$out/points.csv"
 
 # The wireframe preview is the window's small picture; --place also draws it into the drawing.
 echo "== preview =="

@@ -163,6 +163,10 @@ enum class FormCommand {
     EqTimePlotTables,     // Button1 (hidden): the two equation-of-time tables plotted
     EqTimePlotFormula,    // Button25 (hidden): the formula against the 2025 table plotted
     SkyFactors,           // Button9: the sky factors of every row of StringGrid1
+    PointsPick,           // Button21: specific points picked one after another, then their times
+    PointsFromMarks,      // Button22: specific points from circle and text marks, then their times
+    PointTimes,           // Button23: the specific points' times recomputed
+    PointSummary,         // Button15: the points' summary block placed by the user
 };
 
 // How RunCommand went.
@@ -275,7 +279,7 @@ public:
     void RadioGroup4Click();  // keeps RadioGroup2 on the same area target
     void Button10Click();     // stop
     void Button7Click();      // stop
-    void Button23Click();     // stop while its caption reads "中止"
+    void Button23Click();     // recompute the point times; stop while it reads "中止"
     void PageControl1Change(int newIndex);
     void ComboBox1Change();    // a city chosen: fills the latitude fields
     void SpeedButton6Click();  // ">" degrees, minutes, seconds to decimal
@@ -391,6 +395,28 @@ public:
     // MENTAKA as the plane height in mm: empty is 0; a text that is not a number throws
     // InputError naming the field.
     double MentakaHeight() const;
+    // Specific points (cmd_tokutei.cpp). TempPointsToSG fills StringGrid2 (sgno != 0) or
+    // StringGrid1 (0) from Workspace.TempPoints (duplicates dropped, sorted along the longer side
+    // of their extent) and empties it.
+    void TempPointsToSG(int sgno);
+    // Continuous picking (sender Button21, or Button12 for StringGrid1), then the times (or
+    // SkyPointsRecompute).
+    void Button21Click() { Button21Click(Button21); }
+    void Button21Click(const TButton &sender);
+    // Picking by circle and text marks (sender Button22, or Button16 for StringGrid1).
+    void Button22Click() { Button22Click(Button22); }
+    void Button22Click(const TButton &sender);
+    // The shadow times of every StringGrid2 row with coordinates into columns 4 to 10. False when
+    // nothing was computed (no model, a refused field or cell) or the run was stopped.
+    bool GetTokuteiJikan();
+    void Button15Click();     // the summary block, after the checks of Button23
+    void DrawNiniText();      // the summary block placed by the user, as single texts
+    void StringGrid2Click();  // the selected row's name into Edit41
+    void Edit41Change();      // Edit41 into the selected row's name
+    void Edit6Change();       // a new plane height: Button15 waits for a recomputation
+    // What Button12 and Button16 start once StringGrid1 is filled: the sky-factor recomputation
+    // (再計算). A front end may replace it.
+    std::function<void()> SkyPointsRecompute = [this] { Button9Click(); };
 
     // ---- Window ----------------------------------------------------------------------
     std::string Caption = kFormCaption;

@@ -61,6 +61,43 @@ int Preview(Session &s) {
     return s.FinishDrawing(false);
 }
 
+// The specific points: the points picked one after another (--point) or taken from their marks
+// (--marks), their shadow times printed as the grid shows them, and with --place the summary
+// block drawn there.
+int Points(Session &s) {
+    app::TForm1 &f = s.form();
+    const Options &o = s.options();
+    if (o.points.empty() == !o.marks)
+        throw UsageError("give the points: --point X,Y (repeatable) or --marks SEL, not both");
+    s.OpenDrawing();
+    if (o.marks && s.Selected(*o.marks).empty())
+        throw UsageError(
+            "--marks " + o.marksText +
+            Tr(s.lang(), ": nothing in the drawing matches", ": 一致する図形がありません"));
+    s.Acquire();
+    if (o.marks) {
+        s.input().Select(*o.marks);
+        s.RunCommand(app::FormCommand::PointsFromMarks);
+    } else {
+        for (const geometry::TAcadPoint &p : o.points) s.input().Point(p);
+        s.input().Cancel();  // Enter: the picking ends
+        s.RunCommand(app::FormCommand::PointsPick);
+    }
+    const app::TStringGrid &grid = f.StringGrid2;
+    if (grid.RowCount() < 2 || grid.Cell(1, 1).empty()) {
+        if (o.marks)
+            throw RunError("--marks " + o.marksText +
+                           Tr(s.lang(), ": no point marks (circles) among the chosen entities",
+                              ": 選んだ図形に測定点の円がありません"));
+        throw RunError(Tr(s.lang(), "no point was taken", "測定点を取得できませんでした"));
+    }
+    s.EmitTable(GridRows(grid));
+    if (!o.place) return s.Status();
+    s.input().Place(*o.place);
+    s.RunCommand(app::FormCommand::PointSummary);
+    return s.FinishDrawing();
+}
+
 int RatioTable(Session &s) {
     app::TForm1 &f = s.form();
     const Options &o = s.options();
@@ -247,12 +284,13 @@ constexpr Subcommand kSubcommands[] = {
      kDrawingOptions | kOptWall | kOptSun | kOptTimes | kOptTextHeight | kOptStep,
      DrawingUse::Required, nullptr},
     {"points", "shadow times of specific points",
-     "Acquires the buildings, takes the points (--point X,Y repeated, or the marks chosen by\n"
-     "--marks SEL), computes when each is in shadow and prints the point grid;\n"
-     "--summary X,Y places the summary block.",
-     kDrawingOptions | kOptPoint | kOptMarks | kOptSummary | kOptCsv | kOptSun | kOptTimes |
-         kOptStep,
-     DrawingUse::Required, nullptr},
+     "Acquires the buildings, takes the points (--point X,Y repeated, or the circles and\n"
+     "their label texts chosen by --marks SEL), computes when each enters and leaves the\n"
+     "shadow and for how long it is shaded (Tokutei/takasa, Touji/kankaku, Jikoku/kaishi,\n"
+     "owari) and prints the point grid; --place X,Y also draws the summary block there.",
+     kDrawingOptions | kOptPoint | kOptMarks | kOptPlace | kOptCsv | kOptSun | kOptTimes |
+         kOptPlane | kOptStep,
+     DrawingUse::Required, Points},
     {"sky", "sky map of one point",
      "Acquires the buildings and draws the sky map of --point X,Y, type --type A|B,\n"
      "placed at --place X,Y.",

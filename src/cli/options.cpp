@@ -82,6 +82,11 @@ void AddHours(Options &o, std::string_view value) {
         o.sets.push_back({"Touji", "chk" + std::to_string(i), wanted[i] ? "1" : "0", origin});
 }
 
+// The plane height of the specific points is a setting of their own tab.
+std::string PlaneKey(std::string_view command) {
+    return command == "points" ? "Tokutei/takasa" : "Common/takasa";
+}
+
 std::string StepKey(std::string_view command) {
     if (command == "wall") return "kankaku3";
     if (command == "points") return "kankaku";
@@ -167,7 +172,7 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
         } else if (a == "--interval") {
             plain(a, kOptInterval, "Jikoku", "kankaku");
         } else if (a == "--plane-height") {
-            plain(a, kOptPlane, "Common", "takasa");
+            plain(a, kOptPlane, command == "points" ? "Tokutei" : "Common", "takasa");
         } else if (a == "--text-height") {
             plain(a, kOptTextHeight, "Common", "takasa2");
         } else if (a == "--hours") {
@@ -344,7 +349,8 @@ std::string CommonOptionsHelp(unsigned accepted, std::string_view command) {
     if (accepted & kOptInterval)
         h += "  --interval HOURS       time step                             Jikoku/kankaku\n";
     if (accepted & kOptPlane)
-        h += "  --plane-height M       measurement plane height, metres      Common/takasa\n";
+        h += "  --plane-height M       measurement plane height, metres      " + PlaneKey(command) +
+             "\n";
     if (accepted & kOptTextHeight)
         h += "  --text-height MM       label height in drawing units         Common/takasa2\n";
     if (accepted & kOptHours)
