@@ -235,6 +235,6 @@ inline constexpr RunStateSetting kRunStateSettings[] = {
 // The row of a component name; null for a name the window does not have.
 const ControlSpec *FindControlSpec(std::string_view name);
 // The items of a row (radio, combo and check-list items, tab captions, grid headers), split.
-std::vector<std::string> ControlItems(const ControlSpec &spec);
+std::vector<std::string> ControlItems(const ControlSpec &entry);
 
 }  // namespace pimu::app
