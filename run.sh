@@ -9,7 +9,8 @@
 #   ./run.sh windows   pimu.exe for 64-bit Windows, cross-built with mingw-w64 (build/windows)
 # Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing:
 # build.txt and build-*.txt always, test.txt and test-*.txt for tests, example-*.txt for the
-# example, bench.txt for `build`, windows.txt for `windows`. Only the test build configures the
+# example, bench.txt for `build`, windows.txt for `windows` (the Windows tests install their own,
+# windows-tests.txt, and are skipped where they cannot). Only the test build configures the
 # tests (and looks for the test-only packages), so `example` and `test` work first time in
 # either order.
 set -euo pipefail
@@ -35,8 +36,10 @@ ensure_packages() {
   local sudo=()
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # One apt run at a time: wait for others (apt's own lock, and /tmp/apt.lock for scripts).
+  local apt=("${sudo[@]}" flock /tmp/apt.lock apt-get -o DPkg::Lock::Timeout=600 -qq)
+  "${apt[@]}" update
+  "${apt[@]}" install -y --no-install-recommends "${missing[@]}"
 }
 
 # ccache speeds up rebuilds when it is installed; it is never required.

@@ -114,7 +114,10 @@ void PrintTable(std::FILE *out, const Rows &rows) {
 void WriteCsv(const std::filesystem::path &path, const Rows &rows) {
     std::string text;
     for (const auto &row : rows) {
-        for (size_t c = 0; c < row.size(); ++c) text += (c ? "," : "") + CsvField(row[c]);
+        for (size_t c = 0; c < row.size(); ++c) {
+            if (c) text += ',';
+            text += CsvField(row[c]);
+        }
         text += "\r\n";
     }
     WriteFileAtomically(path, text);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows tests under Wine, one step per CTest test (see CMakeLists.txt):
-#   setup        cross-builds pimu.exe, the stand-in CAD and the COM tests (mingw-w64, -O1), makes
+#   setup        installs deps/windows-tests.txt where missing (else all steps are skipped),
+#                cross-builds pimu.exe, the stand-in CAD and the COM tests (mingw-w64, -O1), makes
 #                the run's Wine prefix and registers the stand-in under the target CADs' ProgIDs
 #   com          the COM tests (com_test.exe)
 #   shadow, isochrone   pimu.exe --cad running against the stand-in gives the drawing the Linux
@@ -104,24 +105,58 @@ drawing_command() {  # command, dir, stand-in options...
   same_as_linux "$command" "$dir"
 }
 
+# ---- packages -----------------------------------------------------------------------------------
+# Installs the packages of deps/windows-tests.txt that are missing: as root, or through sudo when
+# it needs no password; waits for any other apt run. Sets `missing`; on failure `why` says why.
+missing=()
+why=
+install_packages() {
+  local p
+  for p in $(sed -e 's/#.*//' "$src/deps/windows-tests.txt"); do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo -n true 2>/dev/null || { why="not root, and sudo asks for a password"; return 1; }
+    sudo=(sudo -n)
+  fi
+  local log=$state/apt.log
+  export DEBIAN_FRONTEND=noninteractive
+  local apt=("${sudo[@]}" flock /tmp/apt.lock apt-get -o DPkg::Lock::Timeout=600 -qq)
+  if ! { "${apt[@]}" update && "${apt[@]}" install -y --no-install-recommends "${missing[@]}"; } \
+    >"$log" 2>&1; then
+    why="apt-get failed: $(grep -m1 '^E:' "$log" || tail -n1 "$log")"
+    return 1
+  fi
+}
+
 # ---- steps --------------------------------------------------------------------------------------
 case "$step" in
   setup)
     rm -rf "$state"
     mkdir -p "$state"
-    missing=()
-    command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
-    [ -x "$wine" ] || missing+=(wine64)
-    if [ ${#missing[@]} -gt 0 ]; then
-      echo "not installed: ${missing[*]} (deps/test-windows.txt)" >"$state/skipped"
+    SECONDS=0
+    install_packages || {
+      echo "cannot install ${missing[*]} (deps/windows-tests.txt): $why" >"$state/skipped"
       skip "$(cat "$state/skipped")"
-    fi
+    }
+    [ ${#missing[@]} -eq 0 ] || echo "installed ${missing[*]}: ${SECONDS} s"
     SECONDS=0
     launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    cmake -S "$src" -B "$cross" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
+    if ! cmake -S "$src" -B "$cross" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DPIMU_BUILD_TESTS=OFF \
-      -DPIMU_BUILD_WINDOWS_TESTS=ON -DPIMU_WERROR=ON "${launcher[@]}" >/dev/null
+      -DPIMU_BUILD_WINDOWS_TESTS=ON -DPIMU_WERROR=ON "${launcher[@]}" >"$state/configure.log" 2>&1
+    then
+      cat "$state/configure.log"
+      # Clipper's source comes from the Debian archive like the packages: no archive, no tests.
+      if grep -q "Cannot download Clipper's source" "$state/configure.log"; then
+        echo "cannot download Clipper's source from the Debian archive" >"$state/skipped"
+        skip "$(cat "$state/skipped")"
+      fi
+      fail "cannot configure the Windows build"
+    fi
     cmake --build "$cross" -j "$(nproc)" --target pimu pimu_standin com_test
     echo "cross build: ${SECONDS} s"
     SECONDS=0
