@@ -7,8 +7,9 @@
 # SHA-256 of the signed libpolyclipping_6.4.2-7.dsc. Offline: download it elsewhere and pass
 # -DPIMU_POLYCLIPPING_ARCHIVE=/path/to/libpolyclipping_6.4.2.orig.tar.bz2.
 set(pimu_polyclipping_sha256 69a2fadc3c0b6c06c3f77e92067b65e28e398a75d1260e9114c283a04e76c463)
+# Plain HTTP as apt uses it (no CA certificates needed): the pinned SHA-256 is what is trusted.
 set(pimu_polyclipping_url
-  https://deb.debian.org/debian/pool/main/libp/libpolyclipping/libpolyclipping_6.4.2.orig.tar.bz2)
+  http://deb.debian.org/debian/pool/main/libp/libpolyclipping/libpolyclipping_6.4.2.orig.tar.bz2)
 set(PIMU_POLYCLIPPING_ARCHIVE "" CACHE FILEPATH
   "libpolyclipping_6.4.2.orig.tar.bz2 (Debian's source of Clipper); empty: download it")
 
@@ -21,16 +22,16 @@ if(NOT archive)
   endif()
   if(NOT have STREQUAL pimu_polyclipping_sha256)
     message(STATUS "Downloading Clipper's source: ${pimu_polyclipping_url}")
-    file(DOWNLOAD ${pimu_polyclipping_url} ${archive} STATUS status
-         EXPECTED_HASH SHA256=${pimu_polyclipping_sha256} TLS_VERIFY ON)
+    file(DOWNLOAD ${pimu_polyclipping_url} ${archive}.part STATUS status)
     list(GET status 0 code)
     if(NOT code EQUAL 0)
       list(GET status 1 reason)
-      file(REMOVE ${archive})
+      file(REMOVE ${archive}.part)
       message(FATAL_ERROR "Cannot download Clipper's source (${reason}) from "
         "${pimu_polyclipping_url}. Download it elsewhere and pass "
         "-DPIMU_POLYCLIPPING_ARCHIVE=/path/to/libpolyclipping_6.4.2.orig.tar.bz2")
     endif()
+    file(RENAME ${archive}.part ${archive})
   endif()
 endif()
 file(SHA256 ${archive} have)
