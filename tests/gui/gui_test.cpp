@@ -1,0 +1,292 @@
+// The desktop window driven as a user drives it: widgets found by their component names, the
+// buildings chosen by a window dragged in the drawing view, commands run by clicking their
+// buttons, message boxes read and answered.
+#include <QApplication>
+#include <QCheckBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/inifile.h"
+#include "gui/session.h"
+
+namespace pimu::gui {
+namespace {
+
+namespace fs = std::filesystem;
+using cadlink::embedded::Drawing;
+
+const fs::path kExample = fs::path(PIMU_SOURCE_DIR) / "examples" / "site.dxf";
+
+// Entities of model space on a layer.
+int CountOnLayer(const Drawing &d, const std::string &layer) {
+    int n = 0;
+    for (auto id : d.ModelSpace())
+        if (d.Get(id).layer == layer) ++n;
+    return n;
+}
+
+// Primitives the view shows on a layer.
+int ShownOnLayer(view::Scene &scene, const std::string &layer) {
+    const int l = scene.FindLayer(layer);
+    int n = 0;
+    for (const auto &p : scene.Primitives())
+        if (p.layer == l && scene.Visible(p)) ++n;
+    return n;
+}
+
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("pimu-gui-test-" + std::to_string(::getpid()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        fs::copy_file(fs::path(PIMU_SOURCE_DIR) / "examples" / "pimu.ini",
+                      folder_ / "pimu-gui.ini");
+        GuiOptions o;
+        o.programFolder = folder_;
+        o.drawing = kExample;
+        session_ = std::make_unique<GuiSession>(o);
+        session_->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&session_->Drawing()));
+    }
+    void TearDown() override {
+        session_.reset();
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+    }
+
+    template <class W>
+    W *Find(const char *name) {
+        auto *w = session_->Main().findChild<W *>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void Click(const char *button) {
+        auto *b = Find<QPushButton>(button);
+        ASSERT_TRUE(b->isEnabled()) << button;
+        session_->Main()
+            .findChild<QTabWidget *>("PageControl1")
+            ->setCurrentIndex(session_->Form().FindControl(button) == nullptr ? 0 : TabOf(button));
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    static int TabOf(const char *name) {
+        const auto *spec = app::FindControlSpec(name);
+        return spec && spec->tab >= 0 ? spec->tab : 0;
+    }
+
+    // Drags a window around the buildings in the view and ends the selection with Enter, as soon
+    // as the view asks for it.
+    void SelectBuildingsWhenAsked() {
+        QTimer::singleShot(0, [this] {
+            DrawingView &v = session_->Drawing().View();
+            ASSERT_TRUE(v.Picking());
+            view::Box box;
+            const Drawing &d = session_->Document().drawing();
+            view::Scene &scene = v.Scene();
+            for (const auto &e : scene.Entities()) {
+                const std::string &layer = d.Get(cadlink::embedded::EntityId{e.key}).layer;
+                if (layer != "建物" && layer != "隣地建物") continue;
+                for (int i = e.first; i < e.first + e.count; ++i)
+                    box.Add(scene.Primitives()[static_cast<size_t>(i)].bounds);
+            }
+            const QPointF a = v.ToScreen({box.minX, box.maxY, 0}) + QPointF(-6, -6);
+            const QPointF b = v.ToScreen({box.maxX, box.minY, 0}) + QPointF(6, 6);
+            QTest::mousePress(&v, Qt::LeftButton, {}, a.toPoint());
+            QTest::mouseMove(&v, ((a + b) / 2).toPoint());
+            QTest::mouseRelease(&v, Qt::LeftButton, {}, b.toPoint());
+            QTest::keyClick(&v, Qt::Key_Return);
+        });
+    }
+    void Acquire() {
+        SelectBuildingsWhenAsked();
+        Click("Button2");
+        ASSERT_TRUE(session_->Form().HasBuildingModel());
+    }
+
+    fs::path folder_;
+    std::unique_ptr<GuiSession> session_;
+};
+
+TEST_F(GuiTest, TabsAreBuiltFromTheControlTableAndFollowTheModel) {
+    app::TForm1 &f = session_->Form();
+    for (const app::ControlSpec &spec : app::kFormControls) {
+        if (spec.kind == app::ControlKind::PopupMenu) continue;  // made when it opens
+        QWidget *w = session_->Main().Widget(spec.Name());
+        ASSERT_NE(w, nullptr) << spec.Name();
+        EXPECT_EQ(w->objectName().toStdString(), spec.Name());
+        const app::Control *c = f.FindControl(spec.Name());
+        EXPECT_EQ(w->toolTip().toStdString(), c->hint) << spec.Name();
+        if (spec.kind != app::ControlKind::PageControl &&
+            spec.kind != app::ControlKind::ProgressBar) {
+            EXPECT_EQ(w->isEnabled(), c->enabled) << spec.Name();
+        }
+    }
+    // Values from the settings file, shown; a change in the model reaches the widget.
+    EXPECT_EQ(Find<QLineEdit>("Edit3")->text(), "35");
+    EXPECT_EQ(Find<QPushButton>("Button3")->text(), "時刻");
+    EXPECT_FALSE(Find<QPushButton>("Button3")->isEnabled());
+    f.Edit4.text = "5.5";
+    f.PublishChanges();
+    EXPECT_EQ(Find<QLineEdit>("Edit4")->text(), "5.5");
+    // What the user types reaches the model.
+    auto *edit = Find<QLineEdit>("Edit12");
+    edit->selectAll();
+    QTest::keyClicks(edit, "80");
+    EXPECT_EQ(f.Edit12.text, "80");
+    QTest::mouseClick(Find<QCheckBox>("CheckBox11"), Qt::LeftButton);
+    EXPECT_FALSE(f.CheckBox11.checked);
+}
+
+TEST_F(GuiTest, AcquireByWindowThenTimeOfDayAndIsochronesAppearInTheDrawing) {
+    Acquire();
+    EXPECT_TRUE(Find<QPushButton>("Button3")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>("Button6")->isEnabled());
+    const Drawing &d = session_->Document().drawing();
+
+    Click("Button3");
+    EXPECT_GT(CountOnLayer(d, "PIMU_JIKOKU"), 9);
+    EXPECT_GT(ShownOnLayer(session_->Drawing().View().Scene(), "PIMU_JIKOKU"), 9);
+    EXPECT_FALSE(Find<QPushButton>("Button10")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>("Button3")->isEnabled());
+
+    Click("Button6");
+    EXPECT_GT(CountOnLayer(d, "PIMU_TOUJI"), 0);
+    EXPECT_GT(ShownOnLayer(session_->Drawing().View().Scene(), "PIMU_TOUJI"), 0);
+
+    // Undo takes back the isochrones as one command; redo brings them again.
+    const int touji = CountOnLayer(d, "PIMU_TOUJI");
+    session_->Drawing().Undo();
+    EXPECT_EQ(CountOnLayer(session_->Document().drawing(), "PIMU_TOUJI"), 0);
+    EXPECT_GT(CountOnLayer(session_->Document().drawing(), "PIMU_JIKOKU"), 9);
+    session_->Drawing().Redo();
+    EXPECT_EQ(CountOnLayer(session_->Document().drawing(), "PIMU_TOUJI"), touji);
+}
+
+TEST_F(GuiTest, Button7StopsALongIsochroneRunAndNothingIsInserted) {
+    Acquire();
+    const std::size_t before = session_->Document().drawing().ModelSpace().size();
+    // Pressed as soon as the run shows progress, as a user would.
+    bool pressed = false;
+    const int id = session_->Form().Subscribe([&](const app::Control &c) {
+        if (pressed || c.name != "ProgressBar1" || session_->Form().ProgressBar1.position < 1)
+            return;
+        pressed = true;
+        QTimer::singleShot(
+            0, [this] { QTest::mouseClick(Find<QPushButton>("Button7"), Qt::LeftButton); });
+    });
+    session_->Form().RadioGroup5.itemIndex = 0;  // 10 s: the longest run
+    Click("Button6");
+    session_->Form().Unsubscribe(id);
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(session_->Document().drawing().ModelSpace().size(), before);
+    EXPECT_FALSE(Find<QPushButton>("Button7")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>("Button6")->isEnabled());
+    EXPECT_FALSE(session_->Form().RunFlag);
+}
+
+TEST_F(GuiTest, AFieldThatIsNoNumberGivesAMessageAndLeavesTheDrawing) {
+    Acquire();
+    const Drawing before = session_->Document().drawing();
+    auto *edit = Find<QLineEdit>("Edit4");
+    edit->setText("4,0m");
+    emit edit->textEdited(edit->text());  // as pasted
+    EXPECT_EQ(session_->Form().Edit4.text, "4,0m");
+    std::string title, text;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle().toStdString();
+        text = box->text().toStdString();
+        box->accept();
+    });
+    Click("Button3");
+    EXPECT_EQ(title, app::kAppTitle);
+    EXPECT_NE(text.find("4,0m"), std::string::npos) << text;
+    const Drawing &after = session_->Document().drawing();
+    ASSERT_EQ(after.ModelSpace(), before.ModelSpace());
+    for (auto id : after.ModelSpace()) EXPECT_TRUE(after.Get(id) == before.Get(id));
+    EXPECT_EQ(after.Layers().size(), before.Layers().size());
+    EXPECT_EQ(session_->Document().undoGroups(), 0u);
+}
+
+TEST_F(GuiTest, ClosingWritesTheSettingsAndAsksFirstWhileACommandRuns) {
+    auto *edit = Find<QLineEdit>("Edit2");
+    edit->selectAll();
+    QTest::keyClicks(edit, "9.0");
+    session_->Main().move(30, 40);
+    // A close asked for while the isochrones run: "no" keeps the run going, "yes" stops it and
+    // closes when the command has ended.
+    Acquire();
+    int asked = 0;
+    const int id = session_->Form().Subscribe([&](const app::Control &c) {
+        if (c.name != "ProgressBar1" || session_->Form().ProgressBar1.position < 1 || asked > 1)
+            return;
+        ++asked;
+        session_->Host().answers.push_back(asked == 1 ? app::MessageResult::No
+                                                      : app::MessageResult::Yes);
+        QTimer::singleShot(0, [this] { session_->Main().close(); });
+    });
+    Click("Button6");
+    session_->Form().Unsubscribe(id);
+    EXPECT_EQ(asked, 2);
+    QTest::qWait(20);
+    EXPECT_TRUE(session_->Closed());
+    const app::IniFile ini = app::IniFile::Load(folder_ / "pimu-gui.ini");
+    EXPECT_EQ(ini.ReadString("Jikoku", "kaishi", ""), "9.0");
+    EXPECT_EQ(ini.ReadString("Common", "ido2", ""), "41");
+    EXPECT_TRUE(ini.Read("DrawingWindow", "Width").has_value());
+    EXPECT_TRUE(ini.Read("Form", "Left").has_value());
+}
+
+// Under an X server: the window as it shows on the screen is not blank. With PIMU_SCREENSHOTS
+// set to a folder, every tab and the drawing window with a result are written there.
+TEST_F(GuiTest, Screenshot) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server";
+    session_->Host().SetKeepOnTop(false);
+    Acquire();
+    Click("Button3");
+    QTest::qWait(200);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QImage shot = screen->grabWindow(0).toImage();
+    std::set<QRgb> colours;
+    for (int y = 0; y < shot.height(); y += 3)
+        for (int x = 0; x < shot.width(); x += 3) colours.insert(shot.pixel(x, y));
+    EXPECT_GT(colours.size(), 20u);
+    const char *dir = std::getenv("PIMU_SCREENSHOTS");
+    if (!dir) return;
+    auto *tabs = Find<QTabWidget>("PageControl1");
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QTest::qWait(100);
+        session_->Main().grab().save(QString("%1/tab%2.png").arg(dir).arg(i));
+    }
+    session_->Drawing().grab().save(QString("%1/drawing.png").arg(dir));
+}
+
+}  // namespace
+}  // namespace pimu::gui
+
+int main(int argc, char **argv) {
+    // Without an X server (listing the tests at build time, CI) the window is drawn offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    pimu::gui::SetUpApplication(app);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
