@@ -134,13 +134,18 @@ bool GuiSession::Close() {
     if (closed_) return true;
     if (closing_) return false;
     if (main_->Busy()) {
-        if (host_.MessageBox("Form1", app::kAppTitle, kStopQuestion, app::MessageButtons::YesNo) ==
-            app::MessageResult::Yes) {
+        // Asked once; after a yes the window closes when the command has ended.
+        if (closePending_ || asking_) return false;
+        asking_ = true;
+        const bool stop = host_.MessageBox("Form1", app::kAppTitle, kStopQuestion,
+                                           app::MessageButtons::YesNo) == app::MessageResult::Yes;
+        asking_ = false;
+        if (stop) {
+            closePending_ = true;
             form_.Button10Click();
             form_.Button7Click();
             if (form_.Button23.caption == "中止") form_.Button23Click();
             drawing_->View().CancelPick();
-            closePending_ = true;
         }
         return false;
     }

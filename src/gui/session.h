@@ -62,6 +62,7 @@ private:
     std::unique_ptr<DrawingWindow> drawing_;
     bool closing_ = false;
     bool closePending_ = false;
+    bool asking_ = false;
     bool closed_ = false;
 };
 

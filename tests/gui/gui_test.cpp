@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
@@ -164,6 +165,10 @@ TEST_F(GuiTest, AcquireByWindowThenTimeOfDayAndIsochronesAppearInTheDrawing) {
     EXPECT_FALSE(Find<QPushButton>("Button10")->isEnabled());
     EXPECT_TRUE(Find<QPushButton>("Button3")->isEnabled());
 
+    // 60 s steps keep the run short.
+    session_->Main().findChild<QTabWidget *>("PageControl1")->setCurrentIndex(1);
+    QTest::mouseClick(Find<QRadioButton>("RadioGroup5_2"), Qt::LeftButton);
+    EXPECT_EQ(session_->Form().RadioGroup5.itemIndex, 2);
     Click("Button6");
     EXPECT_GT(CountOnLayer(d, "PIMU_TOUJI"), 0);
     EXPECT_GT(ShownOnLayer(session_->Drawing().View().Scene(), "PIMU_TOUJI"), 0);
@@ -180,16 +185,14 @@ TEST_F(GuiTest, AcquireByWindowThenTimeOfDayAndIsochronesAppearInTheDrawing) {
 TEST_F(GuiTest, Button7StopsALongIsochroneRunAndNothingIsInserted) {
     Acquire();
     const std::size_t before = session_->Document().drawing().ModelSpace().size();
-    // Pressed as soon as the run shows progress, as a user would.
+    // Pressed as soon as the counting of the instants shows its first time, as a user would.
     bool pressed = false;
     const int id = session_->Form().Subscribe([&](const app::Control &c) {
-        if (pressed || c.name != "ProgressBar1" || session_->Form().ProgressBar1.position < 1)
-            return;
+        if (pressed || c.name != "Label2" || c.caption.rfind("時刻：", 0) != 0) return;
         pressed = true;
         QTimer::singleShot(
             0, [this] { QTest::mouseClick(Find<QPushButton>("Button7"), Qt::LeftButton); });
     });
-    session_->Form().RadioGroup5.itemIndex = 0;  // 10 s: the longest run
     Click("Button6");
     session_->Form().Unsubscribe(id);
     EXPECT_TRUE(pressed);
@@ -241,9 +244,12 @@ TEST_F(GuiTest, ClosingWritesTheSettingsAndAsksFirstWhileACommandRuns) {
                                                       : app::MessageResult::Yes);
         QTimer::singleShot(0, [this] { session_->Main().close(); });
     });
+    session_->Host().answerAll = true;
     Click("Button6");
     session_->Form().Unsubscribe(id);
     EXPECT_EQ(asked, 2);
+    ASSERT_GE(session_->Host().messages.size(), 2u);
+    EXPECT_NE(session_->Host().messages[0].find("中止して終了しますか"), std::string::npos);
     QTest::qWait(20);
     EXPECT_TRUE(session_->Closed());
     const app::IniFile ini = app::IniFile::Load(folder_ / "pimu-gui.ini");
