@@ -2,11 +2,15 @@
 # Pimu's one entry point for building, testing and running the example.
 #   ./run.sh build     release build into build/release
 #   ./run.sh test      sanitizer build into build/sanitize, then every test through CTest
-#   ./run.sh example   release build, then the main job on the bundled example (results in out/)
-#   ./run.sh gui [DRAWING.dxf]   release build with the desktop window, then starts it
+#   ./run.sh example   release build of pimu alone, then the main job on the bundled example
+#                      (results in out/; the program is build/release/src/cli/pimu)
+#   ./run.sh install   release build of pimu, installed into /usr/local/bin (as root) or
+#                      ~/.local/bin (otherwise); PREFIX=DIR ./run.sh install chooses DIR/bin
+#   ./run.sh gui [DRAWING.dxf]   release build of the desktop window pimu-gui, then starts it
 # Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing:
-# build.txt and build-*.txt always, test-*.txt for tests, example-*.txt for the example,
-# gui-*.txt for the desktop window (tests and gui).
+# build.txt and build-*.txt always, test.txt and test-*.txt for tests, example-*.txt for the
+# example, bench.txt for `build`, gui-*.txt for `gui` and `test` (the test build has the window). Only the test build configures the tests (and looks for the
+# test-only packages), so `example` and `test` work first time in either order.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
@@ -34,42 +38,75 @@ ensure_packages() {
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# ccache speeds up rebuilds when it is installed; it is never required.
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+# configure_and_build DIR TARGET|all CMAKE_ARGS...
 configure_and_build() {
-  local dir=$1
-  shift
-  cmake -S "$top" -B "$dir" "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  local dir=$1 target=$2
+  shift 2
+  cmake -S "$top" -B "$dir" "${launcher[@]}" "$@" >/dev/null
+  if [ "$target" = all ]; then
+    cmake --build "$dir" -j "$jobs"
+  else
+    cmake --build "$dir" -j "$jobs" --target "$target"
+  fi
+}
+
+# The release build of the program alone: no tests, no benchmarks.
+release_pimu() {
+  ensure_packages deps/build.txt deps/build-*.txt "$@"
+  configure_and_build build/release pimu -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=OFF
 }
 
 cmd=${1:-}
 case "$cmd" in
   build)
-    ensure_packages deps/build.txt deps/build-*.txt
-    configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIMU_BUILD_BENCH=ON
+    ensure_packages deps/build.txt deps/build-*.txt deps/bench.txt
+    configure_and_build build/release all -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=ON
     ;;
   test)
-    ensure_packages deps/build.txt deps/build-*.txt deps/gui-*.txt deps/test-*.txt
-    configure_and_build build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPIMU_SANITIZE=ON -DPIMU_WERROR=ON \
-      -DPIMU_BUILD_GUI=ON
+    ensure_packages deps/build.txt deps/build-*.txt deps/gui-*.txt deps/test.txt deps/test-*.txt
+    configure_and_build build/sanitize all -DCMAKE_BUILD_TYPE=Debug -DPIMU_SANITIZE=ON \
+      -DPIMU_WERROR=ON -DPIMU_BUILD_TESTS=ON -DPIMU_BUILD_BENCH=OFF -DPIMU_BUILD_GUI=ON
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
     ;;
   example)
-    ensure_packages deps/build.txt deps/build-*.txt deps/example-*.txt
-    configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    release_pimu deps/example-*.txt
     "$top/examples/run-example.sh" "$top/build/release"
+    echo "pimu is build/release/src/cli/pimu (./run.sh install puts it on the PATH)"
+    ;;
+  install)
+    release_pimu
+    if [ -n "${PREFIX:-}" ]; then
+      prefix=$PREFIX
+    elif [ "$(id -u)" -eq 0 ]; then
+      prefix=/usr/local
+    else
+      prefix=$HOME/.local
+    fi
+    cmake --install build/release --prefix "$prefix" >/dev/null
+    echo "installed $prefix/bin/pimu"
+    case ":$PATH:" in
+      *":$prefix/bin:"*) ;;
+      *) echo "note: $prefix/bin is not on your PATH; add it, e.g. export PATH=\"$prefix/bin:\$PATH\"" >&2 ;;
+    esac
     ;;
   gui)
     ensure_packages deps/build.txt deps/build-*.txt deps/gui-*.txt
-    cmake -S "$top" -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIMU_BUILD_GUI=ON >/dev/null
-    cmake --build build/release -j "$jobs" --target pimu-gui
+    configure_and_build build/gui pimu-gui -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=OFF -DPIMU_BUILD_GUI=ON
     shift
     drawing=()
     [ $# -gt 0 ] && drawing=("$(realpath "$1")")
-    exec "$top/build/release/src/gui/pimu-gui" "${drawing[@]}"
+    exec "$top/build/gui/src/gui/pimu-gui" "${drawing[@]}"
     ;;
   *)
-    echo "usage: ./run.sh build|test|example|gui [DRAWING.dxf]" >&2
+    echo "usage: ./run.sh build|test|example|install|gui [DRAWING.dxf]" >&2
     exit 2
     ;;
 esac

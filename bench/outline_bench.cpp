@@ -8,6 +8,7 @@
 #include "geometry/building_model.h"
 #include "geometry/shadow_outline.h"
 #include "geometry/tolerances.h"
+#include "shadow/shadow_casting.h"
 #include "solar/sun.h"
 
 namespace {
@@ -75,13 +76,13 @@ void BM_ReferenceAllOutlinesOneInstant(benchmark::State &state) {
         pimu::solar::MakeSolarState(36.0, pimu::solar::kWinterDeclination, 80.0);
     const double t = static_cast<double>(state.range(0)) / 2.0;
     pimu::geometry::PolygonWorkspace ws;
-    ws.ShadowSegments(model, sun, t, 4000.0);
+    pimu::shadow::ShadowSegments(ws, model, sun, t, 4000.0);
     ws.BuildGraph(pimu::geometry::MaxSpanRule::MeasureTimes1000);
     const std::size_t graph = ws.AryRinkaku.size();
     std::size_t outlines = 0;
     for (auto _ : state) {
         outlines = 0;
-        ws.ShadowSegments(model, sun, t, 4000.0);
+        pimu::shadow::ShadowSegments(ws, model, sun, t, 4000.0);
         const auto result = ws.AllOutlines(pimu::geometry::MaxSpanRule::MeasureTimes1000,
                                            [&](const std::vector<TLineEnt> &) { ++outlines; });
         benchmark::DoNotOptimize(result);

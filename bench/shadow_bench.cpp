@@ -56,7 +56,7 @@ void BM_FinePass_Production(benchmark::State &state) {
     for (auto _ : state) {
         const PassSummary s =
             CountFinePass(site.edges, site.sun, site.extent, kPlane, kN, kStep, 8.0, 16.0, *grid,
-                          nullptr, raster, static_cast<int>(state.range(0)));
+                          pimu::NoProgress(), raster, static_cast<int>(state.range(0)));
         benchmark::DoNotOptimize(s);
         benchmark::DoNotOptimize(grid->At(800, 800));
     }

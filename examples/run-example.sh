@@ -10,8 +10,8 @@ out=$(cd "$here/.." && pwd)/out
 mkdir -p "$out"
 pimu="$build/src/cli/pimu"
 site="$here/site.dxf"
+# The settings name the building layers (Layer/Tatemono=建物,隣地建物), so no --buildings.
 settings=(--settings "$here/pimu.ini")
-buildings=(--buildings "layer:建物,隣地建物")
 
 available() { ! "$pimu" "$1" --help | grep -q "not available yet"; }
 
@@ -39,12 +39,12 @@ echo "== ratio-table: shadow ratios at Tokyo's latitude, winter solstice =="
 "$pimu" ratio-table "${settings[@]}" --csv "$out/ratio-table.csv" --dms
 run ratio-table --place 80000,50000
 
-run shadow "${buildings[@]}"
-run isochrone "${buildings[@]}"
+run shadow
+run isochrone
 
 # The wireframe preview is the window's small picture; --place also draws it into the drawing.
 echo "== preview =="
-"$pimu" preview "$site" "${settings[@]}" "${buildings[@]}" --view 315,60 \
+"$pimu" preview "$site" "${settings[@]}" --view 315,60 \
   --svg "$out/preview.svg" --png "$out/preview.png" --place 100000,0 -o "$out/preview.dxf"
 
 echo

@@ -1,9 +1,10 @@
 // The building acquisition and its history.
 #include <filesystem>
 #include <string>
+#include <utility>
 
+#include "app/acquisition_history.h"
 #include "app/form.h"
-#include "cadlink/acquired.h"
 #include "cadlink/reader.h"
 #include "cadlink/tables.h"
 #include "geometry/acquisition.h"
@@ -26,10 +27,10 @@ void TForm1::ClearAryEnt() {
 }
 
 void TForm1::AcquireFromEntities() {
-    geometry::ConvertToEdges(Entities);
+    geometry::AcquiredModel acquired = geometry::ConvertAcquisition(Entities);
     ClearAryEnt();
-    Model.SetEdges(Entities.AryLine);
-    const bool negative = geometry::HasNegativeCoordinate(Model.AryTatemono);
+    Model = std::move(acquired.Model);
+    const bool negative = acquired.NegativeCoordinate;
 
     GB_cvsc = 0.0;
     SetUpDownPosition(UpDown4, 60);
@@ -47,7 +48,7 @@ void TForm1::StoreAcquisitionHistory() {
     const std::filesystem::path before = paths_.File(kAcquiredBeforeFile);
     const std::filesystem::path fresh = paths_.File(std::string(kAcquiredNowFile) + ".new");
     try {
-        cadlink::SaveAcquiredEntities(Entities, fresh);
+        SaveAcquiredEntities(Entities, fresh);
         if (std::filesystem::exists(now)) std::filesystem::rename(now, before);
         std::filesystem::rename(fresh, now);
     } catch (const std::exception &e) {
@@ -70,15 +71,17 @@ void TForm1::Button2Click() {
     cadlink::SelectionSetPtr set = cadlink::GetSelectionSet(doc, cadlink::kPimuSelectionSet);
 
     try {
-        host_.MinimizeMainWindow();
-        doc.Utility().Prompt(kSelectPrompt);
-        try {
-            set->SelectOnScreen();
-        } catch (const cadlink::CadError &) {
-            ShowMessage(kSelectFailed);
+        {
+            // Out of the user's way while the buildings are selected in the CAD.
+            MinimizedWindow minimized(host_);
+            doc.Utility().Prompt(kSelectPrompt);
+            try {
+                set->SelectOnScreen();
+            } catch (const cadlink::CadError &) {
+                ShowMessage(kSelectFailed);
+            }
+            cad_->Sleeper().Sleep(200);
         }
-        cad_->Sleeper().Sleep(200);
-        host_.RestoreMainWindow();
 
         if (set->Count() == 0) {
             doc.Utility().Prompt(kNothingSelected);
@@ -91,11 +94,9 @@ void TForm1::Button2Click() {
         }
     } catch (const std::exception &e) {
         // The commands are given back all the same; the user learns why nothing changed.
-        host_.RestoreMainWindow();
         ShowMessage(e.what());
     }
 
-    host_.RestoreMainWindow();
     EnableAfterAcquisition();
     try {
         set->Delete();
@@ -111,7 +112,7 @@ void TForm1::TakeHistoryDrawing(const char *file) {
     GB_hyoukaidx = -1;
     GB_toujiidx = -1;
     try {
-        Entities = cadlink::LoadAcquiredEntities(paths_.File(file));
+        Entities = LoadAcquiredEntities(paths_.File(file));
     } catch (const std::exception &e) {
         ShowMessage(std::string(kHistoryNotRead) + e.what());
         return;

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "app/form.h"
+#include "app/undo_group.h"
 #include "cadlink/dxftext.h"
 #include "cadlink/insert.h"
 #include "cadlink/tables.h"
@@ -33,22 +34,15 @@ void TForm1::DrawWaku3D(bool makeDxf) {
     if (!makeDxf || !CadAvailable(false)) return;
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
-    doc.StartUndoMark();
-    try {
-        cadlink::BlockPtr block = cadlink::NewBlock(doc, "PIMU_");
-        for (const geometry::ProjectedSegment &s : wire.segments) {
-            cadlink::EntityPtr line = block->AddLine({s.p1.x - wire.xmin, s.p1.y - wire.ymin, 0.0},
-                                                     {s.p2.x - wire.xmin, s.p2.y - wire.ymin, 0.0});
-            line->SetColor(geometry::PreviewColourIndex(s.kind));
-        }
-        cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::BlockPlacedByUser,
-                           block->Name());
-    } catch (...) {
-        doc.EndUndoMark();
-        throw;
+    UndoGroup undo(doc);
+    cadlink::BlockPtr block = cadlink::NewBlock(doc, "PIMU_");
+    for (const geometry::ProjectedSegment &s : wire.segments) {
+        cadlink::EntityPtr line = block->AddLine({s.p1.x - wire.xmin, s.p1.y - wire.ymin, 0.0},
+                                                 {s.p2.x - wire.xmin, s.p2.y - wire.ymin, 0.0});
+        line->SetColor(geometry::PreviewColourIndex(s.kind));
     }
-    doc.EndUndoMark();
-    doc.Regen(0);
+    cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::BlockPlacedByUser,
+                       block->Name());
 }
 
 namespace {
@@ -88,7 +82,6 @@ void TForm1::SpeedButton1Click() {
     // A cancelled pick must not leave the CAD with blips on or the window minimised.
     struct Framing {
         cadlink::IDocument &doc;
-        UiHost &host;
         std::vector<geometry::TTempPoint> &points;
         ~Framing() {
             points.clear();
@@ -97,10 +90,9 @@ void TForm1::SpeedButton1Click() {
             } catch (...) {
                 // The pick's outcome stands even if the CAD refuses the variable now.
             }
-            host.RestoreMainWindow();
         }
-    } framing{doc, host_, Workspace.TempPoints};
-    host_.MinimizeMainWindow();
+    } framing{doc, Workspace.TempPoints};
+    MinimizedWindow minimized(host_);
     double radians = 0.0;
     try {
         radians = doc.Utility().GetAngle(std::nullopt, kNorthPrompt);

@@ -1,6 +1,7 @@
 // The 影倍率 tab: the shadow ratio table of the winter solstice at the set latitude, as text in
 // Memo1 and drawn into the CAD as a ruled table the user places.
 #include "app/form.h"
+#include "app/undo_group.h"
 #include "base/numconv.h"
 #include "cadlink/insert.h"
 #include "cadlink/tables.h"
@@ -12,10 +13,12 @@ void TForm1::SpeedButton3Click() {
     solar::RatioTableOptions options;
     options.UseDms = CheckBox14.checked;
     options.ThreeDecimals = CheckBox15.checked;
-    // Computed before Memo1 is touched, so a latitude that is not a number leaves it as it was.
-    std::vector<std::string> lines =
-        solar::RatioTableLines(Edit3.text, Edit5.text, Edit23.text, options);
-    Memo1.lines = std::move(lines);
+    // Read before Memo1 is touched, so a latitude that is not a number leaves it as it was.
+    const double latitude = ReadLatitude();
+    WarnOutsideJapan(latitude);
+    // In degrees, minutes and seconds the title shows the latitude as typed.
+    Memo1.lines = solar::RatioTableLines(
+        latitude, Edit3.text + "°" + Edit5.text + "′" + Edit23.text + "″", options);
 }
 
 void TForm1::SpeedButton5Click() {
@@ -25,8 +28,8 @@ void TForm1::SpeedButton5Click() {
 
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
-    doc.StartUndoMark();
-    try {
+    UndoGroup undo(doc);
+    {
         cadlink::BlockPtr block = cadlink::NewBlock(doc, "PIMU_");
         geometry::TAcadPoint p{0.0, 0.0, 0.0};
         for (std::size_t i = 0; i < Memo1.lines.size(); ++i) {
@@ -65,12 +68,7 @@ void TForm1::SpeedButton5Click() {
         block->AddLine({48.0 * th, -th, 0.0}, {48.0 * th, -37.0 * th, 0.0});
         cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::BlockPlacedByUser,
                            block->Name());
-    } catch (...) {
-        doc.EndUndoMark();
-        throw;
     }
-    doc.EndUndoMark();
-    doc.Regen(0);
 }
 
 }  // namespace pimu::app

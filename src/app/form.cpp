@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <system_error>
+#include <utility>
 
 #include "app/textfile.h"
 #include "base/numconv.h"
@@ -247,23 +248,26 @@ void TForm1::ProgressFinish() {
     ProgressBar1.position = 0;
 }
 
-DetailProgress::DetailProgress(TForm1 &form, int items)
-    : form_(&form), active_(form.ProgressDetail) {
-    if (!active_) return;
-    if (items <= 100) {
-        maximum_ = std::max(items, 0);
-        every_ = 1;
-    } else {
-        maximum_ = 100;
-        every_ = items / 100;
-    }
-    form_->ProgressStart(maximum_);
+FormProgress::FormProgress(TForm1 &form, bool escOnStop, std::string statusPrefix)
+    : form_(form), escOnStop_(escOnStop), statusPrefix_(std::move(statusPrefix)) {}
+
+void FormProgress::Start(int maximum) {
+    form_.ProgressStart(maximum);
 }
 
-bool DetailProgress::operator()() {
-    if (!active_) return true;
-    if (++count_ % every_ != 0) return true;
-    return form_->ProgressStep();
+void FormProgress::Position(int position) {
+    form_.ProgressBar1.position = std::min(position, form_.ProgressBar1.max);
+}
+
+void FormProgress::Status(const std::string &text) {
+    form_.Label2.caption = statusPrefix_ + text;
+}
+
+bool FormProgress::KeepRunning() {
+    form_.Host().ProcessPendingEvents();
+    if (form_.RunFlag) return true;
+    if (escOnStop_) form_.RunEsc();
+    return false;
 }
 
 // ---- Command helpers -----------------------------------------------------------------------
@@ -317,6 +321,60 @@ void TForm1::RadioGroup4Click() {
     RadioGroup2.itemIndex = RadioGroup4.itemIndex;
     const bool tables = RadioGroup2.itemIndex != 0;
     for (TCheckBox *c : {&CheckBox3, &CheckBox6, &CheckBox5, &CheckBox7}) c->enabled = tables;
+}
+
+// ---- Command-level interface ---------------------------------------------------------------
+
+TButton &TForm1::CommandButton(FormCommand command) {
+    switch (command) {
+        case FormCommand::Acquire:
+            return Button2;
+        case FormCommand::TimeOfDay:
+            return Button3;
+        case FormCommand::Isochrone:
+            return Button6;
+        case FormCommand::PreviewToDrawing:
+            return SpeedButton2;
+        case FormCommand::TrueNorth:
+            return SpeedButton1;
+        case FormCommand::RatioTable:
+            return SpeedButton3;
+        case FormCommand::RatioTableToDrawing:
+            return SpeedButton5;
+    }
+    throw std::invalid_argument("unknown command");
+}
+
+CommandOutcome TForm1::RunCommand(FormCommand command) {
+    if (!CommandButton(command).enabled) return CommandOutcome::NotAvailable;
+    switch (command) {
+        case FormCommand::Acquire:
+            Button2Click();
+            break;
+        case FormCommand::TimeOfDay:
+            Button3Click();
+            break;
+        case FormCommand::Isochrone:
+            Button6Click();
+            break;
+        case FormCommand::PreviewToDrawing:
+            SpeedButton2Click();
+            break;
+        case FormCommand::TrueNorth:
+            SpeedButton1Click();
+            break;
+        case FormCommand::RatioTable:
+            SpeedButton3Click();
+            break;
+        case FormCommand::RatioTableToDrawing:
+            SpeedButton5Click();
+            break;
+    }
+    return CommandOutcome::Ran;
+}
+
+void TForm1::StopCommand() {
+    RunFlag = false;
 }
 
 void TForm1::Button10Click() {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@
 #include "app/input_rules.h"
 #include "app/targetcad.h"
 #include "app/uihost.h"
+#include "base/progress.h"
 #include "cadlink/automation.h"
 #include "cadlink/dxftext.h"
 #include "cadlink/insert.h"
@@ -31,8 +33,8 @@
 #include "geometry/shadow_outline.h"
 #include "geometry/types.h"
 #include "geometry/wireframe.h"
-#include "shadow/touji_contour.h"
-#include "shadow/touji_raster.h"
+#include "shadow/touji.h"
+#include "solar/sun.h"
 
 namespace pimu::app {
 
@@ -91,23 +93,6 @@ private:
     LongCommand command_;
 };
 
-// Progress of the shared polygon routines: at most 100 steps however many items they handle, and
-// nothing at all unless ProgressDetail is set. Call once per item.
-class DetailProgress {
-public:
-    DetailProgress(TForm1 &form, int items);
-    // One item done. Returns RunFlag after a step, true between steps and when inactive.
-    bool operator()();
-    int Maximum() const { return maximum_; }
-
-private:
-    TForm1 *form_;
-    bool active_;
-    int maximum_ = 0;
-    int every_ = 1;
-    int count_ = 0;
-};
-
 // Minimises the main window for a pick in the CAD and restores it afterwards, also on errors.
 class MinimizedWindow {
 public:
@@ -118,6 +103,60 @@ public:
 
 private:
     UiHost &host_;
+};
+
+// The window's progress bar, status label and run flag as the computations' one progress type.
+// KeepRunning lets the window process its pending events and answers RunFlag; with `escOnStop`
+// (the isochronal and wall commands) a cleared flag also runs RunEsc. Status texts go to Label2
+// behind `statusPrefix`.
+class FormProgress : public Progress {
+public:
+    explicit FormProgress(TForm1 &form, bool escOnStop = false, std::string statusPrefix = {});
+    void Start(int maximum) override;
+    void Position(int position) override;
+    void Status(const std::string &text) override;
+    bool KeepRunning() override;
+
+protected:
+    TForm1 &form_;
+    bool escOnStop_;
+    std::string statusPrefix_;
+};
+
+// A field's value that no command can work with; what() is the message for the user, naming the
+// field and the range it must lie in.
+class FieldRangeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The fields every shadow command reads from the time-of-day tab, read and checked once.
+struct CommonFields {
+    double North = 90.0;       // Edit12, degrees counter-clockwise from +x
+    double Latitude = 36.0;    // Edit3, Edit5, Edit23 as decimal degrees
+    double PlaneHeight = 0.0;  // Edit4 in mm
+    double Start = 8.0;        // Edit2, hours
+    double End = 16.0;         // Edit7, hours
+    solar::StandardTime Time;  // CheckBox13, Edit43, Edit44
+    solar::SolarState Sun;     // of the chosen day (RadioGroup1)
+};
+
+// The commands a front end runs on the window model, each as its button would (only when the
+// button is enabled), with the picks it needs answered by the CAD's input source.
+enum class FormCommand {
+    Acquire,              // Button2: the buildings selected on screen
+    TimeOfDay,            // Button3: time-of-day shadow diagram
+    Isochrone,            // Button6: isochronal shadow diagram
+    PreviewToDrawing,     // SpeedButton2: the preview as a block placed by the user
+    TrueNorth,            // SpeedButton1: true north from an angle picked in the CAD
+    RatioTable,           // SpeedButton3: the ratio table into Memo1
+    RatioTableToDrawing,  // SpeedButton5: Memo1 as a ruled table placed by the user
+};
+
+// How RunCommand went.
+enum class CommandOutcome {
+    Ran,           // the handler ran (it may have shown messages)
+    NotAvailable,  // its button is disabled now
 };
 
 class TForm1 {
@@ -191,6 +230,17 @@ public:
     // Shows the bar full, then empty.
     void ProgressFinish();
 
+    // ---- Command-level interface of front ends ---------------------------------------------
+    // Runs a command as a click on its button would: not at all while the button is disabled.
+    // Errors escape as from the handler (front ends wrap it in Invoke or their own handling).
+    CommandOutcome RunCommand(FormCommand command);
+    // The button a command is started by.
+    TButton &CommandButton(FormCommand command);
+    // A long command runs (the stop buttons are live).
+    bool CommandRunning() const { return RunFlag; }
+    // Asks the running command to stop at its next chance, as every stop button does.
+    void StopCommand();
+
     // ---- Command helpers ---------------------------------------------------------------
     // Runs a handler the way the window's default error display would: an exception that
     // escapes it (a field that is not a number, a CAD error) becomes a message box.
@@ -258,6 +308,16 @@ public:
     bool GetPimuHani(double &xmin, double &ymin, double &xmax, double &ymax);
 
     // ---- Helpers of the drawing commands ------------------------------------------------
+    // The fields of the time-of-day tab every shadow command shares, into the GB_ copies,
+    // Declination, UseStdTime, Longitude and EqOfTime. Throws InputError naming the field for a
+    // text that is not a number or a latitude outside -90..90; a latitude outside Japan (20..46)
+    // is said once per value in a message box, and the command goes on.
+    CommonFields ReadCommonFields();
+    // The latitude fields (Edit3, Edit5, Edit23) into the GB_ copies, as decimal degrees; throws
+    // InputError or FieldRangeError (outside -90..90).
+    double ReadLatitude();
+    // Says once per value that a latitude lies outside Japan (20..46 degrees); the command goes on.
+    void WarnOutsideJapan(double latitude);
     // The running CAD's application, brought to the front (a running CAD command cancelled).
     cadlink::ApplicationPtr AttachCad();
     // Everything InsertDxf needs: waits through the connection's sleeper, a stop that processes
@@ -273,12 +333,11 @@ public:
     // runs DrawToujikan5A under the isochrone busy state; Button7Click stops it.
     void Button6Click();
     void DrawToujikan5A();
-    // The hour loop of DrawToujikan5A over the counted CountGrid(): the outlines of every checked
-    // hour, with the progress bar, Label2, the stop test (RunEsc when stopped) and the messages
-    // of the tracing shown as they arise. `started` is when the command began.
-    shadow::ContourRun TraceToujiHours(const shadow::RasterGeometry &raster,
-                                       const shadow::ContourSettings &settings,
-                                       std::chrono::steady_clock::time_point started);
+    // The isochronal inputs of the tab (common fields, interval, hours, smoothing). Throws
+    // InputError as ReadCommonFields, and for an interval index the window does not offer.
+    shadow::ToujiInputs ReadToujiInputs(solar::SolarState &sun);
+    // Tells the user of the hours whose tracing ended early, one message box each ("Pimu").
+    void ShowToujiIssues(const std::vector<shadow::HourIssue> &issues);
     // The mesh-size preview: reruns the extent pass when the first checked hour or the
     // evaluation interval changed, and shows the fine cell size in Label22. Only while Button6
     // is enabled.
@@ -376,6 +435,8 @@ private:
     std::map<std::string, Control *, std::less<>> byName_;
     std::vector<Control *> order_;
     std::unique_ptr<shadow::ShadowCountGrid> countGrid_;
+    // The latitude outside Japan last said so (NaN: none yet).
+    double latitudeWarned_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 }  // namespace pimu::app

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "base/atomic_file.h"
 #include "cadlink/textcodec.h"
 
 namespace pimu::app {
@@ -69,29 +70,10 @@ void WriteTextLinesAtomically(const std::filesystem::path &path,
         bytes = (encoding == TextEncoding::Utf8Bom ? "\xEF\xBB\xBF" : "") + text;
     }
 
-    std::filesystem::path temp = path;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            const std::string reason = std::strerror(errno);
-            throw FileError("ファイルに書き込めません: " + PathText(path) + " (" + reason + ")");
-        }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw FileError("ファイルに書き込めません: " + PathText(path));
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw FileError("ファイルに書き込めません: " + PathText(path) + " (" + ec.message() + ")");
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const FileWriteError &e) {
+        throw FileError("ファイルに書き込めません: " + std::string(e.what()));
     }
 }
 

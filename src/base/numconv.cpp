@@ -1,5 +1,7 @@
 #include "base/numconv.h"
 
+#include "base/quote.h"
+
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -28,7 +30,8 @@ std::string_view StripPlus(std::string_view s, bool &ok) {
 }  // namespace
 
 InputError::InputError(std::string field, std::string text)
-    : std::runtime_error("\"" + field + "\" の値 \"" + text + "\" は数値ではありません。"),
+    : std::runtime_error("\"" + field + "\" の値 " + QuoteForMessage(text) +
+                         " は数値ではありません。"),
       field_(std::move(field)),
       text_(std::move(text)) {}
 
@@ -38,8 +41,8 @@ bool TryParseNumber(std::string_view text, double &value) {
     if (!ok || s.empty()) return false;
     // Only digits, sign, point and exponent: from_chars would also take "inf", "nan" and hex.
     for (char c : s) {
-        const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' ||
-                             c == 'E';
+        const bool allowed =
+            (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
         if (!allowed) return false;
     }
     double v = 0.0;

@@ -3,11 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <locale>
 #include <system_error>
 #include <utility>
 
+#include "base/atomic_file.h"
 #include "base/numconv.h"
 #include "cadlink/textcodec.h"
 
@@ -231,14 +231,16 @@ void DxfText::AddPolyline(std::string_view layer, std::span<const geometry::TAca
 void DxfText::AddText(std::string_view layer, const DxfTextSpec &entry) {
     const std::string name(CheckedLayer(layer));
     const std::string text = CleanText(entry.text);
+    const std::string colour = entry.colour ? ColourItem(*entry.colour) : std::string();
     Add("  0\r\nTEXT\r\n  8\r\n" + name);
+    if (entry.colour) Add(colour);
     Add(" 10\r\n" + entry.x.Text());
     Add(" 20\r\n" + entry.y.Text());
-    Add(" 30\r\n" + entry.z.Text());
+    if (entry.writeZ) Add(" 30\r\n" + entry.z.Text());
     if (entry.align) {
         Add(" 11\r\n" + entry.align->x.Text());
         Add(" 21\r\n" + entry.align->y.Text());
-        Add(" 31\r\n" + entry.align->z.Text());
+        if (entry.writeZ) Add(" 31\r\n" + entry.align->z.Text());
     }
     Add(" 40\r\n" + entry.height.Text());
     Add("  1\r\n" + text);
@@ -290,28 +292,10 @@ void DxfText::Save(const std::filesystem::path &path) const {
         throw DxfError(std::string(e.what()) + " (" + where + ")");
     }
 
-    std::filesystem::path temp = path;
-    temp += ".tmp";
-    {
-        std::ofstream out;
-        out.imbue(std::locale::classic());
-        out.open(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw DxfError("DXF ファイルを作れません: " + where);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        out.close();
-        if (out.fail()) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw DxfError("DXF ファイルを書き込めません: " + where);
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw DxfError("DXF ファイルを保存できません: " + where + " (" + ec.message() + ")");
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const FileWriteError &e) {
+        throw DxfError("DXF ファイルを保存できません: " + std::string(e.what()));
     }
 }
 

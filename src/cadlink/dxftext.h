@@ -103,6 +103,8 @@ struct DxfTextSpec {
     std::optional<DxfValue> rotation = std::nullopt;   // degrees (" 50")
     DxfValue widthFactor = 0.8;                        // " 41": 0.8, or 0.75 for some tables
     std::optional<DxfTextAlign> align = std::nullopt;  // justified text: " 11/21/31" and " 72/73"
+    std::optional<int> colour = std::nullopt;          // colour number 0..256 (" 62")
+    bool writeZ = true;  // false: no " 30" (and no " 31"); the text takes the insertion's z
 };
 
 enum class DxfTables { Include, Omit };
@@ -142,10 +144,10 @@ public:
     void Finish();
     bool Finished() const;
 
-    // Writes every item followed by CR LF, in Shift-JIS, no byte-order mark. The file is written
-    // beside the target under a temporary name and renamed over it, so a failure (folder not
-    // writable, disk full, a character Shift-JIS lacks) throws DxfError and leaves any old file
-    // as it was. Save does not call Finish.
+    // Writes every item followed by CR LF, in Shift-JIS, no byte-order mark, through
+    // WriteFileAtomically (base/atomic_file.h): a failure (folder not writable, disk full, a
+    // character Shift-JIS lacks, a target that is no regular file) throws DxfError and leaves any
+    // old file as it was. Save does not call Finish.
     void Save(const std::filesystem::path &path) const;
 
     // The file's text in UTF-8 (every item followed by CR LF).

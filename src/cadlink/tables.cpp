@@ -1,7 +1,7 @@
 #include "cadlink/tables.h"
 
 #include "base/ascii.h"
-#include "base/numconv.h"
+#include "cadlink/dxftext.h"
 
 namespace pimu::cadlink {
 
@@ -73,17 +73,11 @@ std::string EnsureDashedLinetype(IApplication &app, const LinetypeContext &conte
 }
 
 std::string NewBlockName(IDocument &doc, std::string_view prefix) {
-    const std::string p = UpperAscii(prefix);
-    int n = 0;
+    // Numbers of any length count exactly ("PIMU_2147483647" is followed by "PIMU_2147483648").
+    std::vector<std::string> names;
     IBlocks &blocks = doc.Blocks();
-    for (int i = 0; i < blocks.Count(); ++i) {
-        const std::string name = UpperAscii(blocks.Item(i)->Name());
-        if (!name.starts_with(p)) continue;
-        int number = 0;
-        if (!TryParseInteger(std::string_view(name).substr(prefix.size()), number)) number = 0;
-        if (number > n) n = number;
-    }
-    return std::string(prefix) + std::to_string(n + 1);
+    for (int i = 0; i < blocks.Count(); ++i) names.push_back(blocks.Item(i)->Name());
+    return NewBlockNameFrom(prefix, names);
 }
 
 BlockPtr NewBlock(IDocument &doc, std::string_view prefix) {

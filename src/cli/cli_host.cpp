@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "base/quote.h"
+
 namespace pimu::cli {
 
 namespace {
@@ -21,8 +23,13 @@ extern "C" void OnInterrupt(int) {
 
 CliUiHost::CliUiHost(std::FILE *err) : err_(err), progressShown_(isatty(fileno(err)) != 0) {}
 
+// Ctrl-C, a kill (SIGTERM) and a closed terminal (SIGHUP) all stop the command as the stop
+// button does, so nothing is left half-written.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 CliUiHost::~CliUiHost() {
-    if (catching_) std::signal(SIGINT, SIG_DFL);
+    if (catching_)
+        for (int sig : kStopSignals) std::signal(sig, SIG_DFL);
 }
 
 void CliUiHost::CatchInterrupt() {
@@ -31,7 +38,7 @@ void CliUiHost::CatchInterrupt() {
     action.sa_handler = OnInterrupt;
     action.sa_flags = SA_RESETHAND;  // the second Ctrl-C is not caught
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (int sig : kStopSignals) sigaction(sig, &action, nullptr);
     catching_ = true;
 }
 
@@ -39,16 +46,20 @@ bool CliUiHost::Interrupted() const {
     return interrupted != 0;
 }
 
-void CliUiHost::Say(std::string_view text) {
-    ClearProgress();
+void PrintMessage(std::FILE *err, std::string_view text) {
     std::string out = "Pimu: ";
-    for (char c : text) {
+    for (char c : ShowControlCharacters(text)) {
         out += c;
         if (c == '\n') out += "      ";
     }
     while (!out.empty() && (out.back() == ' ' || out.back() == '\n')) out.pop_back();
-    std::fprintf(err_, "%s\n", out.c_str());
-    std::fflush(err_);
+    std::fprintf(err, "%s\n", out.c_str());
+    std::fflush(err);
+}
+
+void CliUiHost::Say(std::string_view text) {
+    ClearProgress();
+    PrintMessage(err_, text);
 }
 
 app::MessageResult CliUiHost::MessageBox(std::string_view, std::string_view, std::string_view text,

@@ -13,6 +13,9 @@
 
 namespace pimu::cli {
 
+// The one form of every message on stderr: "Pimu: <text>", later lines indented below it.
+void PrintMessage(std::FILE *err, std::string_view text);
+
 class CliUiHost : public app::UiHost {
 public:
     explicit CliUiHost(std::FILE *err = stderr);
@@ -48,8 +51,8 @@ public:
     app::ScreenSize Screen() override { return {1920, 1080}; }
     std::optional<int> DisplayScalePercent() override { return 100; }
 
-    // Ctrl-C while a command runs is the stop button: the next ProcessPendingEvents calls
-    // Observed::stop. A second Ctrl-C ends the program at once.
+    // Ctrl-C (and SIGTERM, SIGHUP) while a command runs is the stop button: the next
+    // ProcessPendingEvents calls Observed::stop. A second signal ends the program at once.
     void CatchInterrupt();
     bool Interrupted() const;
 

@@ -1,7 +1,9 @@
 #include "cli/options.h"
 
 #include <cmath>
+#include <cstdlib>
 
+#include "base/ascii.h"
 #include "base/numconv.h"
 
 namespace pimu::cli {
@@ -16,6 +18,10 @@ struct Reader {
     }
 };
 
+std::string Quoted(std::string_view option, std::string_view value) {
+    return std::string(option) + " \"" + std::string(value) + "\"";
+}
+
 SettingOverride ParseSet(std::string_view text) {
     const size_t slash = text.find('/');
     const size_t eq = text.find('=');
@@ -24,25 +30,100 @@ SettingOverride ParseSet(std::string_view text) {
         throw UsageError("--set \"" + std::string(text) + "\": expected SECTION/KEY=VALUE");
     }
     return {std::string(text.substr(0, slash)), std::string(text.substr(slash + 1, eq - slash - 1)),
-            std::string(text.substr(eq + 1))};
+            std::string(text.substr(eq + 1)), "--set " + std::string(text)};
 }
 
 void Require(unsigned accepted, unsigned bit, std::string_view option) {
     if (!(accepted & bit)) throw UsageError("this command does not take " + std::string(option));
 }
 
+std::vector<std::string_view> SplitCommas(std::string_view t) {
+    std::vector<std::string_view> parts;
+    while (true) {
+        const size_t c = t.find(',');
+        parts.push_back(t.substr(0, c));
+        if (c == std::string_view::npos) break;
+        t.remove_prefix(c + 1);
+    }
+    return parts;
+}
+
+// --latitude D[,M[,S]]: Common/ido1..3, each a number.
+void AddLatitude(Options &o, std::string_view value) {
+    const std::vector<std::string_view> parts = SplitCommas(value);
+    double unused = 0.0;
+    bool numbers = parts.size() <= 3;
+    for (std::string_view p : parts) numbers = numbers && TryParseNumber(p, unused);
+    if (!numbers)
+        throw UsageError(Quoted("--latitude", value) +
+                         ": degrees[,minutes[,seconds]] as numbers, e.g. --latitude 35,41 "
+                         "(緯度, Common/ido1..3)");
+    const std::string origin = "--latitude " + std::string(value);
+    const char *keys[] = {"ido1", "ido2", "ido3"};
+    for (size_t i = 0; i < 3; ++i)
+        o.sets.push_back(
+            {"Common", keys[i], i < parts.size() ? std::string(parts[i]) : "0", origin});
+}
+
+// --hours 1.5,2.5,...: which of the isochrones 1.5 ... 8.0 h are drawn (Touji/chk0..13).
+void AddHours(Options &o, std::string_view value) {
+    bool wanted[14] = {};
+    for (std::string_view p : SplitCommas(value)) {
+        double h = 0.0;
+        if (!TryParseNumber(p, h) || !(h >= 1.5 && h <= 8.0) ||
+            (h - 1.5) * 2.0 != std::floor((h - 1.5) * 2.0))
+            throw UsageError(Quoted("--hours", value) +
+                             ": hours from 1.5 to 8.0 in steps of 0.5, comma separated "
+                             "(Touji/chk0..13)");
+        wanted[static_cast<int>((h - 1.5) * 2.0)] = true;
+    }
+    const std::string origin = "--hours " + std::string(value);
+    for (int i = 0; i < 14; ++i)
+        o.sets.push_back({"Touji", "chk" + std::to_string(i), wanted[i] ? "1" : "0", origin});
+}
+
+std::string StepKey(std::string_view command) {
+    if (command == "wall") return "kankaku3";
+    if (command == "points") return "kankaku";
+    return "kankaku2";
+}
+
+// A picture is written in the format of its option; a name with another extension would hide
+// what the file is.
+std::filesystem::path PictureName(std::string_view option, std::string_view value,
+                                  std::string_view extension) {
+    const std::filesystem::path path(value);
+    const std::string ext = UpperAscii(path.extension().string());
+    if (!ext.empty() && ext != UpperAscii(extension))
+        throw UsageError(Quoted(option, value) + ": " + std::string(option) + " writes a " +
+                         UpperAscii(extension.substr(1)) + " picture; give a name ending in " +
+                         std::string(extension));
+    return path;
+}
+
 }  // namespace
 
-Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepted) {
+Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepted,
+                     std::string_view command) {
     Options o;
-    o.buildings = ParseSelection("all", "--buildings");
+    o.lang = MessageLanguage(args);
     Reader r{args};
+    // A plain option standing for one settings key.
+    auto plain = [&](std::string_view a, unsigned bit, const char *section, std::string key) {
+        Require(accepted, bit, a);
+        const std::string_view v = r.Value(a);
+        o.sets.push_back(
+            {section, std::move(key), std::string(v), std::string(a) + " " + std::string(v)});
+    };
     for (; r.i < args.size(); ++r.i) {
         const std::string_view a = args[r.i];
         if (a == "-h" || a == "--help") {
             o.help = true;
         } else if (a == "--verbose" || a == "-v") {
             o.verbose = true;
+        } else if (a == "--lang") {
+            const std::string_view v = r.Value(a);
+            if (v != "en" && v != "ja") throw UsageError(Quoted(a, v) + ": en or ja");
         } else if (a == "--settings") {
             o.settings = std::filesystem::path(r.Value(a));
         } else if (a == "--set") {
@@ -50,47 +131,73 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
         } else if (a == "--workdir") {
             o.workdir = std::filesystem::path(r.Value(a));
         } else if (a == "--latitude") {
-            o.latitude = std::string(r.Value(a));
+            Require(accepted, kOptLatitude, a);
+            AddLatitude(o, r.Value(a));
         } else if (a == "--season") {
+            Require(accepted, kOptSeason, a);
             const std::string_view v = r.Value(a);
-            if (v == "winter" || v == "冬至") {
-                o.season = 0;
-            } else if (v == "equinox" || v == "秋春") {
-                o.season = 1;
-            } else if (v == "summer" || v == "夏至") {
-                o.season = 2;
-            } else {
-                throw UsageError("--season \"" + std::string(v) + "\": winter, equinox or summer");
-            }
+            const char *index = v == "winter" || v == "冬至"    ? "0"
+                                : v == "equinox" || v == "秋春" ? "1"
+                                : v == "summer" || v == "夏至"  ? "2"
+                                                                : nullptr;
+            if (!index)
+                throw UsageError(Quoted(a, v) + ": winter, equinox or summer (Common/kisetsu)");
+            o.sets.push_back({"Common", "kisetsu", index, "--season " + std::string(v)});
+        } else if (a == "--north") {
+            plain(a, kOptNorth, "Common", "makita");
+        } else if (a == "--start") {
+            plain(a, kOptTimes, "Jikoku", "kaishi");
+        } else if (a == "--end") {
+            plain(a, kOptTimes, "Jikoku", "owari");
+        } else if (a == "--interval") {
+            plain(a, kOptInterval, "Jikoku", "kankaku");
+        } else if (a == "--plane-height") {
+            plain(a, kOptPlane, "Common", "takasa");
+        } else if (a == "--text-height") {
+            plain(a, kOptTextHeight, "Common", "takasa2");
+        } else if (a == "--hours") {
+            Require(accepted, kOptHours, a);
+            AddHours(o, r.Value(a));
+        } else if (a == "--step") {
+            Require(accepted, kOptStep, a);
+            const std::string_view v = r.Value(a);
+            const char *index = v == "10" ? "0" : v == "30" ? "1" : v == "60" ? "2" : nullptr;
+            if (!index)
+                throw UsageError(Quoted(a, v) + ": 10, 30 or 60 seconds (Touji/" +
+                                 StepKey(command) + ")");
+            o.sets.push_back({"Touji", StepKey(command), index, "--step " + std::string(v)});
         } else if (a == "--buildings") {
-            Require(accepted, kOptDrawing, a);
+            Require(accepted, kOptBuildings, a);
             o.buildingsText = r.Value(a);
             o.buildings = ParseSelection(o.buildingsText, a);
         } else if (a == "-o" || a == "--output") {
-            Require(accepted, kOptDrawing, a);
+            Require(accepted, kOptOutput, a);
             o.output = std::filesystem::path(r.Value(a));
         } else if (a == "--svg") {
-            Require(accepted, kOptDrawing, a);
-            o.svg = std::filesystem::path(r.Value(a));
+            Require(accepted, kOptOutput, a);
+            o.svg = PictureName(a, r.Value(a), ".svg");
         } else if (a == "--png") {
-            Require(accepted, kOptDrawing, a);
-            o.png = std::filesystem::path(r.Value(a));
+            Require(accepted, kOptOutput, a);
+            o.png = PictureName(a, r.Value(a), ".png");
+        } else if (a == "--no-clobber") {
+            Require(accepted, kOptOutput | kOptCsv, a);
+            o.noClobber = true;
         } else if (a == "--background") {
-            Require(accepted, kOptDrawing, a);
+            Require(accepted, kOptOutput, a);
             const std::string_view v = r.Value(a);
             if (v == "white") {
                 o.background = Background::White;
             } else if (v == "dark") {
                 o.background = Background::Dark;
             } else {
-                throw UsageError("--background \"" + std::string(v) + "\": white or dark");
+                throw UsageError(Quoted(a, v) + ": white or dark");
             }
         } else if (a == "--size") {
-            Require(accepted, kOptDrawing, a);
+            Require(accepted, kOptOutput, a);
             const std::string_view v = r.Value(a);
             int size = 0;
             if (!TryParseInteger(v, size) || size < 64 || size > 20000)
-                throw UsageError("--size \"" + std::string(v) + "\": pixels from 64 to 20000");
+                throw UsageError(Quoted(a, v) + ": pixels from 64 to 20000");
             o.pictureSize = size;
         } else if (a == "--csv") {
             Require(accepted, kOptCsv, a);
@@ -124,8 +231,8 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             const geometry::TAcadPoint p = ParsePointOption(v, a);
             auto step = [&](double d) {
                 if (!(d >= 0.0 && d <= 360.0) || std::fmod(d, 5.0) != 0.0)
-                    throw UsageError("--view \"" + std::string(v) +
-                                     "\": turn and tilt in steps of 5 degrees from 0 to 360");
+                    throw UsageError(Quoted(a, v) +
+                                     ": turn and tilt in steps of 5 degrees from 0 to 360");
                 return static_cast<int>(d);
             };
             o.view = std::pair{step(p.x), step(p.y)};
@@ -133,7 +240,7 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             Require(accepted, kOptType, a);
             const std::string_view v = r.Value(a);
             if (v != "A" && v != "B" && v != "a" && v != "b")
-                throw UsageError("--type \"" + std::string(v) + "\": A or B");
+                throw UsageError(Quoted(a, v) + ": A or B");
             o.type = static_cast<char>(v[0] & ~0x20);
         } else if (a == "--dms") {
             Require(accepted, kOptRatio, a);
@@ -152,25 +259,67 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
     return o;
 }
 
-std::string CommonOptionsHelp(unsigned accepted) {
+Lang MessageLanguage(const std::vector<std::string_view> &args) {
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] != "--lang") continue;
+        if (args[i + 1] == "ja") return Lang::Ja;
+        if (args[i + 1] == "en") return Lang::En;
+    }
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char *v = std::getenv(name);
+        if (v && *v) return std::string_view(v).starts_with("ja") ? Lang::Ja : Lang::En;
+    }
+    return Lang::En;
+}
+
+std::string CommonOptionsHelp(unsigned accepted, std::string_view command) {
     std::string h;
-    if (accepted & kOptDrawing) {
-        h += "  --buildings SEL        the building entities (default all)\n"
+    if (accepted & kOptBuildings) {
+        h += "  --buildings SEL        the building entities; without it the layers of\n"
+             "                         Layer/Tatemono in the settings (no default: `pimu layers\n"
+             "                         DRAWING.dxf` lists the layers and their buildings)\n"
              "                         SEL: all | layer:NAME[,NAME] | window:X1,Y1,X2,Y2 |\n"
              "                         crossing:X1,Y1,X2,Y2 | handle:H[,H] | type:NAME[,NAME],\n"
-             "                         several joined by '+'\n"
-             "  -o, --output FILE      the drawing with the results (default DRAWING-pimu.dxf)\n"
-             "  --svg FILE, --png FILE a picture of the result drawing\n"
+             "                         several joined by '+'\n";
+    }
+    if (accepted & kOptOutput) {
+        h += "  -o, --output FILE      the drawing with the results (default: here, named after\n"
+             "                         the drawing, e.g. site.dxf gives site-" +
+             std::string(command) + ".dxf)\n" +
+             "  --svg FILE.svg, --png FILE.png  a picture of the result drawing\n"
              "  --background white|dark  the picture's background (default white)\n"
              "  --size PIXELS          the picture's longer side (default 1600)\n";
     }
     if (accepted & kOptCsv) h += "  --csv FILE             the table as CSV (UTF-8)\n";
+    if (accepted & (kOptOutput | kOptCsv))
+        h += "  --no-clobber           refuse to replace an output that exists\n";
+    if (accepted & kOptLatitude)
+        h += "  --latitude D[,M[,S]]   latitude: degrees, minutes, seconds   Common/ido1..3\n";
+    if (accepted & kOptSeason)
+        h += "  --season winter|equinox|summer  the day                     Common/kisetsu\n";
+    if (accepted & kOptNorth)
+        h += "  --north DEG            north in the drawing, ccw from +x     Common/makita\n";
+    if (accepted & kOptTimes) {
+        h += "  --start HOUR           first hour (8.5 = 8:30)               Jikoku/kaishi\n"
+             "  --end HOUR             last hour                             Jikoku/owari\n";
+    }
+    if (accepted & kOptInterval)
+        h += "  --interval HOURS       time step                             Jikoku/kankaku\n";
+    if (accepted & kOptPlane)
+        h += "  --plane-height M       measurement plane height, metres      Common/takasa\n";
+    if (accepted & kOptTextHeight)
+        h += "  --text-height MM       label height in drawing units         Common/takasa2\n";
+    if (accepted & kOptHours)
+        h += "  --hours H[,H...]       isochrones to draw, 1.5 to 8.0        Touji/chk0..13\n";
+    if (accepted & kOptStep)
+        h += "  --step 10|30|60        evaluation interval, seconds          Touji/" +
+             StepKey(command) + "\n";
     h += "  --settings FILE        settings file to read instead of the program folder's\n"
          "  --set SECTION/KEY=VALUE  override one setting (repeatable), e.g. --set "
          "Common/ido1=35\n"
-         "  --latitude D[,M[,S]]   latitude in degrees, minutes, seconds (Common/ido1..3)\n"
-         "  --season winter|equinox|summer  the day (Common/kisetsu)\n"
+         "                         (`pimu settings` lists every key)\n"
          "  --workdir DIR          program folder for the DXF files Pimu writes\n"
+         "  --lang en|ja           language of pimu's own messages\n"
          "  --verbose              show the CAD's command-line prompts\n"
          "  -h, --help             this help\n";
     return h;

@@ -9,9 +9,11 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <string>
 #include <variant>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "cadlink/embedded/scene.h"
 
 namespace pimu::cli {
@@ -102,18 +104,26 @@ void Paint(cairo_t *cr, const view::Scene &scene, const view::Box &b, double sca
     }
 }
 
-// Makes the SVG or PNG surface, lets `paint` draw on it and writes the file.
+extern "C" cairo_status_t AppendToString(void *closure, const unsigned char *data,
+                                         unsigned int length) {
+    static_cast<std::string *>(closure)->append(reinterpret_cast<const char *>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// Makes the SVG or PNG surface, lets `paint` draw on it and writes the file (atomically, as
+// every file of the program).
 void WithSurface(const std::filesystem::path &path, PictureFormat format, double width,
                  double height, const std::function<void(cairo_t *)> &paint) {
+    std::string bytes;
     cairo_surface_t *surface =
         format == PictureFormat::Svg
-            ? cairo_svg_surface_create(path.c_str(), width, height)
+            ? cairo_svg_surface_create_for_stream(AppendToString, &bytes, width, height)
             : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width),
                                          static_cast<int>(height));
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> guard(surface,
                                                                              cairo_surface_destroy);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-        throw RenderError("cannot write " + path.string());
+        throw RenderError("cannot draw the picture for " + path.string());
     cairo_t *cr = cairo_create(surface);
     paint(cr);
     const cairo_status_t drawn = cairo_status(cr);
@@ -121,12 +131,18 @@ void WithSurface(const std::filesystem::path &path, PictureFormat format, double
     if (drawn != CAIRO_STATUS_SUCCESS)
         throw RenderError(std::string("drawing failed: ") + cairo_status_to_string(drawn));
     if (format == PictureFormat::Png) {
-        if (cairo_surface_write_to_png(surface, path.c_str()) != CAIRO_STATUS_SUCCESS)
-            throw RenderError("cannot write " + path.string());
+        if (cairo_surface_write_to_png_stream(surface, AppendToString, &bytes) !=
+            CAIRO_STATUS_SUCCESS)
+            throw RenderError("cannot encode the picture for " + path.string());
     } else {
         cairo_surface_finish(surface);
         if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-            throw RenderError("cannot write " + path.string());
+            throw RenderError("cannot encode the picture for " + path.string());
+    }
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const FileWriteError &e) {
+        throw RenderError(std::string("cannot write ") + e.what());
     }
 }
 

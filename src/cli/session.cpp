@@ -1,15 +1,26 @@
-#include "base/ascii.h"
 #include "cli/session.h"
+#include "base/ascii.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <system_error>
 
 #include "app/inifile.h"
 #include "app/settings.h"
+#include "base/ascii.h"
+#include "base/atomic_file.h"
 #include "base/numconv.h"
+#include "base/quote.h"
 #include "cadlink/embedded/dxfio.h"
+#include "cli/layers.h"
+#include "cli/settings_keys.h"
 
 namespace pimu::cli {
 namespace fs = std::filesystem;
@@ -21,17 +32,81 @@ bool SameAscii(std::string_view a, std::string_view b) {
     return UpperAscii(a) == UpperAscii(b);
 }
 
-// Whether two paths name the same file, also when the second does not exist yet.
+std::string Q(const fs::path &path) {
+    return QuoteForMessage(path.string(), 200);
+}
+
+// Whether two paths name the same file: by identity (device and inode) where both exist, by
+// their normalised absolute paths (links resolved as far as they exist) otherwise.
 bool SameFile(const fs::path &a, const fs::path &b) {
+    struct stat sa {
+    }, sb{};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ec;
-    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+    const fs::path na = fs::weakly_canonical(fs::absolute(a), ec).lexically_normal();
+    const fs::path nb = fs::weakly_canonical(fs::absolute(b), ec).lexically_normal();
+    return na == nb;
+}
+
+// The settings file the run reads (never written).
+fs::path SettingsSource(const Options &options) {
+    if (options.settings) return *options.settings;
+    return (options.workdir ? *options.workdir : ExecutableFolder()) / "pimu.ini";
+}
+
+// Temporary folders of one run live in a folder of Pimu's own under $XDG_RUNTIME_DIR (emptied
+// by the system at logout) or the temporary folder, named "run-<pid>-<random>". A folder whose
+// process is gone (a run that was killed) is removed by the next run.
+fs::path RunFolderRoot() {
+    std::error_code ec;
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    fs::path base;
+    if (runtime && *runtime && fs::is_directory(runtime, ec))
+        base = runtime;
+    else
+        base = fs::temp_directory_path(ec);
+    if (base.empty()) base = "/tmp";
+    return base / ("pimu-" + std::to_string(::getuid()));
+}
+
+bool ProcessAlive(long pid) {
+    if (pid <= 0) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+void RemoveStaleRunFolders(const fs::path &root) {
+    std::error_code ec;
+    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with("run-")) continue;
+        const std::string rest = name.substr(4);
+        long pid = 0;
+        const auto dash = rest.find('-');
+        if (dash == std::string::npos) continue;
+        try {
+            pid = std::stol(rest.substr(0, dash));
+        } catch (const std::exception &) {
+            continue;
+        }
+        if (pid == static_cast<long>(::getpid()) || ProcessAlive(pid)) continue;
+        std::error_code ignored;
+        fs::remove_all(it->path(), ignored);
+    }
 }
 
 }  // namespace
 
 TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "pimu-XXXXXX").string();
+    const fs::path root = RunFolderRoot();
+    // Private to the user; an existing root must be a real folder of this user.
+    if (::mkdir(root.c_str(), 0700) != 0 && errno != EEXIST)
+        throw RunError("cannot make the temporary folder " + Q(root) + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        throw RunError("the temporary folder " + Q(root) + " is not a folder of this user");
+    RemoveStaleRunFolders(root);
+    std::string pattern = (root / ("run-" + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data())) throw RunError("cannot make a temporary folder");
     path_ = pattern;
 }
@@ -48,48 +123,36 @@ fs::path ExecutableFolder() {
 }
 
 Session::Session(std::string command, Options options, std::FILE *out, std::FILE *err)
-    : command_(std::move(command)), options_(std::move(options)), out_(out), host_(err) {
+    : command_(std::move(command)), options_(std::move(options)), out_(out), err_(err), host_(err) {
     host_.SetVerbose(options_.verbose);
     if (options_.workdir) {
         std::error_code ec;
         if (!fs::is_directory(*options_.workdir, ec))
-            throw UsageError("--workdir " + options_.workdir->string() + ": no such folder");
+            throw UsageError("--workdir " + VisibleText(options_.workdir->string(), 200) +
+                             ": no such folder");
         programFolder_ = fs::absolute(*options_.workdir);
     } else {
         work_ = std::make_unique<TempFolder>();
         programFolder_ = work_->path();
     }
-    // A result that could not be written is found out before the command runs, not after.
-    const std::pair<const char *, const std::optional<fs::path> *> outputs[] = {
-        {"-o", &options_.output},
-        {"--svg", &options_.svg},
-        {"--png", &options_.png},
-        {"--csv", &options_.csv}};
-    for (const auto &[option, path] : outputs) {
-        if (!*path) continue;
-        const fs::path folder = fs::absolute(**path).parent_path();
-        std::error_code ec;
-        if (!fs::is_directory(folder, ec))
-            throw UsageError(std::string(option) + " " + (*path)->string() + ": no folder " +
-                             folder.string());
-    }
+    CheckOutputs();
     if (options_.drawing) {
-        output_ = options_.output ? *options_.output
-                                  : options_.drawing->parent_path() /
-                                        (options_.drawing->stem().string() + "-pimu.dxf");
-        if (SameFile(output_, *options_.drawing))
-            throw UsageError("the output " + output_.string() +
-                             " is the input drawing; Pimu never writes over its input");
-        for (const auto *picture : {&options_.svg, &options_.png, &options_.csv}) {
-            if (*picture && SameFile(**picture, *options_.drawing))
-                throw UsageError(picture->value().string() + " is the input drawing");
-        }
         document_ =
             std::make_shared<EmbeddedDocument>(cadlink::embedded::Drawing{}, programFolder_);
         document_->SetInputSource(&input_);
         cad_ = std::make_unique<app::EmbeddedCad>(document_);
     }
+    if (options_.noClobber) {
+        std::error_code ec;
+        for (const fs::path &p :
+             {output_, options_.svg.value_or(fs::path()), options_.png.value_or(fs::path()),
+              options_.csv.value_or(fs::path())})
+            if (!p.empty() && fs::exists(p, ec))
+                throw RunError(p.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
+                                               " があります．--no-clobber のため置き換えません"));
+    }
     const fs::path settings = PrepareSettings();
+    settingsFile_ = settings;
 
     form_ = std::make_unique<app::TForm1>(app::FormPaths(programFolder_, "pimu", settings), host_,
                                           cad_.get());
@@ -99,35 +162,10 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
                    [this]() -> const std::vector<std::string> * {
                        return document_ ? &document_->prompts() : nullptr;
                    },
-                   [this] {
-                       form_->Button10Click();
-                       form_->Button7Click();
-                       if (form_->Button23.caption == "中止") form_->Button23Click();
-                   }});
+                   [this] { form_->StopCommand(); }});
     host_.CatchInterrupt();
     form_->FormCreate();
     CheckOverridesTaken(settings);
-    if (options_.season) {
-        form_->RadioGroup1.itemIndex = *options_.season;
-        form_->RadioGroup1Click();
-    }
-    if (options_.latitude) {
-        const std::vector<std::string> parts = [&] {
-            std::vector<std::string> p;
-            std::string_view t = *options_.latitude;
-            while (true) {
-                const size_t c = t.find(',');
-                p.emplace_back(t.substr(0, c));
-                if (c == std::string_view::npos) break;
-                t.remove_prefix(c + 1);
-            }
-            return p;
-        }();
-        if (parts.size() > 3) throw UsageError("--latitude: at most D,M,S");
-        form_->Edit3.text = parts[0];
-        form_->Edit5.text = parts.size() > 1 ? parts[1] : "0";
-        form_->Edit23.text = parts.size() > 2 ? parts[2] : "0";
-    }
 }
 
 Session::~Session() {
@@ -141,7 +179,8 @@ fs::path Session::PrepareSettings() {
     if (options_.settings) {
         std::error_code ec;
         if (!fs::is_regular_file(*options_.settings, ec))
-            throw UsageError("--settings " + options_.settings->string() + ": no such file");
+            throw UsageError("--settings " + VisibleText(options_.settings->string(), 200) +
+                             ": no such file");
         source = *options_.settings;
     } else {
         source = (options_.workdir ? *options_.workdir : ExecutableFolder()) / "pimu.ini";
@@ -153,16 +192,17 @@ fs::path Session::PrepareSettings() {
         throw RunError(e.what());
     }
     for (const SettingOverride &s : options_.sets) {
-        const auto &keys = app::SettingsWriteOrder();
-        const auto known = std::find_if(keys.begin(), keys.end(), [&](const auto &k) {
-            return SameAscii(k.section, s.section) && SameAscii(k.key, s.key);
-        });
-        if (known == keys.end())
+        const SettingKey *known = FindSettingKey(s.section, s.key);
+        if (!known)
             throw UsageError("--set " + s.section + "/" + s.key +
-                             ": no such setting (keys as in the settings file, e.g. "
+                             ": no such setting (`pimu settings` lists the keys, e.g. "
                              "Common/ido1, Jikoku/kankaku)");
         if (s.value.find_first_of("\r\n") != std::string::npos)
-            throw UsageError("--set " + s.section + "/" + s.key + ": a value of one line");
+            throw UsageError(s.origin + ": a value of one line");
+        double number = 0.0;
+        if (known->kind == SettingKind::Number && !TryParseNumber(s.value, number))
+            throw UsageError(s.origin + ": \"" + s.value + "\" is not a number (" + known->field +
+                             ", " + known->Name() + ")");
         ini.Write(known->section, known->key, s.value);
     }
     // The user's own file is never written: the window's shut-down saves into this copy.
@@ -180,6 +220,8 @@ void Session::CheckOverridesTaken(const fs::path &settings) {
     const app::IniFile taken = app::IniFile::Load(settings);
     for (const SettingOverride &s : options_.sets) {
         if (SameAscii(s.section, "Form")) continue;  // the window's position: no meaning here
+        const SettingKey *known = FindSettingKey(s.section, s.key);
+        if (known->kind == SettingKind::Text) continue;  // taken as it is
         const std::string value = taken.ReadString(s.section, s.key, "");
         std::string typed = s.value;
         while (!typed.empty() && typed.back() == ' ') typed.pop_back();
@@ -189,8 +231,8 @@ void Session::CheckOverridesTaken(const fs::path &settings) {
         if (TryParseInteger(typed, a) && TryParseInteger(value, b) &&
             (a == b || (b == 1 && a != 0)))
             continue;  // the same number, or a switch that is on
-        throw UsageError("--set " + s.section + "/" + s.key + "=" + s.value +
-                         ": not a value this setting takes (" +
+        throw UsageError(s.origin + ": not a value " + known->Name() + " (" + known->field +
+                         ") takes (" +
                          (value.empty() ? std::string("refused") : "it would be " + value) + ")");
     }
 }
@@ -204,7 +246,8 @@ void Session::OpenDrawing() {
     EmbeddedDocument &doc = document();
     const fs::path &path = *options_.drawing;
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) throw RunError(path.string() + ": no such file");
+    if (!fs::is_regular_file(path, ec))
+        throw RunError(VisibleText(path.string(), 200) + ": no such file");
     try {
         doc.Open(path);
     } catch (const std::exception &e) {
@@ -212,26 +255,103 @@ void Session::OpenDrawing() {
     }
     entitiesAtOpen_ = doc.drawing().ModelSpace().size();
     skippedAtOpen_ = doc.drawing().skipped;
+    // Curves without a proper size are kept in the drawing as they are, and are no buildings.
+    const std::vector<std::string> &degenerate = doc.drawing().degenerate;
+    if (!degenerate.empty()) {
+        std::string list;
+        const std::size_t shown = std::min<std::size_t>(degenerate.size(), 5);
+        for (std::size_t k = 0; k < shown; ++k) list += "\n  " + degenerate[k];
+        if (shown < degenerate.size())
+            list += "\n  ... and " + std::to_string(degenerate.size() - shown) + " more";
+        host_.Say(
+            "note: " + VisibleText(path.filename().string(), 120) + ": " +
+            std::to_string(degenerate.size()) +
+            " entities without a proper size skipped (kept in the drawing as they are):" + list);
+    }
 }
 
-void Session::CheckSelection(const Selection &selection, const std::string &option,
-                             const std::string &text) {
+// Every file the run writes is checked before anything runs: it must be a file Pimu may replace
+// (not a device, pipe or folder), and none may be the input drawing, the settings file, another
+// output of the run or the temporary name of one of them.
+void Session::CheckOutputs() {
+    if (options_.output && options_.output->empty()) throw UsageError("-o: an empty file name");
+    if (options_.drawing)
+        // Each command has its own result name, so one command's result never replaces
+        // another's: site.dxf gives site-shadow.dxf, site-isochrone.dxf, ... in this folder.
+        output_ = options_.output
+                      ? *options_.output
+                      : fs::path(options_.drawing->stem().string() + "-" + command_ + ".dxf");
+    struct Named {
+        std::string option;
+        fs::path path;
+    };
+    std::vector<Named> outputs;
+    if (options_.drawing) outputs.push_back({options_.output ? "-o" : "the output", output_});
+    const std::pair<const char *, const std::optional<fs::path> *> pictures[] = {
+        {"--svg", &options_.svg}, {"--png", &options_.png}, {"--csv", &options_.csv}};
+    for (const auto &[option, path] : pictures) {
+        if (!*path) continue;
+        if ((*path)->empty()) throw UsageError(std::string(option) + ": an empty file name");
+        outputs.push_back({option, **path});
+    }
+    std::vector<Named> protectedFiles;
+    if (options_.drawing) protectedFiles.push_back({"the input drawing", *options_.drawing});
+    protectedFiles.push_back({"the settings file", SettingsSource(options_)});
+
+    for (std::size_t k = 0; k < outputs.size(); ++k) {
+        const Named &out = outputs[k];
+        const fs::path folder = fs::absolute(out.path).parent_path();
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec))
+            throw UsageError(out.option + " " + Q(out.path) + ": no folder " + Q(folder));
+        try {
+            CheckWritableTarget(out.path);
+        } catch (const FileWriteError &e) {
+            throw UsageError(out.option + " " + e.what() + "; Pimu writes only regular files");
+        }
+        auto clash = [&](const Named &other) {
+            if (SameFile(out.path, other.path))
+                throw UsageError(out.option + " " + Q(out.path) + " is " + other.option +
+                                 "; Pimu never writes over it");
+            if (IsTemporaryNameOf(other.path, out.path) || IsTemporaryNameOf(out.path, other.path))
+                throw UsageError(out.option + " " + Q(out.path) + " and " + other.option + " " +
+                                 Q(other.path) + ": one is named like the other's temporary file");
+        };
+        for (const Named &p : protectedFiles) clash(p);
+        for (std::size_t j = 0; j < k; ++j) {
+            Named other = outputs[j];
+            other.option = "the file of " + other.option;
+            clash(other);
+        }
+    }
+}
+
+std::vector<cadlink::embedded::EntityData> Session::Selected(const Selection &selection) {
     EmbeddedDocument &doc = document();
     cadlink::embedded::ScriptedInput probe;
     probe.Select(selection);
     doc.SetInputSource(&probe);
-    int count = 0;
+    std::vector<cadlink::embedded::EntityData> chosen;
     try {
         auto set = doc.SelectionSets().Add("PIMU_CLI_CHECK");
         set->SelectOnScreen();
-        count = set->Count();
+        for (int i = 0; i < set->Count(); ++i) {
+            const auto id = doc.drawing().FindHandle(set->Item(i)->Handle());
+            if (id) chosen.push_back(doc.drawing().Get(*id));
+        }
         set->Delete();
     } catch (...) {
         doc.SetInputSource(&input_);
         throw;
     }
     doc.SetInputSource(&input_);
-    if (count == 0) throw RunError(option + " " + text + ": nothing in the drawing matches");
+    return chosen;
+}
+
+std::string Session::LayerTable() {
+    std::string table = FormatTable(LayerRows(CountLayers(document().drawing()), lang()));
+    if (!table.empty()) table.pop_back();  // the message's own line end follows
+    return table;
 }
 
 bool Session::Run(const std::function<void()> &handler) {
@@ -250,42 +370,139 @@ bool Session::Run(const std::function<void()> &handler) {
 }
 
 void Session::Acquire() {
-    CheckSelection(options_.buildings, "--buildings", options_.buildingsText);
-    input_.Select(options_.buildings);
-    if (!form_->Button2.enabled) throw RunError("\"取得\" (Button2) is not available now");
-    Run([&] { form_->Button2Click(); });
-    if (!form_->HasBuildingModel())
-        throw RunError("--buildings " + options_.buildingsText +
-                       ": no building edges among the chosen entities");
+    const Lang l = lang();
+    const std::string name = options_.drawing->filename().string();
+    if (entitiesAtOpen_ == 0)
+        throw RunError(name + Tr(l,
+                                 ": no entities in model space. Pimu reads the buildings from "
+                                 "model space; paper space and block definitions are not read.",
+                                 ": モデル空間に図形がありません．建物はモデル空間から読み取り"
+                                 "ます（ペーパー空間とブロック定義は読みません）．"));
+    // Which entities are the buildings is always said: by --buildings, or by the settings.
+    Selection selection;
+    std::string chosenBy;
+    if (options_.buildings) {
+        selection = *options_.buildings;
+        chosenBy = "--buildings " + options_.buildingsText;
+    } else {
+        const std::string layers = app::IniFile::Load(settingsFile_)
+                                       .ReadString(kBuildingLayersSection, kBuildingLayersKey, "");
+        const std::string key =
+            std::string(kBuildingLayersSection) + "/" + std::string(kBuildingLayersKey);
+        if (layers.find_first_not_of(' ') == std::string::npos)
+            throw UsageError(
+                Tr(l,
+                   "which entities are the buildings? Give --buildings SEL (e.g. --buildings "
+                   "layer:NAME) or name the building layers in the settings (" +
+                       key + "=NAME,NAME). The layers of " + name + ":\n",
+                   "建物はどの図形ですか．--buildings SEL（例 --buildings layer:画層名）を指定"
+                   "するか，設定の " +
+                       key + "=画層名,画層名 に建物の画層を書いて下さい．" + name + " の画層:\n") +
+                LayerTable());
+        selection = ParseSelection("layer:" + layers, key);
+        chosenBy = key + "=" + layers;
+    }
+    const auto chosen = Selected(selection);
+    if (chosen.empty())
+        throw UsageError(chosenBy +
+                         Tr(l, ": nothing in the drawing matches. The layers of ",
+                            ": 一致する図形がありません．") +
+                         name + Tr(l, ":\n", " の画層:\n") + LayerTable());
+    // An outline without thickness is a building without height: its "shadow" would be its
+    // own footprint. None with a height stops the command; some without one are named.
+    const auto flat = std::count_if(chosen.begin(), chosen.end(), IsFlatShape);
+    const bool anyHeight = std::any_of(chosen.begin(), chosen.end(), [](const auto &e) {
+        using cadlink::embedded::EntityKind;
+        return IsBuildingShape(e) || e.thickness != 0.0 || e.kind == EntityKind::Polyline3d ||
+               (e.kind == EntityKind::Line && (e.p1.z != 0.0 || e.p2.z != 0.0));
+    });
+    const std::string noThickness =
+        std::to_string(flat) +
+        Tr(l,
+           " closed polylines or circles without thickness. Pimu takes a building's height "
+           "from the thickness of its outline: give each outline its height in drawing units "
+           "(mm) as thickness (in the CAD: Properties > Thickness; in DXF: group code 39).",
+           " 個の閉じたポリライン・円に厚みがありません．建物の高さは外形線の厚みから取ります．"
+           "各外形線に高さ（mm）を厚みとして与えて下さい（CAD のプロパティの厚さ，DXF の"
+           "グループコード 39）．");
+    if (flat > 0 && !anyHeight) throw RunError(chosenBy + ": " + noThickness);
+    if (flat > 0) host_.Say(chosenBy + ": " + noThickness);
+    input_.Select(selection);
+    RunCommand(app::FormCommand::Acquire, false);
+    if (form_->HasBuildingModel()) return;
+    throw RunError(chosenBy + Tr(l, ": no building edges among the chosen entities",
+                                 ": 選んだ図形に建物の辺がありません"));
 }
 
 void Session::Command(const std::function<void()> &handler) {
     const size_t before = host_.messages().size();
     Run(handler);
-    if (host_.messages().size() > before) reported_ = true;
+    if (host_.messages().size() > before) {
+        reported_ = true;
+        NameCommandLineValues();
+    }
 }
 
-void Session::Click(const app::TButton &button, const std::function<void()> &handler) {
-    if (!button.enabled)
+// The window's message names its field; the user typed an option or a key. Both are named.
+void Session::NameCommandLineValues() {
+    if (named_ || options_.sets.empty()) return;
+    named_ = true;
+    std::string text = Tr(lang(), "values given on the command line:", "コマンドラインの値:");
+    std::string last;
+    for (const SettingOverride &s : options_.sets) {
+        const SettingKey *k = FindSettingKey(s.section, s.key);
+        if (s.origin == last && !s.origin.starts_with("--set")) continue;  // one line per option
+        last = s.origin;
+        text += "\n" + s.origin;
+        if (k && !s.origin.starts_with("--set")) text += " (" + k->Name() + ")";
+        if (k && !k->field.empty() && !s.origin.starts_with("--latitude") &&
+            !s.origin.starts_with("--hours"))
+            text += "  " + k->field;
+    }
+    host_.Say(text);
+}
+
+void Session::RunCommand(app::FormCommand command, bool messagesReport) {
+    const app::TButton &button = form_->CommandButton(command);
+    bool available = true;
+    const auto run = [&] { available = form_->RunCommand(command) == app::CommandOutcome::Ran; };
+    if (messagesReport)
+        Command(run);
+    else
+        Run(run);
+    if (!available)
         throw RunError("\"" + button.caption + "\" (" + button.name + ") is not available now");
-    Command(handler);
 }
 
 int Session::FinishDrawing(bool pictures) {
     EmbeddedDocument &doc = document();
     host_.Flush();
     if (host_.Interrupted()) {
-        host_.Say(command_ + ": stopped; no drawing was saved");
+        host_.Say(command_ + Tr(lang(), ": stopped; no drawing was saved",
+                                ": 中止しました．図面は保存していません"));
         return 1;
     }
     if (doc.drawing().ModelSpace().size() <= entitiesAtOpen_) {
-        host_.Say(command_ + ": nothing was drawn; no drawing was saved");
+        // A drawing of flat shapes casts no shadow: say so rather than leave the user guessing.
+        const bool flat = form_->HasBuildingModel() && !(form_->Model.gbzmax > 0.0);
+        host_.Say(command_ +
+                  (flat ? Tr(lang(),
+                             ": nothing was drawn: the buildings have no height (no closed shapes "
+                             "with thickness); no drawing was saved",
+                             ": 何も作図されませんでした．建物に高さがありません（厚みのある閉じた"
+                             "図形がありません）．図面は保存していません")
+                        : Tr(lang(), ": nothing was drawn; no drawing was saved",
+                             ": 何も作図されませんでした．図面は保存していません")));
         return 1;
     }
+    std::error_code ec;
+    if (options_.noClobber && fs::exists(output_, ec))  // made while the command ran
+        throw RunError(output_.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
+                                             " があります．--no-clobber のため置き換えません"));
     try {
         doc.Save(output_);
     } catch (const std::exception &e) {
-        throw RunError("cannot save " + output_.string() + ": " + e.what());
+        throw RunError("cannot save " + Q(output_) + ": " + e.what());
     }
     WarnAboutWhatWasNotKept();
     std::fprintf(out_, "%s: %zu entities added, saved %s\n", command_.c_str(),
@@ -294,16 +511,22 @@ int Session::FinishDrawing(bool pictures) {
     ro.background = options_.background;
     ro.widthPixels = options_.pictureSize;
     try {
-        if (pictures && options_.svg)
+        if (pictures && options_.svg) {
             RenderDrawing(doc.drawing(), *options_.svg, PictureFormat::Svg, ro);
-        if (pictures && options_.png)
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->c_str());
+        }
+        if (pictures && options_.png) {
             RenderDrawing(doc.drawing(), *options_.png, PictureFormat::Png, ro);
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->c_str());
+        }
     } catch (const RenderError &e) {
         throw RunError(e.what());
     }
     std::fflush(out_);
     if (failed_ || reported_) {
-        host_.Say(command_ + ": the command reported a problem (above); what it drew was saved");
+        host_.Say(command_ +
+                  Tr(lang(), ": the command reported a problem (above); what it drew was saved",
+                     ": コマンドが問題を報告しました（上記）．作図した分は保存しました"));
         return 1;
     }
     return 0;
@@ -317,7 +540,7 @@ void Session::WarnAboutWhatWasNotKept() {
     try {
         after = cadlink::embedded::OpenDxf(output_).skipped;
     } catch (const std::exception &e) {
-        throw RunError(output_.string() + " does not read back: " + e.what());
+        throw RunError(Q(output_) + " does not read back: " + e.what());
     }
     std::string lost;
     for (const auto &[kind, count] : skippedAtOpen_) {
@@ -333,11 +556,47 @@ void Session::WarnAboutWhatWasNotKept() {
 void Session::WritePreview() {
     try {
         const auto &picture = form_->Image2Picture;
-        if (options_.svg) RenderPreview(picture, *options_.svg, PictureFormat::Svg);
-        if (options_.png) RenderPreview(picture, *options_.png, PictureFormat::Png);
+        if (options_.svg) {
+            RenderPreview(picture, *options_.svg, PictureFormat::Svg);
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->c_str());
+        }
+        if (options_.png) {
+            RenderPreview(picture, *options_.png, PictureFormat::Png);
+            std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->c_str());
+        }
+        std::fflush(out_);
     } catch (const RenderError &e) {
         throw RunError(e.what());
     }
+}
+
+Rows Session::SettingsRows() {
+    // The values of this run: what the window took from the settings file and the command line.
+    form_->WriteSettings();
+    const app::IniFile now = app::IniFile::Load(settingsFile_);
+    // The defaults: what the window takes from no settings file at all.
+    const TempFolder blank;
+    CliUiHost quiet(err_);
+    app::TForm1 fresh(app::FormPaths(blank.path(), "pimu", blank.path() / "pimu.ini"), quiet,
+                      nullptr);
+    fresh.FormCreate();
+    fresh.WriteSettings();
+    const app::IniFile defaults = app::IniFile::Load(blank.path() / "pimu.ini");
+    fresh.FormDestroy();
+    Rows rows;
+    rows.push_back(
+        lang() == Lang::Ja
+            ? std::vector<std::string>{"キー", "値", "既定値", "内容", "オプション"}
+            : std::vector<std::string>{"key", "value", "default", "what it does", "option"});
+    for (const SettingKey &k : SettingKeys()) {
+        const bool form = k.section == "Form";
+        std::string what = k.what;
+        if (!k.field.empty()) what += " [" + k.field + "]";
+        rows.push_back({k.Name(), now.ReadString(k.section, k.key, ""),
+                        form ? "(centred)" : defaults.ReadString(k.section, k.key, ""), what,
+                        k.option});
+    }
+    return rows;
 }
 
 void Session::EmitTable(const Rows &rows) {

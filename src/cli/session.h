@@ -27,7 +27,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A folder made for one run and removed with everything in it at the end.
+// A folder made for one run and removed with everything in it at the end. It lives in Pimu's own
+// folder under $XDG_RUNTIME_DIR (or the temporary folder); folders of runs whose process is gone
+// are removed by the next run.
 class TempFolder {
 public:
     TempFolder();
@@ -49,6 +51,7 @@ public:
 
     app::TForm1 &form() { return *form_; }
     const Options &options() const { return options_; }
+    Lang lang() const { return options_.lang; }
     CliUiHost &host() { return host_; }
     std::FILE *out() { return out_; }
     cadlink::embedded::ScriptedInput &input() { return input_; }
@@ -58,20 +61,23 @@ public:
     // Opens DRAWING into the embedded drawing. Throws RunError (status 1) for a missing or
     // broken file, UsageError when no drawing was named.
     void OpenDrawing();
-    // Throws RunError when SEL chooses nothing in the drawing.
-    void CheckSelection(const Selection &selection, const std::string &option,
-                        const std::string &text);
+    // The model-space entities SEL chooses, as an on-screen selection would.
+    std::vector<cadlink::embedded::EntityData> Selected(const Selection &selection);
 
     // Calls a handler as the window does (an escaping error becomes a message box). Returns
     // false when it ended in an error.
     bool Run(const std::function<void()> &handler);
-    // Runs the acquisition (Button2Click) on the entities --buildings chooses. Messages it
-    // shows are warnings; a selection without building edges throws RunError.
+    // Runs the acquisition (Button2Click) on the entities --buildings chooses, or without it
+    // the layers the settings name (Layer/Tatemono). Without either, or when the selection
+    // matches nothing, throws UsageError listing the drawing's layers and their buildings.
+    // Messages the acquisition shows are warnings; a drawing without model-space entities or a
+    // selection without building edges (saying why: no thickness) throws RunError.
     void Acquire();
     // Runs a command's handler: any message box it shows reports a problem (status 1).
     void Command(const std::function<void()> &handler);
-    // Clicks a button: as in the window, only an enabled one (else RunError), then Command.
-    void Click(const app::TButton &button, const std::function<void()> &handler);
+    // Runs a command of the window model as its button would: only while it is available (else
+    // RunError). With messagesReport (the drawing commands) it runs as Command, else as Run.
+    void RunCommand(app::FormCommand command, bool messagesReport = true);
 
     // The end of a drawing command: fails (status 1) when nothing was added to the drawing,
     // else saves the drawing to -o and draws the pictures; status 1 all the same when the
@@ -83,23 +89,29 @@ public:
     int Status() const { return failed_ || reported_ || host_.Interrupted() ? 1 : 0; }
     // Prints a grid and writes it to --csv.
     void EmitTable(const Rows &rows);
+    // Every settings key with its value in this run, its default and what it does.
+    Rows SettingsRows();
 
     // Model-space entities when the drawing was opened.
     std::size_t entitiesAtOpen() const { return entitiesAtOpen_; }
 
 private:
+    void CheckOutputs();
     std::filesystem::path PrepareSettings();
     void CheckOverridesTaken(const std::filesystem::path &settings);
     void WarnAboutWhatWasNotKept();
-    void Fail(const std::string &text);
+    void NameCommandLineValues();
+    std::string LayerTable();
 
     std::string command_;
     Options options_;
     std::FILE *out_;
+    std::FILE *err_;
     CliUiHost host_;
     TempFolder private_;                // the merged settings file
     std::unique_ptr<TempFolder> work_;  // the program folder unless --workdir
     std::filesystem::path programFolder_;
+    std::filesystem::path settingsFile_;  // the private copy the window reads
     std::filesystem::path output_;
     cadlink::embedded::ScriptedInput input_;
     std::shared_ptr<cadlink::embedded::EmbeddedDocument> document_;
@@ -109,6 +121,7 @@ private:
     std::map<std::string, int> skippedAtOpen_;
     bool failed_ = false;    // a handler ended in an error
     bool reported_ = false;  // a command's handler showed a message
+    bool named_ = false;     // the command-line values behind a reported problem were named
 };
 
 // The folder of the running executable (its settings file lives there).

@@ -1,8 +1,8 @@
 #include "cli/tables.h"
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
+#include "base/atomic_file.h"
 
 namespace pimu::cli {
 namespace {
@@ -83,7 +83,7 @@ int DisplayWidth(std::string_view s) {
     return width;
 }
 
-void PrintTable(std::FILE *out, const Rows &rows) {
+std::string FormatTable(const Rows &rows) {
     std::vector<int> widths;
     for (const auto &row : rows) {
         if (row.size() < 2) continue;  // a title line does not widen the columns
@@ -91,6 +91,7 @@ void PrintTable(std::FILE *out, const Rows &rows) {
         for (size_t c = 0; c < row.size(); ++c)
             widths[c] = std::max(widths[c], DisplayWidth(Trim(row[c])));
     }
+    std::string text;
     for (const auto &row : rows) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {
@@ -100,19 +101,23 @@ void PrintTable(std::FILE *out, const Rows &rows) {
                 line += std::string(static_cast<size_t>(widths[c] - DisplayWidth(cell) + 2), ' ');
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
-        std::fprintf(out, "%s\n", line.c_str());
+        text += line + "\n";
     }
+    return text;
+}
+
+void PrintTable(std::FILE *out, const Rows &rows) {
+    std::fputs(FormatTable(rows).c_str(), out);
     std::fflush(out);
 }
 
 void WriteCsv(const std::filesystem::path &path, const Rows &rows) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    std::string text;
     for (const auto &row : rows) {
-        for (size_t c = 0; c < row.size(); ++c) f << (c ? "," : "") << CsvField(row[c]);
-        f << "\r\n";
+        for (size_t c = 0; c < row.size(); ++c) text += (c ? "," : "") + CsvField(row[c]);
+        text += "\r\n";
     }
-    f.close();
-    if (!f) throw std::runtime_error("cannot write " + path.string());
+    WriteFileAtomically(path, text);
 }
 
 }  // namespace pimu::cli

@@ -22,7 +22,9 @@ Rows TabRows(const std::vector<std::string> &lines);
 // Columns of a terminal a text takes: East Asian wide characters count two.
 int DisplayWidth(std::string_view utf8);
 
-// Prints the rows with the columns aligned (blanks around the cells trimmed).
+// The rows with the columns aligned (blanks around the cells trimmed), one line each.
+std::string FormatTable(const Rows &rows);
+// Prints FormatTable.
 void PrintTable(std::FILE *out, const Rows &rows);
 // Writes the rows as CSV (UTF-8, RFC 4180 quoting, CRLF). Throws std::runtime_error when the
 // file cannot be written.

@@ -131,8 +131,21 @@ void CirclesToLines(const std::vector<TCircleEnt> &AryCircle, double step,
         for (int k = 1; k <= n; ++k)
             q.push_back(AddPoint(
                 OcsToWcs(PolarPoint({}, k * step * kPi / 180.0, c.hankei), c.code210), c.center));
+        const std::size_t first = AryLine.size();
         for (int k = 0; k + 1 < n; ++k) AryLine.push_back(Edge(q[k], q[k + 1]));
         AryLine.push_back(Edge(q.back(), q.front()));
+        // A circle with a thickness is a cylinder, as a closed polyline with a thickness is a
+        // prism: raised chords and a vertical at each end of every chord.
+        if (c.atumi == 0.0) continue;
+        const TAcadPoint up = ScalePoint(c.code210, c.atumi);
+        const std::size_t last = AryLine.size();
+        for (std::size_t i = first; i < last; ++i) {
+            const TLineEnt chord = AryLine[i];
+            const TLineEnt top = Edge(AddPoint(chord.st, up), AddPoint(chord.ed, up));
+            AryLine.push_back(top);
+            AryLine.push_back(Edge(chord.st, top.st));
+            AryLine.push_back(Edge(top.ed, chord.ed));
+        }
     }
 }
 
@@ -178,6 +191,14 @@ bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges) {
             e.ed.z < 0.0)
             return true;
     return false;
+}
+
+AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
+    ConvertToEdges(arrays);
+    AcquiredModel r;
+    r.Model.SetEdges(arrays.AryLine);
+    r.NegativeCoordinate = HasNegativeCoordinate(r.Model.AryTatemono);
+    return r;
 }
 
 }  // namespace pimu::geometry

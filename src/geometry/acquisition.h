@@ -29,7 +29,8 @@ void PolylinesToLines(const std::vector<TLwpEnt> &AryLwp, const std::vector<TLwp
 void ArcsToLines(const std::vector<TArcEnt> &AryArc, double step, std::vector<TLineEnt> &AryLine);
 
 // Each circle into a closed ring of truncate(360 / step - 0.5) chords (35 for 10 degrees); the
-// ring has no vertex at angle 0. A circle's thickness is not used.
+// ring has no vertex at angle 0. A thickness adds, after the ring, a raised chord and two verticals
+// per chord (along the circle's extrusion direction), as for a closed polyline with a thickness.
 void CirclesToLines(const std::vector<TCircleEnt> &AryCircle, double step,
                     std::vector<TLineEnt> &AryLine);
 
@@ -42,5 +43,14 @@ void ConvertToEdges(EntityArrays &arrays);
 
 // Whether any coordinate of any edge is below 0 (the shadow drawings assume positive ones).
 bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges);
+
+// The acquisition's conversion as one computation: the arrays as the entity reader filled them
+// become the building model (ConvertToEdges; arrays.AryLine keeps the edges, the other arrays
+// keep what the conversion left in them). NegativeCoordinate: the window warns.
+struct AcquiredModel {
+    BuildingModel Model;
+    bool NegativeCoordinate = false;
+};
+AcquiredModel ConvertAcquisition(EntityArrays &arrays);
 
 }  // namespace pimu::geometry

@@ -21,28 +21,28 @@ constexpr double kProbeLength = 100.0;
 // iterations, back to 0 at the end.
 class LoopProgress {
 public:
-    LoopProgress(ProgressSink *sink, std::size_t n) : sink_(sink) {
+    LoopProgress(Progress *sink, std::size_t n) : sink_(sink) {
         if (sink_ == nullptr) return;
         max_ = static_cast<int>(std::min<std::size_t>(n, 100));
         every_ = std::max<std::size_t>(1, n / 100);
-        sink_->SetProgressMax(max_);
-        sink_->SetProgressPosition(0);
+        sink_->Start(max_);
+        sink_->Position(0);
     }
     LoopProgress(const LoopProgress &) = delete;
     LoopProgress &operator=(const LoopProgress &) = delete;
     ~LoopProgress() {
-        if (sink_ != nullptr) sink_->SetProgressPosition(0);
+        if (sink_ != nullptr) sink_->Position(0);
     }
 
     void Step(std::size_t i) {
         if (sink_ == nullptr || i % every_ != 0) return;
         if (position_ < max_) ++position_;
-        sink_->SetProgressPosition(position_);
-        sink_->ProcessEvents();
+        sink_->Position(position_);
+        (void)sink_->KeepRunning();  // events only; see ProgressDetail
     }
 
 private:
-    ProgressSink *sink_;
+    Progress *sink_;
     int max_ = 0;
     int position_ = 0;
     std::size_t every_ = 1;
@@ -51,28 +51,28 @@ private:
 // Progress of the trace: a maximum of 30 * min(N, 100), one step per move, wrapping to 0.
 class TraceProgress {
 public:
-    TraceProgress(ProgressSink *sink, std::size_t n) : sink_(sink) {
+    TraceProgress(Progress *sink, std::size_t n) : sink_(sink) {
         if (sink_ == nullptr) return;
         max_ = 30 * static_cast<int>(std::min<std::size_t>(n, 100));
-        sink_->SetProgressMax(max_);
-        sink_->SetProgressPosition(0);
+        sink_->Start(max_);
+        sink_->Position(0);
     }
     TraceProgress(const TraceProgress &) = delete;
     TraceProgress &operator=(const TraceProgress &) = delete;
     ~TraceProgress() {
-        if (sink_ != nullptr) sink_->SetProgressPosition(0);
+        if (sink_ != nullptr) sink_->Position(0);
     }
 
     void Step() {
         if (sink_ == nullptr) return;
         ++position_;
         if (position_ >= max_) position_ = 0;
-        sink_->SetProgressPosition(position_);
-        sink_->ProcessEvents();
+        sink_->Position(position_);
+        (void)sink_->KeepRunning();  // events only; see ProgressDetail
     }
 
 private:
-    ProgressSink *sink_;
+    Progress *sink_;
     int max_ = 0;
     int position_ = 0;
 };
@@ -84,23 +84,125 @@ TLineEnt Segment(TAcadPoint st, TAcadPoint ed) {
     return s;
 }
 
-TAcadPoint Ground(TAcadPoint p) {
-    return TAcadPoint{p.x, p.y, 0.0};
-}
-
 // x lies on the segment st-ed of length d: the detour through x is shorter than 1e-5.
 bool OnLine(const TLineEnt &s, double d, TAcadPoint x) {
     return std::fabs(Dist2D(s.st, x) + Dist2D(s.ed, x) - d) < kPointTol;
 }
 
-// Some end of a segment other than `self` is near p.
-bool MeetsOther(const std::vector<TLineEnt> &segs, std::size_t self, TAcadPoint p) {
-    for (std::size_t j = 0; j < segs.size(); ++j) {
-        if (j == self) continue;
-        if (Near2D(p, segs[j].st) || Near2D(p, segs[j].ed)) return true;
-    }
-    return false;
+// The bounding box of a segment, widened by far more than the rounding of a crossing point, so
+// that boxes apart prove that the segments do not meet.
+struct Box {
+    double x0, y0, x1, y1;
+};
+
+Box BoxOf(const TLineEnt &s) {
+    constexpr double kSlack = 1e-6;
+    return Box{std::min(s.st.x, s.ed.x) - kSlack, std::min(s.st.y, s.ed.y) - kSlack,
+               std::max(s.st.x, s.ed.x) + kSlack, std::max(s.st.y, s.ed.y) + kSlack};
 }
+
+Box Widened(Box b, double by) {
+    return Box{b.x0 - by, b.y0 - by, b.x1 + by, b.y1 + by};
+}
+
+bool Inside(const Box &b, TAcadPoint p) {
+    return p.x >= b.x0 && p.x <= b.x1 && p.y >= b.y0 && p.y <= b.y1;
+}
+
+// The points p is Near2D to lie in this box.
+Box BoxAround(TAcadPoint p) {
+    return Box{p.x - kPointTol, p.y - kPointTol, p.x + kPointTol, p.y + kPointTol};
+}
+
+std::vector<Box> BoxesOf(const std::vector<TLineEnt> &segs) {
+    std::vector<Box> boxes(segs.size());
+    for (std::size_t i = 0; i < segs.size(); ++i) boxes[i] = BoxOf(segs[i]);
+    return boxes;
+}
+
+bool Apart(const Box &a, const Box &b) {
+    return a.x1 < b.x0 || b.x1 < a.x0 || a.y1 < b.y0 || b.y1 < a.y0;
+}
+
+// A uniform grid over the boxes of a segment list, answering which segments may overlap a box.
+// It only narrows the search: callers still run their own tests on the candidates, in index
+// order, so results do not change.
+class BoxGrid {
+public:
+    explicit BoxGrid(const std::vector<Box> &boxes) {
+        if (boxes.empty()) return;
+        Box all = boxes.front();
+        for (const Box &b : boxes) {
+            all = Box{std::min(all.x0, b.x0), std::min(all.y0, b.y0), std::max(all.x1, b.x1),
+                      std::max(all.y1, b.y1)};
+        }
+        origin_x_ = all.x0;
+        origin_y_ = all.y0;
+        side_ =
+            static_cast<int>(std::clamp(std::sqrt(static_cast<double>(boxes.size())), 1.0, 256.0));
+        cell_w_ = std::max((all.x1 - all.x0) / side_, 1e-3);
+        cell_h_ = std::max((all.y1 - all.y0) / side_, 1e-3);
+        cells_.resize(static_cast<std::size_t>(side_) * static_cast<std::size_t>(side_));
+        for (std::size_t i = 0; i < boxes.size(); ++i) Add(i, boxes[i]);
+    }
+
+    // Registers segment i also under the box b (after the segment grew).
+    void Add(std::size_t i, const Box &b) {
+        if (cells_.empty()) return;
+        const Range r = RangeOf(b);
+        for (int cy = r.y0; cy <= r.y1; ++cy) {
+            for (int cx = r.x0; cx <= r.x1; ++cx) cells_[Index(cx, cy)].push_back(i);
+        }
+    }
+
+    // The indices of the segments whose box may overlap b, ascending, each once. A box over
+    // many cells (a long diagonal segment) gains nothing from the grid: then every index up to
+    // `count` is listed.
+    void Query(const Box &b, std::vector<std::size_t> &out, std::size_t count) const {
+        out.clear();
+        if (cells_.empty()) return;
+        const Range r = RangeOf(b);
+        if ((r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > kMaxCells) {
+            for (std::size_t i = 0; i < count; ++i) out.push_back(i);
+            return;
+        }
+        for (int cy = r.y0; cy <= r.y1; ++cy) {
+            for (int cx = r.x0; cx <= r.x1; ++cx) {
+                const std::vector<std::size_t> &cell = cells_[Index(cx, cy)];
+                out.insert(out.end(), cell.begin(), cell.end());
+            }
+        }
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+    }
+
+private:
+    static constexpr int kMaxCells = 16;
+
+    struct Range {
+        int x0, y0, x1, y1;
+    };
+
+    int Cell(double v, double origin, double size) const {
+        const double c = std::floor((v - origin) / size);
+        return static_cast<int>(std::clamp(c, 0.0, static_cast<double>(side_ - 1)));
+    }
+    Range RangeOf(const Box &b) const {
+        return Range{Cell(b.x0, origin_x_, cell_w_), Cell(b.y0, origin_y_, cell_h_),
+                     Cell(b.x1, origin_x_, cell_w_), Cell(b.y1, origin_y_, cell_h_)};
+    }
+    std::size_t Index(int cx, int cy) const {
+        return static_cast<std::size_t>(cy) * static_cast<std::size_t>(side_) +
+               static_cast<std::size_t>(cx);
+    }
+
+    double origin_x_ = 0.0;
+    double origin_y_ = 0.0;
+    double cell_w_ = 1.0;
+    double cell_h_ = 1.0;
+    int side_ = 1;
+    std::vector<std::vector<std::size_t>> cells_;
+};
 
 // Keeps the segments whose mark is 0, in order.
 void EraseMarked(std::vector<TLineEnt> &segs, const std::vector<char> &marked) {
@@ -153,43 +255,36 @@ bool PointInOutline(TAcadPoint p, double span, const std::vector<TLineEnt> &outl
     return crossings.size() % 2 == 1;
 }
 
-void PolygonWorkspace::ShadowSegments(const BuildingModel &model, const solar::SolarState &sun,
-                                      double t, double h) {
-    // Outside the sun's hours SunPosition still gives a usable fallback (due north, ratio 1).
-    const solar::SunResult pos = solar::SunPosition(sun, t);
-    const double theta = solar::ShadowAngle(sun, pos.Azimuth);
-    const std::vector<TLineEnt> &edges = model.AryTatemono;
-
-    AryLine.clear();
-    AryLine.reserve(edges.size() * 4);
-    for (const TLineEnt &e : edges) AryLine.push_back(Segment(Ground(e.st), Ground(e.ed)));
-    for (const TLineEnt &e : edges) {
-        const TAcadPoint s1 = solar::ShadowPoint(e.st, h, theta, pos.Ratio, 0.0);
-        const TAcadPoint s2 = solar::ShadowPoint(e.ed, h, theta, pos.Ratio, 0.0);
-        AryLine.push_back(Segment(s1, s2));
-        AryLine.push_back(Segment(s1, Ground(e.st)));
-        AryLine.push_back(Segment(s2, Ground(e.ed)));
-    }
-}
-
 void PolygonWorkspace::MergeCollinear() {
     const std::size_t n = AryLine.size();
     if (n == 0) return;
     LoopProgress progress(ProgressDetail, n);
     kept_.clear();
     kept_.reserve(n);
+    BoxGrid grid(BoxesOf(AryLine));
+    std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i + 1 < n; ++i) {
         progress.Step(i);
         const TLineEnt &li = AryLine[i];
         const double d = Dist2D(li.st, li.ed);
         if (d <= kPointTol) continue;
+        // OnLine accepts only points inside the ellipse with foci st and ed and major axis
+        // d + 1e-5, which lies within half its minor axis of the segment.
+        const Box near =
+            Widened(BoxOf(li), 0.5 * std::sqrt(d * kPointTol + kPointTol * kPointTol) + 1e-6);
         bool merged = false;
-        for (std::size_t j = i + 1; j < n; ++j) {
+        grid.Query(near, candidates, n);
+        for (const std::size_t j : candidates) {
+            if (j <= i) continue;
             TLineEnt &lj = AryLine[j];
-            if (!Collinear4(li.st, li.ed, lj.st, lj.ed)) continue;
+            // The tests are pure, so the cheap ones go first; Collinear4 (three arc tangents) is
+            // asked only of the few segments that touch li.
+            if (!Inside(near, lj.st) && !Inside(near, lj.ed)) continue;
             if (!OnLine(li, d, lj.st) && !OnLine(li, d, lj.ed)) continue;
+            if (!Collinear4(li.st, li.ed, lj.st, lj.ed)) continue;
             // The later segment takes over the span of both.
             FarthestPair(li.st, li.ed, lj.st, lj.ed, lj.st, lj.ed);
+            grid.Add(j, BoxOf(lj));
             merged = true;
             break;
         }
@@ -227,6 +322,10 @@ void PolygonWorkspace::SplitAtCrossings() {
         extended[i].st = PolarPoint(l.st, a, -kPointTol);
         extended[i].ed = PolarPoint(l.ed, a, kPointTol);
     }
+    std::vector<Box> boxes(n);
+    for (std::size_t i = 0; i < n; ++i) boxes[i] = BoxOf(extended[i]);
+    const BoxGrid grid(boxes);
+    std::vector<std::size_t> candidates;
     AryRinkaku.reserve(AryRinkaku.size() + n * 2);
     for (std::size_t i = 0; i < n; ++i) {
         progress.Step(i);
@@ -234,8 +333,12 @@ void PolygonWorkspace::SplitAtCrossings() {
         const TLineEnt &xi = extended[i];
         TempPoints.clear();
         TempPoints.push_back(TTempPoint{0, l.st, {}});
-        for (std::size_t j = 0; j < n; ++j) {
+        const Box bi = BoxOf(xi);
+        grid.Query(bi, candidates, n);
+        for (const std::size_t j : candidates) {
             if (j == i) continue;
+            // Segments whose boxes are apart cannot cross; the test saves the division.
+            if (Apart(bi, boxes[j])) continue;
             TAcadPoint x;
             if (Intersect2D(xi.st, xi.ed, extended[j].st, extended[j].ed, true, x)) {
                 TempPoints.push_back(TTempPoint{0, x, {}});
@@ -268,11 +371,16 @@ void PolygonWorkspace::RemoveDuplicates() {
     if (n == 0) return;
     LoopProgress progress(ProgressDetail, n);
     AryLine.reserve(n);
+    const BoxGrid grid(BoxesOf(AryRinkaku));
+    std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i + 1 < n; ++i) {
         progress.Step(i);
         const TLineEnt &a = AryRinkaku[i];
         bool repeated = false;
-        for (std::size_t j = i + 1; j < n && !repeated; ++j) {
+        grid.Query(BoxAround(a.st), candidates, n);
+        for (std::size_t k = 0; k < candidates.size() && !repeated; ++k) {
+            const std::size_t j = candidates[k];
+            if (j <= i) continue;
             const TLineEnt &b = AryRinkaku[j];
             repeated = (Near2D(a.st, b.st) && Near2D(a.ed, b.ed)) ||
                        (Near2D(a.st, b.ed) && Near2D(a.ed, b.st));
@@ -325,6 +433,8 @@ bool PolygonWorkspace::TraceOutline() {
     // Each segment is walked at most once each way, plus one turn at each dead end; a walk that
     // has not closed by then never will.
     const std::size_t maxSteps = 3 * n + 1;
+    const BoxGrid grid(BoxesOf(AryRinkaku));
+    std::vector<std::size_t> candidates;
     for (std::size_t step = 0; step < maxSteps; ++step) {
         progress.Step();
         // The right-most turn: the smallest counter-clockwise angle from the way back.
@@ -332,7 +442,9 @@ bool PolygonWorkspace::TraceOutline() {
         bool found = false;
         TAcadPoint next;
         TAcadPoint here;
-        for (const TLineEnt &s : AryRinkaku) {
+        grid.Query(BoxAround(cur), candidates, n);
+        for (const std::size_t k : candidates) {
+            const TLineEnt &s = AryRinkaku[k];
             TAcadPoint offered;
             TAcadPoint at;
             if (Near2D(s.st, cur)) {
@@ -405,11 +517,22 @@ void PolygonWorkspace::RemoveDangling() {
     const std::size_t n = AryRinkaku.size();
     if (n == 0) return;
     LoopProgress progress(ProgressDetail, n);
+    const BoxGrid grid(BoxesOf(AryRinkaku));
+    std::vector<std::size_t> candidates;
+    // Some end of a segment other than `self` is near p.
+    const auto meets_other = [&](std::size_t self, TAcadPoint p) {
+        grid.Query(BoxAround(p), candidates, n);
+        for (const std::size_t j : candidates) {
+            if (j == self) continue;
+            if (Near2D(p, AryRinkaku[j].st) || Near2D(p, AryRinkaku[j].ed)) return true;
+        }
+        return false;
+    };
     std::vector<char> marked(n, 0);
     for (std::size_t i = 0; i < n; ++i) {
         progress.Step(i);
         const TLineEnt &s = AryRinkaku[i];
-        marked[i] = !MeetsOther(AryRinkaku, i, s.st) || !MeetsOther(AryRinkaku, i, s.ed);
+        marked[i] = !meets_other(i, s.st) || !meets_other(i, s.ed);
     }
     EraseMarked(AryRinkaku, marked);
 }
@@ -496,13 +619,6 @@ OutlineLoopResult PolygonWorkspace::AllOutlines(MaxSpanRule rule, const OutlineC
         PruneDangling();
         if (AryRinkaku.size() <= 2) return OutlineLoopResult::Done;
     }
-}
-
-bool PolygonWorkspace::ShadowOutlineAt(const BuildingModel &model, const solar::SolarState &sun,
-                                       double t, double h) {
-    if (model.Empty()) return false;
-    ShadowSegments(model, sun, t, h);
-    return StandardSequence(MaxSpanRule::MeasureTimes1000);
 }
 
 }  // namespace pimu::geometry

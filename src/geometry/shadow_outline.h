@@ -11,21 +11,10 @@
 #include <functional>
 #include <vector>
 
-#include "geometry/building_model.h"
+#include "base/progress.h"
 #include "geometry/types.h"
-#include "solar/sun.h"
 
 namespace pimu::geometry {
-
-// Receives the progress of the long polygon steps and lets the window handle pending events, so
-// that a stop button can be pressed meanwhile. The steps never test the run flag themselves.
-class ProgressSink {
-public:
-    virtual ~ProgressSink() = default;
-    virtual void SetProgressMax(int max) = 0;
-    virtual void SetProgressPosition(int position) = 0;
-    virtual void ProcessEvents() = 0;
-};
 
 // How the standard sequence sets MaxSpan, the length PointInOutline needs for its ray.
 enum class MaxSpanRule {
@@ -70,13 +59,12 @@ public:
     TAcadPoint TraceStart;
     double MaxSpan = 0.0;
 
-    // Progress of the long steps; null leaves the progress alone.
-    ProgressSink *ProgressDetail = nullptr;
+    // Progress of the long steps; null leaves the progress alone. The steps ask KeepRunning
+    // only so that the window handles its pending events (a stop button can be pressed
+    // meanwhile); they never stop on its answer: the stop is AllOutlines' between the steps.
+    Progress *ProgressDetail = nullptr;
 
-    // AryLine = the feet of every edge, then per edge its shadow and the two connectors to the
-    // foot (4n segments, all at z 0). t in hours, h the plane height in mm.
-    void ShadowSegments(const BuildingModel &model, const solar::SolarState &sun, double t,
-                        double h);
+    // The work segments come from the caller: shadow/shadow_casting.h casts them for an instant.
 
     // Collinear overlaps in AryLine merged, segments up to 1e-5 long dropped (the last is kept).
     void MergeCollinear();
@@ -116,11 +104,6 @@ public:
     // handed to onOutline; stop is asked between steps.
     OutlineLoopResult AllOutlines(MaxSpanRule rule, const OutlineCallback &onOutline,
                                   const StopRequested &stop = {});
-
-    // The first shadow outline of the model at time t on the plane at height h, in AryLine.
-    // False when the model is empty or the trace fails.
-    bool ShadowOutlineAt(const BuildingModel &model, const solar::SolarState &sun, double t,
-                         double h);
 
 private:
     std::vector<TLineEnt> kept_;  // scratch of the collinear merge

@@ -1,13 +1,16 @@
-// Pure pieces of the time-of-day shadow diagram: where an outline's label goes, and the ground
-// extent of the shadows over the day.
+// The time-of-day shadow diagram as a computation: the shadow outlines of the buildings at every
+// time step with their instants (ComputeJikoku), where an outline's label goes, and the ground
+// extent of the shadows over the day. The window writes the outlines into the drawing.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/building_model.h"
 #include "geometry/primitives.h"
+#include "geometry/shadow_outline.h"
 #include "geometry/tolerances.h"
 #include "geometry/types.h"
 #include "solar/sun.h"
@@ -79,5 +82,66 @@ inline void GetPimuHani(const geometry::BuildingModel &model, const solar::Solar
         }
     }
 }
+
+// Times are summed step by step (8 + 0.1 + 0.1 ...); this much drift in hours still counts as
+// reaching the end time, a whole hour, or the edge of the sun's window.
+inline constexpr double kTimeSlack = 1e-9;
+// More time steps than this means an interval typed by mistake (under half a minute over a whole
+// day): thousands of outlines that take minutes to trace and no one can read.
+inline constexpr int kMaxJikokuInstants = 1000;
+
+// What the diagram is made for: the times in decimal hours and the plane height in mm.
+struct JikokuInputs {
+    double Start = 8.0;     // GB_kaisi
+    double End = 16.0;      // GB_owari
+    double Interval = 1.0;  // hours between instants
+    double PlaneHeight = 0.0;
+};
+
+// Why a diagram cannot be made for the inputs; the window words each case.
+enum class JikokuCheck {
+    Ok,
+    IntervalNotPositive,  // Interval <= 0 (or not a number)
+    StartAfterEnd,        // Start > End
+    TooManyInstants,      // more than kMaxJikokuInstants instants
+    OutsideSunHours,      // an instant before kFirstSunTime or after kLastSunTime
+};
+
+// The instants of the inputs: Start, Start + Interval, ... while not past End (with kTimeSlack).
+// `instants` is set only when the check is Ok.
+JikokuCheck CheckJikokuInputs(const JikokuInputs &in, int &instants);
+
+// One traced outline: its vertices in trace order (closed: the last joins the first), and its
+// label point, the vertex farthest towards true north.
+struct JikokuOutline {
+    std::vector<geometry::TAcadPoint> Points;
+    geometry::TAcadPoint Label;
+};
+
+// One instant of the diagram.
+struct JikokuInstant {
+    double Time = 0.0;       // the clock time of the label (Start + i * Interval)
+    double SunTime = 0.0;    // the time the sun was computed for (drift kept in the sun's window)
+    bool WholeHour = false;  // drawn in the layer's linetype; other instants are dashed
+    double AzimuthDegrees = 0.0;          // of the sun at SunTime
+    std::vector<JikokuOutline> Outlines;  // western island first
+    bool TraceFailed = false;             // a trace did not close: some islands may be missing
+};
+
+struct JikokuDiagram {
+    JikokuCheck Check = JikokuCheck::Ok;
+    std::vector<JikokuInstant> Instants;
+    // The user stopped the run: the instants so far are listed, the diagram is not complete.
+    bool Stopped = false;
+};
+
+// The shadow outlines of the model at every instant of the inputs, traced with the literal
+// polygon operations in `ws`. Progress: Start(instants), then per instant Position(i + 1) and a
+// KeepRunning before it, one KeepRunning per building edge, and the stop test between the
+// trace steps; a false answer stops the run (Stopped). `northAngle` (radians, the drawing angle
+// of true north) places the labels.
+JikokuDiagram ComputeJikoku(const geometry::BuildingModel &model, const solar::SolarState &sun,
+                            const JikokuInputs &in, double northAngle,
+                            geometry::PolygonWorkspace &ws, Progress &progress);
 
 }  // namespace pimu::shadow

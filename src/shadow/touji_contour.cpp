@@ -72,7 +72,7 @@ public:
           threshold_(threshold),
           lowered_(LoweredCount(threshold)) {}
 
-    TraceEnd Trace(int startRow, int startCol, ContourProgress &progress, TracedOutline &out,
+    TraceEnd Trace(int startRow, int startCol, Progress &progress, TracedOutline &out,
                    PixelPoint &isolated) {
         int row = startRow;
         int col = startCol;
@@ -211,8 +211,7 @@ ContourHour MakeContourHour(int itemIndex, double stepMinutes, double startHour,
 }
 
 HourExtraction ExtractHour(ShadowCountGrid &grid, const RasterGeometry &raster,
-                           ShadowBitmap &bitmap, const ContourHour &hour,
-                           ContourProgress &progress) {
+                           ShadowBitmap &bitmap, const ContourHour &hour, Progress &progress) {
     CheckRaster(grid, raster, bitmap);
     const int n = raster.N;
     const double threshold = hour.Threshold;
@@ -260,16 +259,8 @@ HourExtraction ExtractHour(ShadowCountGrid &grid, const RasterGeometry &raster,
             case TraceEnd::Stopped:
                 return finish(HourEnd::Stopped);
             case TraceEnd::Border:
-                result.Messages.push_back(ContourMessage{
-                    "等時間：" + hour.ItemText +
-                        (hour.WithinRange ? " 時刻範囲を超えているため、作成しません．(1) "
-                                          : " 継続不能のため、処理を中止します．(1) "),
-                    kContourMessageCaption});
                 return finish(HourEnd::Border);
             case TraceEnd::TooLong:
-                result.Messages.push_back(ContourMessage{
-                    "等時間：" + hour.ItemText + " 継続不能のため、処理を中止します．(1) ",
-                    kContourMessageCaption});
                 return finish(HourEnd::TooLong);
             case TraceEnd::Closed:
             case TraceEnd::Isolated:
@@ -351,7 +342,7 @@ TAcadPoint LabelPoint(std::span<const TAcadPoint> points, double northAngle) {
 
 ContourRun TraceToujiContours(ShadowCountGrid &grid, const RasterGeometry &raster,
                               ShadowBitmap &bitmap, const ContourSettings &settings,
-                              ContourProgress &progress) {
+                              Progress &progress) {
     if (!(settings.StepMinutes > 0.0) || !std::isfinite(settings.StepMinutes))
         throw std::invalid_argument("evaluation step must be a positive number of minutes");
     CheckRaster(grid, raster, bitmap);
@@ -369,7 +360,7 @@ ContourRun TraceToujiContours(ShadowCountGrid &grid, const RasterGeometry &raste
         if (!settings.Checked[static_cast<std::size_t>(index)]) continue;
         const ContourHour hour =
             MakeContourHour(index, settings.StepMinutes, settings.StartHour, settings.EndHour);
-        progress.Status("等時間：" + hour.ItemText);
+        progress.Status(hour.ItemText);
 
         HourExtraction extraction = ExtractHour(grid, raster, bitmap, hour, progress);
         for (const TracedOutline &traced : extraction.Outlines) {
@@ -385,15 +376,12 @@ ContourRun TraceToujiContours(ShadowCountGrid &grid, const RasterGeometry &raste
             outline.Points = std::move(points);
             run.Outlines.push_back(std::move(outline));
         }
-        for (const ContourMessage &message : extraction.Messages) {
-            progress.Message(message);
-            run.Messages.push_back(message);
-        }
+        if (extraction.End == HourEnd::Border || extraction.End == HourEnd::TooLong)
+            run.Issues.push_back({index, hour.ItemText, extraction.End, hour.WithinRange});
         if (extraction.End == HourEnd::Stopped) {
             run.Stopped = true;
             break;
         }
-        progress.HourFinished(index);
     }
     return run;
 }

@@ -1,7 +1,8 @@
 // The isochronal contours: for every checked hour, the closed outlines of the raster cells that
 // are shaded for at least that long, traced cell by cell on the counted ShadowCountGrid, erased
 // from the grid once traced, optionally smoothed, and labelled at their northernmost point.
-// The window runs the counting pass first and writes the outlines returned here into the DXF.
+// The counting pass runs first (touji_raster.h; touji.h runs the whole diagram); the window writes
+// the outlines returned here into the DXF.
 #pragma once
 
 #include <array>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/types.h"
 #include "shadow/shadow_bitmap.h"
 #include "shadow/touji_raster.h"
@@ -44,39 +46,14 @@ std::uint16_t LoweredCount(double threshold);
 // Drawing coordinates of cell (row, col): the cell centre across, its northern row edge up.
 geometry::TAcadPoint CellPoint(const RasterGeometry &raster, int row, int col);
 
-// A message the window shows in a box with an OK button.
-struct ContourMessage {
-    std::string Text;
-    std::string Caption;
-    friend bool operator==(const ContourMessage &, const ContourMessage &) = default;
-};
-
-// What the window does while contours are traced: the hour progress bar (maximum 14), the
-// status label, message boxes, and the run flag.
-class ContourProgress {
-public:
-    virtual ~ContourProgress() = default;
-    virtual void Start(int maximum) { (void)maximum; }
-    virtual void Position(int position) { (void)position; }
-    // Label2: "等時間：" followed by the item text while an hour is traced.
-    virtual void Status(const std::string &text) { (void)text; }
-    // Lets the window process pending events, then answers whether the run may go on (RunFlag).
-    // Asked before every hour, every row of a start-cell search and every trace step.
-    virtual bool KeepRunning() = 0;
-    // Called when a message arises, so the window can show it at that moment; the same
-    // message is also listed in the result.
-    virtual void Message(const ContourMessage &message) { (void)message; }
-    // After the attempts of a checked hour (the window shows the elapsed time).
-    virtual void HourFinished(int itemIndex) { (void)itemIndex; }
-};
-
 // One hour as the extraction sees it.
 struct ContourHour {
     int ItemIndex = 0;
     std::string ItemText;
     double Hour = 0.0;
     double Threshold = 0.0;
-    // Hour <= end - start: chooses the text of the border message.
+    // Hour <= end - start: the border case is a range the hour does not fit rather than a
+    // failure (the window words the two differently).
     bool WithinRange = true;
 };
 
@@ -94,28 +71,36 @@ enum class HourEnd {
     SameStart,     // the start cell of the previous attempt was found again
     AttemptLimit,  // 50 attempts made
     Isolated,      // a lone cell was removed and fewer than 10 cells still reach the threshold
-    Border,        // an outline reached the raster border (message given)
-    TooLong,       // the trace did not come back to its start (message given)
+    Border,        // an outline reached the raster border (the window tells the user)
+    TooLong,       // the trace did not come back to its start (the window tells the user)
     Stopped,       // the run was stopped
 };
 
 struct HourExtraction {
     std::vector<TracedOutline> Outlines;
-    std::vector<ContourMessage> Messages;
     HourEnd End = HourEnd::NoStart;
 };
 
+// An hour whose tracing ended early (HourEnd::Border or HourEnd::TooLong): the outlines before
+// it stand, the hour's remaining regions are not drawn.
+struct HourIssue {
+    int ItemIndex = 0;
+    std::string ItemText;
+    HourEnd End = HourEnd::Border;
+    bool WithinRange = true;
+    friend bool operator==(const HourIssue &, const HourIssue &) = default;
+};
+
 inline constexpr int kMaxAttemptsPerHour = 50;
-inline constexpr const char *kContourMessageCaption = "Pimu";
 
 // Traces up to 50 outlines of one hour, found in the order of their top-left cells, and lowers
 // each traced region in `grid` to LoweredCount so that the next attempt finds the next region.
 // The bitmap is the N x N work bitmap of the counting pass; it is overwritten.
+// KeepRunning is asked before every row of a start-cell search and every trace step.
 // Throws std::invalid_argument unless 8 <= raster.N <= ShadowCountGrid::kSize and the bitmap is
 // N x N.
 HourExtraction ExtractHour(ShadowCountGrid &grid, const RasterGeometry &raster,
-                           ShadowBitmap &bitmap, const ContourHour &hour,
-                           ContourProgress &progress);
+                           ShadowBitmap &bitmap, const ContourHour &hour, Progress &progress);
 
 // Thins an outline with smoothing factor s (looking up to s points ahead for the first turn of at
 // least a right angle), then removes the points that lie on the line through their predecessor
@@ -148,15 +133,17 @@ struct ToujiOutline {
 
 struct ContourRun {
     std::vector<ToujiOutline> Outlines;  // in drawing order: 8.0Hr first
-    std::vector<ContourMessage> Messages;
+    std::vector<HourIssue> Issues;       // in the order they arose
     // Stopped by the user: the caller calls RunEsc and inserts nothing.
     bool Stopped = false;
 };
 
 // The hour loop over the counted grid: every checked hour from "8.0Hr" down to "1.5Hr".
+// Progress: Start(14); before every item Position(1..14) and KeepRunning; the item text of each
+// checked hour as Status while it is traced; then as ExtractHour.
 // Throws std::invalid_argument for a step that is not positive and finite, and as ExtractHour.
 ContourRun TraceToujiContours(ShadowCountGrid &grid, const RasterGeometry &raster,
                               ShadowBitmap &bitmap, const ContourSettings &settings,
-                              ContourProgress &progress);
+                              Progress &progress);
 
 }  // namespace pimu::shadow

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "geometry/primitives.h"
+#include "solar/timetext.h"
 
 namespace pimu::shadow {
 namespace {
@@ -261,7 +262,7 @@ struct CountingWorker {
 PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                           const Extent &extent, double planeHeight, int n, double stepMinutes,
                           double startHour, double endHour, ShadowCountGrid &grid,
-                          PassProgress *progress, RasterGeometry &raster, int threads) {
+                          Progress &progress, RasterGeometry &raster, int threads) {
     CheckRasterSize(n);
     if (!(stepMinutes > 0.0)) throw std::invalid_argument("the step must be positive");
     grid.Clear();
@@ -273,7 +274,7 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
     PassSummary summary;
     summary.Maximum = InstantCount(startHour, endHour, stepMinutes);
     summary.Sampled = std::max(summary.Maximum - 1, 0);
-    if (progress) progress->Start(summary.Maximum);
+    progress.Start(summary.Maximum);
 
     // Every instant is announced, in order, on this thread before it is counted, and a stop
     // leaves exactly the announced instants counted; the counts are sums, so the grid is the
@@ -318,7 +319,9 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
     try {
         for (int i = 1; i < summary.Maximum; ++i) {
             const double time = startHour + stepMinutes * i / 60.0;
-            if (progress && !progress->Instant(i, time)) {
+            progress.Status(solar::FormatHM(time));
+            progress.Position(i + 1);
+            if (!progress.KeepRunning()) {
                 summary.Stopped = true;
                 break;
             }
@@ -353,7 +356,7 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
 
 ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                        double planeHeight, double startHour, double endHour, double referenceHour,
-                       const Extent &pimuHani, ShadowCountGrid &grid, PassProgress *progress) {
+                       const Extent &pimuHani, ShadowCountGrid &grid, Progress &progress) {
     constexpr int n = kExtentRasterSize;
     grid.Clear();
     double xmin = pimuHani.XMin, ymin = pimuHani.YMin, xmax = pimuHani.XMax, ymax = pimuHani.YMax;
@@ -370,10 +373,11 @@ ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState 
     PassSummary &summary = result.Summary;
     summary.Maximum = InstantCount(startHour, endHour, kExtentStepMinutes);
     summary.Sampled = std::max(summary.Maximum - 1, 0);
-    if (progress) progress->Start(summary.Maximum);
+    progress.Start(summary.Maximum);
     for (int k = 1; k < summary.Maximum; ++k) {
         const double time = startHour + 2.0 * k / 60.0;
-        if (progress) progress->Instant(k, time);  // this pass is short and cannot be stopped
+        progress.Position(k + 1);
+        if (!progress.KeepRunning()) summary.Stopped = true;  // the pass still finishes
         if (!CastsShadows(solar::SunPosition(sun, time))) {
             ++summary.SkippedNoSun;
             continue;

@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/types.h"
 #include "shadow/shadow_bitmap.h"
 #include "solar/sun.h"
@@ -101,17 +102,6 @@ bool CountShadowInstant(std::span<const geometry::TLineEnt> edges, const solar::
                         double time, double planeHeight, const RasterGeometry &raster,
                         ShadowBitmap &bitmap, ShadowCountGrid &grid);
 
-// Progress of a counting pass, wired by the window to its progress bar, time label and run flag.
-class PassProgress {
-public:
-    virtual ~PassProgress() = default;
-    // Once before the first instant: the progress maximum M (instants are 1..M-1).
-    virtual void Start(int maximum) { (void)maximum; }
-    // Before each instant, with its index (1..M-1) and time in hours. Returning false stops a
-    // fine pass before that instant is counted; the extent pass cannot be stopped.
-    virtual bool Instant(int index, double time) = 0;
-};
-
 // What a pass did. Sampled = M - 1 instants (start and end themselves are never sampled), of
 // which Counted were painted and counted and SkippedNoSun fell outside the daytime window or had
 // the sun below the horizon (the command should tell the user when this is not 0).
@@ -139,12 +129,14 @@ inline double FineCellSize(const Extent &extent, int n) {
 // With threads > 1 that many threads count the instants into grids of their own, which are then
 // summed: the result is identical to one thread's, and `progress` is still called on the calling
 // thread, in order, before each instant is counted (a few instants ahead of the counting).
+// Progress: Start(M), then before instant i its time as Status ("HH:MM"), Position(i + 1) and
+// KeepRunning; a false answer stops the pass before that instant (Stopped).
 // Throws std::invalid_argument unless 8 <= n <= ShadowCountGrid::kSize and n is a multiple of 8,
 // or when stepMinutes is not positive.
 PassSummary CountFinePass(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                           const Extent &extent, double planeHeight, int n, double stepMinutes,
                           double startHour, double endHour, ShadowCountGrid &grid,
-                          PassProgress *progress, RasterGeometry &raster, int threads = 1);
+                          Progress &progress, RasterGeometry &raster, int threads = 1);
 
 // The extent pass over a 480 x 480 raster with 2-minute steps.
 inline constexpr int kExtentRasterSize = 480;
@@ -161,10 +153,12 @@ struct ToujiHani {
 // the rectangle around the cells shaded for at least `referenceHour` hours, with a margin of 10
 // cells west and east, 11 south and 9 north. A cell shaded at every sampled instant always
 // qualifies (an hour as long as the whole range still frames its cells). When no cell qualifies
-// the rectangle is inverted (txmin > txmax) and Found is false.
+// the rectangle is inverted (txmin > txmax) and Found is false. Progress: Start(M), then
+// Position(k + 1) and KeepRunning before instant k; the pass is short and always finishes, a
+// false answer only marks the summary Stopped.
 ToujiHani GetToujiHani(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                        double planeHeight, double startHour, double endHour, double referenceHour,
-                       const Extent &pimuHani, ShadowCountGrid &grid, PassProgress *progress);
+                       const Extent &pimuHani, ShadowCountGrid &grid, Progress &progress);
 
 // The hour of item `index` of the hour list ("1.5Hr" ... "8.0Hr"): 1.5 + 0.5 * index.
 constexpr double HourOfItem(int index) {

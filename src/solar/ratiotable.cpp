@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/numconv.h"
 #include "geometry/primitives.h"
 #include "solar/sun.h"
 
@@ -51,13 +50,8 @@ std::string FormatDms(bool negative, long long degrees, long long minutes, long 
            Pad2(seconds) + "″";
 }
 
-std::vector<std::string> RatioTableLines(std::string_view degreesText, std::string_view minutesText,
-                                         std::string_view secondsText,
+std::vector<std::string> RatioTableLines(double phi, std::string_view dmsTitle,
                                          const RatioTableOptions &options) {
-    const double deg = ParseNumber(degreesText, "緯度（度）");
-    const double min = ParseNumber(minutesText, "緯度（分）");
-    const double sec = ParseNumber(secondsText, "緯度（秒）");
-    const double phi = LatitudeDegrees(deg, min, sec);
     const int d = options.ThreeDecimals ? 3 : 4;
 
     // The table is always for the winter solstice in true solar time.
@@ -67,8 +61,7 @@ std::vector<std::string> RatioTableLines(std::string_view degreesText, std::stri
     lines.reserve(19);
     std::string latitude;
     if (options.UseDms) {
-        latitude = std::string(degreesText) + "°" + std::string(minutesText) + "′" +
-                   std::string(secondsText) + "″";
+        latitude = std::string(dmsTitle);
     } else {
         latitude = FormatDecimal(phi, d) + "°";
     }

@@ -13,11 +13,10 @@ struct RatioTableOptions {
     bool ThreeDecimals = false;  // 3 decimals instead of 4
 };
 
-// The 19 lines of the table (title, column heads, 17 rows; columns separated by tabs) for the
-// latitude typed as degrees, minutes and seconds. A latitude text that is not a number throws
-// pimu::InputError naming the field.
-std::vector<std::string> RatioTableLines(std::string_view degreesText, std::string_view minutesText,
-                                         std::string_view secondsText,
+// The 19 lines of the table (title, column heads, 17 rows; columns separated by tabs) at
+// `latitude` decimal degrees. The title shows the latitude with the table's decimals, or
+// `dmsTitle` (the latitude as the user typed it, e.g. "35°41′00″") with UseDms.
+std::vector<std::string> RatioTableLines(double latitude, std::string_view dmsTitle,
                                          const RatioTableOptions &options = {});
 
 // A value rounded half away from zero at `decimals` places and written with that many decimals.

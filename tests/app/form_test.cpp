@@ -246,35 +246,57 @@ TEST(Progress, StepsAndFinish) {
     EXPECT_EQ(w.form.ProgressBar1.position, 0);
 }
 
-TEST(Progress, PolygonRoutinesUseAtMost100Steps) {
-    struct Case {
-        int items;
-        int maximum;
-        int steps;
-    };
-    const Case cases[] = {
-        {0, 0, 0}, {50, 50, 50}, {100, 100, 100}, {250, 100, 125}, {1000, 100, 100}};
-    for (const auto &c : cases) {
+TEST(Progress, FormProgressDrivesTheBarTheLabelAndTheRunFlag) {
+    for (bool esc : {false, true}) {
+        SCOPED_TRACE(esc);
         Window w;
-        w.form.ProgressDetail = true;
-        w.form.RunFlag = true;
-        DetailProgress progress(w.form, c.items);
-        for (int i = 0; i < c.items; ++i) progress();
-        EXPECT_EQ(w.form.ProgressBar1.max, c.maximum) << c.items;
-        EXPECT_EQ(std::count(w.host.calls.begin(), w.host.calls.end(), "ProcessPendingEvents"),
-                  c.steps)
-            << c.items;
-        EXPECT_LE(w.form.ProgressBar1.position, c.maximum);
+        w.form.BeginLongCommand(LongCommand::Isochrone);
+        FormProgress progress(w.form, esc, "時刻：");
+        progress.Start(40);
+        EXPECT_EQ(w.form.ProgressBar1.max, 40);
+        EXPECT_EQ(w.form.ProgressBar1.position, 0);
+        progress.Position(41);  // never past the end
+        EXPECT_EQ(w.form.ProgressBar1.position, 40);
+        progress.Status("08:30");
+        EXPECT_EQ(w.form.Label2.caption, "時刻：08:30");
+        EXPECT_TRUE(progress.KeepRunning());
+        EXPECT_EQ(std::count(w.host.calls.begin(), w.host.calls.end(), "ProcessPendingEvents"), 1);
+
+        // The stop button, pressed while events are processed, is heard at once.
+        w.host.onPendingEvents = [&] { w.form.Button7Click(); };
+        EXPECT_FALSE(progress.KeepRunning());
+        // With escOnStop the commands come back as RunEsc gives them.
+        EXPECT_EQ(w.form.Button2.enabled, esc);
+        EXPECT_EQ(w.form.Button7.enabled, !esc);
     }
-    Window off;
-    off.form.ProgressBar1.max = 7;
-    DetailProgress quiet(off.form, 500);
-    for (int i = 0; i < 500; ++i) quiet();
-    EXPECT_EQ(off.form.ProgressBar1.max, 7);
-    EXPECT_TRUE(off.host.calls.empty());
 }
 
-TEST(Form, TabChangeClearsDetailProgressOnIsochroneTab) {
+TEST(Commands, FrontEndsRunCommandsAsTheirButtonsAndStopThem) {
+    Window w;
+    w.form.FormCreate();
+    // Without buildings the diagrams are not offered: nothing runs, nothing is said.
+    EXPECT_FALSE(w.form.Button3.enabled);
+    EXPECT_EQ(w.form.RunCommand(FormCommand::TimeOfDay), CommandOutcome::NotAvailable);
+    EXPECT_EQ(w.form.RunCommand(FormCommand::Isochrone), CommandOutcome::NotAvailable);
+    EXPECT_TRUE(w.host.messages.empty());
+    EXPECT_EQ(&w.form.CommandButton(FormCommand::Acquire), &w.form.Button2);
+
+    // The ratio table needs no CAD.
+    w.form.Edit3.text = "35";
+    w.form.Edit5.text = "41";
+    w.form.Edit23.text = "0";
+    EXPECT_EQ(w.form.RunCommand(FormCommand::RatioTable), CommandOutcome::Ran);
+    EXPECT_EQ(w.form.Memo1.lines.size(), 19u);
+
+    EXPECT_FALSE(w.form.CommandRunning());
+    w.form.BeginLongCommand(LongCommand::TimeOfDay);
+    EXPECT_TRUE(w.form.CommandRunning());
+    w.form.StopCommand();
+    EXPECT_FALSE(w.form.CommandRunning());
+    w.form.EndLongCommand(LongCommand::TimeOfDay);
+}
+
+TEST(Form, TabChangeClearsProgressDetailOnIsochroneTab) {
     Window w;
     w.form.ProgressDetail = true;
     w.form.PageControl1Change(3);

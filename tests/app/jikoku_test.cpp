@@ -253,6 +253,7 @@ TEST(Jikoku, BadInputStopsBeforeAnythingIsDrawn) {
         {"Edit11", "-0.5", "間隔"},
         {"Edit11", "abc", "間隔"},
         {"Edit11", "0.00001", "間隔"},
+        {"Edit11", "0.0009", "間隔が小さすぎます"},  // 8,900 instants: minutes of work
         {"Edit2", "12x", "時刻（開始）"},
         {"Edit7", "", "時刻（終了）"},
         {"Edit2", "17", "開始時刻が終了時刻より後"},
@@ -260,6 +261,10 @@ TEST(Jikoku, BadInputStopsBeforeAnythingIsDrawn) {
         {"Edit7", "17", "7.5 ～ 16.5"},
         {"Edit4", "4,0", "測定面の高さ"},
         {"Edit3", "", "緯度（度）"},
+        {"Edit3", "91", "緯度は -90 ～ 90 度の範囲"},
+        {"Edit3", "-91", "緯度は -90 ～ 90 度の範囲"},
+        {"Edit5", "30", "緯度は -90 ～ 90 度の範囲"},  // 90 degrees and 30 minutes
+        {"Edit3", "1e308", "緯度は -90 ～ 90 度の範囲"},
         {"Edit12", "north", "真北"},
         {"Edit38", "big", "文字高さ"},
         {"Edit27", "PIMU\nJIKOKU", ""},
@@ -271,6 +276,7 @@ TEST(Jikoku, BadInputStopsBeforeAnythingIsDrawn) {
         Box(w, 10000, 10000, 20000, 18000, 9000);
         w.Acquire("", {EntityQuery{}});
         const std::size_t entities = w.drawing().ModelSpace().size();
+        w.form.Edit3.text = c.field == std::string("Edit5") ? "90" : "35";
         w.form.Edit(c.field).text = c.text;
         w.form.Button3Click();
         ASSERT_EQ(w.Messages().size(), 1u);
@@ -282,6 +288,25 @@ TEST(Jikoku, BadInputStopsBeforeAnythingIsDrawn) {
         EXPECT_FALSE(std::filesystem::exists(w.dir / "PIMU_1.dxf"));
         EXPECT_TRUE(w.form.Button3.enabled);
     }
+}
+
+TEST(Jikoku, LatitudeOutsideJapanIsSaidOnceAndDrawn) {
+    CadWindow w;
+    Box(w, 10000, 10000, 20000, 18000, 9000);
+    w.Acquire("", {EntityQuery{}});
+    w.form.Edit3.text = "50";
+    w.form.Button3Click();
+    w.form.Button3Click();  // the same latitude: not said again
+    ASSERT_EQ(w.Messages().size(), 1u);
+    EXPECT_NE(w.Messages()[0].find("緯度 50 度は日本の範囲"), std::string::npos) << w.Messages()[0];
+    EXPECT_EQ(w.doc().commands().size(), 2u);  // both diagrams drawn
+    w.form.Edit3.text = "-35";                 // another latitude: said again
+    w.form.Button3Click();
+    EXPECT_EQ(w.Messages().size(), 2u);
+    w.form.Edit3.text = "35";
+    w.form.Button3Click();
+    EXPECT_EQ(w.Messages().size(), 2u);
+    EXPECT_EQ(w.doc().commands().size(), 4u);
 }
 
 TEST(Jikoku, StopLeavesNothingInTheDrawing) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 
+#include "../base/file_size_limit.h"
 #include "app/form.h"
 #include "app/inifile.h"
 #include "app/recording_host.h"
@@ -202,6 +203,10 @@ TEST(Settings, TextsStayAsTypedAndBadNumbersKeepDefaults) {
     EXPECT_TRUE(f.CheckListBox1.checked[1]);  // not a number: the default
     EXPECT_EQ(f.RadioGroup5.itemIndex, 1);
     EXPECT_EQ(f.ProgID, "BricscadApp.AcadApplication");
+    // The choices no radio group offers are refused aloud, in one message naming each key.
+    ASSERT_EQ(w.host.messages.size(), 1u);
+    EXPECT_NE(w.host.messages[0].text.find("Common/kisetsu=7"), std::string::npos);
+    EXPECT_NE(w.host.messages[0].text.find("Touji/kankaku2=-1"), std::string::npos);
 }
 
 TEST(Settings, CheckListStateIsStored) {
@@ -238,10 +243,12 @@ TEST(Settings, UnwritableFileGivesAMessageAndKeepsTheOldFile) {
     w.dir.Write("pimu.ini", "[Common]\r\nido1=33\r\n");
     w.form->FormCreate();
     w.form->Edit3.text = "40";
-    // A folder in the way of the temporary file makes the write fail, even for root.
-    std::filesystem::create_directory(w.dir / "pimu.ini.tmp");
-    EXPECT_THROW(w.form->WriteSettings(), FileError);
-    w.form->FormDestroy();
+    {
+        // A file size limit of 8 bytes makes the writes fail, even for root.
+        test::FileSizeLimit limit(8);
+        EXPECT_THROW(w.form->WriteSettings(), FileError);
+        w.form->FormDestroy();
+    }
     ASSERT_EQ(w.host.messages.size(), 1u);
     EXPECT_EQ(w.host.messages[0].owner, "Form1");
     EXPECT_EQ(w.host.messages[0].caption, "Pimu2024 Beta");

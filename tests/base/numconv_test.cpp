@@ -19,7 +19,8 @@ TEST(ParseNumber, AcceptsPlainDecimalTexts) {
 }
 
 TEST(ParseNumber, RejectsTextsThatAreNotNumbers) {
-    for (const char *text : {"", "  ", "abc", "1,5", "12abc", "nan", "inf", "0x10", "--1", "+-1", "1e", "+"}) {
+    for (const char *text :
+         {"", "  ", "abc", "1,5", "12abc", "nan", "inf", "0x10", "--1", "+-1", "1e", "+"}) {
         double v = 99.0;
         EXPECT_FALSE(TryParseNumber(text, v)) << text;
         EXPECT_EQ(v, 99.0) << "value must stay untouched for " << text;
@@ -52,7 +53,8 @@ TEST(ParseInteger, WholeNumbersOnly) {
     EXPECT_EQ(ParseInteger(" 42 ", "f"), 42);
     EXPECT_EQ(ParseInteger("-3", "f"), -3);
     EXPECT_EQ(ParseInteger("+3", "f"), 3);
-    for (const char *text : {"3.0", "", "x", "99999999999"}) EXPECT_THROW(ParseInteger(text, "f"), InputError) << text;
+    for (const char *text : {"3.0", "", "x", "99999999999"})
+        EXPECT_THROW(ParseInteger(text, "f"), InputError) << text;
 }
 
 }  // namespace

@@ -30,7 +30,6 @@ TEST(DxfReader, ReportsTheLineAndReasonOfTheFirstFault) {
         {"bad number", R12("0\nLINE\n8\n0\n10\n1,5\n20\n2\n11\n3\n21\n4\n"), 20, "needs a number"},
         {"missing end point", R12("0\nLINE\n8\n0\n10\n1\n20\n2\n"), 15,
          "lacks its start or end point"},
-        {"zero radius", R12("0\nCIRCLE\n10\n0\n20\n0\n40\n0\n"), 15, "radius"},
         {"vertex count", R12("0\nLWPOLYLINE\n90\n3\n10\n0\n20\n0\n10\n1\n20\n1\n"), 15,
          "declares 3"},
         {"polyline unterminated", R12("0\nPOLYLINE\n70\n0\n0\nVERTEX\n10\n0\n20\n0\n"), 25,
@@ -49,6 +48,17 @@ TEST(DxfReader, ReportsTheLineAndReasonOfTheFirstFault) {
         {"control character", R12("0\nTEXT\n10\n0\n20\n0\n40\n1\n1\na\rb\n"), 24,
          "control character"},
         {"bad handle", R12("0\nPOINT\n5\nXYZ\n10\n0\n20\n0\n"), 18, "hexadecimal"},
+        // What no writer could write back is refused before anything is computed.
+        {"bare CR in a section name", "0\nSECTION\n2\nMY\rSECTION\n0\nENDSEC\n0\nEOF\n", 4,
+         "control character (\"\\r\")"},
+        {"ESC in a layer name", R12("0\nLINE\n8\nA\x1b[2J\n10\n1\n20\n2\n11\n3\n21\n4\n"), 18,
+         "control character (\"\\x1B\")"},
+        {"DWG", "AC1018\0\0\0\0\0\0", 0, "this is a DWG drawing"},
+        {"UTF-16 with BOM", "\xFF\xFE\x30\0\n\0", 0, "UTF-16"},
+        {"UTF-16 without BOM", std::string("\x30\0\n\0S\0", 6), 0, "UTF-16"},
+        // A value echoed in a message is shortened and shows its control characters.
+        {"long bad number", R12("0\nLINE\n8\n0\n10\n" + std::string(100000, '9') + "x\n"), 20,
+         "... (100001 bytes)"},
     };
     for (const Fault &f : faults) {
         SCOPED_TRACE(f.name);
@@ -61,6 +71,57 @@ TEST(DxfReader, ReportsTheLineAndReasonOfTheFirstFault) {
             EXPECT_EQ(std::string(e.what()).rfind("t.dxf", 0), 0u) << e.what();
         }
     }
+}
+
+// Curves without a proper size are kept as read and noted by handle, as CAD programs keep them;
+// the drawing still loads and saves. Found refused in symbol libraries of other CAD programs.
+TEST(DxfReader, DegenerateEntitiesAreKeptAndNoted) {
+    const std::string good = "0\nLINE\n5\n20\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n";
+    struct Case {
+        const char *name;
+        std::string entity;
+        const char *note;
+    };
+    const Case cases[] = {
+        {"arc of radius 0", "0\nARC\n5\n1A\n8\n0\n10\n1\n20\n1\n30\n0\n40\n0\n50\n0\n51\n90\n",
+         "ARC 1A (line 29): radius 0"},
+        {"circle of negative radius", "0\nCIRCLE\n5\n2B\n8\n0\n10\n1\n20\n1\n40\n-2\n",
+         "CIRCLE 2B (line 29): radius -2"},
+        {"ellipse with a major axis of length 0",
+         "0\nELLIPSE\n5\n6F\n8\n0\n10\n0\n20\n0\n11\n0\n21\n0\n40\n0.5\n",
+         "ELLIPSE 6F (line 29): a major axis of length 0"},
+        {"ellipse with a ratio above 1",
+         "0\nELLIPSE\n5\n5E\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n40\n2\n",
+         "ELLIPSE 5E (line 29): axis ratio 2 outside (0, 1]"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Drawing d = ReadDxf(R12(good + c.entity), "t.dxf");
+        ASSERT_EQ(d.degenerate.size(), 1u);
+        EXPECT_EQ(d.degenerate[0], c.note);
+        EXPECT_EQ(d.ModelSpace().size(), 1u);  // the good line; the other is kept as read
+        EXPECT_EQ(d.RawCount(), 1u);
+        const Drawing back = ReadDxf(WriteDxf(d), "saved");
+        EXPECT_EQ(back.degenerate.size(), 1u);
+        EXPECT_EQ(back.RawCount(), 1u);
+    }
+}
+
+// A \U+XXXX escape of a control character stays an escape, so a name or text that loads can be
+// saved; other escapes are decoded and written back as characters or as escapes again.
+TEST(DxfReader, EscapesOfControlCharactersStayEscapes) {
+    const std::string file =
+        R12("0\nTEXT\n8\nL\\U+001B\n10\n0\n20\n0\n40\n1\n1\na\\U+000Ab\\U+0001\\U+00E9\\U+65E5\n");
+    const Drawing d = ReadDxf(file, "t.dxf");
+    const EntityData &t = d.Get(d.ModelSpace()[0]);
+    EXPECT_EQ(t.layer, "L\\U+001B");
+    EXPECT_EQ(t.text, "a\\U+000Ab\\U+0001\u00e9\u65e5");
+    const std::string saved = WriteDxf(d);
+    for (char c : saved)
+        EXPECT_FALSE((static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') || c == 0x7F);
+    const Drawing back = ReadDxf(saved, "saved");
+    EXPECT_EQ(back.Get(back.ModelSpace()[0]).text, t.text);
+    EXPECT_EQ(back.Get(back.ModelSpace()[0]).layer, t.layer);
 }
 
 TEST(DxfReader, MissingOrBinaryFilesGiveClearErrors) {

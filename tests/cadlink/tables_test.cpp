@@ -85,6 +85,11 @@ TEST_F(TablesTest, BlockNamesCountPastExistingBlocks) {
     EXPECT_EQ(block->Name(), "PIMU_8");
     EXPECT_EQ(block->Origin(), (TAcadPoint{0, 0, 0}));
 
+    // A number past the range of int counts exactly, without overflow.
+    doc->Blocks().Add({0, 0, 0}, "PIMU_2147483647");
+    EXPECT_EQ(NewBlockName(*doc, "PIMU_"), "PIMU_2147483648");
+    DeleteBlock(*doc, "PIMU_2147483647");
+
     DeleteBlock(*doc, "pimu_8");
     EXPECT_EQ(doc->drawing().FindBlock("PIMU_8"), nullptr);
     doc->ModelSpace().InsertBlock({0, 0, 0}, "PIMU_3", 1, 1, 1, 0);

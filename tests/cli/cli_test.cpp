@@ -24,7 +24,7 @@ TEST(Cli, HelpForEveryCommand) {
     const auto all = RunPimu({"--help"}, dir.path());
     EXPECT_EQ(all.status, 0);
     for (const char *c : {"shadow", "isochrone", "wall", "points", "sky", "sky-list", "sky-batch",
-                          "boundary", "ratio-table", "preview"}) {
+                          "boundary", "ratio-table", "preview", "layers", "settings"}) {
         EXPECT_NE(all.out.find(c), std::string::npos) << c;
         const auto one = RunPimu({c, "--help"}, dir.path());
         EXPECT_EQ(one.status, 0) << c;
@@ -76,12 +76,14 @@ TEST(Cli, BadUse) {
         {{"ratio-table", "--settings", "missing.ini"}, 2, "missing.ini: no such file"},
         {{"ratio-table", "--workdir", "nowhere"}, 2, "nowhere: no such folder"},
         {{"ratio-table", "--place", "1,2"}, 2, "need a drawing"},
-        {{"ratio-table", "--set", "Common/ido1=abc"}, 1, "Pimu: "},
+        {{"ratio-table", "--set", "Common/ido1=abc"},
+         2,
+         "--set Common/ido1=abc: \"abc\" is not a number (緯度 度, Common/ido1)"},
         {{"ratio-table", "--set", "Common/kisetsu=summer"}, 2, "it would be 0"},
         {{"ratio-table", "--set", "Bairitsu/useDMS=yes"}, 2, "Bairitsu/useDMS=yes: not a value"},
         {{"ratio-table", "--set", "Common/kisetsu=7"}, 2, "Common/kisetsu=7: not a value"},
-        {{"ratio-table", "--latitude", "35,4x"}, 1, "4x"},
-        {{"ratio-table", "--season", "autumn"}, 2, "winter, equinox or summer"},
+        {{"ratio-table", "--latitude", "35,4x"}, 2, "--latitude \"35,4x\": degrees"},
+        {{"shadow", "--season", "autumn"}, 2, "winter, equinox or summer"},
     };
     for (const Case &c : cases) {
         const auto r = RunPimu(c.args, dir.path());
@@ -164,10 +166,10 @@ TEST(CliDrawing, ShadowOnTheExample) {
                            dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("site-pimu.dxf"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("site-shadow.dxf"), std::string::npos) << r.out;
     EXPECT_EQ(dir.Read("site.dxf"), before);
 
-    const Drawing saved = cadlink::embedded::OpenDxf(dir / "site-pimu.dxf");
+    const Drawing saved = cadlink::embedded::OpenDxf(dir / "site-shadow.dxf");
     const Drawing window = DrawnByTheWindow([](app::TForm1 &f, auto &) { f.Button3Click(); });
     const auto drawn = OnLayer(saved, "PIMU_JIKOKU");
     EXPECT_EQ(drawn.size(), 20u);  // 8:00 ... 16:00, one island each but one of two, labelled
@@ -177,7 +179,7 @@ TEST(CliDrawing, ShadowOnTheExample) {
 
     EXPECT_EQ(testing::RunPython("import ezdxf,sys; d=ezdxf.readfile(sys.argv[1]); "
                                  "sys.exit(1 if d.audit().has_errors else 0)",
-                                 dir / "site-pimu.dxf"),
+                                 dir / "site-shadow.dxf"),
               0);
     EXPECT_EQ(dir.Read("s.png").substr(1, 3), "PNG");
     EXPECT_NE(dir.Read("s.svg").find("<svg"), std::string::npos);
@@ -259,15 +261,17 @@ TEST(CliDrawing, BadInput) {
         {{"shadow", "broken.dxf"}, 1, "broken.dxf: line 1817"},
         {{"shadow", "b.dxf", "-o", "b.dxf"}, 2, "is the input drawing"},
         {{"shadow", "b.dxf", "-o", "./b.dxf"}, 2, "is the input drawing"},
-        {{"shadow", "b.dxf", "--buildings", "layer:nosuch"}, 1, "nothing in the drawing matches"},
+        {{"shadow", "b.dxf", "--buildings", "layer:nosuch"}, 2, "nothing in the drawing matches"},
         {{"shadow", "b.dxf", "--buildings", "layer:測定点"}, 1, "no building edges"},
         {{"shadow", "b.dxf", "--buildings", "sideways"}, 2, "--buildings \"sideways\""},
-        {{"shadow", "b.dxf", "--set", "Jikoku/kankaku=abc"}, 1, "\"abc\""},
-        {{"shadow", "b.dxf", "--set", "Jikoku/kankaku=0"}, 1, "間隔には 0 より大きい"},
+        {{"shadow", "b.dxf", "--set", "Jikoku/kankaku=abc"}, 2, "\"abc\" is not a number"},
+        {{"shadow", "b.dxf", "--buildings", "all", "--set", "Jikoku/kankaku=0"},
+         1,
+         "間隔には 0 より大きい"},
         {{"shadow", "b.dxf", "--set", "Jikoku/kankakuu=1"}, 2, "no such setting"},
         {{"ratio-table", "b.dxf"}, 2, "--place X,Y says where"},
-        {{"shadow", "b.dxf", "-o", "nodir/x.dxf"}, 2, "-o nodir/x.dxf: no folder"},
-        {{"shadow", "b.dxf", "--png", "nodir/x.png"}, 2, "--png nodir/x.png: no folder"},
+        {{"shadow", "b.dxf", "-o", "nodir/x.dxf"}, 2, "-o \"nodir/x.dxf\": no folder"},
+        {{"shadow", "b.dxf", "--png", "nodir/x.png"}, 2, "--png \"nodir/x.png\": no folder"},
         {{"preview", "b.dxf"}, 2, "give --svg FILE, --png FILE or --place"},
         {{"preview", "b.dxf", "--png", "p.png", "--view", "33,20"}, 2, "steps of 5"},
     };
@@ -275,7 +279,7 @@ TEST(CliDrawing, BadInput) {
         const auto r = RunPimu(c.args, dir.path());
         EXPECT_EQ(r.status, c.status) << c.message << "\n" << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_FALSE(fs::exists(dir / "b-pimu.dxf")) << c.message;
+        EXPECT_FALSE(fs::exists(dir / "b-shadow.dxf")) << c.message;
     }
     EXPECT_EQ(dir.Read("b.dxf"), Scratch::ReadFile(kFixtures / "one_block.dxf"));
 }
@@ -285,7 +289,7 @@ TEST(CliDrawing, SeasonAndLatitudeOptions) {
     Scratch dir;
     const std::string block = (kFixtures / "one_block.dxf").string();
     auto shadows = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"shadow", block, "-o", "r.dxf"});
+        args.insert(args.begin(), {"shadow", block, "-o", "r.dxf", "--buildings", "all"});
         const auto r = RunPimu(args, dir.path());
         EXPECT_EQ(r.status, 0) << r.err;
         return OnLayer(cadlink::embedded::OpenDxf(dir / "r.dxf"), "PIMU_JIKOKU");
@@ -309,8 +313,9 @@ TEST(CliDrawing, SeasonAndLatitudeOptions) {
 // What Pimu does not model either reaches the result or is named on stderr; never lost silently.
 TEST(CliDrawing, EntitiesPimuDoesNotModel) {
     Scratch dir;
-    const auto r =
-        RunPimu({"shadow", (kFixtures / "with_hatch.dxf").string(), "-o", "r.dxf"}, dir.path());
+    const auto r = RunPimu(
+        {"shadow", (kFixtures / "with_hatch.dxf").string(), "-o", "r.dxf", "--buildings", "all"},
+        dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     const int kept = testing::RunPython(
         "import ezdxf,sys; m=ezdxf.readfile(sys.argv[1]).modelspace(); "
@@ -331,7 +336,7 @@ TEST(CliDrawing, WorkdirAndVerbose) {
     Scratch dir;
     fs::create_directory(dir / "work");
     const auto r = RunPimu({"shadow", (kFixtures / "one_block.dxf").string(), "-o", "r.dxf",
-                            "--workdir", "work", "--verbose"},
+                            "--workdir", "work", "--verbose", "--buildings", "all"},
                            dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("CAD: 建物図形を選択して下さい."), std::string::npos) << r.err;

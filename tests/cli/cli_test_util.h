@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern char **environ;
@@ -74,8 +75,18 @@ inline Result RunPimu(const std::vector<std::string> &args, const fs::path &fold
     for (auto &a : argv) cargv.push_back(a.data());
     cargv.push_back(nullptr);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    // The messages' language follows the locale; the tests choose it with --lang, so the
+    // locale of the machine running them is left out.
+    std::vector<char *> env;
+    for (char **e = environ; *e; ++e) {
+        const std::string_view v(*e);
+        if (!v.starts_with("LANG=") && !v.starts_with("LC_ALL=") && !v.starts_with("LC_MESSAGES="))
+            env.push_back(*e);
+    }
+    env.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, kPimu.c_str(), &actions, nullptr, cargv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, kPimu.c_str(), &actions, nullptr, cargv.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     Result r;
     if (spawned != 0) return r;

@@ -92,6 +92,39 @@ TEST(Options, WhichCommandTakesWhat) {
     EXPECT_THROW(ParseOptions({"--frobnicate"}, kOptDrawing), UsageError);
 }
 
+// A plain option is its settings key, in the order given, remembering what the user typed.
+TEST(Options, PlainOptionsAreSettingsKeys) {
+    const Options o = ParseOptions(
+        {"--start", "9", "--latitude", "35,41", "--step", "10", "--hours", "8.0", "--png", "a.PNG"},
+        kOptTimes | kOptLatitude | kOptStep | kOptHours | kOptOutput, "isochrone");
+    ASSERT_EQ(o.sets.size(), 1u + 3u + 1u + 14u);
+    EXPECT_EQ(o.sets[0].key, "kaishi");
+    EXPECT_EQ(o.sets[0].origin, "--start 9");
+    EXPECT_EQ(o.sets[3].key, "ido3");
+    EXPECT_EQ(o.sets[3].value, "0");
+    EXPECT_EQ(o.sets[4].key, "kankaku2");
+    EXPECT_EQ(o.sets[4].value, "0");
+    EXPECT_EQ(o.sets[5].key, "chk0");
+    EXPECT_EQ(o.sets[5].value, "0");
+    EXPECT_EQ(o.sets.back().key, "chk13");
+    EXPECT_EQ(o.sets.back().value, "1");
+    EXPECT_EQ(ParseOptions({"--step", "60"}, kOptStep, "wall").sets[0].key, "kankaku3");
+    for (const std::vector<std::string_view> &bad :
+         {std::vector<std::string_view>{"--png", "a.svg"},
+          {"--svg", "a.png"},
+          {"--latitude", "35°41"},
+          {"--latitude", "35,41,0,0"},
+          {"--hours", "9"},
+          {"--hours", "2.25"},
+          {"--step", "30s"},
+          {"--interval", "1"},
+          {"--lang", "fr"}})
+        EXPECT_THROW(
+            ParseOptions(bad, kOptTimes | kOptLatitude | kOptStep | kOptHours | kOptOutput),
+            UsageError)
+            << bad[0] << " " << bad[1];
+}
+
 TEST(Tables, AlignsWideCharactersAndQuotesCsv) {
     EXPECT_EQ(DisplayWidth("abc"), 3);
     EXPECT_EQ(DisplayWidth("番号"), 4);

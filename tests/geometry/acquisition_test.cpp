@@ -104,14 +104,31 @@ TEST(Acquisition, ConversionCases) {
          }},
         {"circle: 35 chords, none at angle 0",
          [](EntityArrays &a) {
-             a.AryCircle.push_back({{5000, 5000, 0}, 1000, 2000, {0, 0, 1}});
+             a.AryCircle.push_back({{5000, 5000, 0}, 1000, 0, {0, 0, 1}});
          },
          35,
          [](const EntityArrays &a) {
              ExpectPoint(a.AryLine[0].st, PolarPoint({5000, 5000, 0}, 10 * kDegToRad, 1000));
              ExpectPoint(a.AryLine[34].st, PolarPoint({5000, 5000, 0}, 350 * kDegToRad, 1000));
              ExpectPoint(a.AryLine[34].ed, a.AryLine[0].st);
-             for (const TLineEnt &e : a.AryLine) EXPECT_EQ(e.st.z, 0.0);  // thickness unused
+             for (const TLineEnt &e : a.AryLine) EXPECT_EQ(e.st.z, 0.0);
+         }},
+        {"circle with thickness: the ring, then per chord a raised chord and two verticals",
+         [](EntityArrays &a) {
+             a.AryCircle.push_back({{5000, 5000, 100}, 1000, 2000, {0, 0, 1}});
+         },
+         35 * 4,
+         [](const EntityArrays &a) {
+             for (int k = 0; k < 35; ++k) {
+                 const TLineEnt &chord = a.AryLine[k];
+                 const TLineEnt &top = a.AryLine[35 + 3 * k];
+                 ExpectPoint(top.st, {chord.st.x, chord.st.y, 2100});
+                 ExpectPoint(top.ed, {chord.ed.x, chord.ed.y, 2100});
+                 ExpectPoint(a.AryLine[36 + 3 * k].st, chord.st);
+                 ExpectPoint(a.AryLine[36 + 3 * k].ed, top.st);
+                 ExpectPoint(a.AryLine[37 + 3 * k].st, top.ed);
+                 ExpectPoint(a.AryLine[37 + 3 * k].ed, chord.ed);
+             }
          }},
         {"arc 350 to 10 degrees: one chord to 360 and the closing chord",
          [](EntityArrays &a) {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "geometry/building_model.h"
+#include "geometry/primitives.h"
+#include "geometry/tolerances.h"
 #include "outline_test_util.h"
-#include "solar/sun.h"
 
 namespace pimu::geometry {
 namespace {
@@ -21,138 +21,6 @@ using testing::Seg;
 using testing::SignedArea;
 
 constexpr double kTol = 1e-6;
-
-solar::SolarState WinterAt36() {
-    return solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
-}
-
-double NoonShadowLength(double height) {
-    return height * solar::SunPosition(WinterAt36(), 12.0).Ratio;
-}
-
-std::vector<std::vector<TLineEnt>> AllOutlinesOf(PolygonWorkspace &ws, const BuildingModel &model,
-                                                 double t, double h,
-                                                 OutlineLoopResult *result = nullptr) {
-    std::vector<std::vector<TLineEnt>> outlines;
-    ws.ShadowSegments(model, WinterAt36(), t, h);
-    const OutlineLoopResult r =
-        ws.AllOutlines(MaxSpanRule::MeasureTimes1000,
-                       [&](const std::vector<TLineEnt> &o) { outlines.push_back(o); });
-    if (result != nullptr) *result = r;
-    return outlines;
-}
-
-void ExpectChain(const std::vector<TLineEnt> &outline, const std::vector<TAcadPoint> &vertices) {
-    ASSERT_EQ(outline.size(), vertices.size());
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        SCOPED_TRACE("segment " + std::to_string(i));
-        EXPECT_NEAR(outline[i].st.x, vertices[i].x, kTol);
-        EXPECT_NEAR(outline[i].st.y, vertices[i].y, kTol);
-        const TAcadPoint end = vertices[(i + 1) % vertices.size()];
-        EXPECT_NEAR(outline[i].ed.x, end.x, kTol);
-        EXPECT_NEAR(outline[i].ed.y, end.y, kTol);
-    }
-}
-
-TEST(ShadowOutline, OneBoxAtNoonIsTracedCounterClockwiseFromTheSouthWestCorner) {
-    BuildingModel model;
-    std::vector<TLineEnt> edges;
-    AddBox(edges, 0, 0, 10000, 10000, 10000);
-    model.SetEdges(edges);
-    EXPECT_EQ(model.gbzmax, 10000.0);
-
-    PolygonWorkspace ws;
-    ASSERT_TRUE(ws.ShadowOutlineAt(model, WinterAt36(), 12.0, 0.0));
-    const double s = NoonShadowLength(10000);
-    // West and east sides stay in three pieces: split where the footprint's north edge and the
-    // shadow's south edge meet them.
-    ExpectChain(ws.AryLine, {{0, 0, 0},
-                             {10000, 0, 0},
-                             {10000, 10000, 0},
-                             {10000, s, 0},
-                             {10000, 10000 + s, 0},
-                             {0, 10000 + s, 0},
-                             {0, s, 0},
-                             {0, 10000, 0}});
-    for (const TLineEnt &seg : ws.AryLine) EXPECT_EQ(seg.st.z, 0.0);
-}
-
-TEST(ShadowOutline, EmptyModelHasNoOutline) {
-    PolygonWorkspace ws;
-    EXPECT_FALSE(ws.ShadowOutlineAt(BuildingModel{}, WinterAt36(), 12.0, 0.0));
-    OutlineLoopResult r{};
-    EXPECT_TRUE(AllOutlinesOf(ws, BuildingModel{}, 12.0, 0.0, &r).empty());
-    EXPECT_EQ(r, OutlineLoopResult::Done);
-}
-
-TEST(ShadowOutline, SeparateBuildingsGiveOneOutlineEachWesternFirst) {
-    BuildingModel model;
-    std::vector<TLineEnt> edges;
-    AddBox(edges, 30000, 5000, 10000, 10000, 10000);  // the eastern one comes first in the model
-    AddBox(edges, 0, 0, 10000, 10000, 10000);
-    model.SetEdges(edges);
-    PolygonWorkspace ws;
-    OutlineLoopResult r{};
-    const auto outlines = AllOutlinesOf(ws, model, 12.0, 0.0, &r);
-    EXPECT_EQ(r, OutlineLoopResult::Done);
-    ASSERT_EQ(outlines.size(), 2u);
-    const double s = NoonShadowLength(10000);
-    EXPECT_NEAR(MinX(outlines[0]), 0.0, kTol);
-    EXPECT_NEAR(MinX(outlines[1]), 30000.0, kTol);
-    for (const auto &o : outlines) {
-        EXPECT_TRUE(IsClosedChain(o));
-        EXPECT_NEAR(SignedArea(o), 10000.0 * (10000.0 + s), 1e-3);
-    }
-}
-
-TEST(ShadowOutline, ShadowInsideAnotherShadowAddsNothing) {
-    std::vector<TLineEnt> big;
-    AddBox(big, 0, 0, 20000, 20000, 30000);
-    std::vector<TLineEnt> both = big;
-    AddBox(both, 5000, 5000, 3000, 3000, 3000);
-    BuildingModel alone;
-    alone.SetEdges(big);
-    BuildingModel model;
-    model.SetEdges(both);
-
-    PolygonWorkspace ws;
-    const auto expected = AllOutlinesOf(ws, alone, 12.0, 0.0);
-    const auto outlines = AllOutlinesOf(ws, model, 12.0, 0.0);
-    ASSERT_EQ(expected.size(), 1u);
-    ASSERT_EQ(outlines.size(), 1u);
-    ASSERT_EQ(outlines[0].size(), expected[0].size());
-    for (std::size_t i = 0; i < outlines[0].size(); ++i) {
-        EXPECT_TRUE(Near2D(outlines[0][i].st, expected[0][i].st, kTol));
-        EXPECT_TRUE(Near2D(outlines[0][i].ed, expected[0][i].ed, kTol));
-    }
-}
-
-TEST(ShadowOutline, CourtyardGivesOnlyTheOuterOutline) {
-    // A ring of four wings around a 10 m courtyard that stays partly sunlit.
-    std::vector<TLineEnt> edges;
-    AddBox(edges, 0, 0, 50000, 20000, 3000);
-    AddBox(edges, 0, 30000, 50000, 20000, 3000);
-    AddBox(edges, 0, 20000, 20000, 10000, 3000);
-    AddBox(edges, 30000, 20000, 20000, 10000, 3000);
-    BuildingModel model;
-    model.SetEdges(edges);
-    PolygonWorkspace ws;
-    OutlineLoopResult r{};
-    const auto outlines = AllOutlinesOf(ws, model, 12.0, 0.0, &r);
-    EXPECT_EQ(r, OutlineLoopResult::Done);
-    ASSERT_EQ(outlines.size(), 1u);
-    EXPECT_NEAR(SignedArea(outlines[0]), 50000.0 * (50000.0 + NoonShadowLength(3000)), 1e-2);
-}
-
-TEST(ShadowOutline, ModelBelowThePlaneGivesTheFootprint) {
-    std::vector<TLineEnt> edges;
-    AddBox(edges, 0, 0, 10000, 5000, 3000);
-    BuildingModel model;
-    model.SetEdges(edges);
-    PolygonWorkspace ws;
-    ASSERT_TRUE(ws.ShadowOutlineAt(model, WinterAt36(), 10.0, 4000.0));
-    ExpectChain(ws.AryLine, {{0, 0, 0}, {10000, 0, 0}, {10000, 5000, 0}, {0, 5000, 0}});
-}
 
 TEST(MergeCollinear, MergesOverlapsAndDropsShortSegments) {
     struct Case {
@@ -399,73 +267,12 @@ TEST(RemoveBackPairs, DropsMutuallyReversedSegments) {
     EXPECT_EQ(ws.AryLine[1].st.x, 2.0);
 }
 
-// Records the progress the steps report and presses "stop" after a number of event pumps.
-class RecordingProgress : public ProgressSink {
-public:
-    int max = -1;
-    int position = 0;
-    int highest = 0;
-    int pumps = 0;
-    const int *outlinesSeen = nullptr;  // press stop once this many outlines were drawn
-    bool stopPressed = false;
-    bool overflow = false;
-
-    void SetProgressMax(int m) override { max = m; }
-    void SetProgressPosition(int p) override {
-        position = p;
-        highest = std::max(highest, p);
-        if (p > max) overflow = true;
-    }
-    void ProcessEvents() override {
-        ++pumps;
-        if (outlinesSeen != nullptr && *outlinesSeen >= 1) stopPressed = true;
-    }
-};
-
-BuildingModel TwoBoxes() {
-    std::vector<TLineEnt> edges;
-    AddBox(edges, 0, 0, 10000, 10000, 10000);
-    AddBox(edges, 30000, 0, 10000, 10000, 10000);
-    BuildingModel model;
-    model.SetEdges(edges);
-    return model;
-}
-
-TEST(AllOutlines, ReportsProgressAndStopsBetweenSteps) {
-    const BuildingModel model = TwoBoxes();
-    RecordingProgress progress;
-    PolygonWorkspace ws;
-    ws.ProgressDetail = &progress;
-    int outlines = 0;
-    ws.ShadowSegments(model, WinterAt36(), 10.0, 0.0);
-    EXPECT_EQ(ws.AllOutlines(MaxSpanRule::MeasureTimes1000,
-                             [&](const std::vector<TLineEnt> &) { ++outlines; }),
-              OutlineLoopResult::Done);
-    EXPECT_EQ(outlines, 2);
-    EXPECT_GT(progress.pumps, 0);
-    EXPECT_GT(progress.highest, 0);
-    EXPECT_FALSE(progress.overflow);
-    EXPECT_EQ(progress.position, 0);
-
-    // Stop pressed while the steps after the first outline pump events: no second outline.
-    RecordingProgress stopping;
-    outlines = 0;
-    stopping.outlinesSeen = &outlines;
-    ws.ProgressDetail = &stopping;
-    ws.ShadowSegments(model, WinterAt36(), 10.0, 0.0);
-    const OutlineLoopResult r = ws.AllOutlines(
-        MaxSpanRule::MeasureTimes1000, [&](const std::vector<TLineEnt> &) { ++outlines; },
-        [&] { return stopping.stopPressed; });
-    EXPECT_EQ(r, OutlineLoopResult::Stopped);
-    EXPECT_EQ(outlines, 1);
-}
-
 TEST(AllOutlines, LooseEndsCannotSpoilTheTrace) {
     // A spur hanging from the start vertex and a stray segment west of everything: left in the
     // graph either would be walked first and the trace would come back with nothing.
     PolygonWorkspace ws;
-    ws.AryLine = {Seg(0, 0, 10, 0), Seg(10, 0, 10, 10), Seg(10, 10, 0, 10), Seg(0, 10, 0, 0),
-                  Seg(0, 0, 5, -5), Seg(-20, 3, -20, 8)};
+    ws.AryLine = {Seg(0, 0, 10, 0), Seg(10, 0, 10, 10), Seg(10, 10, 0, 10),
+                  Seg(0, 10, 0, 0), Seg(0, 0, 5, -5),   Seg(-20, 3, -20, 8)};
     std::vector<std::vector<TLineEnt>> outlines;
     EXPECT_EQ(ws.AllOutlines(MaxSpanRule::Measure, [&](const auto &o) { outlines.push_back(o); }),
               OutlineLoopResult::Done);

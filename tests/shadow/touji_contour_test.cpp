@@ -33,19 +33,15 @@ int CountOf(char ch) {
     }
 }
 
-struct Recorder : ContourProgress {
+struct Recorder : Progress {
     int calls = 0;
     int stopAtCall = -1;  // KeepRunning answers false from this call on
     std::vector<std::string> statuses;
-    std::vector<ContourMessage> messages;
-    std::vector<int> finished;
     bool KeepRunning() override {
         ++calls;
         return stopAtCall < 0 || calls < stopAtCall;
     }
     void Status(const std::string &text) override { statuses.push_back(text); }
-    void Message(const ContourMessage &m) override { messages.push_back(m); }
-    void HourFinished(int index) override { finished.push_back(index); }
 };
 
 class ToujiContour : public ::testing::Test {
@@ -156,10 +152,8 @@ TEST_F(ToujiContour, HoursAreDrawnFromTheLongestDownAndOnlyWhenChecked) {
     const ContourRun run = Run({0, 6, 13});
     ASSERT_EQ(run.Outlines.size(), 2u);
     EXPECT_FALSE(run.Stopped);
-    EXPECT_TRUE(run.Messages.empty());
-    EXPECT_EQ(progress.statuses,
-              (std::vector<std::string>{"等時間：8.0Hr", "等時間：4.5Hr", "等時間：1.5Hr"}));
-    EXPECT_EQ(progress.finished, (std::vector<int>{13, 6, 0}));
+    EXPECT_TRUE(run.Issues.empty());
+    EXPECT_EQ(progress.statuses, (std::vector<std::string>{"8.0Hr", "4.5Hr", "1.5Hr"}));
 
     const ToujiOutline &inner = run.Outlines[0];
     EXPECT_EQ(inner.ItemText, "4.5Hr");
@@ -213,7 +207,7 @@ TEST_F(ToujiContour, FullDayHourUsesTheLoweredThreshold) {
         Load({"", "", "", "....ffff", "....ffff", "....ffff"});
         const ContourRun run = Run({13}, 8.0, c.end);
         EXPECT_EQ(run.Outlines.size(), c.outlines) << c.end;
-        EXPECT_TRUE(run.Messages.empty());
+        EXPECT_TRUE(run.Issues.empty());
     }
 }
 
@@ -282,14 +276,14 @@ TEST_F(ToujiContour, SeparateRegionsComeInTheOrderOfTheirTopLeftCells) {
     EXPECT_EQ(ex.End, HourEnd::NoStart);
 }
 
-TEST_F(ToujiContour, RegionAtTheBorderGivesTheMessageAndNoOutline) {
-    const std::string within = "等時間：1.5Hr 時刻範囲を超えているため、作成しません．(1) ";
+TEST_F(ToujiContour, RegionAtTheBorderIsReportedAndGivesNoOutline) {
+    const HourIssue within{0, "1.5Hr", HourEnd::Border, true};
     struct Case {
         const char *name;
         std::vector<std::string> map;
         int item;
         double end;
-        std::string text;
+        HourIssue issue;
         std::size_t outlines;
     } cases[] = {
         {"top row and first column", {"aaa", "aaa", "aaa"}, 0, 16.0, within, 0},
@@ -300,23 +294,22 @@ TEST_F(ToujiContour, RegionAtTheBorderGivesTheMessageAndNoOutline) {
          16.0,
          within,
          1},
+        // An hour longer than the range: the window says it cannot go on rather than that the
+        // range was exceeded.
         {"hour beyond the range",
          {"", "", "", "...gggggg", "...gggggg", "...ggggggggggggg"},
          13,
          14.0,
-         "等時間：8.0Hr 継続不能のため、処理を中止します．(1) ",
+         {13, "8.0Hr", HourEnd::Border, false},
          0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         grid->Clear();
-        progress.messages.clear();
         Load(c.map);
         const ContourRun run = Run({c.item}, 8.0, c.end);
         EXPECT_EQ(run.Outlines.size(), c.outlines);
-        const std::vector<ContourMessage> expected{{c.text, "Pimu"}};
-        EXPECT_EQ(run.Messages, expected);
-        EXPECT_EQ(progress.messages, expected);
+        EXPECT_EQ(run.Issues, std::vector<HourIssue>{c.issue});
         EXPECT_FALSE(run.Stopped);
     }
 }
@@ -348,7 +341,6 @@ TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOnWhileEnoughRemains) 
         const HourExtraction ex = Extract(0);
         EXPECT_EQ(ex.Outlines.size(), c.outlines);
         EXPECT_EQ(ex.End, c.end);
-        EXPECT_TRUE(ex.Messages.empty());
         EXPECT_EQ(grid->At(3, 3), LoweredCount(90.0));
         EXPECT_LT(grid->At(4, 3), 90);
     }
@@ -370,7 +362,6 @@ TEST_F(ToujiContour, StopEndsTheRunWithoutErasingOrOutput) {
         EXPECT_EQ(run.Stopped, c.stopped) << c.stopAtCall;
         EXPECT_EQ(run.Outlines.size(), c.stopped ? 0u : 1u);
         EXPECT_EQ(grid->At(6, 6), c.stopped ? 100 : 89);
-        EXPECT_EQ(progress.finished.size(), c.stopped ? 0u : 1u);
     }
 }
 
@@ -381,17 +372,17 @@ TEST_F(ToujiContour, OutlinesOfACountedBuildingNestFromLongestToShortest) {
     TLineEntBox box;
     const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination);
     const ToujiHani hani = GetToujiHani(box.edges, sun, 4000.0, 8.0, 16.0, 1.5,
-                                        Extent{-60000, -5000, 70000, 90000}, *grid, nullptr);
+                                        Extent{-60000, -5000, 70000, 90000}, *grid, NoProgress());
     ASSERT_TRUE(hani.Found);
     ShadowBitmap fine(640);
     RasterGeometry fineRaster;
-    CountFinePass(box.edges, sun, hani.Rect, 4000.0, 640, 2.0, 8.0, 16.0, *grid, nullptr,
+    CountFinePass(box.edges, sun, hani.Rect, 4000.0, 640, 2.0, 8.0, 16.0, *grid, NoProgress(),
                   fineRaster);
     ContourSettings s;
     s.Checked.fill(true);
     s.StepMinutes = 2.0;
     const ContourRun run = TraceToujiContours(*grid, fineRaster, fine, s, progress);
-    EXPECT_TRUE(run.Messages.empty());
+    EXPECT_TRUE(run.Issues.empty());
     ASSERT_EQ(run.Outlines.size(), 14u);  // one per hour: the footprint is shaded all day
     struct Box {
         double x0, y0, x1, y1;

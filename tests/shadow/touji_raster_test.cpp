@@ -42,15 +42,17 @@ solar::SolarState Tokyo() {
     return solar::MakeSolarState(35.68, solar::kWinterDeclination);
 }
 
-struct Recorder : PassProgress {
+// Records a pass's progress: the maximum, each instant announced (its Position) and the times
+// shown as Status, and answers "stop" at instant `stopAt`.
+struct Recorder : Progress {
     int maximum = -1;
-    std::vector<double> times;
-    int stopAt = -1;  // index at which to answer "stop"
+    std::vector<int> instants;
+    std::vector<std::string> times;
+    int stopAt = -1;
     void Start(int m) override { maximum = m; }
-    bool Instant(int index, double time) override {
-        times.push_back(time);
-        return index != stopAt;
-    }
+    void Position(int p) override { instants.push_back(p - 1); }
+    void Status(const std::string &text) override { times.push_back(text); }
+    bool KeepRunning() override { return instants.empty() || instants.back() != stopAt; }
 };
 
 int MaxCount(const ShadowCountGrid &grid, int n) {
@@ -115,12 +117,13 @@ TEST_F(TouJiRaster, SamplesEveryInstantStrictlyInsideTheRange) {
     const auto edges = Box(0, 0, 10000, 10000, 20000);
     Recorder rec;
     const PassSummary s = CountFinePass(edges, Tokyo(), {-40000, -10000, 40000, 70000}, 4000, 64,
-                                        1.0, 8.0, 16.0, *grid, &rec, raster);
+                                        1.0, 8.0, 16.0, *grid, rec, raster);
     EXPECT_EQ(rec.maximum, 480);
     EXPECT_EQ(s.Maximum, 480);
     ASSERT_EQ(rec.times.size(), 479u);
-    EXPECT_EQ(solar::FormatHM(rec.times.front()), "08:01");
-    EXPECT_EQ(solar::FormatHM(rec.times.back()), "15:59");
+    EXPECT_EQ(rec.times.front(), "08:01");
+    EXPECT_EQ(rec.times.back(), "15:59");
+    EXPECT_EQ(rec.instants.size(), 479u);
     EXPECT_EQ(s.Sampled, 479);
     EXPECT_EQ(s.Counted, 479);
     EXPECT_EQ(s.SkippedNoSun, 0);
@@ -136,7 +139,7 @@ TEST_F(TouJiRaster, StopEndsThePassBeforeTheInstant) {
     Recorder rec;
     rec.stopAt = 5;
     const PassSummary s = CountFinePass(edges, Tokyo(), {-40000, -10000, 40000, 70000}, 64, 64, 1.0,
-                                        8.0, 16.0, *grid, &rec, raster);
+                                        8.0, 16.0, *grid, rec, raster);
     EXPECT_TRUE(s.Stopped);
     EXPECT_EQ(rec.times.size(), 5u);
     EXPECT_EQ(s.Counted, 4);
@@ -147,7 +150,7 @@ TEST_F(TouJiRaster, InstantsWithoutARealSunAreSkippedAndReported) {
     const auto edges = Box(0, 0, 10000, 10000, 20000);
     // 7:01 ... 8:59: the 29 instants before 7:30 are outside the daytime window.
     PassSummary s = CountFinePass(edges, Tokyo(), {-40000, -10000, 40000, 70000}, 0, 64, 1.0, 7.0,
-                                  9.0, *grid, nullptr, raster);
+                                  9.0, *grid, NoProgress(), raster);
     EXPECT_EQ(s.Sampled, 119);
     EXPECT_EQ(s.SkippedNoSun, 29);
     EXPECT_EQ(s.Counted, 90);
@@ -156,7 +159,7 @@ TEST_F(TouJiRaster, InstantsWithoutARealSunAreSkippedAndReported) {
     const auto north = solar::MakeSolarState(45.0, solar::kWinterDeclination);
     EXPECT_LT(solar::SunPosition(north, 7.5).Ratio, 0.0);
     s = CountFinePass(edges, north, {-40000, -10000, 40000, 70000}, 0, 64, 1.0, 7.5, 8.0, *grid,
-                      nullptr, raster);
+                      NoProgress(), raster);
     EXPECT_GT(s.SkippedNoSun, 0);
     EXPECT_EQ(s.Counted + s.SkippedNoSun, s.Sampled);
 }
@@ -176,7 +179,7 @@ TEST_F(TouJiRaster, EdgesAtOrBelowThePlaneCastNoShadow) {
     };
     for (const Case &c : cases) {
         const PassSummary s = CountFinePass(c.edges, Tokyo(), ext, plane, 64, 30.0, 8.0, 16.0,
-                                            *grid, nullptr, raster);
+                                            *grid, NoProgress(), raster);
         EXPECT_EQ(s.Counted, 15) << c.name;
         EXPECT_EQ(TotalCount(*grid, 64) > 0, c.shades) << c.name;
     }
@@ -252,7 +255,7 @@ TEST_F(TouJiRaster, ProductionCountingEqualsPerPixelCountingOnRandomBoxes) {
         const Extent ext{-half, -half, half, half * 1.3};
         const int n = 8 * (8 + trial * 3);
         const solar::SolarState &sun = suns[trial % 3];
-        CountFinePass(edges, sun, ext, 3000, n, 20.0, 7.0, 17.0, *grid, nullptr, raster);
+        CountFinePass(edges, sun, ext, 3000, n, 20.0, 7.0, 17.0, *grid, NoProgress(), raster);
         reference::FinePass(edges, sun, ext, 3000, n, 20.0, 7.0, 17.0, *other);
         ASSERT_TRUE(*grid == *other) << "trial " << trial;
         EXPECT_GT(TotalCount(*grid, n), 0) << "trial " << trial;
@@ -268,11 +271,12 @@ TEST_F(TouJiRaster, CountingThreadsGiveTheSameGridAndStopAtTheSameInstant) {
         Recorder one, several;
         one.stopAt = several.stopAt = stopAt;
         const PassSummary a =
-            CountFinePass(edges, Tokyo(), ext, 4000, 200, 5.0, 7.0, 16.0, *grid, &one, raster, 1);
+            CountFinePass(edges, Tokyo(), ext, 4000, 200, 5.0, 7.0, 16.0, *grid, one, raster, 1);
         for (int threads : {2, 3}) {
             several.times.clear();
+            several.instants.clear();
             const PassSummary b = CountFinePass(edges, Tokyo(), ext, 4000, 200, 5.0, 7.0, 16.0,
-                                                *other, &several, raster, threads);
+                                                *other, several, raster, threads);
             EXPECT_TRUE(*grid == *other) << "stop " << stopAt << " threads " << threads;
             EXPECT_EQ(a.Counted, b.Counted);
             EXPECT_EQ(a.SkippedNoSun, b.SkippedNoSun);
@@ -308,7 +312,7 @@ TEST_F(TouJiRaster, CountsMatchAnIndependentShadowTestAwayFromOutlines) {
     const Extent ext{-50000, -10000, 60000, 70000};
     const int n = 128;
     const double step = 20.0;
-    CountFinePass(edges, sun, ext, plane, n, step, 8.0, 16.0, *grid, nullptr, raster);
+    CountFinePass(edges, sun, ext, plane, n, step, 8.0, 16.0, *grid, NoProgress(), raster);
 
     // Per cell: instants at which the centre is surely in the shadow, and instants at which it
     // lies so close to an outline that the rounding of vertices decides.
@@ -360,9 +364,10 @@ TEST_F(TouJiRaster, ExtentPassFramesTheCellsOfTheReferenceHour) {
     const auto edges = Box(0, 0, 12000, 8000, 25000);
     const Extent hani{-60000, -5000, 70000, 90000};
     Recorder rec;
-    const ToujiHani t = GetToujiHani(edges, Tokyo(), 4000, 8.0, 16.0, 2.0, hani, *grid, &rec);
+    const ToujiHani t = GetToujiHani(edges, Tokyo(), 4000, 8.0, 16.0, 2.0, hani, *grid, rec);
     EXPECT_EQ(rec.maximum, 240);
-    EXPECT_EQ(rec.times.size(), 239u);
+    EXPECT_EQ(rec.instants.size(), 239u);
+    EXPECT_TRUE(rec.times.empty());
     ASSERT_TRUE(t.Found);
     const double xmin = -60000 - 130000 * 0.025, ymin = -5000 - 95000 * 0.025;
     const double c = std::max((70000 - xmin) * 1.0244, (90000 - ymin) * 1.0244) / 480;
@@ -389,7 +394,8 @@ TEST_F(TouJiRaster, ExtentPassWithNoQualifyingCellGivesTheInvertedRectangle) {
     const auto edges = Box(0, 0, 12000, 8000, 25000);
     const Extent hani{0, 0, 48000, 48000};
     // A building below the plane shades nothing.
-    const ToujiHani t = GetToujiHani(edges, Tokyo(), 30000, 8.0, 16.0, 2.0, hani, *grid, nullptr);
+    const ToujiHani t =
+        GetToujiHani(edges, Tokyo(), 30000, 8.0, 16.0, 2.0, hani, *grid, NoProgress());
     EXPECT_FALSE(t.Found);
     const double xmin = -48000 * 0.025, ymin = -48000 * 0.025;
     EXPECT_DOUBLE_EQ(t.Rect.XMin, xmin + t.Cell * (479 - 10));
@@ -399,8 +405,8 @@ TEST_F(TouJiRaster, ExtentPassWithNoQualifyingCellGivesTheInvertedRectangle) {
     EXPECT_GT(t.Rect.XMin, t.Rect.XMax);
     EXPECT_GT(t.Rect.YMin, t.Rect.YMax);
     // A fine pass over it paints nothing instead of drawing a mirrored raster.
-    const PassSummary s =
-        CountFinePass(edges, Tokyo(), t.Rect, 4000, 64, 2.0, 8.0, 16.0, *grid, nullptr, raster);
+    const PassSummary s = CountFinePass(edges, Tokyo(), t.Rect, 4000, 64, 2.0, 8.0, 16.0, *grid,
+                                        NoProgress(), raster);
     EXPECT_EQ(s.Counted, 0);
     EXPECT_EQ(TotalCount(*grid, 64), 0);
 }
@@ -410,7 +416,8 @@ TEST_F(TouJiRaster, ExtentPassFramesAnHourAsLongAsTheRange) {
     // one of them are framed, around the building's footprint.
     const auto edges = Box(0, 0, 12000, 8000, 25000);
     const Extent hani{-60000, -5000, 70000, 90000};
-    const ToujiHani t = GetToujiHani(edges, Tokyo(), 4000, 8.0, 16.0, 8.0, hani, *grid, nullptr);
+    const ToujiHani t =
+        GetToujiHani(edges, Tokyo(), 4000, 8.0, 16.0, 8.0, hani, *grid, NoProgress());
     ASSERT_TRUE(t.Found);
     EXPECT_LT(t.Rect.XMin, 0.0);
     EXPECT_GT(t.Rect.XMax, 12000.0);
@@ -418,7 +425,8 @@ TEST_F(TouJiRaster, ExtentPassFramesAnHourAsLongAsTheRange) {
     EXPECT_GT(t.Rect.YMax, 8000.0);
     EXPECT_LT(t.Rect.XMax - t.Rect.XMin, 40000.0);
     // Nothing is counted in an empty range, and nothing then qualifies.
-    const ToujiHani none = GetToujiHani(edges, Tokyo(), 4000, 8.0, 8.02, 1.5, hani, *grid, nullptr);
+    const ToujiHani none =
+        GetToujiHani(edges, Tokyo(), 4000, 8.0, 8.02, 1.5, hani, *grid, NoProgress());
     EXPECT_EQ(none.Summary.Sampled, 0);
     EXPECT_FALSE(none.Found);
 }
@@ -426,9 +434,9 @@ TEST_F(TouJiRaster, ExtentPassFramesAnHourAsLongAsTheRange) {
 TEST_F(TouJiRaster, RejectsRasterSizesTheGridCannotHold) {
     const auto edges = Box(0, 0, 1000, 1000, 5000);
     for (int n : {0, 12, 2008}) {
-        EXPECT_THROW(
-            CountFinePass(edges, Tokyo(), {0, 0, 1, 1}, 0, n, 1.0, 8, 16, *grid, nullptr, raster),
-            std::invalid_argument)
+        EXPECT_THROW(CountFinePass(edges, Tokyo(), {0, 0, 1, 1}, 0, n, 1.0, 8, 16, *grid,
+                                   NoProgress(), raster),
+                     std::invalid_argument)
             << n;
     }
 }

@@ -138,7 +138,6 @@ struct KeptContent {
     std::vector<std::pair<std::string, RawGroups>> otherSections;  // e.g. THUMBNAILIMAGE
 };
 
-
 // Arbitrary-axis conversion between an entity's object coordinate system and the world.
 TAcadPoint OcsToWcs(const TAcadPoint &p, const TAcadPoint &normal);
 TAcadPoint WcsToOcs(const TAcadPoint &p, const TAcadPoint &normal);
@@ -212,6 +211,10 @@ public:
     // Entity kinds of a loaded file that the drawing does not model and keeps only as read
     // ("HATCH" -> 3, "paper space" -> 1).
     std::map<std::string, int> skipped;
+    // Curves of a loaded file without a proper size (an arc or circle of radius 0 or less, an
+    // ellipse without a proper axis): kept as read like the kinds above, one note each
+    // ("ARC 1A (line 120): radius 0").
+    std::vector<std::string> degenerate;
     KeptContent kept;
 
 private:

@@ -2,10 +2,13 @@
 //
 // The reader is strict: it stops at the first fault and names the line and the reason. It reads
 // R12 and R2000+ files; text is Shift-JIS when $DWGCODEPAGE is ANSI_932 or absent (before R2007),
-// UTF-8 from R2007 on, and \U+XXXX escapes are decoded in every version. Entities of kinds the
-// drawing does not model, and paper-space entities, are kept as read in their place
-// (Drawing::AddRaw) and counted in Drawing::skipped; the header, tables, layouts, CLASSES, OBJECTS
-// and other sections are kept in Drawing::kept. Kept groups are checked as strictly as the rest.
+// UTF-8 from R2007 on, and \U+XXXX escapes are decoded in every version, except escapes of
+// control characters, which stay as written so that every name and text can be saved again.
+// Entities of kinds the drawing does not model, and paper-space entities, are kept as read in
+// their place (Drawing::AddRaw) and counted in Drawing::skipped; arcs, circles and ellipses
+// without a proper size are kept the same way and noted in Drawing::degenerate; the header,
+// tables, layouts, CLASSES, OBJECTS and other sections are kept in Drawing::kept. Kept groups are
+// checked as strictly as the rest.
 //
 // Saving writes R2000 (AC1015) in Shift-JIS (R12 has no lightweight polyline or ellipse), except
 // that a drawing read from an R2000+ file is saved in its own version (UTF-8 from R2007 on) with
@@ -35,7 +38,8 @@ Drawing ReadDxf(std::string_view bytes, const std::string &source = "DXF");
 Drawing OpenDxf(const std::filesystem::path &path);
 
 std::string WriteDxf(const Drawing &drawing);
-// Writes beside the target and renames over it, so a failed save leaves an existing file intact.
+// Writes through WriteFileAtomically (base/atomic_file.h): a failed save leaves an existing file
+// intact, and only a regular file (or a link to one) is replaced.
 void SaveDxf(const Drawing &drawing, const std::filesystem::path &path);
 
 }  // namespace pimu::cadlink::embedded

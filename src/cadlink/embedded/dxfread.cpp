@@ -1,20 +1,24 @@
 // The strict DXF reader: a group-code/value tokenizer, then parsers for the sections, tables,
 // blocks and entities the embedded drawing keeps.
 #include <cmath>
+#include <cstdio>
 #include <fstream>
+#include <locale>
 #include <numbers>
 #include <set>
 #include <sstream>
 
 #include "base/numconv.h"
+#include "base/quote.h"
 #include "cadlink/embedded/dxfio.h"
 #include "cadlink/textcodec.h"
 
 namespace pimu::cadlink::embedded {
 
 DxfError::DxfError(const std::string &source, int line, const std::string &reason)
-    : CadError(line > 0 ? source + ": line " + std::to_string(line) + ": " + reason
-                        : source + ": " + reason),
+    : CadError(line > 0
+                   ? VisibleText(source, 120) + ": line " + std::to_string(line) + ": " + reason
+                   : VisibleText(source, 120) + ": " + reason),
       line_(line) {}
 
 namespace {
@@ -31,6 +35,15 @@ struct Group {
 std::vector<Group> Tokenize(std::string_view text, const std::string &source) {
     if (text.starts_with("AutoCAD Binary DXF"))
         throw DxfError(source, 0, "binary DXF is not supported; save the drawing as ASCII DXF");
+    // A DWG drawing starts with its version, "AC1015" and the like.
+    if (text.size() >= 6 && text.starts_with("AC1") && text[3] >= '0' && text[3] <= '9' &&
+        text[4] >= '0' && text[4] <= '9' && text[5] >= '0' && text[5] <= '9')
+        throw DxfError(source, 0, "this is a DWG drawing, not DXF; save it as ASCII DXF");
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+        (text.size() >= 4 && (text[1] == '\0' || text[0] == '\0')))
+        throw DxfError(source, 0,
+                       "UTF-16 text is not supported; save the drawing as ASCII DXF (UTF-8 or "
+                       "Shift-JIS)");
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::vector<Group> groups;
     std::size_t pos = 0;
@@ -55,9 +68,8 @@ std::vector<Group> Tokenize(std::string_view text, const std::string &source) {
         if (trimmed.empty() && pos >= text.size()) break;  // trailing blank line
         int code = 0;
         if (!TryParseInteger(trimmed, code) || code < -5 || code > 1071)
-            throw DxfError(
-                source, codeLineNo,
-                "expected a group code, found \"" + std::string(codeLine.substr(0, 40)) + "\"");
+            throw DxfError(source, codeLineNo,
+                           "expected a group code, found " + QuoteForMessage(codeLine, 40));
         if (!nextLine(valueLine))
             throw DxfError(source, codeLineNo,
                            "group code " + std::to_string(code) + " has no value");
@@ -131,7 +143,10 @@ std::string DecodeEscapes(const std::string &in) {
                 else
                     ok = false;
             }
-            if (ok && cp != 0 && (cp < 0xD800 || cp > 0xDFFF)) {
+            // An escaped control character stays an escape: as a character it could break the
+            // file's lines when written, and no name or text needs one.
+            const bool control = cp < 0x20 || (cp >= 0x7F && cp < 0xA0);
+            if (ok && !control && (cp < 0xD800 || cp > 0xDFFF)) {
                 AppendUtf8(out, cp);
                 i += 7;
                 continue;
@@ -166,6 +181,7 @@ public:
             ++i_;
             const Group &name = Next("a section name");
             if (name.code != 2) Fail(name, "expected the section name (group 2)");
+            RawText(name);  // a name the file could not be written with is refused here
             const std::string_view section = name.value;
             if (section == "HEADER")
                 Header();
@@ -217,15 +233,15 @@ private:
     double Real(const Group &gr) {
         double v = 0.0;
         if (!TryParseNumber(Trim(gr.value), v))
-            FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found \"" +
-                              std::string(gr.value.substr(0, 40)) + "\"");
+            FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found " +
+                              QuoteForMessage(gr.value, 40));
         return v;
     }
     int Int(const Group &gr) {
         int v = 0;
         if (!TryParseInteger(Trim(gr.value), v))
-            FailValue(gr, "group " + std::to_string(gr.code) + " needs an integer, found \"" +
-                              std::string(gr.value.substr(0, 40)) + "\"");
+            FailValue(gr, "group " + std::to_string(gr.code) + " needs an integer, found " +
+                              QuoteForMessage(gr.value, 40));
         return v;
     }
     std::string Text(const Group &gr) { return DecodeEscapes(RawText(gr)); }
@@ -235,7 +251,8 @@ private:
         // A stray CR or other control character would break the file for other readers.
         for (unsigned char c : raw)
             if ((c < 0x20 && c != '\t') || c == 0x7F)
-                FailValue(gr, "a control character in a text value");
+                FailValue(gr, "a control character (" + QuoteForMessage(std::string(1, char(c))) +
+                                  ") in a text value; no DXF file can hold it");
         bool ascii = true;
         for (unsigned char c : raw)
             if (c >= 0x80) ascii = false;
@@ -302,8 +319,8 @@ private:
             if (IsNumericCode(gr.code)) {
                 double v = 0.0;
                 if (!TryParseNumber(Trim(gr.value), v))
-                    FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found \"" +
-                                      std::string(gr.value.substr(0, 40)) + "\"");
+                    FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found " +
+                                      QuoteForMessage(gr.value, 40));
             } else if ((gr.code == 5 && fiveIsHandle) || gr.code == 105) {
                 if (!IsHandle(Trim(gr.value))) FailValue(gr, "a handle must be hexadecimal");
             }
@@ -371,7 +388,8 @@ private:
         for (const auto &[id, line] : blockInserts_) {
             const std::string &target = d_.Get(id).blockName;
             if (!d_.FindBlock(target))
-                throw DxfError(source_, line, "INSERT of an undefined block \"" + target + "\"");
+                throw DxfError(source_, line,
+                               "INSERT of an undefined block " + QuoteForMessage(target));
         }
         for (const BlockRecord &start : d_.Blocks()) {
             std::vector<const BlockRecord *> stack{&start};
@@ -385,7 +403,8 @@ private:
                     if (e.kind != EntityKind::Insert) continue;
                     const BlockRecord *inner = d_.FindBlock(e.blockName);
                     if (inner == &start)
-                        throw DxfError(source_, 0, "block \"" + start.name + "\" contains itself");
+                        throw DxfError(source_, 0,
+                                       "block " + QuoteForMessage(start.name) + " contains itself");
                     stack.push_back(inner);
                 }
             }
@@ -515,8 +534,9 @@ private:
                 else if (version_ >= "AC1015")
                     d_.kept.layoutBlocks.push_back(Raw(b, i_));
                 else if (endBlock_.first > e)
-                    d_.kept.dropped.push_back("the contents of R12 layout block \"" + name +
-                                              "\" (line " + std::to_string(g_[b].line) + ")");
+                    d_.kept.dropped.push_back("the contents of R12 layout block " +
+                                              QuoteForMessage(name) + " (line " +
+                                              std::to_string(g_[b].line) + ")");
             } else {
                 d_.AddBlock(name, base, flags & (1 | 4));
                 Entities(name);
@@ -551,7 +571,8 @@ private:
             if (entity) {
                 if (entity->kind == EntityKind::Insert && !d_.FindBlock(entity->blockName) &&
                     !inBlock)
-                    Fail(g_[at], "INSERT of an undefined block \"" + entity->blockName + "\"");
+                    Fail(g_[at],
+                         "INSERT of an undefined block " + QuoteForMessage(entity->blockName));
                 const bool isInsert = entity->kind == EntityKind::Insert;
                 const std::uint64_t handle = entity->handle;
                 const EntityId id = d_.Add(std::move(*entity), owner);
@@ -673,7 +694,7 @@ private:
             });
             need(7, "centre or radius");
             if (d.kind == EntityKind::Arc) need(24, "start or end angle");
-            if (!(d.radius > 0.0)) Fail(head, type + " with a radius that is not positive");
+            if (!(d.radius > 0.0)) return Degenerate(head, d, "radius " + Short(d.radius));
         } else if (type == "ELLIPSE") {
             d.kind = EntityKind::Ellipse;
             d.endAngle = 2.0 * std::numbers::pi;
@@ -691,7 +712,9 @@ private:
             });
             need(31, "centre, major axis or ratio");
             if (!(d.ratio > 0.0 && d.ratio <= 1.0))
-                Fail(head, "ELLIPSE with an axis ratio outside (0, 1]");
+                return Degenerate(head, d, "axis ratio " + Short(d.ratio) + " outside (0, 1]");
+            if (d.p2.x == 0.0 && d.p2.y == 0.0 && d.p2.z == 0.0)
+                return Degenerate(head, d, "a major axis of length 0");
         } else if (type == "TEXT") {
             d.kind = EntityKind::Text;
             bool hasAlign = false;
@@ -786,6 +809,29 @@ private:
         }
         if (paper) return Skip(type, paper);
         return d;
+    }
+
+    static std::string Short(double v) {
+        std::ostringstream out;
+        out.imbue(std::locale::classic());
+        out << v;
+        return out.str();
+    }
+
+    // A curve without a proper size (a circle of radius 0, an ellipse without an axis) is kept
+    // as read and noted, as CAD programs keep it; it draws nothing and is no building. Lines of
+    // length 0 and one-point polylines are modelled as they are (the wireframe has them).
+    std::optional<EntityData> Degenerate(const Group &head, const EntityData &d,
+                                         const std::string &why) {
+        std::string note = std::string(head.value);
+        if (d.handle != 0) {
+            char buf[24];
+            std::snprintf(buf, sizeof buf, " %llX", static_cast<unsigned long long>(d.handle));
+            note += buf;
+        }
+        note += " (line " + std::to_string(head.line) + "): " + why;
+        d_.degenerate.push_back(std::move(note));
+        return std::nullopt;
     }
 
     std::optional<EntityData> Skip(const std::string &what, bool paper) {

@@ -4,11 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <numbers>
 #include <optional>
 
+#include "base/atomic_file.h"
 #include "cadlink/embedded/dxfio.h"
 #include "cadlink/textcodec.h"
 
@@ -731,24 +731,10 @@ std::string WriteDxf(const Drawing &drawing) {
 void SaveDxf(const Drawing &drawing, const std::filesystem::path &path) {
     const std::string text = WriteDxf(drawing);
     const std::string source = path.filename().string();
-    std::filesystem::path temp = path;
-    temp += ".pimu-tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw DxfError(source, 0, "the file cannot be written");
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw DxfError(source, 0, "the file could not be written completely");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        throw DxfError(source, 0, "the file cannot be replaced");
+    try {
+        WriteFileAtomically(path, text);
+    } catch (const FileWriteError &e) {
+        throw DxfError(source, 0, e.reason());
     }
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "cadlink/embedded/document.h"
@@ -15,17 +16,33 @@ using namespace pimu::cadlink::embedded;
 
 namespace {
 
-std::filesystem::path FuzzDirectory() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() /
-                 ("pimu_command_fuzz_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(d);
-        std::ofstream(d / "PIMU_1.dxf")
+// The program folder of every run: one per process, removed when the fuzzer exits.
+class FuzzFolder {
+public:
+    FuzzFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "pimu_command_fuzz_XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) std::abort();
+        path_ = pattern;
+        std::ofstream(path_ / "PIMU_1.dxf")
             << "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nA\n39\n5\n10\n0\n20\n0\n11\n1\n21\n1\n"
                "0\nENDSEC\n0\nEOF\n";
-        return d;
-    }();
-    return dir;
+    }
+    ~FuzzFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    FuzzFolder(const FuzzFolder &) = delete;
+    FuzzFolder &operator=(const FuzzFolder &) = delete;
+    const std::filesystem::path &path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+const std::filesystem::path &FuzzDirectory() {
+    static const FuzzFolder folder;
+    return folder.path();
 }
 
 }  // namespace

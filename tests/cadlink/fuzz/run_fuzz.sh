@@ -9,8 +9,8 @@ seconds=${3:-15}
 mkdir -p "$out"
 cxx=${PIMU_FUZZ_CXX:-clang++}
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I "$src/src")
-lib=("$src"/src/base/numconv.cpp "$src"/src/cadlink/textcodec.cpp "$src"/src/cadlink/embedded/*.cpp
-     "$src"/src/view/*.cpp)
+lib=("$src"/src/base/numconv.cpp "$src"/src/base/quote.cpp "$src"/src/base/atomic_file.cpp "$src"/src/cadlink/textcodec.cpp
+     "$src"/src/cadlink/embedded/*.cpp "$src"/src/view/*.cpp)
 
 # The sources compile once into objects shared by both targets.
 objs=()
@@ -29,7 +29,7 @@ for target in dxf_reader_fuzz command_fuzz; do
   rm -rf "$corpus"
   mkdir -p "$corpus"
   if [ "$target" = dxf_reader_fuzz ]; then
-    cp "$src"/tests/data/cadlink/*.dxf "$corpus/"
+    cp "$src"/tests/data/cadlink/*.dxf "$src"/tests/data/cli/*.dxf "$corpus/"
   else
     printf -- '-INSERT\r"*PIMU_1.dxf"\r0,0 1 0\r' >"$corpus/a"
     printf -- '-INSERT\r"PIMU_1.dxf"\rS\r1.0\rR\r0\r' >"$corpus/b"

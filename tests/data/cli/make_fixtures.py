@@ -27,3 +27,25 @@ hatch = msp.add_hatch(color=3)
 hatch.paths.add_polyline_path([(0, 0), (10000, 0), (10000, 8000)], is_closed=True)
 msp.add_mtext("注記", dxfattribs={"insert": (0, -2000), "char_height": 500})
 doc.saveas("with_hatch.dxf", encoding="cp932")
+
+# A block whose outline has no thickness (no height) beside one with a thickness on another layer.
+doc = ezdxf.new("R2000")
+doc.encoding = "cp932"
+doc.layers.add("建物", color=7)
+doc.layers.add("隣地建物", color=7)
+msp = doc.modelspace()
+msp.add_lwpolyline([(0, 0), (10000, 0), (10000, 8000), (0, 8000)], close=True,
+                   dxfattribs={"layer": "建物"})
+pl = msp.add_lwpolyline([(20000, 0), (26000, 0), (26000, 6000), (20000, 6000)], close=True,
+                        dxfattribs={"layer": "隣地建物"})
+pl.dxf.thickness = 9000
+doc.saveas("no_thickness.dxf", encoding="cp932")
+
+# Nothing in model space: the block is drawn in paper space only.
+doc = ezdxf.new("R2000")
+doc.encoding = "cp932"
+doc.layers.add("建物", color=7)
+pl = doc.layout("Layout1").add_lwpolyline([(0, 0), (100, 0), (100, 80), (0, 80)], close=True,
+                                           dxfattribs={"layer": "建物"})
+pl.dxf.thickness = 100
+doc.saveas("paper_space_only.dxf", encoding="cp932")

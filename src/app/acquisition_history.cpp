@@ -1,4 +1,4 @@
-#include "cadlink/acquired.h"
+#include "app/acquisition_history.h"
 
 #include <memory>
 
@@ -9,9 +9,16 @@
 #include "cadlink/tables.h"
 #include "geometry/tolerances.h"
 
-namespace pimu::cadlink {
+namespace pimu::app {
 
-using namespace embedded;
+using namespace cadlink;
+using namespace cadlink::embedded;
+using geometry::TArcEnt;
+using geometry::TCircleEnt;
+using geometry::TEllipseEnt;
+using geometry::TLineEnt;
+using geometry::TLwpEle;
+using geometry::TLwpEnt;
 
 void SaveAcquiredEntities(const geometry::EntityArrays &a, const std::filesystem::path &path) {
     Drawing d;
@@ -90,4 +97,4 @@ geometry::EntityArrays LoadAcquiredEntities(const std::filesystem::path &path) {
     return arrays;
 }
 
-}  // namespace pimu::cadlink
+}  // namespace pimu::app

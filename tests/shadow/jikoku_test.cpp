@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
-#include "outline_test_util.h"
+#include "geometry/outline_test_util.h"
 
 namespace pimu::shadow {
 namespace {
@@ -91,6 +92,88 @@ TEST(GetPimuHani, RangesWithoutSamplesCoverTheEdges) {
     EXPECT_EQ(ymax, 4000.0);
     GetPimuHani(model, sun, 0.0, -1e300, 8.0, xmin, ymin, xmax, ymax);  // would never end
     EXPECT_EQ(xmax, 5000.0);
+}
+
+TEST(CheckJikokuInputs, RefusesWhatCannotBeDrawn) {
+    struct Case {
+        double start, end, interval;
+        JikokuCheck check;
+        int instants;
+    } cases[] = {
+        {8.0, 16.0, 1.0, JikokuCheck::Ok, 9},
+        {8.0, 16.0, 0.1, JikokuCheck::Ok, 81},  // drift of the summed steps still reaches 16:00
+        {8.0, 8.0, 1.0, JikokuCheck::Ok, 1},
+        {8.0, 16.0, 0.0, JikokuCheck::IntervalNotPositive, 0},
+        {8.0, 16.0, -1.0, JikokuCheck::IntervalNotPositive, 0},
+        {12.0, 10.0, 1.0, JikokuCheck::StartAfterEnd, 0},
+        {8.0, 16.0, 0.0009, JikokuCheck::TooManyInstants, 0},
+        {7.0, 16.0, 1.0, JikokuCheck::OutsideSunHours, 0},
+        {8.0, 17.0, 1.0, JikokuCheck::OutsideSunHours, 0},
+        {8.0, 17.0, 4.0, JikokuCheck::Ok, 3},  // the last instant (16:00) is what counts
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.interval);
+        int instants = 0;
+        EXPECT_EQ(CheckJikokuInputs({c.start, c.end, c.interval, 0.0}, instants), c.check);
+        EXPECT_EQ(instants, c.instants);
+    }
+}
+
+// Answers "stop" at the n-th KeepRunning.
+struct StopAt : Progress {
+    int calls = 0;
+    int at = -1;
+    int maximum = -1;
+    void Start(int m) override { maximum = m; }
+    bool KeepRunning() override { return ++calls != at; }
+};
+
+TEST(ComputeJikoku, OneOutlinePerIslandAndInstantWithItsLabelAndStops) {
+    const solar::SolarState sun = solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
+    std::vector<TLineEnt> edges;
+    geometry::testing::AddBox(edges, 0, 0, 10000, 10000, 10000);
+    geometry::testing::AddBox(edges, 60000, 0, 10000, 10000, 10000);
+    geometry::BuildingModel model;
+    model.SetEdges(edges);
+    geometry::PolygonWorkspace ws;
+    StopAt progress;
+    const JikokuDiagram d =
+        ComputeJikoku(model, sun, {8.0, 16.0, 0.5, 0.0}, geometry::kHalfPi, ws, progress);
+    EXPECT_EQ(progress.maximum, 17);
+    ASSERT_EQ(d.Instants.size(), 17u);
+    EXPECT_FALSE(d.Stopped);
+    for (std::size_t i = 0; i < d.Instants.size(); ++i) {
+        const JikokuInstant &in = d.Instants[i];
+        EXPECT_DOUBLE_EQ(in.Time, 8.0 + 0.5 * i);
+        EXPECT_EQ(in.WholeHour, i % 2 == 0);
+        EXPECT_FALSE(in.TraceFailed);
+        // Morning sun in the south-east throws shadows to the north-west, and so on: the
+        // azimuth has the sign of the hour angle.
+        EXPECT_EQ(in.AzimuthDegrees < 0.0, in.Time < 12.0) << in.Time;
+        ASSERT_GE(in.Outlines.size(), 1u);
+        for (const JikokuOutline &o : in.Outlines) {
+            double ymax = -1e300;
+            for (const TAcadPoint &p : o.Points) ymax = std::max(ymax, p.y);
+            EXPECT_NEAR(o.Label.y, ymax, 1e-6);  // north is up
+        }
+    }
+    // Two separate boxes: two islands at noon, the western first.
+    const JikokuInstant &noon = d.Instants[8];
+    ASSERT_EQ(noon.Outlines.size(), 2u);
+    EXPECT_LT(noon.Outlines[0].Points[0].x, noon.Outlines[1].Points[0].x);
+
+    // Stopped at the first chance, inside the edge checks and inside a trace: never more
+    // instants than were announced, and the run says it stopped.
+    for (int at : {1, 5, 40, 400}) {
+        SCOPED_TRACE(at);
+        StopAt stopping;
+        stopping.at = at;
+        const JikokuDiagram s =
+            ComputeJikoku(model, sun, {8.0, 16.0, 0.5, 0.0}, geometry::kHalfPi, ws, stopping);
+        EXPECT_TRUE(s.Stopped);
+        EXPECT_LT(s.Instants.size(), 17u);
+        EXPECT_EQ(stopping.calls, at);
+    }
 }
 
 }  // namespace

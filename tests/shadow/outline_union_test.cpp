@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "geometry/outline_test_util.h"
 #include "geometry/primitives.h"
 #include "geometry/shadow_outline.h"
-#include "outline_test_util.h"
+#include "shadow/shadow_casting.h"
 #include "solar/sun.h"
 
 namespace pimu::geometry {
@@ -171,7 +172,7 @@ TEST(OutlineUnion, RandomSitesMatchTheUnionOfTheEdgeShadows) {
         BuildingModel model;
         model.SetEdges(edges);
         PolygonWorkspace ws;
-        ws.ShadowSegments(model, sun, t, h);
+        shadow::ShadowSegments(ws, model, sun, t, h);
         std::vector<std::vector<TLineEnt>> outlines;
         const OutlineLoopResult result =
             ws.AllOutlines(MaxSpanRule::MeasureTimes1000,

@@ -1,0 +1,593 @@
+// The shadow regions against an independent union (shapely) on the sites users draw:
+// blocks square to true north with north typed to a few decimals, times landing a hair off noon,
+// random sites, courtyards, far coordinates, metre drawings, a neighbourhood of 1,000 buildings;
+// and against the literal outline trace where that one is right.
+#include "shadow/shadow_regions.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "geometry/acquisition.h"
+#include "geometry/outline_test_util.h"
+#include "geometry/primitives.h"
+#include "geometry/shadow_outline.h"
+#include "shadow/shadow_casting.h"
+#include "solar/sun.h"
+
+namespace pimu::shadow {
+namespace {
+
+using geometry::TAcadPoint;
+using geometry::TLineEnt;
+using geometry::testing::AddPrism;
+using geometry::testing::Rect;
+using Ring = std::vector<TAcadPoint>;
+
+// A site: its edges and the footprints of its volumes (what the independent union fills).
+struct Site {
+    std::vector<TLineEnt> edges;
+    std::vector<Ring> footprints;
+    void Add(const Ring &footprint, double height) {
+        AddPrism(edges, footprint, height);
+        footprints.push_back(footprint);
+    }
+};
+
+// The polygons whose union is the shadow: every edge's quadrilateral and the footprints, relative
+// to origin (far drawings lose no digits).
+std::vector<Ring> ShadowParts(const Site &site, const solar::SolarState &sun, double t, double h,
+                              TAcadPoint origin) {
+    const solar::SunResult pos = solar::SunPosition(sun, t);
+    const double theta = solar::ShadowAngle(sun, pos.Azimuth);
+    std::vector<Ring> parts;
+    const auto moved = [&](TAcadPoint p) { return TAcadPoint{p.x - origin.x, p.y - origin.y, 0}; };
+    for (const TLineEnt &e : site.edges) {
+        const EdgeQuad q = ShadowQuad(e, h, theta, pos.Ratio);
+        parts.push_back({moved(q.footSt), moved(q.footEd), moved(q.shadowEd), moved(q.shadowSt)});
+    }
+    for (const Ring &f : site.footprints) {
+        parts.emplace_back();
+        for (const TAcadPoint &p : f) parts.back().push_back(moved(p));
+    }
+    return parts;
+}
+
+// The areas of the unions of each case by shapely (GEOS), an implementation independent of the
+// one under test. One run of Python for many cases.
+std::vector<double> ShapelyAreas(const std::vector<std::vector<Ring>> &cases) {
+    const std::string path = ::testing::TempDir() + "shadow_regions_cases.txt";
+    {
+        std::FILE *f = std::fopen(path.c_str(), "w");
+        if (f == nullptr) return {};
+        for (const auto &parts : cases) {
+            std::fprintf(f, "C\n");
+            for (const Ring &r : parts) {
+                for (const TAcadPoint &p : r) std::fprintf(f, "%.17g %.17g ", p.x, p.y);
+                std::fprintf(f, "\n");
+            }
+        }
+        std::fclose(f);
+    }
+    const char *script =
+        "import sys\n"
+        "from shapely.geometry import Polygon\n"
+        "from shapely.ops import unary_union\n"
+        "from shapely.validation import make_valid\n"
+        "cases = []\n"
+        "for line in open(sys.argv[1]):\n"
+        "    if line.startswith('C'):\n"
+        "        cases.append([]); continue\n"
+        "    v = [float(x) for x in line.split()]\n"
+        "    pts = list(zip(v[0::2], v[1::2]))\n"
+        "    if len(pts) < 3: continue\n"
+        "    p = Polygon(pts)\n"
+        "    if not p.is_valid: p = make_valid(p)\n"
+        "    if p.area > 0: cases[-1].append(p)\n"
+        "for c in cases:\n"
+        "    print(repr(unary_union(c).area if c else 0.0))\n";
+    const std::string scriptPath = ::testing::TempDir() + "shadow_regions_union.py";
+    {
+        std::FILE *f = std::fopen(scriptPath.c_str(), "w");
+        if (f == nullptr) return {};
+        std::fputs(script, f);
+        std::fclose(f);
+    }
+    const std::string command = "/usr/bin/python3 " + scriptPath + " " + path;
+    std::FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return {};
+    std::vector<double> areas;
+    double a = 0.0;
+    while (std::fscanf(pipe, "%lf", &a) == 1) areas.push_back(a);
+    pclose(pipe);
+    return areas;
+}
+
+double IndependentArea(const Site &site, const solar::SolarState &sun, double t, double h,
+                       TAcadPoint origin = {}) {
+    const std::vector<double> areas = ShapelyAreas({ShadowParts(site, sun, t, h, origin)});
+    EXPECT_EQ(areas.size(), 1u);
+    return areas.empty() ? -1.0 : areas.front();
+}
+
+// Orientation, start vertex and vertex hygiene of every ring.
+void ExpectConvention(const ShadowRegions &shadow) {
+    const auto check = [](const Ring &ring, bool ccw) {
+        ASSERT_GE(ring.size(), 3u);
+        EXPECT_EQ(RingArea(ring) > 0.0, ccw);
+        for (const TAcadPoint &p : ring) {
+            EXPECT_EQ(p.z, 0.0);
+            EXPECT_TRUE(p.x > ring.front().x || (p.x == ring.front().x && p.y >= ring.front().y));
+        }
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            const TAcadPoint a = ring[i], b = ring[(i + 1) % ring.size()],
+                             c = ring[(i + 2) % ring.size()];
+            EXPECT_FALSE(a.x == b.x && a.y == b.y);
+            // No exactly collinear triple (the grid makes collinear vertices exact).
+            const double cross = (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
+            EXPECT_NE(cross, 0.0);
+        }
+    };
+    for (std::size_t i = 0; i < shadow.regions.size(); ++i) {
+        check(shadow.regions[i].outer, true);
+        for (const Ring &hole : shadow.regions[i].holes) check(hole, false);
+        if (i > 0) {
+            const TAcadPoint a = shadow.regions[i - 1].outer.front();
+            const TAcadPoint b = shadow.regions[i].outer.front();
+            EXPECT_TRUE(a.x < b.x || (a.x == b.x && a.y < b.y));  // western first
+        }
+    }
+}
+
+class Random {
+public:
+    explicit Random(std::uint32_t seed) : engine_(seed) {}
+    double Uniform(double lo, double hi) {
+        return lo + (hi - lo) * (static_cast<double>(engine_()) / 4294967296.0);
+    }
+    int Int(int lo, int hi) {
+        return lo + static_cast<int>(engine_() % static_cast<std::uint32_t>(hi - lo + 1));
+    }
+
+private:
+    std::mt19937 engine_;
+};
+
+TAcadPoint Turned(TAcadPoint c, double a, double x, double y) {
+    return TAcadPoint{c.x + x * std::cos(a) - y * std::sin(a),
+                      c.y + x * std::sin(a) + y * std::cos(a), 0.0};
+}
+
+Ring RandomFootprint(Random &rnd, double span) {
+    const TAcadPoint centre{rnd.Uniform(0, span), rnd.Uniform(0, span), 0.0};
+    const double turn = rnd.Uniform(0, geometry::kTwoPi);
+    Ring pts;
+    if (rnd.Int(0, 1) == 0) {
+        const double w = rnd.Uniform(3000, 15000) / 2, d = rnd.Uniform(3000, 15000) / 2;
+        pts = {Turned(centre, turn, -w, -d), Turned(centre, turn, w, -d),
+               Turned(centre, turn, w, d), Turned(centre, turn, -w, d)};
+    } else {
+        const double r = rnd.Uniform(3000, 10000);
+        for (int k = 0; k <= 18; ++k) {
+            const double a = k * 10.0 * geometry::kDegToRad;
+            pts.push_back(Turned(centre, turn, r * std::cos(a), r * std::sin(a)));
+        }
+    }
+    return pts;
+}
+
+// An L-shaped block and blocks square to the drawing axes, as most sites are drawn.
+Site AlignedSite() {
+    Site s;
+    s.Add({{0, 0, 0},
+           {30000, 0, 0},
+           {30000, 10000, 0},
+           {10000, 10000, 0},
+           {10000, 25000, 0},
+           {0, 25000, 0}},
+          15000);
+    s.Add(Rect(40000, 0, 12000, 8000), 9000);
+    s.Add(Rect(40000, 20000, 12000, 8000), 21000);  // in the shadow of nothing, casting north
+    s.Add(Rect(46000, 4000, 10000, 10000), 12000);  // overlapping the 9 m block
+    s.Add(Rect(0, 40000, 30000, 6000), 6000);       // wider than its shadow is long
+    return s;
+}
+
+constexpr double kRelative = 1e-6;
+
+TEST(ShadowRegions, AlignedSitesMatchTheIndependentUnionNearNoon) {
+    const Site site = AlignedSite();
+    const double norths[] = {90.0, 89.9999, 90.0001, 89.99999, 90.00001, 0.0001, 180.0};
+    // Noon, a 10-minute step typed as 0.1666667 h from 8:00 (24 steps land 8e-7 h after noon), a
+    // 20-minute step typed as 0.3333, and a whole hour.
+    double drift = 8.0;
+    for (int i = 0; i < 24; ++i) drift += 0.1666667;
+    const double times[] = {12.0, drift, 8.0 + 12 * 0.3333, 10.0};
+    const double planes[] = {0.0, 4000.0};
+    std::vector<std::vector<Ring>> cases;
+    std::vector<double> areas;
+    std::vector<std::string> names;
+    for (double north : norths) {
+        const solar::SolarState sun =
+            solar::MakeSolarState(35.68, solar::kWinterDeclination, north);
+        for (double t : times) {
+            for (double h : planes) {
+                names.push_back("north " + std::to_string(north) + " t " + std::to_string(t) +
+                                " h " + std::to_string(h));
+                SCOPED_TRACE(names.back());
+                const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, t, h);
+                ASSERT_EQ(shadow.status, RegionStatus::Done);
+                ExpectConvention(shadow);
+                areas.push_back(ShadedArea(shadow));
+                cases.push_back(ShadowParts(site, sun, t, h, {}));
+            }
+        }
+    }
+    const std::vector<double> expected = ShapelyAreas(cases);
+    ASSERT_EQ(expected.size(), areas.size());
+    for (std::size_t i = 0; i < areas.size(); ++i)
+        EXPECT_NEAR(areas[i], expected[i], kRelative * expected[i]) << names[i];
+}
+
+// The L-shaped block at 12:00 with north typed as 89.99999 degrees: the shadow is, to within the
+// turn of 1e-5 degrees, the one with north exactly up, which is known in closed form.
+TEST(ShadowRegions, LShapedBlockAtNoonWithNorthTypedToFiveDecimals) {
+    Site site;
+    site.Add({{0, 0, 0},
+              {20000, 0, 0},
+              {20000, 10000, 0},
+              {10000, 10000, 0},
+              {10000, 30000, 0},
+              {0, 30000, 0}},
+             10000);
+    const double h = 4000.0;
+    const solar::SolarState up = solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
+    const double L = (10000.0 - h) * solar::SunPosition(up, 12.0).Ratio;  // shadow length
+    // Footprint plus the strips cast north by the south-facing roof edges.
+    // West arm: footprint 30 m deep plus L; east arm: 10 m plus L.
+    const double exact = 10000.0 * (30000.0 + L) + 10000.0 * (10000.0 + L);
+    for (double north : {90.0, 89.99999, 90.00001}) {
+        SCOPED_TRACE(north);
+        const solar::SolarState sun = solar::MakeSolarState(36.0, solar::kWinterDeclination, north);
+        const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, 12.0, h);
+        ASSERT_EQ(shadow.regions.size(), 1u);
+        EXPECT_TRUE(shadow.regions[0].holes.empty());
+        EXPECT_NEAR(ShadedArea(shadow), exact, 1e-6 * exact);
+        EXPECT_NEAR(ShadedArea(shadow), IndependentArea(site, sun, 12.0, h), 1e-6 * exact);
+    }
+}
+
+// Random sites: the area agrees with the independent union, and each region's outer ring with the
+// literal trace, which is right on such sites.
+TEST(ShadowRegions, RandomSitesMatchTheUnionAndTheReference) {
+    const double times[] = {8.0, 9.5, 11.0, 12.0, 13.5, 15.0, 16.0};
+    const double planes[] = {0.0, 1500.0, 4000.0};
+    int compared = 0;
+    std::vector<std::vector<Ring>> cases;
+    std::vector<double> areas;
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        Random rnd(seed);
+        Site site;
+        const int buildings = rnd.Int(1, 6);
+        for (int b = 0; b < buildings; ++b)
+            site.Add(RandomFootprint(rnd, 40000), rnd.Uniform(3000, 20000));
+        const solar::SolarState sun = solar::MakeSolarState(
+            rnd.Uniform(30, 45), solar::DeclinationOf(static_cast<solar::Season>(rnd.Int(0, 2))),
+            rnd.Uniform(0, 360));
+        const double t = times[rnd.Int(0, 6)];
+        const double h = planes[rnd.Int(0, 2)];
+        SCOPED_TRACE("seed " + std::to_string(seed));
+
+        const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, t, h);
+        ASSERT_EQ(shadow.status, RegionStatus::Done);
+        ExpectConvention(shadow);
+        areas.push_back(ShadedArea(shadow));
+        cases.push_back(ShadowParts(site, sun, t, h, {}));
+
+        geometry::BuildingModel model;
+        model.SetEdges(site.edges);
+        geometry::PolygonWorkspace ws;
+        ShadowSegments(ws, model, sun, t, h);
+        std::vector<std::vector<TLineEnt>> outlines;
+        ws.AllOutlines(geometry::MaxSpanRule::MeasureTimes1000,
+                       [&](const std::vector<TLineEnt> &o) { outlines.push_back(o); });
+        // The literal trace leaves out islands lying in a hole of another region.
+        ShadowRegions outerOnly;
+        for (const ShadowRegion &r : shadow.regions) outerOnly.regions.push_back({r.outer, {}});
+        std::vector<const Ring *> islands;
+        for (std::size_t i = 0; i < shadow.regions.size(); ++i) {
+            ShadowRegions others = outerOnly;
+            others.regions.erase(others.regions.begin() + static_cast<std::ptrdiff_t>(i));
+            const TAcadPoint start = shadow.regions[i].outer.front();
+            if (LocatePoint(others, start) == PointPlace::Outside)
+                islands.push_back(&shadow.regions[i].outer);
+        }
+        ASSERT_EQ(outlines.size(), islands.size());
+        for (std::size_t i = 0; i < outlines.size(); ++i) {
+            const Ring &outer = *islands[i];
+            double perimeter = 0.0;
+            for (const TLineEnt &s : outlines[i]) perimeter += geometry::Dist2D(s.st, s.ed);
+            // The literal trace merges segments within 0.01 of a line, so it may stray that far.
+            EXPECT_NEAR(RingArea(outer), geometry::testing::SignedArea(outlines[i]),
+                        0.05 * perimeter);
+            // Both start at the lowest vertex of the left-most column.
+            EXPECT_NEAR(outer.front().x, outlines[i].front().st.x, 0.05);
+            EXPECT_NEAR(outer.front().y, outlines[i].front().st.y, 0.05);
+            for (const TLineEnt &s : outlines[i]) {
+                EXPECT_NE(LocatePoint(shadow, s.st, 0.05), PointPlace::Outside);
+            }
+            for (const TAcadPoint &p : outer) {
+                ShadowRegions traced;
+                traced.regions.emplace_back();
+                for (const TLineEnt &s : outlines[i]) traced.regions[0].outer.push_back(s.st);
+                EXPECT_EQ(LocatePoint(traced, p, 0.05), PointPlace::On);
+            }
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 40);
+    const std::vector<double> expected = ShapelyAreas(cases);
+    ASSERT_EQ(expected.size(), areas.size());
+    for (std::size_t i = 0; i < areas.size(); ++i)
+        EXPECT_NEAR(areas[i], expected[i], kRelative * expected[i]) << "seed " << i + 1;
+}
+
+// Four wings around a court: at noon the south wing shades the south part of the court, the rest
+// is a lit hole; a building standing in the court is a region of its own.
+TEST(ShadowRegions, CourtyardGivesItsHole) {
+    Site site;
+    const double H = 12000.0, h = 4000.0;
+    site.Add(Rect(0, 0, 40000, 8000), H);            // south wing
+    site.Add(Rect(0, 52000, 40000, 8000), H);        // north wing
+    site.Add(Rect(0, 8000, 8000, 44000), H);         // west wing
+    site.Add(Rect(32000, 8000, 8000, 44000), H);     // east wing
+    site.Add(Rect(18000, 38000, 4000, 4000), 3000);  // a shed in the court, below the plane
+    const solar::SolarState sun = solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
+    const double L = (H - h) * solar::SunPosition(sun, 12.0).Ratio;
+    ASSERT_LT(L, 44000.0);
+
+    const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, 12.0, h);
+    ASSERT_EQ(shadow.status, RegionStatus::Done);
+    ExpectConvention(shadow);
+    ASSERT_EQ(shadow.regions.size(), 2u);
+    ASSERT_EQ(shadow.regions[0].holes.size(), 1u);
+    const Ring &hole = shadow.regions[0].holes[0];
+    EXPECT_NEAR(-RingArea(hole), 24000.0 * (44000.0 - L), 1.0);  // the shed is an island in it
+    // The lowest vertex of the left-most column, to the grid's resolution.
+    EXPECT_NEAR(hole.front().x, 8000.0, shadow.resolution);
+    EXPECT_NEAR(hole.front().y, 8000.0 + L, shadow.resolution);
+    EXPECT_NEAR(ShadedArea(shadow), IndependentArea(site, sun, 12.0, h),
+                kRelative * ShadedArea(shadow));
+
+    EXPECT_EQ(LocatePoint(shadow, {20000, 30000 + L / 2, 0}), PointPlace::Outside);  // lit court
+    EXPECT_EQ(LocatePoint(shadow, {20000, 9000, 0}), PointPlace::Inside);            // shaded court
+    EXPECT_EQ(LocatePoint(shadow, {20000, 8000 + L, 0}), PointPlace::On);            // hole's edge
+    EXPECT_EQ(LocatePoint(shadow, {20000, 40000, 0}), PointPlace::Inside);           // the shed
+    EXPECT_EQ(LocatePoint(shadow, {20000, 42000, 0}), PointPlace::On);
+    EXPECT_EQ(LocatePoint(shadow, {-1, 100, 0}), PointPlace::Outside);
+}
+
+// The same site far from the origin, and drawn in metres: the same shadow, scaled and moved.
+TEST(ShadowRegions, FarCoordinatesAndMetreDrawings) {
+    Random rnd(7);
+    Site base;
+    for (int b = 0; b < 8; ++b) base.Add(RandomFootprint(rnd, 60000), rnd.Uniform(3000, 30000));
+    const solar::SolarState sun = solar::MakeSolarState(35.0, solar::kWinterDeclination, 89.9999);
+    const TAcadPoint offset{1e8, -3e7, 0.0};
+    Site far, metres;
+    for (const TLineEnt &e : base.edges) {
+        TLineEnt f = e, m = e;
+        f.st.x += offset.x, f.st.y += offset.y, f.ed.x += offset.x, f.ed.y += offset.y;
+        m.st = {e.st.x / 1000, e.st.y / 1000, e.st.z / 1000};
+        m.ed = {e.ed.x / 1000, e.ed.y / 1000, e.ed.z / 1000};
+        far.edges.push_back(f);
+        metres.edges.push_back(m);
+    }
+    for (const Ring &r : base.footprints) {
+        Ring f, m;
+        for (const TAcadPoint &p : r) {
+            f.push_back({p.x + offset.x, p.y + offset.y, 0});
+            m.push_back({p.x / 1000, p.y / 1000, 0});
+        }
+        far.footprints.push_back(f);
+        metres.footprints.push_back(m);
+    }
+    for (double t : {9.0, 12.0, 15.5}) {
+        SCOPED_TRACE(t);
+        const ShadowRegions a = ShadowRegionsAt(base.edges, sun, t, 4000.0);
+        const ShadowRegions b = ShadowRegionsAt(far.edges, sun, t, 4000.0);
+        const ShadowRegions c = ShadowRegionsAt(metres.edges, sun, t, 4.0);
+        const double area = ShadedArea(a);
+        EXPECT_NEAR(ShadedArea(b), area, kRelative * area);
+        EXPECT_NEAR(ShadedArea(c) * 1e6, area, kRelative * area);
+        EXPECT_NEAR(ShadedArea(b), IndependentArea(far, sun, t, 4000.0, offset), kRelative * area);
+        EXPECT_NEAR(ShadedArea(c), IndependentArea(metres, sun, t, 4.0), kRelative * area * 1e-6);
+        ASSERT_EQ(b.regions.size(), a.regions.size());
+        ASSERT_EQ(c.regions.size(), a.regions.size());
+        for (std::size_t i = 0; i < a.regions.size(); ++i) {
+            EXPECT_NEAR(b.regions[i].outer.front().x - offset.x, a.regions[i].outer.front().x,
+                        1e-3);
+            EXPECT_NEAR(c.regions[i].outer.front().y * 1000, a.regions[i].outer.front().y, 1e-3);
+        }
+        // The grid follows the extent, not the distance from the origin.
+        EXPECT_LT(b.resolution, 1e-3);
+        EXPECT_LT(c.resolution, 1e-6);
+    }
+}
+
+TEST(ShadowRegions, NeighbourhoodOfAThousandBuildings) {
+    Random rnd(11);
+    Site site;
+    for (int b = 0; b < 1000; ++b) {
+        const double x = (b % 40) * 25000.0 + rnd.Uniform(0, 8000);
+        const double y = (b / 40) * 25000.0 + rnd.Uniform(0, 8000);
+        site.Add(Rect(x, y, rnd.Uniform(6000, 16000), rnd.Uniform(6000, 16000)),
+                 rnd.Uniform(4000, 40000));
+    }
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination, 89.9999);
+    for (double t : {9.0, 12.0}) {
+        const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, t, 4000.0);
+        ASSERT_EQ(shadow.status, RegionStatus::Done);
+        ExpectConvention(shadow);
+        const double expected = IndependentArea(site, sun, t, 4000.0);
+        EXPECT_NEAR(ShadedArea(shadow), expected, kRelative * expected);
+    }
+}
+
+// A circle with a thickness, as CAD programs draw round towers, casts the shadow of a cylinder.
+TEST(ShadowRegions, CylinderFromACircleWithThickness) {
+    geometry::EntityArrays a;
+    a.AryCircle.push_back({{30000, 20000, 0}, 4500, 33000, {0, 0, 1}});
+    geometry::ConvertToEdges(a);
+    Site site;
+    site.edges = a.AryLine;
+    site.footprints.emplace_back();
+    for (int k = 0; k < 35; ++k) site.footprints.back().push_back(a.AryLine[k].st);
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination, 90.0);
+    for (double t : {9.0, 12.0, 14.5}) {
+        SCOPED_TRACE(t);
+        const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, t, 4000.0);
+        ASSERT_EQ(shadow.regions.size(), 1u);
+        EXPECT_TRUE(shadow.regions[0].holes.empty());
+        const double L = 29000.0 * solar::SunPosition(sun, t).Ratio;
+        // At least the disc's width swept over most of the shadow's length.
+        EXPECT_GT(ShadedArea(shadow), 0.9 * 9000.0 * L);
+        const double expected = IndependentArea(site, sun, t, 4000.0);
+        EXPECT_NEAR(ShadedArea(shadow), expected, kRelative * expected);
+    }
+}
+
+// Degenerate models and instants give sound results, never a made-up outline.
+TEST(ShadowRegions, DegenerateInputs) {
+    const solar::SolarState sun = solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
+    const auto line = [](TAcadPoint a, TAcadPoint b) { return geometry::testing::Edge(a, b); };
+    struct Case {
+        const char *name;
+        std::vector<TLineEnt> edges;
+        double t;
+        RegionStatus status;
+        std::size_t regions;
+        double area;
+    };
+    std::vector<TLineEnt> box;
+    AddPrism(box, Rect(0, 0, 10000, 10000), 3000);
+    std::vector<TLineEnt> withZero = box;
+    withZero.push_back(line({5000, 5000, 0}, {5000, 5000, 0}));
+    withZero.push_back(line({20000, 0, 0}, {20000, 0, 9000}));  // a vertical on its own
+    std::vector<TLineEnt> nan = box;
+    nan.push_back(line({NAN, 0, 0}, {1, 1, 5000}));
+    const std::vector<TLineEnt> lines = {line({0, 0, 0}, {10000, 0, 0}),
+                                         line({0, 5000, 0}, {10000, 6000, 0})};
+    const Case cases[] = {
+        {"empty model", {}, 12.0, RegionStatus::Done, 0, 0.0},
+        {"all below the plane: the footprint only", box, 12.0, RegionStatus::Done, 1, 1e8},
+        {"zero-length edges and lone verticals add nothing", withZero, 12.0, RegionStatus::Done, 1,
+         1e8},
+        {"a coordinate that is not a number is left out", nan, 12.0, RegionStatus::Done, 1, 1e8},
+        {"lines without thickness", lines, 12.0, RegionStatus::Done, 0, 0.0},
+        {"no sun before 7:30", box, 7.0, RegionStatus::NoSun, 0, 0.0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ShadowRegions shadow = ShadowRegionsAt(c.edges, sun, c.t, 4000.0);
+        EXPECT_EQ(shadow.status, c.status);
+        EXPECT_EQ(shadow.regions.size(), c.regions);
+        EXPECT_NEAR(ShadedArea(shadow), c.area, 1e-3);
+    }
+    // The sun at or below the horizon: winter at 70 degrees north, where it never rises.
+    const solar::SolarState arctic = solar::MakeSolarState(70.0, solar::kWinterDeclination, 90.0);
+    std::vector<TLineEnt> tall;
+    AddPrism(tall, Rect(0, 0, 10000, 10000), 30000);
+    EXPECT_EQ(ShadowRegionsAt(tall, arctic, 12.0, 0.0).status, RegionStatus::NoSun);
+}
+
+// A progress that says stop after a number of questions.
+class StopAfter : public Progress {
+public:
+    explicit StopAfter(int n) : left_(n) {}
+    bool KeepRunning() override {
+        ++asked;
+        return left_-- > 0;
+    }
+    int asked = 0;
+
+private:
+    int left_;
+};
+
+TEST(ShadowRegions, StopReturnsNothingMarkedStopped) {
+    std::vector<TLineEnt> edges;
+    for (int i = 0; i < 20000; ++i) {
+        const double x = (i % 200) * 3000.0, y = (i / 200) * 3000.0;
+        edges.push_back(geometry::testing::Edge({x, y, 5000}, {x + 2000, y + 500, 5000}));
+    }
+    const solar::SolarState sun = solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
+    StopAfter count(1 << 30);
+    const ShadowRegions full = ShadowRegionsAt(edges, sun, 10.0, 0.0, count);
+    ASSERT_EQ(full.status, RegionStatus::Done);
+    EXPECT_FALSE(full.regions.empty());
+    EXPECT_GT(count.asked, 8);  // asked along the way, not only at the ends
+    for (int n : {0, 1, 3, count.asked - 1}) {
+        StopAfter stop(n);
+        const ShadowRegions shadow = ShadowRegionsAt(edges, sun, 10.0, 0.0, stop);
+        EXPECT_EQ(shadow.status, RegionStatus::Stopped) << n;
+        EXPECT_TRUE(shadow.regions.empty());
+    }
+}
+
+TEST(ShadowRegions, UnionOfRings) {
+    const Ring cw{{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}};  // clockwise
+    const Ring ccw{{5, 5, 0}, {15, 5, 0}, {15, 15, 0}, {5, 15, 0}};
+    const Ring inner{{2, 2, 0}, {4, 2, 0}, {4, 4, 0}, {2, 4, 0}};
+    struct Case {
+        const char *name;
+        std::vector<Ring> rings;
+        std::size_t regions, holes;
+        double area;
+    };
+    const Case cases[] = {
+        {"either orientation fills", {cw, ccw}, 1, 0, 175.0},
+        {"a ring inside another is no hole", {cw, inner}, 1, 0, 100.0},
+        {"a frame of four rings leaves its hole",
+         {Rect(0, 0, 30, 10), Rect(0, 20, 30, 10), Rect(0, 0, 10, 30), Rect(20, 0, 10, 30)},
+         1,
+         1,
+         800.0},
+        {"degenerate rings add nothing",
+         {{{0, 0, 0}, {5, 5, 0}}, {{0, 0, 0}, {1, 1, 0}, {2, 2, 0}}},
+         0,
+         0,
+         0.0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ShadowRegions u = UnionRings(c.rings);
+        ExpectConvention(u);
+        ASSERT_EQ(u.regions.size(), c.regions);
+        if (c.regions > 0) {
+            EXPECT_EQ(u.regions[0].holes.size(), c.holes);
+        }
+        EXPECT_NEAR(ShadedArea(u), c.area, 1e-9);
+    }
+    const ShadowRegions frame = UnionRings(cases[2].rings);
+    EXPECT_EQ(LocatePoint(frame, {15, 15, 0}), PointPlace::Outside);
+    EXPECT_EQ(LocatePoint(frame, {5, 15, 0}), PointPlace::Inside);
+    EXPECT_EQ(LocatePoint(frame, {10, 15, 0}), PointPlace::On);
+    EXPECT_EQ(LocatePoint(frame, {0, 0, 0}), PointPlace::On);
+    // The box's outer ring: four corners from the south-west one, counter-clockwise.
+    const Ring &outer = frame.regions[0].outer;
+    ASSERT_EQ(outer.size(), 4u);
+    EXPECT_EQ(outer[0].x, 0.0);
+    EXPECT_EQ(outer[0].y, 0.0);
+    EXPECT_EQ(outer[1].x, 30.0);
+    EXPECT_EQ(outer[1].y, 0.0);
+}
+
+}  // namespace
+}  // namespace pimu::shadow

@@ -1,0 +1,113 @@
+// Building models and an independent sky-factor integration shared by the sky tests.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "geometry/building_model.h"
+#include "geometry/outline_test_util.h"
+#include "geometry/types.h"
+
+namespace pimu::sky::testing {
+
+using geometry::TAcadPoint;
+using geometry::TLineEnt;
+
+// A solid box standing on the ground.
+struct Box {
+    double x0, y0, x1, y1, height;
+};
+
+inline geometry::BuildingModel ModelOf(const std::vector<Box> &boxes) {
+    std::vector<TLineEnt> edges;
+    for (const Box &b : boxes) {
+        geometry::testing::AddBox(edges, b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0, b.height);
+    }
+    geometry::BuildingModel model;
+    model.SetEdges(edges);
+    return model;
+}
+
+// True when the ray from p in direction dir meets the solid box (slab test).
+inline bool RayHitsBox(const std::array<double, 3> &p, const std::array<double, 3> &dir,
+                       const Box &b) {
+    const std::array<double, 3> lo{b.x0, b.y0, 0.0};
+    const std::array<double, 3> hi{b.x1, b.y1, b.height};
+    double t0 = 0.0;
+    double t1 = 1e300;
+    for (int k = 0; k < 3; ++k) {
+        if (dir[k] == 0.0) {
+            if (p[k] < lo[k] || p[k] > hi[k]) return false;
+            continue;
+        }
+        double a = (lo[k] - p[k]) / dir[k];
+        double c = (hi[k] - p[k]) / dir[k];
+        if (a > c) std::swap(a, c);
+        t0 = std::max(t0, a);
+        t1 = std::min(t1, c);
+        if (t0 > t1) return false;
+    }
+    return true;
+}
+
+// The highest elevation at which a ray in azimuth phi from the point meets a box (0 if none),
+// found by bisection on rays.
+inline double HighestBlocked(const std::vector<Box> &boxes, const std::array<double, 3> &p,
+                             double phi) {
+    const auto blocked = [&](double h) {
+        const std::array<double, 3> dir{std::cos(h) * std::cos(phi), std::cos(h) * std::sin(phi),
+                                        std::sin(h)};
+        for (const Box &b : boxes) {
+            if (RayHitsBox(p, dir, b)) return true;
+        }
+        return false;
+    };
+    if (!blocked(1e-9)) return 0.0;
+    double lo = 1e-9;
+    double hi = 1.5707963267948966;
+    for (int i = 0; i < 50; ++i) {
+        const double mid = (lo + hi) / 2.0;
+        (blocked(mid) ? lo : hi) = mid;
+    }
+    return lo;
+}
+
+// The sky factor in percent by integrating over the hemisphere with rays: the orthographic
+// share of the open sky is 1 - (1 / 2pi) * integral of sin^2 H(phi), H the highest blocked
+// elevation. The azimuth is cut at every box corner (where H jumps) and each piece integrated
+// by composite 5-point Gauss-Legendre.
+inline double RaySkyFactor(const std::vector<Box> &boxes, double px, double py, double e,
+                           int pieces = 200) {
+    const std::array<double, 3> p{px, py, e};
+    std::vector<double> cuts{0.0, 2.0 * M_PI};
+    for (const Box &b : boxes) {
+        for (const auto &[x, y] : {std::pair{b.x0, b.y0}, std::pair{b.x1, b.y0},
+                                   std::pair{b.x1, b.y1}, std::pair{b.x0, b.y1}}) {
+            double a = std::atan2(y - py, x - px);
+            if (a < 0.0) a += 2.0 * M_PI;
+            cuts.push_back(a);
+        }
+    }
+    std::sort(cuts.begin(), cuts.end());
+    static const double kNodes[5] = {-0.9061798459386640, -0.5384693101056831, 0.0,
+                                     0.5384693101056831, 0.9061798459386640};
+    static const double kWeights[5] = {0.2369268850561891, 0.4786286704993665, 0.5688888888888889,
+                                       0.4786286704993665, 0.2369268850561891};
+    double integral = 0.0;
+    for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
+        const double width = (cuts[c + 1] - cuts[c]) / pieces;
+        if (width <= 0.0) continue;
+        for (int k = 0; k < pieces; ++k) {
+            const double mid = cuts[c] + (k + 0.5) * width;
+            for (int g = 0; g < 5; ++g) {
+                const double s = std::sin(HighestBlocked(boxes, p, mid + kNodes[g] * width / 2));
+                integral += kWeights[g] * width / 2 * s * s;
+            }
+        }
+    }
+    return 100.0 * (1.0 - integral / (2.0 * M_PI));
+}
+
+}  // namespace pimu::sky::testing
