@@ -1,10 +1,10 @@
 // The desktop window: how long it takes to start on the example (window model, both windows,
 // the drawing opened and painted once), and the frame time of panning a 10,000-entity drawing
 // in the drawing view (one pan step and one full repaint of a 1200 x 800 view).
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <benchmark/benchmark.h>
 #include <cmath>
 #include <filesystem>
 
@@ -31,7 +31,9 @@ cadlink::embedded::Drawing BigDrawing() {
                 break;
             case 1:
                 e.kind = cadlink::embedded::EntityKind::LwPolyline;
-                e.vertices = {{{x, y, 0}, 0}, {{x + 1200, y, 0}, 0.3}, {{x + 1200, y + 900, 0}, 0},
+                e.vertices = {{{x, y, 0}, 0},
+                              {{x + 1200, y, 0}, 0.3},
+                              {{x + 1200, y + 900, 0}, 0},
                               {{x, y + 900, 0}, 0}};
                 e.closed = true;
                 e.thickness = 9000;

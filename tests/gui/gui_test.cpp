@@ -167,7 +167,7 @@ TEST_F(GuiTest, AcquireByWindowThenTimeOfDayAndIsochronesAppearInTheDrawing) {
 
     // 60 s steps keep the run short.
     session_->Main().findChild<QTabWidget *>("PageControl1")->setCurrentIndex(1);
-    QTest::mouseClick(Find<QRadioButton>("RadioGroup5_2"), Qt::LeftButton);
+    Find<QRadioButton>("RadioGroup5_2")->click();
     EXPECT_EQ(session_->Form().RadioGroup5.itemIndex, 2);
     Click("Button6");
     EXPECT_GT(CountOnLayer(d, "PIMU_TOUJI"), 0);
