@@ -41,11 +41,23 @@ run ratio-table --place 80000,50000
 
 run shadow
 run isochrone
+# The deemed boundary lines 5 m and 10 m outside the site drawn on layer 敷地.
+run boundary --site layer:敷地
+
+echo "== eot, solar-noon: the equation of time today, true solar noon at Tokyo's longitude =="
+"$pimu" eot
+"$pimu" solar-noon "${settings[@]}" --longitude 139.75
+# The shadow times of the site's point marks; the summary block placed beside the site.
+run points --marks layer:測定点 --place 90000,70000 --csv "$out/points.csv"
 
 # The wireframe preview is the window's small picture; --place also draws it into the drawing.
 echo "== preview =="
 "$pimu" preview "$site" "${settings[@]}" --view 315,60 \
   --svg "$out/preview.svg" --png "$out/preview.png" --place 100000,0 -o "$out/preview.dxf"
+
+# The sky factors of the measurement points marked on the site (circles with numbers).
+echo "== sky-list: sky factors of the marked points =="
+"$pimu" sky-list "$site" "${settings[@]}" --marks layer:測定点 --csv "$out/sky-list.csv"
 
 echo
 echo "results in $out:"

@@ -19,7 +19,6 @@ namespace pimu::app {
 namespace {
 
 constexpr const char *kNoModel = "建物の図形が取得されていません．";
-constexpr const char *kTraceFailed = " 日影作成に失敗しました．";
 constexpr const char *kAnimationMessage = "[アニメ]には対応していません．";
 
 std::string Hours(double v) {
@@ -45,20 +44,37 @@ std::string CheckMessage(shadow::JikokuCheck check, const TForm1 &f) {
     return {};
 }
 
-// One instant's outlines as closed POLYLINEs (dashed off the whole hour) with their time labels.
+// One instant's outlines as closed POLYLINEs (dashed off the whole hour) with their time labels;
+// with `holes`, the lit holes inside them too, in the same layer and linetype, without labels.
 void AddInstant(cadlink::DxfText &sl, const shadow::JikokuInstant &instant,
                 const std::string &layer, double h, const cadlink::DxfValue &textHeight,
-                bool timeOnly) {
+                bool timeOnly, bool holes) {
     std::string label = solar::FormatHM(instant.Time);
     if (!timeOnly) label += " " + cadlink::DxfFixed(instant.AzimuthDegrees, 2) + "%%d";
+    cadlink::DxfPolylineStyle style;
+    style.closed = true;
+    style.hidden = !instant.WholeHour;
+    style.elevation = cadlink::DxfValue(h);
     for (const shadow::JikokuOutline &o : instant.Outlines) {
-        cadlink::DxfPolylineStyle style;
-        style.closed = true;
-        style.hidden = !instant.WholeHour;
-        style.elevation = cadlink::DxfValue(h);
         sl.AddPolyline(layer, o.Points, style);
         sl.AddText(layer, cadlink::DxfTextSpec{o.Label.x, o.Label.y, h, textHeight, label});
+        if (!holes) continue;
+        for (const std::vector<geometry::TAcadPoint> &hole : o.Holes)
+            sl.AddPolyline(layer, hole, style);
     }
+}
+
+// The instants skipped because the sun was not above the horizon, in one sentence; empty when
+// there were none.
+std::string NoSunMessage(const shadow::JikokuDiagram &diagram) {
+    std::string times;
+    for (const shadow::JikokuInstant &instant : diagram.Instants) {
+        if (!instant.NoSun) continue;
+        if (!times.empty()) times += ", ";
+        times += solar::FormatHM(instant.Time);
+    }
+    if (times.empty()) return {};
+    return "太陽が地平線より下にある時刻（" + times + "）の日影は作図していません．";
 }
 
 }  // namespace
@@ -107,13 +123,12 @@ void TForm1::DrawPimuLine() {
 
     BusyScope busy(*this, LongCommand::TimeOfDay);
     FormProgress progress(*this);
-    const shadow::JikokuDiagram diagram = shadow::ComputeJikoku(
-        Model, common.Sun, in, common.North * geometry::kDegToRad, Workspace, progress);
+    const shadow::JikokuDiagram diagram =
+        shadow::ComputeJikoku(Model, common.Sun, in, common.North * geometry::kDegToRad, progress);
     ProgressBar1.position = ProgressBar1.max;
-    for (const shadow::JikokuInstant &instant : diagram.Instants)
-        if (instant.TraceFailed) ShowMessage(solar::FormatHMS(instant.Time) + kTraceFailed);
     ProgressBar1.position = 0;
     if (diagram.Stopped || !RunFlag) return;
+    if (const std::string noSun = NoSunMessage(diagram); !noSun.empty()) ShowMessage(noSun);
 
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
@@ -128,7 +143,8 @@ void TForm1::DrawPimuLine() {
     cadlink::DxfText sl;
     sl.Begin();
     for (const shadow::JikokuInstant &instant : diagram.Instants)
-        AddInstant(sl, instant, layer, in.PlaneHeight, textHeight, CheckBox11.checked);
+        AddInstant(sl, instant, layer, in.PlaneHeight, textHeight, CheckBox11.checked,
+                   CheckBox16.checked);
     const std::filesystem::path path = WriteDxf(sl, "PIMU_", doc);
     cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::ExplodedAtOrigin,
                        path.string());

@@ -21,6 +21,14 @@ void TForm1::SpeedButton3Click() {
         latitude, Edit3.text + "°" + Edit5.text + "′" + Edit23.text + "″", options);
 }
 
+void TForm1::CheckBox14Click() {
+    SpeedButton3Click();
+}
+
+void TForm1::CheckBox15Click() {
+    SpeedButton3Click();
+}
+
 void TForm1::SpeedButton5Click() {
     double th = 300.0;
     if (!TryParseNumber(Edit38.text, th)) th = 300.0;

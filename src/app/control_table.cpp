@@ -3,15 +3,15 @@
 namespace pimu::app {
 
 const ControlSpec *FindControlSpec(std::string_view name) {
-    for (const ControlSpec &spec : kFormControls)
-        if (spec.Name() == name) return &spec;
+    for (const ControlSpec &entry : kFormControls)
+        if (entry.Name() == name) return &entry;
     return nullptr;
 }
 
-std::vector<std::string> ControlItems(const ControlSpec &spec) {
-    if (spec.itemList) return spec.itemList();
+std::vector<std::string> ControlItems(const ControlSpec &entry) {
+    if (entry.itemList) return entry.itemList();
     std::vector<std::string> items;
-    std::string_view rest = spec.items;
+    std::string_view rest = entry.items;
     while (!rest.empty()) {
         const auto bar = rest.find('|');
         items.emplace_back(rest.substr(0, bar));

@@ -179,8 +179,9 @@ inline constexpr std::string_view kHourItems =
     X(TEdit, Edit42, .tab = 6, .group = "GroupBox15", .readOnly = true, .note = "ProgID line of the target CAD") \
     X(TButton, SpeedButton4, .tab = 6, .group = "GroupBox15", .caption = "変更", .note = "shows the target-CAD dialog") \
     X(TGroupBox, GroupBox12, .tab = 6, .note = "switches of the diagrams") \
-    X(TCheckBox, CheckBox2, .tab = 6, .group = "GroupBox12", .caption = "等時間の評価時間を 1/10 に", .checked = false, .note = "divides the evaluation interval of isochrones and points by 10") \
+    X(TCheckBox, CheckBox2, .tab = 6, .group = "GroupBox12", .caption = "等時間の評価時間を 1/10 に", .checked = false, .section = "Touji", .key = "kankaku10", .order = 58, .note = "divides the evaluation interval of isochrones and points by 10") \
     X(TCheckBox, CheckBox11, .tab = 6, .group = "GroupBox12", .caption = "時刻日影図に時刻のみ記入（方位角不要）", .checked = true, .section = "Jikoku", .key = "NotHoui", .order = 10, .note = "time-of-day labels without the azimuth (houi)") \
+    X(TCheckBox, CheckBox16, .tab = 6, .group = "GroupBox12", .caption = "時刻日影図に日影の穴（囲まれた日なた）も作図", .checked = false, .section = "Jikoku", .key = "Ana", .order = 57, .note = "time-of-day diagrams also draw the lit holes inside the outlines (ana)") \
     X(TButton, Button20, .tab = 6, .caption = "境界線作成", .hint = "敷地の線分を選択", .note = "deemed boundary line (kyoukaisen) from the site outline") \
     X(TGroupBox, GroupBox16, .tab = 6, .caption = "換算", .note = "degree converter") \
     X(TEdit, Edit46, .tab = 6, .group = "GroupBox16", .caption = "度", .text = "130", .note = "converter: degrees") \
@@ -194,11 +195,12 @@ inline constexpr std::string_view kHourItems =
     X(TEdit, Edit44, .tab = 6, .hint = "測定日の均時差を入力", .text = "1.896", .visible = false, .section = "Jikoku", .key = "kinjisa", .order = 15, .note = "equation of time (kinjisa) in minutes; its number starts EqOfTime") \
     X(TLabel, Label62, .tab = 6, .caption = "均時差", .visible = false, .note = "label of Edit44") \
     X(TButton, ChihouTaiyouji, .component = "地方太陽時", .tab = 6, .caption = "真太陽時", .visible = false, .note = "true solar time message (chihou taiyouji: local solar time)") \
-    X(TButton, Button1, .tab = 6, .caption = "均時差描画", .visible = false, .note = "plots the equation of time") \
-    X(TButton, Button25, .tab = 6, .caption = "均時差描画", .visible = false, .note = "plots the equation-of-time tables") \
+    X(TButton, Button1, .tab = 6, .caption = "均時差描画", .visible = false, .note = "plots the 2024 equation-of-time table against the 2025 one") \
+    X(TButton, Button25, .tab = 6, .caption = "均時差描画", .visible = false, .note = "plots the equation-of-time formula against the 2025 table") \
     X(TButton, Button19, .tab = 6, .caption = "均時差計算", .visible = false, .note = "computes the equation of time") \
     X(TEdit, Edit1, .tab = 6, .text = "-2.5", .visible = false, .note = "input of the equation-of-time calculation") \
-    X(TEdit, Edit45, .tab = 6, .text = "0.0", .visible = false, .note = "input of the equation-of-time calculation") \
+    X(TEdit, Edit45, .tab = 6, .text = "0.0", .visible = false, .note = "result of the equation-of-time calculation") \
+    X(TLabel, Label65, .tab = 6, .visible = false, .note = "largest difference of the equation-of-time plots, minutes") \
     X(TGroupBox, GroupBox1, .tab = 6, .caption = "Pimu2024", .hint = "Build 2024.09.20 Beta", .note = "about panel: logo, program name, build label") \
     /* tab 7 "影倍率": shadow ratios */ \
     X(TButton, SpeedButton5, .tab = 7, .caption = "倍率表作成", .note = "draws the shadow ratio table into the CAD") \
@@ -233,6 +235,6 @@ inline constexpr RunStateSetting kRunStateSettings[] = {
 // The row of a component name; null for a name the window does not have.
 const ControlSpec *FindControlSpec(std::string_view name);
 // The items of a row (radio, combo and check-list items, tab captions, grid headers), split.
-std::vector<std::string> ControlItems(const ControlSpec &spec);
+std::vector<std::string> ControlItems(const ControlSpec &entry);
 
 }  // namespace pimu::app

@@ -7,82 +7,82 @@
 
 namespace pimu::app {
 
-void Control::Apply(const ControlSpec &spec) {
-    name = spec.Name();
-    caption = spec.caption;
-    hint = spec.hint;
-    enabled = spec.enabled;
-    visible = spec.visible;
+void Control::Apply(const ControlSpec &entry) {
+    name = entry.Name();
+    caption = entry.caption;
+    hint = entry.hint;
+    enabled = entry.enabled;
+    visible = entry.visible;
 }
 
-void TEdit::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    text = spec.text;
-    readOnly = spec.readOnly;
+void TEdit::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    text = entry.text;
+    readOnly = entry.readOnly;
 }
 
-void TCheckBox::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    checked = spec.checked;
+void TCheckBox::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    checked = entry.checked;
 }
 
-void TRadioGroup::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    items = ControlItems(spec);
-    itemIndex = spec.index;
-    columns = std::max(spec.columns, 1);
+void TRadioGroup::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    items = ControlItems(entry);
+    itemIndex = entry.index;
+    columns = std::max(entry.columns, 1);
 }
 
-void TCheckListBox::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    items = ControlItems(spec);
-    checked.assign(items.size(), spec.checked);
-    columns = std::max(spec.columns, 1);
+void TCheckListBox::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    items = ControlItems(entry);
+    checked.assign(items.size(), entry.checked);
+    columns = std::max(entry.columns, 1);
 }
 
-void TComboBox::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    items = ControlItems(spec);
-    itemIndex = spec.index;
-    text = spec.text;
-    if (spec.rows > 0) dropDownCount = spec.rows;
+void TComboBox::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    items = ControlItems(entry);
+    itemIndex = entry.index;
+    text = entry.text;
+    if (entry.rows > 0) dropDownCount = entry.rows;
 }
 
-void TUpDown::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    min = spec.min;
-    max = spec.max;
-    position = spec.position;
-    associate = spec.associate;
+void TUpDown::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    min = entry.min;
+    max = entry.max;
+    position = entry.position;
+    associate = entry.associate;
 }
 
-void TProgressBar::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    min = spec.min;
-    max = spec.max;
-    position = spec.position;
+void TProgressBar::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    min = entry.min;
+    max = entry.max;
+    position = entry.position;
 }
 
-void TPageControl::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    tabs = ControlItems(spec);
+void TPageControl::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    tabs = ControlItems(entry);
     activePageIndex = 0;
 }
 
-void TPopupMenu::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
+void TPopupMenu::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
     items.clear();
-    for (const std::string &item : ControlItems(spec)) {
+    for (const std::string &item : ControlItems(entry)) {
         const auto eq = item.find('=');
         items.push_back({item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1)});
     }
 }
 
-void TStringGrid::Apply(const ControlSpec &spec) {
-    Control::Apply(spec);
-    SetColCount(spec.columns);
-    SetRowCount(spec.rows);
-    const std::vector<std::string> headers = ControlItems(spec);
+void TStringGrid::Apply(const ControlSpec &entry) {
+    Control::Apply(entry);
+    SetColCount(entry.columns);
+    SetRowCount(entry.rows);
+    const std::vector<std::string> headers = ControlItems(entry);
     for (size_t c = 0; c < headers.size() && c < static_cast<size_t>(colCount_); ++c)
         cells_[0][c] = headers[c];
 }

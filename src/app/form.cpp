@@ -341,6 +341,26 @@ TButton &TForm1::CommandButton(FormCommand command) {
             return SpeedButton3;
         case FormCommand::RatioTableToDrawing:
             return SpeedButton5;
+        case FormCommand::Boundary:
+            return Button20;
+        case FormCommand::EqTime:
+            return Button19;
+        case FormCommand::TrueSolarNoon:
+            return ChihouTaiyouji;
+        case FormCommand::EqTimePlotTables:
+            return Button1;
+        case FormCommand::EqTimePlotFormula:
+            return Button25;
+        case FormCommand::SkyFactors:
+            return Button9;
+        case FormCommand::PointsPick:
+            return Button21;
+        case FormCommand::PointsFromMarks:
+            return Button22;
+        case FormCommand::PointTimes:
+            return Button23;
+        case FormCommand::PointSummary:
+            return Button15;
     }
     throw std::invalid_argument("unknown command");
 }
@@ -369,6 +389,36 @@ CommandOutcome TForm1::RunCommand(FormCommand command) {
         case FormCommand::RatioTableToDrawing:
             SpeedButton5Click();
             break;
+        case FormCommand::Boundary:
+            Button20Click();
+            break;
+        case FormCommand::EqTime:
+            Button19Click();
+            break;
+        case FormCommand::TrueSolarNoon:
+            ChihouTaiyoujiClick();
+            break;
+        case FormCommand::EqTimePlotTables:
+            Button1Click();
+            break;
+        case FormCommand::EqTimePlotFormula:
+            Button25Click();
+            break;
+        case FormCommand::SkyFactors:
+            Button9Click();
+            break;
+        case FormCommand::PointsPick:
+            Button21Click();
+            break;
+        case FormCommand::PointsFromMarks:
+            Button22Click();
+            break;
+        case FormCommand::PointTimes:
+            Button23Click();
+            break;
+        case FormCommand::PointSummary:
+            Button15Click();
+            break;
     }
     return CommandOutcome::Ran;
 }
@@ -383,14 +433,6 @@ void TForm1::Button10Click() {
 
 void TForm1::Button7Click() {
     RunFlag = false;
-}
-
-void TForm1::Button23Click() {
-    if (Button23.caption == "中止") {
-        RunFlag = false;
-        return;
-    }
-    // Recomputing the point times belongs to the specific-point commands.
 }
 
 void TForm1::PageControl1Change(int newIndex) {

@@ -34,6 +34,7 @@
 #include "geometry/types.h"
 #include "geometry/wireframe.h"
 #include "shadow/touji.h"
+#include "solar/eqtime.h"
 #include "solar/sun.h"
 
 namespace pimu::app {
@@ -44,9 +45,14 @@ inline constexpr const char *kDefaultProgID = "BricscadApp.AcadApplication";
 inline constexpr const char *kCityListFile = "pimu_ido.txt";
 inline constexpr const char *kAcquiredNowFile = "dxfnow.dxf";
 inline constexpr const char *kAcquiredBeforeFile = "dxfpre.dxf";
+// The optional equation-of-time tables beside the program, one value in minutes a line.
+inline constexpr const char *kEqTimeTable2024File = "kinjisa_2024-135.txt";
+inline constexpr const char *kEqTimeTable2025File = "kinjisa_2025-135.txt";
 inline constexpr const char *kNoCadMessage = "有効な CAD が見つかりません．";
 inline constexpr const char *kNegativeCoordinateMessage =
     "マイナスの座標が含まれています．\n日影図、天空図が正しく作成されない可能性があります．";
+// The local calendar date of now.
+std::chrono::year_month_day LocalToday();
 // 23.45 degrees: the declination of the solstices.
 inline constexpr double kSolsticeDeclination = 0.40927970959267024;
 
@@ -151,6 +157,16 @@ enum class FormCommand {
     TrueNorth,            // SpeedButton1: true north from an angle picked in the CAD
     RatioTable,           // SpeedButton3: the ratio table into Memo1
     RatioTableToDrawing,  // SpeedButton5: Memo1 as a ruled table placed by the user
+    Boundary,             // Button20: deemed boundary lines around the site selected on screen
+    EqTime,               // Button19 (hidden): the equation of time of today into Edit45
+    TrueSolarNoon,        // 地方太陽時 (hidden): the standard time of true solar noon
+    EqTimePlotTables,     // Button1 (hidden): the two equation-of-time tables plotted
+    EqTimePlotFormula,    // Button25 (hidden): the formula against the 2025 table plotted
+    SkyFactors,           // Button9: the sky factors of every row of StringGrid1
+    PointsPick,           // Button21: specific points picked one after another, then their times
+    PointsFromMarks,      // Button22: specific points from circle and text marks, then their times
+    PointTimes,           // Button23: the specific points' times recomputed
+    PointSummary,         // Button15: the points' summary block placed by the user
 };
 
 // How RunCommand went.
@@ -263,7 +279,7 @@ public:
     void RadioGroup4Click();  // keeps RadioGroup2 on the same area target
     void Button10Click();     // stop
     void Button7Click();      // stop
-    void Button23Click();     // stop while its caption reads "中止"
+    void Button23Click();     // recompute the point times; stop while it reads "中止"
     void PageControl1Change(int newIndex);
     void ComboBox1Change();    // a city chosen: fills the latitude fields
     void SpeedButton6Click();  // ">" degrees, minutes, seconds to decimal
@@ -326,6 +342,8 @@ public:
     // WriteDxfFile into the program folder with the connection's sleeper.
     std::filesystem::path WriteDxf(cadlink::DxfText &list, std::string_view prefix,
                                    cadlink::IDocument &doc);
+    // An equation-of-time plot's lines into model space, its largest difference into Label65.
+    void DrawEqTimePlot(const solar::EqTimePlot &plot);
     // The isochronal raster, allocated on first use (2000 x 2000 counters).
     shadow::ShadowCountGrid &CountGrid();
     bool HasBuildingModel() const { return !Model.Empty(); }
@@ -345,6 +363,60 @@ public:
     void RadioGroup5Click();
     void SpeedButton3Click();  // refills Memo1 with the shadow ratio table
     void SpeedButton5Click();  // draws Memo1 as a ruled table the user places (cmd_ratiotable.cpp)
+    void CheckBox14Click();    // degrees, minutes, seconds on or off (set CheckBox14 first)
+    void CheckBox15Click();    // 3 decimals on or off (set CheckBox15 first)
+    // Deemed boundary lines (cmd_boundary.cpp): the site outline selected on screen, the lines
+    // 5 m and 10 m outside it inserted at the origin; a site that does not close is said on the
+    // CAD's command line.
+    void Button20Click();
+    // Equation-of-time tools on hidden controls (cmd_eqtime.cpp). Button19Click writes the
+    // equation of time of Today() plus Edit1 days into Edit45; ChihouTaiyoujiClick shows the
+    // standard time of true solar noon at Edit43 / Edit44; Button1Click plots the two tables
+    // beside the program against each other, Button25Click the formula against the 2025 table
+    // (nothing when a table is missing), with the largest difference in Label65.
+    void Button19Click();
+    void ChihouTaiyoujiClick();
+    void Button1Click();
+    void Button25Click();
+    // The measurement point list (cmd_sky.cpp). Button9Click (再計算) computes the sky factors of
+    // every row of StringGrid1 (計画, 適合 and the exact 精算) with the map type of the larger
+    // radius; a coordinate or height cell that is not a number stops it before anything is
+    // computed, with a message naming the cell.
+    void Button9Click();
+    void StringGrid1Click();  // the selected row's label and height into Edit10 and Edit26
+    void Edit10Change();      // Edit10 into the selected row's label
+    void Edit26Change();      // Edit26 into the selected row's height; the drawing buttons wait
+    // Keys typed into Edit10 / Edit26: false when the key is discarded (Enter moves on).
+    bool Edit10KeyPress(char32_t key);
+    bool Edit26KeyPress(char32_t key);
+    void SpeedButton8Click();  // the CAD's DIMSCALE into Edit19
+    // Whether a row of StringGrid1 holds a point (X and Y both filled).
+    bool SkyRowHasPoint(int row) const;
+    // MENTAKA as the plane height in mm: empty is 0; a text that is not a number throws
+    // InputError naming the field.
+    double MentakaHeight() const;
+    // Specific points (cmd_tokutei.cpp). TempPointsToSG fills StringGrid2 (sgno != 0) or
+    // StringGrid1 (0) from Workspace.TempPoints (duplicates dropped, sorted along the longer side
+    // of their extent) and empties it.
+    void TempPointsToSG(int sgno);
+    // Continuous picking (sender Button21, or Button12 for StringGrid1), then the times (or
+    // SkyPointsRecompute).
+    void Button21Click() { Button21Click(Button21); }
+    void Button21Click(const TButton &sender);
+    // Picking by circle and text marks (sender Button22, or Button16 for StringGrid1).
+    void Button22Click() { Button22Click(Button22); }
+    void Button22Click(const TButton &sender);
+    // The shadow times of every StringGrid2 row with coordinates into columns 4 to 10. False when
+    // nothing was computed (no model, a refused field or cell) or the run was stopped.
+    bool GetTokuteiJikan();
+    void Button15Click();     // the summary block, after the checks of Button23
+    void DrawNiniText();      // the summary block placed by the user, as single texts
+    void StringGrid2Click();  // the selected row's name into Edit41
+    void Edit41Change();      // Edit41 into the selected row's name
+    void Edit6Change();       // a new plane height: Button15 waits for a recomputation
+    // What Button12 and Button16 start once StringGrid1 is filled: the sky-factor recomputation
+    // (再計算). A front end may replace it.
+    std::function<void()> SkyPointsRecompute = [this] { Button9Click(); };
 
     // ---- Window ----------------------------------------------------------------------
     std::string Caption = kFormCaption;
@@ -361,6 +433,8 @@ public:
     std::function<std::chrono::steady_clock::time_point()> ElapsedClock = [] {
         return std::chrono::steady_clock::now();
     };
+    // Today's date for the equation-of-time calculator; tests and the command line may replace it.
+    std::function<std::chrono::year_month_day()> Today = LocalToday;
     bool ProgressDetail = false;
     std::string ProgID = kDefaultProgID;
     double Declination = -kSolsticeDeclination;

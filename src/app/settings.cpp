@@ -12,7 +12,7 @@ namespace {
 
 struct Key {
     SettingName name;
-    const ControlSpec *spec = nullptr;  // null: run state
+    const ControlSpec *entry = nullptr;  // null: run state
 };
 
 // Every key in write order: the saved controls of the table and the run state, sorted by their
@@ -20,12 +20,12 @@ struct Key {
 const std::vector<Key> &Keys() {
     static const std::vector<Key> keys = [] {
         std::vector<std::pair<int, Key>> byOrder;
-        for (const ControlSpec &spec : kFormControls)
-            if (spec.Saved())
-                byOrder.push_back({spec.order,
-                                   {{std::string(spec.section), std::string(spec.key),
-                                     std::string(spec.Name()), -1},
-                                    &spec}});
+        for (const ControlSpec &entry : kFormControls)
+            if (entry.Saved())
+                byOrder.push_back({entry.order,
+                                   {{std::string(entry.section), std::string(entry.key),
+                                     std::string(entry.Name()), -1},
+                                    &entry}});
         for (const RunStateSetting &s : kRunStateSettings)
             byOrder.push_back(
                 {s.order, {{std::string(s.section), std::string(s.key), std::string(), -1}}});
@@ -33,11 +33,11 @@ const std::vector<Key> &Keys() {
                          [](const auto &a, const auto &b) { return a.first < b.first; });
         std::vector<Key> out;
         for (auto &[order, key] : byOrder) {
-            if (!key.spec || key.spec->kind != ControlKind::CheckListBox) {
+            if (!key.entry || key.entry->kind != ControlKind::CheckListBox) {
                 out.push_back(std::move(key));
                 continue;
             }
-            const auto items = ControlItems(*key.spec);
+            const auto items = ControlItems(*key.entry);
             for (size_t i = 0; i < items.size(); ++i) {
                 Key item = key;
                 item.name.key += std::to_string(i);
@@ -119,7 +119,7 @@ void TForm1::ReadSettings() {
     for (const Key &k : Keys()) {
         const std::string &section = k.name.section;
         const std::string &key = k.name.key;
-        if (!k.spec) {
+        if (!k.entry) {
             if (section == "Form" && key == "Left") {
                 Left = ini.ReadInteger(section, key, centredLeft);
             } else if (section == "Form" && key == "Top") {
@@ -131,22 +131,22 @@ void TForm1::ReadSettings() {
             }
             continue;
         }
-        const ControlSpec &spec = *k.spec;
-        Control &control = *FindControl(spec.Name());
-        if (spec.kind == ControlKind::Edit) {
+        const ControlSpec &entry = *k.entry;
+        Control &control = *FindControl(entry.Name());
+        if (entry.kind == ControlKind::Edit) {
             static_cast<TEdit &>(control).text =
-                ini.ReadString(section, key, std::string(spec.text));
+                ini.ReadString(section, key, std::string(entry.text));
             continue;
         }
         const std::optional<std::string> raw = ini.Read(section, key);
         int v = 0;
         const bool number = raw && TryParseInteger(*raw, v);
-        switch (spec.kind) {
+        switch (entry.kind) {
             case ControlKind::CheckBox:
             case ControlKind::CheckListBox: {
-                const bool on = number ? v != 0 : spec.checked;
+                const bool on = number ? v != 0 : entry.checked;
                 if (raw && !number) refused.Add(k.name, *raw, on ? "1" : "0");
-                if (spec.kind == ControlKind::CheckBox)
+                if (entry.kind == ControlKind::CheckBox)
                     static_cast<TCheckBox &>(control).checked = on;
                 else
                     static_cast<TCheckListBox &>(control)
@@ -156,16 +156,16 @@ void TForm1::ReadSettings() {
             case ControlKind::RadioGroup: {
                 auto &r = static_cast<TRadioGroup &>(control);
                 const bool shown = number && v >= 0 && v < static_cast<int>(r.items.size());
-                r.itemIndex = shown ? v : spec.index;
+                r.itemIndex = shown ? v : entry.index;
                 if (raw && !shown)
                     refused.Add(k.name, *raw,
-                                std::to_string(spec.index) + " (" +
-                                    r.items[static_cast<size_t>(spec.index)] + ")");
+                                std::to_string(entry.index) + " (" +
+                                    r.items[static_cast<size_t>(entry.index)] + ")");
                 break;
             }
             case ControlKind::UpDown: {
                 auto &u = static_cast<TUpDown &>(control);
-                SetUpDownPosition(u, number ? v : spec.position);
+                SetUpDownPosition(u, number ? v : entry.position);
                 if (raw && (!number || u.position != v))
                     refused.Add(k.name, *raw, std::to_string(u.position));
                 break;
@@ -194,7 +194,7 @@ void TForm1::WriteSettings() {
     for (const Key &k : Keys()) {
         const std::string &section = k.name.section;
         const std::string &key = k.name.key;
-        if (!k.spec) {
+        if (!k.entry) {
             if (section == "Form" && key == "Left")
                 ini.WriteInteger(section, key, Left);
             else if (section == "Form" && key == "Top")
@@ -203,8 +203,8 @@ void TForm1::WriteSettings() {
                 ini.Write(section, key, ProgID);
             continue;
         }
-        const Control &control = *FindControl(k.spec->Name());
-        switch (k.spec->kind) {
+        const Control &control = *FindControl(k.entry->Name());
+        switch (k.entry->kind) {
             case ControlKind::Edit:
                 ini.Write(section, key, static_cast<const TEdit &>(control).text);
                 break;

@@ -1,9 +1,15 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <vector>
 
-#include "cli/layers.h"
+#include "app/form.h"
+#include "app/point_grid.h"
+#include "base/numconv.h"
 #include "base/quote.h"
+#include "cli/layers.h"
+#include "geometry/primitives.h"
 
 // Adding a subcommand when its command exists in the window model:
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
@@ -55,6 +61,43 @@ int Preview(Session &s) {
     return s.FinishDrawing(false);
 }
 
+// The specific points: the points picked one after another (--point) or taken from their marks
+// (--marks), their shadow times printed as the grid shows them, and with --place the summary
+// block drawn there.
+int Points(Session &s) {
+    app::TForm1 &f = s.form();
+    const Options &o = s.options();
+    if (o.points.empty() == !o.marks)
+        throw UsageError("give the points: --point X,Y (repeatable) or --marks SEL, not both");
+    s.OpenDrawing();
+    if (o.marks && s.Selected(*o.marks).empty())
+        throw UsageError(
+            "--marks " + o.marksText +
+            Tr(s.lang(), ": nothing in the drawing matches", ": 一致する図形がありません"));
+    s.Acquire();
+    if (o.marks) {
+        s.input().Select(*o.marks);
+        s.RunCommand(app::FormCommand::PointsFromMarks);
+    } else {
+        for (const geometry::TAcadPoint &p : o.points) s.input().Point(p);
+        s.input().Cancel();  // Enter: the picking ends
+        s.RunCommand(app::FormCommand::PointsPick);
+    }
+    const app::TStringGrid &grid = f.StringGrid2;
+    if (grid.RowCount() < 2 || grid.Cell(1, 1).empty()) {
+        if (o.marks)
+            throw RunError("--marks " + o.marksText +
+                           Tr(s.lang(), ": no point marks (circles) among the chosen entities",
+                              ": 選んだ図形に測定点の円がありません"));
+        throw RunError(Tr(s.lang(), "no point was taken", "測定点を取得できませんでした"));
+    }
+    s.EmitTable(GridRows(grid));
+    if (!o.place) return s.Status();
+    s.input().Place(*o.place);
+    s.RunCommand(app::FormCommand::PointSummary);
+    return s.FinishDrawing();
+}
+
 int RatioTable(Session &s) {
     app::TForm1 &f = s.form();
     const Options &o = s.options();
@@ -69,6 +112,138 @@ int RatioTable(Session &s) {
     s.input().Place(*o.place);
     s.RunCommand(app::FormCommand::RatioTableToDrawing);
     return s.FinishDrawing();
+}
+
+int Boundary(Session &s) {
+    const Options &o = s.options();
+    if (!o.site)
+        throw UsageError(Tr(s.lang(),
+                            "which entities are the site outline? Give --site SEL (e.g. --site "
+                            "layer:NAME)",
+                            "敷地の外形はどの図形ですか．--site SEL（例 --site layer:画層名）を指定"
+                            "して下さい"));
+    s.OpenDrawing();
+    if (s.Selected(*o.site).empty())
+        throw UsageError(
+            "--site " + o.siteText +
+            Tr(s.lang(), ": nothing in the drawing matches", ": 一致する図形がありません"));
+    s.input().Select(*o.site);
+    const std::size_t prompts = s.document().prompts().size();
+    s.RunCommand(app::FormCommand::Boundary);
+    // The window says it on the CAD's command line only.
+    const auto &said = s.document().prompts();
+    for (std::size_t i = prompts; i < said.size(); ++i)
+        if (said[i].find("みなし境界線の作成に失敗しました") != std::string::npos)
+            s.host().Say(Tr(s.lang(), "the site outline does not close: no boundary line was made",
+                            "敷地の外形が閉じていません．みなし境界線は作成されませんでした"));
+    return s.FinishDrawing();
+}
+
+int EqTime(Session &s) {
+    app::TForm1 &f = s.form();
+    const Options &o = s.options();
+    if (o.date) f.Today = [date = *o.date] { return date; };
+    if (o.offset) f.Edit1.text = *o.offset;
+    if (!s.Run([&] { f.RunCommand(app::FormCommand::EqTime); })) return 1;
+    std::fprintf(s.out(), "%s\n", f.Edit45.text.c_str());
+    return s.Status();
+}
+
+// The window shows the time in a message box (on stderr here); the result goes to stdout too.
+int SolarNoon(Session &s) {
+    const std::size_t before = s.host().messages().size();
+    s.RunCommand(app::FormCommand::TrueSolarNoon, false);
+    const auto &messages = s.host().messages();
+    if (messages.size() <= before || !messages.back().starts_with("真太陽時")) return 1;
+    std::fprintf(s.out(), "%s\n", messages.back().c_str());
+    return s.Status();
+}
+
+int EqTimePlot(Session &s) {
+    namespace fs = std::filesystem;
+    const Options &o = s.options();
+    if (o.compareTables == o.formula)
+        throw UsageError(Tr(s.lang(), "which plot? --compare-tables or --formula",
+                            "どちらの図ですか．--compare-tables か --formula を指定して下さい"));
+    if (!o.tables)
+        throw UsageError(Tr(s.lang(), "--tables FOLDER: the folder that holds ",
+                            "--tables FOLDER: 次の表があるフォルダ: ") +
+                         app::kEqTimeTable2024File + ", " + app::kEqTimeTable2025File);
+    std::vector<const char *> files = {app::kEqTimeTable2025File};
+    if (o.compareTables) files.insert(files.begin(), app::kEqTimeTable2024File);
+    app::TForm1 &f = s.form();
+    // The window reads the tables beside the program.
+    for (const char *name : files) {
+        const fs::path from = *o.tables / name;
+        const fs::path to = f.Paths().File(name);
+        std::error_code ec;
+        if (!fs::is_regular_file(from, ec))
+            throw RunError(from.string() +
+                           Tr(s.lang(), ": no such file", ": ファイルがありません"));
+        if (fs::exists(to, ec) && fs::equivalent(from, to, ec)) continue;
+        fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    }
+    s.OpenDrawing();
+    s.RunCommand(o.compareTables ? app::FormCommand::EqTimePlotTables
+                                 : app::FormCommand::EqTimePlotFormula);
+    std::fprintf(s.out(), "%s %s\n", Tr(s.lang(), "largest difference:", "最大差:").c_str(),
+                 f.Label65.caption.c_str());
+    return s.FinishDrawing();
+}
+
+// The measurement points of --point (in the order given) or of the marks --marks chooses (circles
+// named by the text beside them, ordered as the picking orders them), on the plane of Tenku/Takasa.
+std::vector<geometry::TTempPoint> SkyListPoints(Session &s, app::PointOrder &order) {
+    const Options &o = s.options();
+    double height = 0.0;
+    try {
+        height = ParseNumber(s.form().Edit17.text, "測定面高さ (Tenku/Takasa)");
+    } catch (const InputError &e) {
+        throw UsageError(e.what());
+    }
+    std::vector<geometry::TTempPoint> points;
+    if (o.marks) {
+        std::vector<geometry::TAcadPoint> circles;
+        std::vector<app::MarkText> texts;
+        for (const auto &e : s.Selected(*o.marks)) {
+            using cadlink::embedded::EntityKind;
+            if (e.kind == EntityKind::Circle) circles.push_back(geometry::OcsToWcs(e.p1, e.normal));
+            if (e.kind == EntityKind::Text)
+                texts.push_back({geometry::OcsToWcs(e.p1, e.normal), e.text});
+        }
+        if (circles.empty())
+            throw RunError("--marks " + o.marksText +
+                           Tr(s.lang(), ": no circle (point mark) is chosen",
+                              ": 測定点の円が選択されていません"));
+        points = app::PointsFromMarks(circles, texts);
+        order = app::PointOrder::Sorted;
+    } else {
+        for (const geometry::TAcadPoint &p : o.points) {
+            geometry::TTempPoint t;
+            t.pt = {p.x, p.y, 0.0};
+            points.push_back(t);
+        }
+        order = app::PointOrder::AsGiven;
+    }
+    for (auto &p : points) p.pt.z = height * 1000.0;
+    return points;
+}
+
+int SkyList(Session &s) {
+    const Options &o = s.options();
+    if (o.points.empty() == !o.marks)
+        throw UsageError(
+            Tr(s.lang(), "give the points: --point X,Y (repeatable) or --marks SEL",
+               "測定点を --point X,Y（繰り返し可）または --marks SEL で指定して下さい"));
+    app::TForm1 &f = s.form();
+    s.OpenDrawing();
+    s.Acquire();
+    app::PointOrder order = app::PointOrder::AsGiven;
+    const std::vector<geometry::TTempPoint> points = SkyListPoints(s, order);
+    app::FillPointGrid(f.StringGrid1, points, order);
+    s.RunCommand(app::FormCommand::SkyFactors);
+    s.EmitTable(GridRows(f.StringGrid1));
+    return s.Status();
 }
 
 // The layers of the drawing and the closed shapes with thickness (buildings) on each.
@@ -109,20 +284,24 @@ constexpr Subcommand kSubcommands[] = {
      kDrawingOptions | kOptWall | kOptSun | kOptTimes | kOptTextHeight | kOptStep,
      DrawingUse::Required, nullptr},
     {"points", "shadow times of specific points",
-     "Acquires the buildings, takes the points (--point X,Y repeated, or the marks chosen by\n"
-     "--marks SEL), computes when each is in shadow and prints the point grid;\n"
-     "--summary X,Y places the summary block.",
-     kDrawingOptions | kOptPoint | kOptMarks | kOptSummary | kOptCsv | kOptSun | kOptTimes |
-         kOptStep,
-     DrawingUse::Required, nullptr},
+     "Acquires the buildings, takes the points (--point X,Y repeated, or the circles and\n"
+     "their label texts chosen by --marks SEL), computes when each enters and leaves the\n"
+     "shadow and for how long it is shaded (Tokutei/takasa, Touji/kankaku, Jikoku/kaishi,\n"
+     "owari) and prints the point grid; --place X,Y also draws the summary block there.",
+     kDrawingOptions | kOptPoint | kOptMarks | kOptPlace | kOptCsv | kOptSun | kOptTimes |
+         kOptPlane | kOptStep,
+     DrawingUse::Required, Points},
     {"sky", "sky map of one point",
      "Acquires the buildings and draws the sky map of --point X,Y, type --type A|B,\n"
      "placed at --place X,Y.",
      kDrawingOptions | kOptPoint | kOptType | kOptPlace | kOptNorth, DrawingUse::Required, nullptr},
     {"sky-list", "sky factors of many points (再計算)",
-     "Acquires the buildings, takes the measurement points (--point X,Y repeated, or --marks\n"
-     "SEL) and computes their sky factors; prints the point list.",
-     kDrawingOptions | kOptPoint | kOptMarks | kOptCsv | kOptNorth, DrawingUse::Required, nullptr},
+     "Acquires the buildings, takes the measurement points (--point X,Y repeated, in that\n"
+     "order, or the circle marks chosen by --marks SEL, named by the text beside them) on the\n"
+     "plane of Tenku/Takasa, computes their sky factors as 再計算 does (計画, 適合 and the\n"
+     "exact 精算; map type of the larger radius, Tenku/Hankei or Tenku/HankeiB, at Tenku/Syakudo)\n"
+     "and prints the point list.",
+     kOptBuildings | kOptPoint | kOptMarks | kOptCsv | kOptNorth, DrawingUse::Required, SkyList},
     {"sky-batch", "sky maps of all points in a row",
      "As sky-list, then draws the sky map of every point in a row starting at --center X,Y,\n"
      "type --type A|B.",
@@ -130,13 +309,27 @@ constexpr Subcommand kSubcommands[] = {
      DrawingUse::Required, nullptr},
     {"boundary", "deemed boundary lines",
      "Draws the deemed boundary lines offset from the site outline chosen by --site SEL.",
-     kDrawingOptions | kOptSite, DrawingUse::Required, nullptr},
+     kDrawingOptions | kOptSite, DrawingUse::Required, Boundary},
     {"ratio-table", "the shadow ratio table",
      "Prints the shadow ratio table of the winter solstice at the set latitude (--latitude\n"
      "or Common/ido1..3). --dms shows angles in degrees, minutes and seconds,\n"
      "--three-decimals three decimals; with DRAWING.dxf, --place X,Y draws it there.",
      kOptOutput | kOptRatio | kOptPlace | kOptCsv | kOptLatitude | kOptTextHeight,
      DrawingUse::Optional, RatioTable},
+    {"eot", "the equation of time of a day",
+     "Prints the equation of time in minutes of --date YYYY-MM-DD (default today) plus\n"
+     "--offset DAYS (default -2.5, as the window's field), by the two-term formula.",
+     kOptDate, DrawingUse::None, EqTime},
+    {"solar-noon", "the standard time of true solar noon",
+     "Prints the central standard time at which true solar noon falls at --longitude DEG\n"
+     "(Jikoku/keido) with the equation of time --eot MIN (Jikoku/kinjisa).",
+     kOptSolarNoon, DrawingUse::None, SolarNoon},
+    {"eot-plot", "equation-of-time curves into the drawing",
+     "Draws the tabulated equation of time from --tables FOLDER into the drawing, 2 units a\n"
+     "day and 10 a minute: --compare-tables the 2024 table (kinjisa_2024-135.txt) against\n"
+     "the 2025 one (kinjisa_2025-135.txt), --formula the five-term formula against the 2025\n"
+     "table; prints the largest difference.",
+     kOptOutput | kOptEqTimePlot, DrawingUse::Required, EqTimePlot},
     {"preview", "wireframe of the acquired buildings",
      "Acquires the buildings and writes the wireframe the window previews to --svg / --png\n"
      "(turned and tilted by --view H,V, default 315,60); --place X,Y also draws it into the\n"
@@ -189,6 +382,16 @@ void PrintHelp(std::FILE *f, const Subcommand &c) {
         {kOptSite, "  --site SEL             the site outline\n"},
         {kOptRatio, "  --dms, --three-decimals  the table's number form\n"},
         {kOptView, "  --view H,V             preview turn and tilt in degrees (steps of 5)\n"},
+        {kOptDate,
+         "  --date YYYY-MM-DD      the day (default today)\n"
+         "  --offset DAYS          days added to it (default -2.5)\n"},
+        {kOptSolarNoon,
+         "  --longitude DEG        longitude, degrees east          Jikoku/keido\n"
+         "  --eot MIN              equation of time, minutes        Jikoku/kinjisa\n"},
+        {kOptEqTimePlot,
+         "  --tables FOLDER        the folder of the two tables\n"
+         "  --compare-tables       the 2024 table against the 2025 table\n"
+         "  --formula              the formula against the 2025 table\n"},
     };
     for (const Own &o : kOwn)
         if (c.options & o.bit) std::fputs(o.text, f);

@@ -82,6 +82,11 @@ void AddHours(Options &o, std::string_view value) {
         o.sets.push_back({"Touji", "chk" + std::to_string(i), wanted[i] ? "1" : "0", origin});
 }
 
+// The plane height of the specific points is a setting of their own tab.
+std::string PlaneKey(std::string_view command) {
+    return command == "points" ? "Tokutei/takasa" : "Common/takasa";
+}
+
 std::string StepKey(std::string_view command) {
     if (command == "wall") return "kankaku3";
     if (command == "points") return "kankaku";
@@ -99,6 +104,21 @@ std::filesystem::path PictureName(std::string_view option, std::string_view valu
                          UpperAscii(extension.substr(1)) + " picture; give a name ending in " +
                          std::string(extension));
     return path;
+}
+
+// --date YYYY-MM-DD: a day of the calendar.
+std::chrono::year_month_day ParseDate(std::string_view option, std::string_view value) {
+    int y = 0, m = 0, d = 0;
+    const bool shape = value.size() == 10 && value[4] == '-' && value[7] == '-' &&
+                       TryParseInteger(value.substr(0, 4), y) &&
+                       TryParseInteger(value.substr(5, 2), m) &&
+                       TryParseInteger(value.substr(8, 2), d);
+    const std::chrono::year_month_day date{std::chrono::year{y},
+                                           std::chrono::month{static_cast<unsigned>(m)},
+                                           std::chrono::day{static_cast<unsigned>(d)}};
+    if (!shape || m < 1 || d < 1 || !date.ok())
+        throw UsageError(Quoted(option, value) + ": a date as YYYY-MM-DD, e.g. 2025-02-11");
+    return date;
 }
 
 }  // namespace
@@ -152,7 +172,7 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
         } else if (a == "--interval") {
             plain(a, kOptInterval, "Jikoku", "kankaku");
         } else if (a == "--plane-height") {
-            plain(a, kOptPlane, "Common", "takasa");
+            plain(a, kOptPlane, command == "points" ? "Tokutei" : "Common", "takasa");
         } else if (a == "--text-height") {
             plain(a, kOptTextHeight, "Common", "takasa2");
         } else if (a == "--hours") {
@@ -248,6 +268,29 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
         } else if (a == "--three-decimals") {
             Require(accepted, kOptRatio, a);
             o.threeDecimals = true;
+        } else if (a == "--date") {
+            Require(accepted, kOptDate, a);
+            o.date = ParseDate(a, r.Value(a));
+        } else if (a == "--offset") {
+            Require(accepted, kOptDate, a);
+            const std::string_view v = r.Value(a);
+            double days = 0.0;
+            if (!TryParseNumber(v, days))
+                throw UsageError(Quoted(a, v) + ": days as a number, e.g. -2.5");
+            o.offset = std::string(v);
+        } else if (a == "--longitude") {
+            plain(a, kOptSolarNoon, "Jikoku", "keido");
+        } else if (a == "--eot") {
+            plain(a, kOptSolarNoon, "Jikoku", "kinjisa");
+        } else if (a == "--tables") {
+            Require(accepted, kOptEqTimePlot, a);
+            o.tables = std::filesystem::path(r.Value(a));
+        } else if (a == "--compare-tables") {
+            Require(accepted, kOptEqTimePlot, a);
+            o.compareTables = true;
+        } else if (a == "--formula") {
+            Require(accepted, kOptEqTimePlot, a);
+            o.formula = true;
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError("unknown option " + std::string(a));
         } else if (!o.drawing) {
@@ -306,7 +349,8 @@ std::string CommonOptionsHelp(unsigned accepted, std::string_view command) {
     if (accepted & kOptInterval)
         h += "  --interval HOURS       time step                             Jikoku/kankaku\n";
     if (accepted & kOptPlane)
-        h += "  --plane-height M       measurement plane height, metres      Common/takasa\n";
+        h += "  --plane-height M       measurement plane height, metres      " + PlaneKey(command) +
+             "\n";
     if (accepted & kOptTextHeight)
         h += "  --text-height MM       label height in drawing units         Common/takasa2\n";
     if (accepted & kOptHours)

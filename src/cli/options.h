@@ -1,6 +1,7 @@
 // The command line of one subcommand: `pimu COMMAND [DRAWING.dxf] [options]`.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -37,6 +38,9 @@ enum OptionBit : unsigned {
     kOptSeason = 1u << 19,      // --season
     kOptNorth = 1u << 20,       // --north
     kOptInterval = 1u << 21,    // --interval
+    kOptDate = 1u << 22,        // --date YYYY-MM-DD, --offset DAYS
+    kOptSolarNoon = 1u << 23,   // --longitude DEG, --eot MIN
+    kOptEqTimePlot = 1u << 24,  // --tables FOLDER, --compare-tables, --formula
     kOptDrawing = kOptBuildings | kOptOutput,
     kOptSun = kOptLatitude | kOptSeason | kOptNorth,
 };
@@ -72,6 +76,11 @@ struct Options {
     std::optional<std::pair<int, int>> view;  // preview turn and tilt, degrees
     bool dms = false;
     bool threeDecimals = false;
+    std::optional<std::chrono::year_month_day> date;  // the calculator's day (default today)
+    std::optional<std::string> offset;                // days added to it, a number
+    std::optional<std::filesystem::path> tables;      // folder of the equation-of-time tables
+    bool compareTables = false;                       // plot the 2024 table against 2025
+    bool formula = false;                             // plot the formula against 2025
     bool verbose = false;
     bool help = false;
     bool noClobber = false;  // refuse to replace an existing output

@@ -82,7 +82,15 @@ protected:
         if (ch == 0 || ch == 8 || ch == 127) return false;  // editing keys stay the edit's own
         const std::string name = watched->objectName().toStdString();
         const std::string before = form_.ActiveControl;
-        if (!form_.KeyPress(name, ch)) {
+        bool accepted;
+        if (name == "Edit10")
+            accepted = form_.Edit10KeyPress(ch);
+        else if (name == "Edit26")
+            accepted = form_.Edit26KeyPress(ch);
+        else
+            accepted = form_.KeyPress(name, ch);
+        form_.PublishChanges();
+        if (!accepted) {
             if (form_.ActiveControl != before && !form_.ActiveControl.empty())
                 if (QWidget *next = window_.Widget(form_.ActiveControl)) next->setFocus();
             return true;
@@ -291,8 +299,9 @@ QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
             e->setMinimumWidth(60);
             e->setMaximumWidth(spec.tab == 5 ? 200 : 130);
             e->installEventFilter(new KeyRules(form_, *this));
-            connect(e, &QLineEdit::textEdited, this,
-                    [this, name](const QString &t) { SetValue(name, t.toStdString()); });
+            connect(e, &QLineEdit::textEdited, this, [this, name](const QString &t) {
+                SetValue(name, t.toStdString(), ClickHandler(name));
+            });
             w = e;
             break;
         }
@@ -388,6 +397,16 @@ QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
                 form_.ActiveControl = name;
                 PopupMenuAt("PopupMenu1", t->viewport()->mapToGlobal(at));
             });
+            // The selected cell (the header row is the model's row 0).
+            connect(t, &QTableWidget::currentCellChanged, this, [this, name](int row, int col) {
+                if (row < 0) return;
+                Run([this, name, row, col] {
+                    auto &grid = form_.Get<app::TStringGrid>(name);
+                    grid.row = row + 1;
+                    grid.col = std::max(col, 0);
+                    if (auto h = ClickHandler(name)) h();
+                });
+            });
             w = t;
             break;
         }
@@ -436,31 +455,53 @@ void FormWindow::PopupMenuAt(const std::string &menuName, QPoint global) {
 
 std::function<void()> FormWindow::ClickHandler(std::string_view name) {
     app::TForm1 &f = form_;
+    // The commands run as their buttons do, through the window model's one entry point.
+    static constexpr app::FormCommand kCommands[] = {
+        app::FormCommand::Acquire,
+        app::FormCommand::TimeOfDay,
+        app::FormCommand::Isochrone,
+        app::FormCommand::PreviewToDrawing,
+        app::FormCommand::TrueNorth,
+        app::FormCommand::RatioTable,
+        app::FormCommand::RatioTableToDrawing,
+        app::FormCommand::Boundary,
+        app::FormCommand::EqTime,
+        app::FormCommand::TrueSolarNoon,
+        app::FormCommand::EqTimePlotTables,
+        app::FormCommand::EqTimePlotFormula,
+        app::FormCommand::SkyFactors,
+        app::FormCommand::PointsPick,
+        app::FormCommand::PointsFromMarks,
+        app::FormCommand::PointTimes,
+        app::FormCommand::PointSummary,
+    };
+    for (app::FormCommand c : kCommands)
+        if (f.CommandButton(c).name == name) return [&f, c] { f.RunCommand(c); };
+    // The window's own controls.
     using Handler = void (app::TForm1::*)();
     static constexpr std::pair<std::string_view, Handler> kHandlers[] = {
-        {"Button2", &app::TForm1::Button2Click},
-        {"Button3", &app::TForm1::Button3Click},
-        {"Button6", &app::TForm1::Button6Click},
         {"Button7", &app::TForm1::Button7Click},
         {"Button10", &app::TForm1::Button10Click},
         {"Button17", &app::TForm1::Button17Click},
-        {"Button23", &app::TForm1::Button23Click},
-        {"SpeedButton1", &app::TForm1::SpeedButton1Click},
-        {"SpeedButton2", &app::TForm1::SpeedButton2Click},
-        {"SpeedButton3", &app::TForm1::SpeedButton3Click},
         {"SpeedButton4", &app::TForm1::SpeedButton4Click},
-        {"SpeedButton5", &app::TForm1::SpeedButton5Click},
         {"SpeedButton6", &app::TForm1::SpeedButton6Click},
         {"SpeedButton7", &app::TForm1::SpeedButton7Click},
+        {"SpeedButton8", &app::TForm1::SpeedButton8Click},
         {"CheckBox1", &app::TForm1::CheckBox1Click},
-        {"CheckBox14", &app::TForm1::SpeedButton3Click},  // both refill the ratio table
-        {"CheckBox15", &app::TForm1::SpeedButton3Click},
+        {"CheckBox14", &app::TForm1::CheckBox14Click},
+        {"CheckBox15", &app::TForm1::CheckBox15Click},
         {"RadioGroup1", &app::TForm1::RadioGroup1Click},
         {"RadioGroup2", &app::TForm1::RadioGroup2Click},
         {"RadioGroup4", &app::TForm1::RadioGroup4Click},
         {"RadioGroup5", &app::TForm1::RadioGroup5Click},
         {"CheckListBox1", &app::TForm1::CheckListBox1Click},
         {"ComboBox1", &app::TForm1::ComboBox1Change},
+        {"StringGrid1", &app::TForm1::StringGrid1Click},
+        {"StringGrid2", &app::TForm1::StringGrid2Click},
+        {"Edit6", &app::TForm1::Edit6Change},
+        {"Edit10", &app::TForm1::Edit10Change},
+        {"Edit26", &app::TForm1::Edit26Change},
+        {"Edit41", &app::TForm1::Edit41Change},
         {"N1", &app::TForm1::N1Click},
         {"N2", &app::TForm1::N2Click},
         {"N6", &app::TForm1::N6Click},
@@ -468,6 +509,9 @@ std::function<void()> FormWindow::ClickHandler(std::string_view name) {
     };
     for (const auto &[n, h] : kHandlers)
         if (n == name) return [&f, h = h] { (f.*h)(); };
+    // The sky tab's picks fill StringGrid1 as the point tab's fill StringGrid2.
+    if (name == "Button12") return [&f] { f.Button21Click(f.Button12); };
+    if (name == "Button16") return [&f] { f.Button22Click(f.Button16); };
     return {};
 }
 
@@ -624,6 +668,8 @@ void FormWindow::Refresh(const app::Control &c) {
                 }
             }
             t->setHorizontalHeaderLabels(headers);
+            if (g.row >= 1 && g.row < g.RowCount() && t->currentRow() != g.row - 1)
+                t->setCurrentCell(g.row - 1, std::clamp(g.col, 0, g.ColCount() - 1));
             break;
         }
         case ControlKind::ListBox: {

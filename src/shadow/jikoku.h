@@ -83,9 +83,6 @@ inline void GetPimuHani(const geometry::BuildingModel &model, const solar::Solar
     }
 }
 
-// Times are summed step by step (8 + 0.1 + 0.1 ...); this much drift in hours still counts as
-// reaching the end time, a whole hour, or the edge of the sun's window.
-inline constexpr double kTimeSlack = 1e-9;
 // More time steps than this means an interval typed by mistake (under half a minute over a whole
 // day): thousands of outlines that take minutes to trace and no one can read.
 inline constexpr int kMaxJikokuInstants = 1000;
@@ -101,31 +98,45 @@ struct JikokuInputs {
 // Why a diagram cannot be made for the inputs; the window words each case.
 enum class JikokuCheck {
     Ok,
-    IntervalNotPositive,  // Interval <= 0 (or not a number)
+    IntervalNotPositive,  // Interval under half a second (or not a number)
     StartAfterEnd,        // Start > End
     TooManyInstants,      // more than kMaxJikokuInstants instants
     OutsideSunHours,      // an instant before kFirstSunTime or after kLastSunTime
 };
 
-// The instants of the inputs: Start, Start + Interval, ... while not past End (with kTimeSlack).
-// `instants` is set only when the check is Ok.
+// The instants of a diagram in whole seconds of the day. The start, the end and the interval are
+// each rounded to the nearest second, so an interval typed as 0.3333 h is 20 minutes and one
+// typed as 0.1667 h is 10 minutes; instant i is Start + i * Interval, the last one not past End.
+struct JikokuTimes {
+    long long Start = 0;
+    long long End = 0;
+    long long Interval = 0;
+    int Count = 0;
+    long long At(int i) const { return Start + Interval * i; }
+};
+
+// The checked times of the inputs; `times` is set only when the check is Ok.
+JikokuCheck CheckJikokuInputs(const JikokuInputs &in, JikokuTimes &times);
+// The same, for callers that only want the number of instants.
 JikokuCheck CheckJikokuInputs(const JikokuInputs &in, int &instants);
 
-// One traced outline: its vertices in trace order (closed: the last joins the first), and its
-// label point, the vertex farthest towards true north.
+// One connected piece of shadow: its outer outline (closed: the last vertex joins the first,
+// counter-clockwise), its label point, the vertex farthest towards true north, and the lit holes
+// inside it (clockwise).
 struct JikokuOutline {
     std::vector<geometry::TAcadPoint> Points;
     geometry::TAcadPoint Label;
+    std::vector<std::vector<geometry::TAcadPoint>> Holes;
 };
 
 // One instant of the diagram.
 struct JikokuInstant {
-    double Time = 0.0;       // the clock time of the label (Start + i * Interval)
-    double SunTime = 0.0;    // the time the sun was computed for (drift kept in the sun's window)
-    bool WholeHour = false;  // drawn in the layer's linetype; other instants are dashed
-    double AzimuthDegrees = 0.0;          // of the sun at SunTime
-    std::vector<JikokuOutline> Outlines;  // western island first
-    bool TraceFailed = false;             // a trace did not close: some islands may be missing
+    long long Seconds = 0;        // the instant in whole seconds of the day
+    double Time = 0.0;            // the same in hours: the clock time of the label and of the sun
+    bool WholeHour = false;       // drawn in the layer's linetype; other instants are dashed
+    double AzimuthDegrees = 0.0;  // of the sun at Time
+    bool NoSun = false;           // the sun is at or below the horizon: no outlines
+    std::vector<JikokuOutline> Outlines;  // western piece first
 };
 
 struct JikokuDiagram {
@@ -135,13 +146,12 @@ struct JikokuDiagram {
     bool Stopped = false;
 };
 
-// The shadow outlines of the model at every instant of the inputs, traced with the literal
-// polygon operations in `ws`. Progress: Start(instants), then per instant Position(i + 1) and a
-// KeepRunning before it, one KeepRunning per building edge, and the stop test between the
-// trace steps; a false answer stops the run (Stopped). `northAngle` (radians, the drawing angle
-// of true north) places the labels.
+// The shadow outlines of the model at every instant of the inputs: the regions of the shadow
+// engine (shadow_regions.h), outer outlines with their holes. Progress: Start(instants), then per
+// instant Position(i + 1) and a KeepRunning before it, one KeepRunning per building edge, and the
+// engine's own questions; a false answer stops the run (Stopped). `northAngle` (radians, the
+// drawing angle of true north) places the labels.
 JikokuDiagram ComputeJikoku(const geometry::BuildingModel &model, const solar::SolarState &sun,
-                            const JikokuInputs &in, double northAngle,
-                            geometry::PolygonWorkspace &ws, Progress &progress);
+                            const JikokuInputs &in, double northAngle, Progress &progress);
 
 }  // namespace pimu::shadow

@@ -133,7 +133,8 @@ void Normalise(cl::Path &path, bool counterClockwise) {
 // The union of paths under the non-zero rule, in batches so that the progress is asked between
 // two calls of the clipper. Each partial result has winding 0 or 1 everywhere (outer rings
 // positive, holes negative), so the partial results unite under the same rule.
-bool UnitePaths(cl::Paths paths, cl::PolyTree &tree, Progress &progress) {
+// `whole` is one more partial result (winding 0 or 1), united with the rest as it is.
+bool UnitePaths(cl::Paths paths, const cl::Paths &whole, cl::PolyTree &tree, Progress &progress) {
     // The clipper's sweep visits every edge crossing the current scan line, so a batch spread
     // over the whole site costs far more than a narrow one: batches are strips of paths ordered by
     // their west end, and neighbouring strips are merged first.
@@ -157,6 +158,7 @@ bool UnitePaths(cl::Paths paths, cl::PolyTree &tree, Progress &progress) {
         for (std::size_t k = i; k < end; ++k) c.AddPath(paths[k], cl::ptSubject, true);
         if (parts.empty() && end == paths.size()) {
             // Everything fits in one batch.
+            c.AddPaths(whole, cl::ptSubject, true);
             c.Execute(cl::ctUnion, tree, cl::pftNonZero, cl::pftNonZero);
             return progress.KeepRunning();
         }
@@ -165,6 +167,7 @@ bool UnitePaths(cl::Paths paths, cl::PolyTree &tree, Progress &progress) {
         if (end == paths.size()) break;
     }
     paths.clear();
+    parts.push_back(whole);
     while (true) {
         if (!progress.KeepRunning()) return false;
         if (parts.size() <= kMergeFanIn) {
@@ -213,11 +216,12 @@ void CollectRegions(const cl::PolyNode &node, const Grid &grid, std::vector<Shad
     }
 }
 
-ShadowRegions Finish(cl::Paths paths, const Grid &grid, Progress &progress) {
+ShadowRegions Finish(cl::Paths paths, const Grid &grid, Progress &progress,
+                     const cl::Paths &whole = {}) {
     ShadowRegions result;
     result.resolution = grid.Resolution();
     cl::PolyTree tree;
-    if (!UnitePaths(std::move(paths), tree, progress)) {
+    if (!UnitePaths(std::move(paths), whole, tree, progress)) {
         result.status = RegionStatus::Stopped;
         return result;
     }
@@ -236,9 +240,20 @@ ShadowRegions Finish(cl::Paths paths, const Grid &grid, Progress &progress) {
 // (the next edge continues a polyline or a circle) and takes an unused foot at a fork. A walk that
 // finds no unused foot may go on along used ones for a while, so that two outlines sharing a side
 // both close. Each closed walk is returned counter-clockwise.
-cl::Paths FootprintWalks(const std::vector<std::pair<cl::IntPoint, cl::IntPoint>> &feet,
-                         Progress &progress, bool &stopped) {
-    cl::Paths walks;
+struct FootIn {
+    cl::IntPoint a, b;
+    double z;  // the height of the edge's top above the ground
+};
+
+struct Walk {
+    cl::Path path;  // counter-clockwise
+    double z;       // the highest of its edges
+};
+
+cl::Paths NestedFootprints(std::vector<Walk> walks, Progress &progress, bool &stopped);
+
+cl::Paths FootprintWalks(const std::vector<FootIn> &feet, Progress &progress, bool &stopped) {
+    std::vector<Walk> walks;
     const auto less = [](const cl::IntPoint &a, const cl::IntPoint &b) {
         return a.X != b.X ? a.X < b.X : a.Y < b.Y;
     };
@@ -246,8 +261,8 @@ cl::Paths FootprintWalks(const std::vector<std::pair<cl::IntPoint, cl::IntPoint>
     std::vector<cl::IntPoint> nodes;
     nodes.reserve(feet.size() * 2);
     for (const auto &f : feet) {
-        nodes.push_back(f.first);
-        nodes.push_back(f.second);
+        nodes.push_back(f.a);
+        nodes.push_back(f.b);
     }
     std::sort(nodes.begin(), nodes.end(), less);
     nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
@@ -259,6 +274,7 @@ cl::Paths FootprintWalks(const std::vector<std::pair<cl::IntPoint, cl::IntPoint>
     struct Foot {
         std::uint32_t a, b;
         std::size_t order;
+        double z;
     };
     std::vector<Foot> all;
     all.reserve(feet.size());
@@ -267,14 +283,19 @@ cl::Paths FootprintWalks(const std::vector<std::pair<cl::IntPoint, cl::IntPoint>
             stopped = true;
             return {};
         }
-        std::uint32_t a = id(feet[i].first), b = id(feet[i].second);
+        std::uint32_t a = id(feet[i].a), b = id(feet[i].b);
         if (a == b) continue;
-        all.push_back(Foot{a, b, i});
+        all.push_back(Foot{a, b, i, feet[i].z});
     }
     std::sort(all.begin(), all.end(), [](const Foot &x, const Foot &y) {
         const auto kx = std::minmax(x.a, x.b), ky = std::minmax(y.a, y.b);
         return kx != ky ? kx < ky : x.order < y.order;
     });
+    // A foot stands for the highest of the edges above it (a wall's bottom and top share it).
+    for (std::size_t i = all.size(); i-- > 1;) {
+        if (std::minmax(all[i].a, all[i].b) == std::minmax(all[i - 1].a, all[i - 1].b))
+            all[i - 1].z = std::max(all[i - 1].z, all[i].z);
+    }
     all.erase(std::unique(all.begin(), all.end(),
                           [](const Foot &x, const Foot &y) {
                               return std::minmax(x.a, x.b) == std::minmax(y.a, y.b);
@@ -328,6 +349,7 @@ cl::Paths FootprintWalks(const std::vector<std::pair<cl::IntPoint, cl::IntPoint>
         const std::uint32_t first = all[e0].a;
         std::uint32_t cur = all[e0].b, prev = e0;
         std::vector<std::uint32_t> walk{first, cur};
+        double z = all[e0].z;
         std::size_t detour = 0;
         bool closed = false;
         while (detour <= kMaxDetour) {
@@ -354,6 +376,7 @@ cl::Paths FootprintWalks(const std::vector<std::pair<cl::IntPoint, cl::IntPoint>
             }
             const auto e = static_cast<std::uint32_t>(pick);
             used[e] = 1;
+            z = std::max(z, all[e].z);
             cur = all[e].a == cur ? all[e].b : all[e].a;
             prev = e;
             walk.push_back(cur);
@@ -364,9 +387,81 @@ cl::Paths FootprintWalks(const std::vector<std::pair<cl::IntPoint, cl::IntPoint>
         path.reserve(walk.size());
         for (std::uint32_t v : walk) path.push_back(nodes[v]);
         if (TwiceArea(path) < 0.0L) std::reverse(path.begin(), path.end());
-        walks.push_back(std::move(path));
+        walks.push_back(Walk{std::move(path), z});
     }
-    return walks;
+    return NestedFootprints(std::move(walks), progress, stopped);
+}
+
+// The footprints with courtyards: a closed chain lying inside an odd number of chains of the same
+// height is a courtyard (the inner outline of a building drawn as an outer and an inner polyline);
+// inside another one again it is a volume. Chains of other heights do not count: a tower drawn on
+// a podium stands on it, and its area lies inside the podium anyway. Courtyards are returned
+// clockwise, so that under the non-zero rule they cancel the chain around them and nothing else.
+cl::Paths NestedFootprints(std::vector<Walk> walks, Progress &progress, bool &stopped) {
+    struct Box {
+        cl::cInt x0, y0, x1, y1;
+    };
+    std::vector<Box> boxes;
+    boxes.reserve(walks.size());
+    for (const Walk &w : walks) {
+        Box b{w.path[0].X, w.path[0].Y, w.path[0].X, w.path[0].Y};
+        for (const cl::IntPoint &p : w.path) {
+            b.x0 = std::min(b.x0, p.X);
+            b.y0 = std::min(b.y0, p.Y);
+            b.x1 = std::max(b.x1, p.X);
+            b.y1 = std::max(b.y1, p.Y);
+        }
+        boxes.push_back(b);
+    }
+    // The candidates that may hold walk i: those whose box holds its box, found through the walks
+    // sorted by the west side of their box (a box holding i's starts no later than i's).
+    std::vector<std::size_t> byWest(walks.size());
+    for (std::size_t i = 0; i < byWest.size(); ++i) byWest[i] = i;
+    std::sort(byWest.begin(), byWest.end(),
+              [&](std::size_t a, std::size_t b) { return boxes[a].x0 < boxes[b].x0; });
+    // The widest box so far along byWest: the scan back stops where no earlier box reaches i.
+    std::vector<cl::cInt> reach(byWest.size());
+    for (std::size_t k = 0; k < byWest.size(); ++k)
+        reach[k] = std::max(k ? reach[k - 1] : boxes[byWest[k]].x1, boxes[byWest[k]].x1);
+    std::vector<char> odd(walks.size(), 0);
+    for (std::size_t k = 0; k < byWest.size(); ++k) {
+        if (k % 1024 == 0 && !progress.KeepRunning()) {
+            stopped = true;
+            return {};
+        }
+        const std::size_t i = byWest[k];
+        const Box &bi = boxes[i];
+        int depth = 0;
+        const auto end = static_cast<std::size_t>(
+            std::upper_bound(byWest.begin(), byWest.end(), bi.x0,
+                             [&](cl::cInt x, std::size_t b) { return x < boxes[b].x0; }) -
+            byWest.begin());
+        for (std::size_t m = end; m-- > 0;) {
+            if (reach[m] < bi.x1) break;
+            const std::size_t j = byWest[m];
+            const Box &bj = boxes[j];
+            if (j == i || walks[j].z != walks[i].z || bj.x0 > bi.x0 || bj.x1 < bi.x1 ||
+                bj.y0 > bi.y0 || bj.y1 < bi.y1)
+                continue;
+            // Inside when a vertex of i off j's outline is inside j (two chains of a site do not
+            // cross; where they share a side the other vertices decide).
+            for (const cl::IntPoint &p : walks[i].path) {
+                const int place = cl::PointInPolygon(p, walks[j].path);
+                if (place == 0) break;
+                if (place == 1) {
+                    ++depth;
+                    break;
+                }
+            }
+        }
+        odd[i] = depth % 2 == 1;
+    }
+    for (std::size_t i = 0; i < walks.size(); ++i)
+        if (odd[i]) std::reverse(walks[i].path.begin(), walks[i].path.end());
+    cl::Paths out;
+    out.reserve(walks.size());
+    for (Walk &w : walks) out.push_back(std::move(w.path));
+    return out;
 }
 
 }  // namespace
@@ -391,7 +486,9 @@ ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::Sola
     const double theta = solar::ShadowAngle(sun, pos.Azimuth);
 
     std::vector<EdgeQuad> quads;
+    std::vector<double> tops;  // the top of each quadrilateral's edge
     quads.reserve(edges.size());
+    tops.reserve(edges.size());
     Grid grid;
     for (std::size_t i = 0; i < edges.size(); ++i) {
         if (i % kEdgeBatch == 0 && !progress.KeepRunning()) {
@@ -406,12 +503,13 @@ ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::Sola
         grid.Extend(q.shadowSt);
         grid.Extend(q.shadowEd);
         quads.push_back(q);
+        tops.push_back(std::max(edges[i].st.z, edges[i].ed.z));
     }
     grid.Fix();
 
     cl::Paths paths;
     paths.reserve(quads.size());
-    std::vector<std::pair<cl::IntPoint, cl::IntPoint>> feet;
+    std::vector<FootIn> feet;
     feet.reserve(quads.size());
     for (std::size_t i = 0; i < quads.size(); ++i) {
         if (i % kEdgeBatch == 0 && !progress.KeepRunning()) {
@@ -421,7 +519,7 @@ ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::Sola
         const EdgeQuad &q = quads[i];
         cl::Path path{grid.ToGrid(q.footSt), grid.ToGrid(q.footEd), grid.ToGrid(q.shadowEd),
                       grid.ToGrid(q.shadowSt)};
-        feet.emplace_back(path[0], path[1]);
+        feet.push_back(FootIn{path[0], path[1], tops[i]});
         const long double a = TwiceArea(path);
         if (a == 0.0L) continue;  // a vertical edge, or an edge at or below the plane
         if (a < 0.0L) std::reverse(path.begin(), path.end());
@@ -438,8 +536,19 @@ ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::Sola
     }
     feet.clear();
     feet.shrink_to_fit();
-    for (cl::Path &w : walks) paths.push_back(std::move(w));
-    return Finish(std::move(paths), grid, progress);
+    // The footprints with their courtyards in one union: a courtyard (clockwise) cancels the
+    // outline around it only when both are united together.
+    cl::Paths footprints;
+    {
+        cl::Clipper c;
+        c.AddPaths(walks, cl::ptSubject, true);
+        c.Execute(cl::ctUnion, footprints, cl::pftPositive, cl::pftPositive);
+    }
+    if (!progress.KeepRunning()) {
+        result.status = RegionStatus::Stopped;
+        return result;
+    }
+    return Finish(std::move(paths), grid, progress, footprints);
 }
 
 ShadowRegions UnionRings(const std::vector<std::vector<TAcadPoint>> &rings, Progress &progress) {

@@ -56,7 +56,8 @@ EdgeQuad ShadowQuad(const geometry::TLineEnt &e, double h, double shadowAngle, d
 
 // The shadow regions of the model's edges at time t (hours) on the plane at height h (drawing
 // units). The footprints are the areas enclosed by closed chains of the edges' feet (closed
-// polylines, circles, lines drawn end to end); lines and open chains cast only their shadows.
+// polylines, circles, lines drawn end to end); lines and open chains cast only their shadows. A
+// chain inside an odd number of chains of the same height is a courtyard, not a footprint.
 // Asks progress.KeepRunning() between batches of work.
 ShadowRegions ShadowRegionsAt(std::span<const geometry::TLineEnt> edges,
                               const solar::SolarState &sun, double t, double h,

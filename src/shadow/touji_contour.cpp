@@ -196,8 +196,8 @@ std::uint16_t LoweredCount(double threshold) {
 }
 
 geometry::TAcadPoint CellPoint(const RasterGeometry &raster, int row, int col) {
-    return TAcadPoint{raster.X0 + raster.Cell * (col + 0.5),
-                      raster.Y0 + raster.Cell * (raster.N - row), 0.0};
+    return TAcadPoint{raster.X0 + raster.Cell * col, raster.Y0 + raster.Cell * (raster.N - row),
+                      0.0};
 }
 
 ContourHour MakeContourHour(int itemIndex, double stepMinutes, double startHour, double endHour) {

@@ -43,7 +43,9 @@ double HourThreshold(double hour, double stepMinutes, double startHour, double e
 // range. It stays at or above the thresholds of every lower hour.
 std::uint16_t LoweredCount(double threshold);
 
-// Drawing coordinates of cell (row, col): the cell centre across, its northern row edge up.
+// Drawing coordinates of cell (row, col): the point the counting pass samples for it (pixel
+// centres are the integer pixel coordinates, RasterGeometry), so a cell is drawn where it was
+// counted.
 geometry::TAcadPoint CellPoint(const RasterGeometry &raster, int row, int col);
 
 // One hour as the extraction sees it.

@@ -7,6 +7,7 @@
 
 #include "geometry/primitives.h"
 #include "geometry/tolerances.h"
+#include "sky/map_angles.h"
 
 namespace pimu::sky {
 
@@ -34,17 +35,6 @@ double RoundFormatted(double x, int digits) {
     double value = x;
     std::from_chars(buf, written.ptr, value);
     return value;
-}
-
-double CcwAngle(TAcadPoint p, TAcadPoint q) {
-    double a = Angle2D(kOrigin, q) - Angle2D(kOrigin, p);
-    if (a < 0.0) a += kTwoPi;
-    if (a >= kTwoPi) a -= kTwoPi;
-    return a;
-}
-
-double Fold(double a) {
-    return a > kPi ? kTwoPi - a : a;
 }
 
 double Radius(TAcadPoint p) {

@@ -8,6 +8,7 @@
 #include "geometry/primitives.h"
 #include "geometry/shadow_outline.h"
 #include "geometry/tolerances.h"
+#include "sky/map_angles.h"
 
 namespace pimu::sky {
 
@@ -30,18 +31,6 @@ TLineEnt Segment(TAcadPoint st, TAcadPoint ed) {
     s.st = st;
     s.ed = ed;
     return s;
-}
-
-// The counter-clockwise angle at the origin from p to q, in [0, 2pi).
-double CcwAngle(TAcadPoint p, TAcadPoint q) {
-    double a = Angle2D(kOrigin, q) - Angle2D(kOrigin, p);
-    if (a < 0.0) a += kTwoPi;
-    if (a >= kTwoPi) a -= kTwoPi;
-    return a;
-}
-
-double Fold(double a) {
-    return a > kPi ? kTwoPi - a : a;
 }
 
 // Steps the progress about 100 times over `count` items.

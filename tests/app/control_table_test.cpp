@@ -30,47 +30,47 @@ TEST(ControlTable, DescribesEveryControlOfTheForm) {
     ASSERT_EQ(controls.size(), std::size(kFormControls));
 
     std::map<std::string_view, const ControlSpec *> byName;
-    for (const ControlSpec &spec : kFormControls)
-        EXPECT_TRUE(byName.emplace(spec.Name(), &spec).second) << spec.Name();
+    for (const ControlSpec &entry : kFormControls)
+        EXPECT_TRUE(byName.emplace(entry.Name(), &entry).second) << entry.Name();
     for (size_t i = 0; i < controls.size(); ++i) {
-        const ControlSpec &spec = kFormControls[i];
+        const ControlSpec &entry = kFormControls[i];
         const Control &c = *controls[i];
-        EXPECT_EQ(c.name, spec.Name());
-        EXPECT_EQ(c.Kind(), spec.kind) << spec.Name();
-        EXPECT_EQ(FindControlSpec(c.name), &spec);
-        EXPECT_FALSE(spec.note.empty()) << spec.Name() << ": every control says what it means";
+        EXPECT_EQ(c.name, entry.Name());
+        EXPECT_EQ(c.Kind(), entry.kind) << entry.Name();
+        EXPECT_EQ(FindControlSpec(c.name), &entry);
+        EXPECT_FALSE(entry.note.empty()) << entry.Name() << ": every control says what it means";
 
         // Only the tab control, the progress bar and the menus belong to the window itself.
-        const bool onWindow = spec.kind == ControlKind::PageControl ||
-                              spec.kind == ControlKind::ProgressBar ||
-                              spec.kind == ControlKind::PopupMenu;
-        EXPECT_EQ(spec.tab < 0, onWindow) << spec.Name();
-        EXPECT_LT(spec.tab, static_cast<int>(w.form.PageControl1.tabs.size())) << spec.Name();
-        if (!spec.group.empty()) {
-            const auto group = byName.find(spec.group);
-            ASSERT_NE(group, byName.end()) << spec.Name() << " in " << spec.group;
+        const bool onWindow = entry.kind == ControlKind::PageControl ||
+                              entry.kind == ControlKind::ProgressBar ||
+                              entry.kind == ControlKind::PopupMenu;
+        EXPECT_EQ(entry.tab < 0, onWindow) << entry.Name();
+        EXPECT_LT(entry.tab, static_cast<int>(w.form.PageControl1.tabs.size())) << entry.Name();
+        if (!entry.group.empty()) {
+            const auto group = byName.find(entry.group);
+            ASSERT_NE(group, byName.end()) << entry.Name() << " in " << entry.group;
             EXPECT_TRUE(group->second->kind == ControlKind::GroupBox ||
                         group->second->kind == ControlKind::Panel)
-                << spec.Name();
-            EXPECT_EQ(group->second->tab, spec.tab) << spec.Name();
+                << entry.Name();
+            EXPECT_EQ(group->second->tab, entry.tab) << entry.Name();
         }
-        const auto items = ControlItems(spec);
-        if (spec.kind == ControlKind::RadioGroup || spec.kind == ControlKind::CheckListBox ||
-            spec.kind == ControlKind::ComboBox || spec.kind == ControlKind::PopupMenu) {
-            EXPECT_FALSE(items.empty()) << spec.Name();
+        const auto items = ControlItems(entry);
+        if (entry.kind == ControlKind::RadioGroup || entry.kind == ControlKind::CheckListBox ||
+            entry.kind == ControlKind::ComboBox || entry.kind == ControlKind::PopupMenu) {
+            EXPECT_FALSE(items.empty()) << entry.Name();
         }
-        if (spec.kind == ControlKind::RadioGroup) {
-            EXPECT_GE(spec.index, 0) << spec.Name();
-            EXPECT_LT(spec.index, static_cast<int>(items.size())) << spec.Name();
+        if (entry.kind == ControlKind::RadioGroup) {
+            EXPECT_GE(entry.index, 0) << entry.Name();
+            EXPECT_LT(entry.index, static_cast<int>(items.size())) << entry.Name();
         }
-        if (spec.kind == ControlKind::UpDown) {
-            EXPECT_LE(spec.min, spec.position) << spec.Name();
-            EXPECT_LE(spec.position, spec.max) << spec.Name();
-            if (!spec.associate.empty()) {
-                const auto edit = byName.find(spec.associate);
-                ASSERT_NE(edit, byName.end()) << spec.Name();
+        if (entry.kind == ControlKind::UpDown) {
+            EXPECT_LE(entry.min, entry.position) << entry.Name();
+            EXPECT_LE(entry.position, entry.max) << entry.Name();
+            if (!entry.associate.empty()) {
+                const auto edit = byName.find(entry.associate);
+                ASSERT_NE(edit, byName.end()) << entry.Name();
                 EXPECT_EQ(edit->second->kind, ControlKind::Edit);
-                EXPECT_EQ(edit->second->text, std::to_string(spec.position)) << spec.Name();
+                EXPECT_EQ(edit->second->text, std::to_string(entry.position)) << entry.Name();
             }
         }
     }
@@ -85,16 +85,16 @@ TEST(ControlTable, DescribesEveryControlOfTheForm) {
 TEST(ControlTable, EverySettingsKeyBelongsToAControlOrTheRunState) {
     std::set<std::string> keys;
     std::set<int> orders;
-    for (const ControlSpec &spec : kFormControls) {
-        if (!spec.Saved()) {
-            EXPECT_TRUE(spec.key.empty()) << spec.Name();
+    for (const ControlSpec &entry : kFormControls) {
+        if (!entry.Saved()) {
+            EXPECT_TRUE(entry.key.empty()) << entry.Name();
             continue;
         }
-        EXPECT_TRUE(spec.kind == ControlKind::Edit || spec.kind == ControlKind::CheckBox ||
-                    spec.kind == ControlKind::RadioGroup || spec.kind == ControlKind::UpDown ||
-                    spec.kind == ControlKind::CheckListBox)
-            << spec.Name();
-        EXPECT_TRUE(orders.insert(spec.order).second) << spec.Name();
+        EXPECT_TRUE(entry.kind == ControlKind::Edit || entry.kind == ControlKind::CheckBox ||
+                    entry.kind == ControlKind::RadioGroup || entry.kind == ControlKind::UpDown ||
+                    entry.kind == ControlKind::CheckListBox)
+            << entry.Name();
+        EXPECT_TRUE(orders.insert(entry.order).second) << entry.Name();
     }
     for (const RunStateSetting &s : kRunStateSettings) {
         EXPECT_FALSE(s.note.empty());
@@ -112,13 +112,13 @@ TEST(ControlTable, EverySettingsKeyBelongsToAControlOrTheRunState) {
                 [&](const auto &s) { return s.section == name.section && s.key == name.key; });
             EXPECT_TRUE(runState) << name.section << "/" << name.key;
         } else {
-            const ControlSpec *spec = FindControlSpec(name.control);
-            ASSERT_NE(spec, nullptr) << name.control;
-            EXPECT_EQ(spec->section, name.section);
-            EXPECT_EQ(name.key.rfind(spec->key, 0), 0u) << name.key;
+            const ControlSpec *entry = FindControlSpec(name.control);
+            ASSERT_NE(entry, nullptr) << name.control;
+            EXPECT_EQ(entry->section, name.section);
+            EXPECT_EQ(name.key.rfind(entry->key, 0), 0u) << name.key;
         }
     }
-    EXPECT_EQ(SettingsWriteOrder().size(), 57u + 13u);  // 14 keys for the hours of CheckListBox1
+    EXPECT_EQ(SettingsWriteOrder().size(), 59u + 13u);  // 14 keys for the hours of CheckListBox1
 }
 
 // Observers hear of each control whose shown state changed, once, with its new revision: from a

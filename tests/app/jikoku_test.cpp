@@ -149,7 +149,7 @@ TEST(Jikoku, OutlinesPerInstantByModel) {
              Box(w, 80000, 10000, 86000, 14000, 6000);
          },
          2},
-        {"courtyard: only the outer outline",
+        {"courtyard: only the outer outline unless holes are asked for",
          [](CadWindow &w) {
              Box(w, 10000, 10000, 40000, 40000, 12000);
              Box(w, 20000, 20000, 30000, 30000, 12000);
@@ -294,18 +294,25 @@ TEST(Jikoku, LatitudeOutsideJapanIsSaidOnceAndDrawn) {
     CadWindow w;
     Box(w, 10000, 10000, 20000, 18000, 9000);
     w.Acquire("", {EntityQuery{}});
+    // At 50 degrees in winter the sun is down at 8:00 and 16:00: those instants are said apart.
+    const auto latitudeMessages = [&w] {
+        std::vector<std::string> out;
+        for (const std::string &m : w.Messages())
+            if (m.find("日本の範囲") != std::string::npos) out.push_back(m);
+        return out;
+    };
     w.form.Edit3.text = "50";
     w.form.Button3Click();
     w.form.Button3Click();  // the same latitude: not said again
-    ASSERT_EQ(w.Messages().size(), 1u);
-    EXPECT_NE(w.Messages()[0].find("緯度 50 度は日本の範囲"), std::string::npos) << w.Messages()[0];
+    ASSERT_EQ(latitudeMessages().size(), 1u);
+    EXPECT_NE(latitudeMessages()[0].find("緯度 50 度は日本の範囲"), std::string::npos);
     EXPECT_EQ(w.doc().commands().size(), 2u);  // both diagrams drawn
     w.form.Edit3.text = "-35";                 // another latitude: said again
     w.form.Button3Click();
-    EXPECT_EQ(w.Messages().size(), 2u);
+    EXPECT_EQ(latitudeMessages().size(), 2u);
     w.form.Edit3.text = "35";
     w.form.Button3Click();
-    EXPECT_EQ(w.Messages().size(), 2u);
+    EXPECT_EQ(latitudeMessages().size(), 2u);
     EXPECT_EQ(w.doc().commands().size(), 4u);
 }
 
@@ -346,6 +353,50 @@ TEST(Jikoku, AStrayWallBelowThePlaneDoesNotSpoilTheDiagram) {
     w.form.Button3Click();
     EXPECT_TRUE(w.Messages().empty());
     ASSERT_EQ(w.doc().commands().size(), 1u);
+}
+
+TEST(Jikoku, HolesDrawnOnlyWhenAskedInTheOutlinesLayerAndLinetype) {
+    // Four wings round a court: at noon the south wing shades only part of the court.
+    for (bool holes : {false, true}) {
+        SCOPED_TRACE(holes);
+        CadWindow w;
+        Box(w, 0, 0, 40000, 8000, 12000);
+        Box(w, 0, 52000, 40000, 60000, 12000);
+        Box(w, 0, 8000, 8000, 52000, 12000);
+        Box(w, 32000, 8000, 40000, 52000, 12000);
+        w.Acquire("", {EntityQuery{}});
+        w.form.Edit2.text = "11.5";
+        w.form.Edit7.text = "12";
+        w.form.Edit11.text = "0.5";
+        w.form.CheckBox16.checked = holes;
+        w.form.Button3Click();
+        EXPECT_TRUE(w.Messages().empty());
+        const std::vector<EntityData> lines = ModelEntities(w, EntityKind::Polyline2d);
+        ASSERT_EQ(Labels(w).size(), 2u);  // one outline (and label) per instant
+        ASSERT_EQ(lines.size(), holes ? 4u : 2u);
+        // Outline, its hole; dashed at 11:30, the layer's linetype at 12:00.
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].layer, "PIMU_JIKOKU");
+            EXPECT_TRUE(lines[i].closed);
+            const bool dashed = holes ? i < 2 : i < 1;
+            EXPECT_EQ(lines[i].linetype, dashed ? "HIDDEN2" : "BYLAYER") << i;
+        }
+    }
+}
+
+TEST(Jikoku, InstantsWithoutSunAreSkippedAndSaid) {
+    CadWindow w;
+    Box(w, 10000, 10000, 20000, 18000, 9000);
+    w.Acquire("", {EntityQuery{}});
+    w.form.Edit3.text = "66";
+    w.form.Button3Click();
+    ASSERT_EQ(w.Messages().size(), 2u);  // outside Japan, then the skipped instants
+    EXPECT_NE(w.Messages()[1].find("08:00, 09:00"), std::string::npos) << w.Messages()[1];
+    EXPECT_NE(w.Messages()[1].find("16:00）"), std::string::npos) << w.Messages()[1];
+    const std::vector<std::string> labels = Labels(w);
+    ASSERT_FALSE(labels.empty());
+    EXPECT_EQ(std::count(labels.begin(), labels.end(), "08:00"), 0);
+    EXPECT_EQ(std::count(labels.begin(), labels.end(), "12:00"), 1);
 }
 
 TEST(Jikoku, NoModelNoAnimationAndTheExtent) {

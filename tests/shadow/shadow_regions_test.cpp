@@ -19,6 +19,7 @@
 #include "geometry/primitives.h"
 #include "geometry/shadow_outline.h"
 #include "shadow/shadow_casting.h"
+#include "shadow/shapely_union.h"
 #include "solar/sun.h"
 
 namespace pimu::shadow {
@@ -59,55 +60,7 @@ std::vector<Ring> ShadowParts(const Site &site, const solar::SolarState &sun, do
     return parts;
 }
 
-// The areas of the unions of each case by shapely (GEOS), an implementation independent of the
-// one under test. One run of Python for many cases.
-std::vector<double> ShapelyAreas(const std::vector<std::vector<Ring>> &cases) {
-    const std::string path = ::testing::TempDir() + "shadow_regions_cases.txt";
-    {
-        std::FILE *f = std::fopen(path.c_str(), "w");
-        if (f == nullptr) return {};
-        for (const auto &parts : cases) {
-            std::fprintf(f, "C\n");
-            for (const Ring &r : parts) {
-                for (const TAcadPoint &p : r) std::fprintf(f, "%.17g %.17g ", p.x, p.y);
-                std::fprintf(f, "\n");
-            }
-        }
-        std::fclose(f);
-    }
-    const char *script =
-        "import sys\n"
-        "from shapely.geometry import Polygon\n"
-        "from shapely.ops import unary_union\n"
-        "from shapely.validation import make_valid\n"
-        "cases = []\n"
-        "for line in open(sys.argv[1]):\n"
-        "    if line.startswith('C'):\n"
-        "        cases.append([]); continue\n"
-        "    v = [float(x) for x in line.split()]\n"
-        "    pts = list(zip(v[0::2], v[1::2]))\n"
-        "    if len(pts) < 3: continue\n"
-        "    p = Polygon(pts)\n"
-        "    if not p.is_valid: p = make_valid(p)\n"
-        "    if p.area > 0: cases[-1].append(p)\n"
-        "for c in cases:\n"
-        "    print(repr(unary_union(c).area if c else 0.0))\n";
-    const std::string scriptPath = ::testing::TempDir() + "shadow_regions_union.py";
-    {
-        std::FILE *f = std::fopen(scriptPath.c_str(), "w");
-        if (f == nullptr) return {};
-        std::fputs(script, f);
-        std::fclose(f);
-    }
-    const std::string command = "/usr/bin/python3 " + scriptPath + " " + path;
-    std::FILE *pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return {};
-    std::vector<double> areas;
-    double a = 0.0;
-    while (std::fscanf(pipe, "%lf", &a) == 1) areas.push_back(a);
-    pclose(pipe);
-    return areas;
-}
+using testing::ShapelyAreas;
 
 double IndependentArea(const Site &site, const solar::SolarState &sun, double t, double h,
                        TAcadPoint origin = {}) {
@@ -374,6 +327,42 @@ TEST(ShadowRegions, CourtyardGivesItsHole) {
 }
 
 // The same site far from the origin, and drawn in metres: the same shadow, scaled and moved.
+// A building drawn as an outer and an inner closed polyline of the same height has a court; a
+// tower drawn on a podium stands on it and makes no hole in it.
+TEST(ShadowRegions, NestedFootprintsCourtyardAndTowerOnPodium) {
+    const solar::SolarState sun = solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
+    const double H = 9000.0;
+    const double L = H * solar::SunPosition(sun, 12.0).Ratio;
+    ASSERT_LT(L, 20000.0);
+    std::vector<TLineEnt> court;
+    AddPrism(court, Rect(0, 0, 40000, 40000), H);
+    AddPrism(court, Rect(10000, 10000, 20000, 20000), H);
+    const ShadowRegions c = ShadowRegionsAt(court, sun, 12.0, 0.0);
+    ASSERT_EQ(c.regions.size(), 1u);
+    ASSERT_EQ(c.regions[0].holes.size(), 1u);
+    // The court's south wall shades its south part; the rest is lit.
+    EXPECT_NEAR(-RingArea(c.regions[0].holes[0]), 20000.0 * (20000.0 - L), 1.0);
+    EXPECT_EQ(LocatePoint(c, {20000, 29000, 0}), PointPlace::Outside);
+    // A volume in the court (inside the inner outline again) is shaded ground once more.
+    std::vector<TLineEnt> kiosk = court;
+    AddPrism(kiosk, Rect(24000, 26000, 3000, 3000), H);
+    const ShadowRegions k = ShadowRegionsAt(kiosk, sun, 12.0, 0.0);
+    EXPECT_EQ(LocatePoint(k, {25500, 27500, 0}), PointPlace::Inside);
+    EXPECT_EQ(LocatePoint(k, {15000, 29000, 0}), PointPlace::Outside);
+
+    // Podium 6 m, tower from 6 m to 30 m drawn inside it.
+    std::vector<TLineEnt> tower;
+    AddPrism(tower, Rect(0, 0, 40000, 40000), 6000);
+    std::vector<TAcadPoint> top = Rect(10000, 10000, 10000, 10000);
+    for (TAcadPoint &p : top) p.z = 6000;
+    AddPrism(tower, top, 24000);
+    const ShadowRegions t = ShadowRegionsAt(tower, sun, 12.0, 0.0);
+    ASSERT_EQ(t.regions.size(), 1u);
+    EXPECT_TRUE(t.regions[0].holes.empty());
+    EXPECT_EQ(LocatePoint(t, {15000, 15000, 0}), PointPlace::Inside);
+    EXPECT_EQ(LocatePoint(t, {35000, 5000, 0}), PointPlace::Inside);
+}
+
 TEST(ShadowRegions, FarCoordinatesAndMetreDrawings) {
     Random rnd(7);
     Site base;

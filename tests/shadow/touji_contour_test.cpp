@@ -77,8 +77,18 @@ protected:
 // Cells (row, col) as drawing points of the 16 x 16 unit raster.
 std::vector<TAcadPoint> Cells(std::vector<std::pair<int, int>> cells) {
     std::vector<TAcadPoint> pts;
-    for (auto [r, c] : cells) pts.push_back({c + 0.5, kN - r * 1.0, 0.0});
+    for (auto [r, c] : cells) pts.push_back({c * 1.0, kN - r * 1.0, 0.0});
     return pts;
+}
+
+// A cell is drawn at the point where the counting pass sampled it (before, half a cell east).
+TEST(CellPoint, IsWhereTheCellWasCounted) {
+    const RasterGeometry raster{1000.0, -2000.0, 250.0, 64};
+    for (auto [row, col] : {std::pair{0, 0}, {10, 37}, {63, 63}}) {
+        const TAcadPoint p = CellPoint(raster, row, col);
+        EXPECT_DOUBLE_EQ((p.x - raster.X0) / raster.Cell, col);
+        EXPECT_DOUBLE_EQ(raster.N - (p.y - raster.Y0) / raster.Cell, row);
+    }
 }
 
 // A 12 x 8 m box, 25 m high, standing on the ground.

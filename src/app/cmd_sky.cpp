@@ -1,0 +1,199 @@
+// The sky factors of the measurement point list (tab 天空２): 再計算 over every row of StringGrid1,
+// the editing of a row's label and height, the drawing scale from the CAD.
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/form.h"
+#include "base/numconv.h"
+#include "cadlink/dxftext.h"
+#include "sky/sky_list.h"
+
+namespace pimu::app {
+
+namespace {
+
+constexpr const char *kNoBuildings = "建物データがありません．";
+constexpr const char *kNoPoints = "測定点データがありません．";
+
+// Columns of StringGrid1.
+constexpr int kColX = 1;
+constexpr int kColY = 2;
+constexpr int kColName = 3;
+constexpr int kColHeight = 4;
+constexpr int kColNaisetu = 5;
+constexpr int kColGaisetu = 6;
+constexpr int kColArea = 7;
+constexpr int kColExact = 8;
+
+bool Blank(const std::string &s) {
+    return s.find_first_not_of(" \t") == std::string::npos;
+}
+
+// What the rows of the grid hold, read and checked before anything is computed.
+struct GridPoint {
+    int row = 0;
+    geometry::TAcadPoint pt;
+};
+
+}  // namespace
+
+bool TForm1::SkyRowHasPoint(int row) const {
+    if (row < 1 || row >= StringGrid1.RowCount()) return false;
+    return !StringGrid1.Cell(kColX, row).empty() && !StringGrid1.Cell(kColY, row).empty();
+}
+
+double TForm1::MentakaHeight() const {
+    if (Blank(MENTAKA)) return 0.0;
+    return ParseNumber(MENTAKA, "測定面") * 1000.0;
+}
+
+void TForm1::Button9Click() {
+    // Another long command runs and processes the window's events: its run flag is not ours.
+    if (RunFlag) return;
+    // The inputs every row shares; a bad one stops before the grid is touched.
+    sky::SkyMapSizes sizes;
+    sizes.HankeiA = ParseNumber(Edit15.text, "半径 (type A)");
+    sizes.HankeiB = ParseNumber(Edit21.text, "半径 (type B)");
+    sizes.Syakudo = ParseNumber(Edit19.text, "図面の尺度");
+    const double north = ParseNumber(Edit12.text, "真北");
+    // The map type whose radius is larger measures the finer triangles.
+    const int typ = sizes.HankeiA > sizes.HankeiB ? 0 : 1;
+    const double r = sky::PaperRadius(sizes, typ);
+    if (!(r > 0.0))
+        throw FieldRangeError("半径には 0 より大きい値を指定して下さい．（半径: " +
+                              (typ == 0 ? Edit15.text : Edit21.text) + "）");
+    if (!(sizes.Syakudo > 0.0))
+        throw FieldRangeError(
+            "図面の尺度には 0 より大きい値を指定して下さい．（図面の尺度: " + Edit19.text + "）");
+
+    ProgressDetail = true;
+    Button9.enabled = false;
+    // The drawing buttons come back at the end whatever happened, and RunFlag lets the
+    // projection's progress stop the run.
+    struct Finish {
+        TForm1 &f;
+        ~Finish() {
+            f.RunFlag = false;
+            f.ProgressBar1.position = 0;
+            for (TButton *b : {&f.Button9, &f.Button13, &f.Button14, &f.Button18, &f.Button24})
+                b->enabled = true;
+        }
+    } finish{*this};
+
+    if (Model.Empty()) {
+        ShowMessage(kNoBuildings);
+        return;
+    }
+
+    TStringGrid &sg = StringGrid1;
+    sg.SetColCount(9);
+    sg.SetColWidth(kColArea, sg.ColWidth(kColGaisetu));
+    sg.SetColWidth(kColExact, sg.ColWidth(kColGaisetu));
+    sg.Cell(kColArea, 0) = " AREA";
+    sg.Cell(kColNaisetu, 0) = " 計画";
+    sg.Cell(kColGaisetu, 0) = " 適合";
+    sg.Cell(kColExact, 0) = " 精算";
+
+    // Every point row is read first: a coordinate or a height that is not a number is named and
+    // nothing is computed (a height read as 0 would give a plausible but wrong sky factor).
+    std::vector<GridPoint> points;
+    bool endsEarly = false;
+    for (int row = 1; row < sg.RowCount(); ++row) {
+        std::string &height = sg.Cell(kColHeight, row);
+        if (height.find(':') != std::string::npos) height = "0";
+        if (!SkyRowHasPoint(row)) {
+            endsEarly = true;
+            break;
+        }
+        const std::string where = "（" + std::to_string(row) + " 行目）";
+        GridPoint p;
+        p.row = row;
+        p.pt.x = ParseNumber(sg.Cell(kColX, row), "X座標" + where);
+        p.pt.y = ParseNumber(sg.Cell(kColY, row), "Y座標" + where);
+        if (!Blank(height)) ParseNumber(height, "測定面" + where);
+        points.push_back(p);
+    }
+    for (int row = 1; row < sg.RowCount(); ++row)
+        for (int c = kColNaisetu; c <= kColExact; ++c) sg.Cell(c, row).clear();
+
+    RunFlag = true;
+    FormProgress progress(*this);
+    for (const GridPoint &p : points) {
+        IDPOINT1 = p.pt;
+        if (!Blank(sg.Cell(kColHeight, p.row))) MENTAKA = sg.Cell(kColHeight, p.row);
+        sky::SkyView view;
+        view.IDPOINT1 = IDPOINT1;
+        view.e = MentakaHeight();
+        view.north = north;
+        view.SkyRadius = sky::SkyRadiusOf(sizes, typ);
+        const sky::SkyPointResult result =
+            sky::ComputeSkyPoint(Model, view, r, sizes.Syakudo, progress);
+        if (result.Stopped || !progress.KeepRunning()) return;
+        if (result.HasTriangles) {
+            sg.Cell(kColNaisetu, p.row) = cadlink::DxfFixed(result.naisetu, 3);
+            sg.Cell(kColGaisetu, p.row) = cadlink::DxfFixed(result.gaisetu, 3);
+        }
+        sg.Cell(kColExact, p.row) = cadlink::DxfFixed(result.exact, 3);
+        sg.row = p.row;
+        StringGrid1Click();
+    }
+    if (endsEarly) ShowMessage(kNoPoints);
+}
+
+void TForm1::StringGrid1Click() {
+    const int row = StringGrid1.row;
+    if (row < 1 || row >= StringGrid1.RowCount() || StringGrid1.Cell(kColX, row).empty()) return;
+    Edit10.text = StringGrid1.Cell(kColName, row);
+    Edit26.text = StringGrid1.Cell(kColHeight, row);
+}
+
+void TForm1::Edit10Change() {
+    const int row = StringGrid1.row;
+    if (row < 1 || row >= StringGrid1.RowCount() || StringGrid1.Cell(kColX, row).empty()) return;
+    StringGrid1.Cell(kColName, row) = Edit10.text;
+}
+
+bool TForm1::Edit10KeyPress(char32_t key) {
+    if (!KeyPress("Edit10", key)) return false;
+    if (key != kKeyEnter) return true;
+    Edit10Change();
+    ActiveControl = "Edit26";
+    return false;
+}
+
+void TForm1::Edit26Change() {
+    if (!SkyRowHasPoint(StringGrid1.row)) return;
+    StringGrid1.Cell(kColHeight, StringGrid1.row) = Edit26.text;
+    // The drawn maps would no longer match the grid's results.
+    for (TButton *b : {&Button13, &Button14, &Button18, &Button24}) b->enabled = false;
+}
+
+bool TForm1::Edit26KeyPress(char32_t key) {
+    if (!KeyPress("Edit26", key)) return false;
+    if (key != kKeyEnter) return true;
+    const int row = StringGrid1.row;
+    if (SkyRowHasPoint(row)) {
+        if (!Blank(Edit26.text)) StringGrid1.Cell(kColHeight, row) = Edit26.text;
+        StringGrid1.row = row + 1 < StringGrid1.RowCount() ? row + 1 : 1;
+        StringGrid1Click();
+        ActiveControl = "Edit10";
+    }
+    return false;
+}
+
+void TForm1::SpeedButton8Click() {
+    if (!CadAvailable(false)) return;
+    cadlink::ApplicationPtr app = AttachCad();
+    const cadlink::SysValue v = app->ActiveDocument().GetVariable("DIMSCALE");
+    double scale = 0.0;
+    if (const double *d = std::get_if<double>(&v))
+        scale = *d;
+    else if (const int *i = std::get_if<int>(&v))
+        scale = *i;
+    else
+        return;
+    Edit19.text = cadlink::DxfFixed(scale, 2);
+}
+
+}  // namespace pimu::app

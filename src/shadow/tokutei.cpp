@@ -1,0 +1,124 @@
+#include "shadow/tokutei.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "geometry/tolerances.h"
+
+namespace pimu::shadow {
+
+namespace {
+
+// (End - Start) * 60 / step is rounded away from a whole number by the decimal inputs
+// (0.3 h / 1 min = 17.9999...); this much still counts as reaching it.
+constexpr double kStepSlack = 1e-9;
+// More instants than this cannot come from the window's intervals within the sun's hours.
+constexpr double kMaxInstants = 1e7;
+
+}  // namespace
+
+TokuteiCheck CheckTokuteiInputs(const TokuteiInputs &in, int &instants) {
+    if (!(in.StepMinutes > 0.0) || !std::isfinite(in.StepMinutes))
+        return TokuteiCheck::StepNotPositive;
+    const double steps = std::floor((in.End - in.Start) * 60.0 / in.StepMinutes + kStepSlack);
+    if (!(steps >= 1.0)) return TokuteiCheck::NoInstants;
+    // Outside this window there is no computed sun: the times would be those of a made-up one.
+    const double last = TokuteiInstant(in, 0) + in.StepMinutes * (steps - 1.0) / 60.0;
+    if (!(in.Start >= solar::kFirstSunTime - kStepSlack) ||
+        !(last <= solar::kLastSunTime + kStepSlack) || steps > kMaxInstants)
+        return TokuteiCheck::OutsideSunHours;
+    instants = static_cast<int>(steps);
+    return TokuteiCheck::Ok;
+}
+
+void ShadowTimeTally::Add(bool shaded, double t) {
+    if (shaded) {
+        ++times_.ShadedInstants;
+        if (open_) return;
+        open_ = true;
+        ++times_.Runs;
+        if (static_cast<int>(times_.Intervals.size()) < kListedIntervals)
+            times_.Intervals.push_back({t, std::nullopt});
+        return;
+    }
+    if (!open_) return;
+    open_ = false;
+    if (times_.Runs <= kListedIntervals) times_.Intervals.back().Out = t;
+}
+
+void ShadowTimeTally::Finish(double end, double stepMinutes) {
+    if (open_ && times_.Runs <= kListedIntervals) times_.Intervals.back().Out = end;
+    open_ = false;
+    times_.TotalHours = stepMinutes * times_.ShadedInstants / 60.0;
+}
+
+std::vector<char> PointsInShadow(const ShadowRegions &shadow,
+                                 std::span<const geometry::TAcadPoint> points) {
+    std::vector<char> shaded(points.size(), 0);
+    if (shadow.regions.empty()) return shaded;
+    // Points beyond every region's box are lit without walking the rings.
+    double xmin = std::numeric_limits<double>::infinity(), ymin = xmin;
+    double xmax = -xmin, ymax = -xmin;
+    for (const ShadowRegion &r : shadow.regions)
+        for (const geometry::TAcadPoint &p : r.outer) {
+            xmin = std::min(xmin, p.x);
+            xmax = std::max(xmax, p.x);
+            ymin = std::min(ymin, p.y);
+            ymax = std::max(ymax, p.y);
+        }
+    const double tol = geometry::kPointTol;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const geometry::TAcadPoint p = points[i];
+        if (!(p.x >= xmin - tol && p.x <= xmax + tol && p.y >= ymin - tol && p.y <= ymax + tol))
+            continue;
+        shaded[i] = LocatePoint(shadow, {p.x, p.y, 0.0}, tol) != PointPlace::Outside;
+    }
+    return shaded;
+}
+
+TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
+                              const geometry::BuildingModel &model, const solar::SolarState &sun,
+                              const TokuteiInputs &in, Progress &progress) {
+    TokuteiResult result;
+    if (model.Empty()) {
+        result.Status = TokuteiStatus::NoModel;
+        return result;
+    }
+    int instants = 0;
+    result.Check = CheckTokuteiInputs(in, instants);
+    if (result.Check != TokuteiCheck::Ok) {
+        result.Status = TokuteiStatus::Refused;
+        return result;
+    }
+    result.Instants = instants;
+    result.Points.resize(points.size());
+    std::vector<ShadowTimeTally> tallies;
+    tallies.reserve(points.size());
+    for (PointShadowTimes &p : result.Points) tallies.emplace_back(p);
+
+    progress.Start(instants);
+    for (int i = 0; i < instants; ++i) {
+        progress.Position(i);
+        if (!progress.KeepRunning()) {
+            result.Status = TokuteiStatus::Stopped;
+            return result;
+        }
+        const double t = TokuteiInstant(in, i);
+        const ShadowRegions shadow =
+            ShadowRegionsAt(model.AryTatemono, sun, t, in.PlaneHeight, progress);
+        if (shadow.status == RegionStatus::Stopped) {
+            result.Status = TokuteiStatus::Stopped;
+            return result;
+        }
+        if (shadow.status == RegionStatus::NoSun) ++result.NoSunInstants;
+        const std::vector<char> shaded = PointsInShadow(shadow, points);
+        for (std::size_t k = 0; k < points.size(); ++k) tallies[k].Add(shaded[k] != 0, t);
+    }
+    const double end = TokuteiInstant(in, instants - 1) + in.StepMinutes / 60.0;
+    for (ShadowTimeTally &tally : tallies) tally.Finish(end, in.StepMinutes);
+    progress.Position(instants);
+    return result;
+}
+
+}  // namespace pimu::shadow

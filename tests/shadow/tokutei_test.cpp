@@ -1,0 +1,295 @@
+// Shadow times of specific points: the instants, the intervals and totals, every island and hole,
+// stopping, and two independent checks: the literal outline routines at the same instants, and
+// rays cast from the points towards the sun past a box.
+#include "shadow/tokutei.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "geometry/outline_test_util.h"
+#include "geometry/shadow_outline.h"
+#include "shadow/shadow_casting.h"
+#include "solar/sun.h"
+#include "solar/timetext.h"
+
+namespace pimu::shadow {
+namespace {
+
+using geometry::TAcadPoint;
+using geometry::TLineEnt;
+using geometry::testing::AddBox;
+using geometry::testing::AddPrism;
+using geometry::testing::Rect;
+
+geometry::BuildingModel Model(const std::vector<TLineEnt> &edges) {
+    geometry::BuildingModel m;
+    m.SetEdges(edges);
+    return m;
+}
+
+solar::SolarState Winter() {
+    return solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
+}
+
+TEST(TokuteiCheck, Instants) {
+    struct Case {
+        double start, end, step;
+        TokuteiCheck check;
+        int instants;
+    };
+    const Case cases[] = {
+        {8.0, 16.0, 1.0, TokuteiCheck::Ok, 480},         // 8:00 ... 15:59
+        {8.0, 16.0, 0.5, TokuteiCheck::Ok, 960},         // 30 s
+        {8.0, 16.0, 1.0 / 6.0, TokuteiCheck::Ok, 2880},  // 10 s
+        {8.0, 8.3, 1.0, TokuteiCheck::Ok, 18},           // 0.3 h is not quite 18 minutes in binary
+        {8.0, 8.01, 1.0, TokuteiCheck::NoInstants, 0},   // shorter than a step
+        {9.0, 8.0, 1.0, TokuteiCheck::NoInstants, 0},
+        {8.0, 16.0, 0.0, TokuteiCheck::StepNotPositive, 0},
+        {7.0, 9.0, 1.0, TokuteiCheck::OutsideSunHours, 0},
+        {8.0, 17.0, 1.0, TokuteiCheck::OutsideSunHours, 0},
+        {16.0, 16.51, 1.0, TokuteiCheck::Ok, 30},  // the last instant, 16:29, has a sun
+    };
+    for (const Case &c : cases) {
+        int n = 0;
+        EXPECT_EQ(CheckTokuteiInputs({c.start, c.end, c.step, 0.0}, n), c.check)
+            << c.start << "-" << c.end << " /" << c.step;
+        if (c.check == TokuteiCheck::Ok) {
+            EXPECT_EQ(n, c.instants) << c.start << "-" << c.end;
+        }
+    }
+}
+
+// A pattern of instants, '#' shaded, '.' lit, from 8:00 in steps of one minute.
+PointShadowTimes Tally(const std::string &pattern, bool finish = true) {
+    PointShadowTimes times;
+    ShadowTimeTally tally(times);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        tally.Add(pattern[i] == '#', 8.0 + static_cast<double>(i) / 60.0);
+    if (finish) tally.Finish(8.0 + static_cast<double>(pattern.size()) / 60.0, 1.0);
+    return times;
+}
+
+TEST(TokuteiTally, IntervalsAndTotals) {
+    struct Case {
+        std::string pattern;
+        std::vector<std::pair<int, int>> intervals;  // minutes after 8:00; -1: no out
+        int runs, shaded;
+    };
+    const Case cases[] = {
+        {"....", {}, 0, 0},
+        {"####", {{0, 4}}, 1, 4},  // closed at the last instant plus a step
+        {".##.", {{1, 3}}, 1, 2},
+        {"#.#.#", {{0, 1}, {2, 3}, {4, 5}}, 3, 3},
+        // A fourth interval is not listed; its instants count.
+        {"#.#.#.##", {{0, 1}, {2, 3}, {4, 5}}, 4, 5},
+        {"#.#.#.#.", {{0, 1}, {2, 3}, {4, 5}}, 4, 4},
+    };
+    for (const Case &c : cases) {
+        const PointShadowTimes t = Tally(c.pattern);
+        ASSERT_EQ(t.Intervals.size(), c.intervals.size()) << c.pattern;
+        for (std::size_t k = 0; k < c.intervals.size(); ++k) {
+            EXPECT_DOUBLE_EQ(t.Intervals[k].In, 8.0 + c.intervals[k].first / 60.0) << c.pattern;
+            ASSERT_TRUE(t.Intervals[k].Out.has_value()) << c.pattern;
+            EXPECT_DOUBLE_EQ(*t.Intervals[k].Out, 8.0 + c.intervals[k].second / 60.0) << c.pattern;
+        }
+        EXPECT_EQ(t.Runs, c.runs) << c.pattern;
+        EXPECT_EQ(t.ShadedInstants, c.shaded) << c.pattern;
+        ASSERT_TRUE(t.TotalHours.has_value());
+        EXPECT_DOUBLE_EQ(*t.TotalHours, c.shaded / 60.0) << c.pattern;
+    }
+    // Not finished (a stopped run): the open interval stays open and there is no total.
+    const PointShadowTimes open = Tally(".#.##", false);
+    ASSERT_EQ(open.Intervals.size(), 2u);
+    EXPECT_TRUE(open.Intervals[0].Out.has_value());
+    EXPECT_FALSE(open.Intervals[1].Out.has_value());
+    EXPECT_FALSE(open.TotalHours.has_value());
+}
+
+TEST(Tokutei, ShadedTheWholeRange) {
+    // A point under a building is in its shadow at every instant, 8:00 to 15:59.
+    std::vector<TLineEnt> edges;
+    AddBox(edges, 0, 0, 10000, 10000, 10000);
+    const TAcadPoint points[] = {{5000, 5000, 0}, {5000, -20000, 0}};
+    const TokuteiResult r = GetTokuteiJikan(points, Model(edges), Winter(), {8.0, 16.0, 1.0, 0.0});
+    ASSERT_EQ(r.Status, TokuteiStatus::Done);
+    EXPECT_EQ(r.Instants, 480);
+    const PointShadowTimes &under = r.Points[0];
+    EXPECT_EQ(under.ShadedInstants, 480);
+    ASSERT_EQ(under.Intervals.size(), 1u);
+    EXPECT_EQ(solar::FormatHMS(under.Intervals[0].In), "08:00'00\"");
+    EXPECT_EQ(solar::FormatHMS(*under.Intervals[0].Out), "16:00'00\"");
+    EXPECT_EQ(solar::FormatHMS(*under.TotalHours), "08:00'00\"");
+    // South of the building: never shaded, a total of nothing.
+    EXPECT_TRUE(r.Points[1].Intervals.empty());
+    EXPECT_EQ(solar::FormatHMS(*r.Points[1].TotalHours), "00:00'00\"");
+}
+
+TEST(Tokutei, EveryIslandAndHoles) {
+    // Two buildings far apart: the eastern shadow is the second island of every instant. A ring
+    // building leaves its courtyard lit at noon.
+    std::vector<TLineEnt> edges;
+    AddBox(edges, 0, 0, 10000, 10000, 10000);
+    AddBox(edges, 100000, 0, 10000, 10000, 10000);
+    AddPrism(edges, Rect(200000, 0, 60000, 8000), 3000);  // four wings round a court
+    AddPrism(edges, Rect(200000, 52000, 60000, 8000), 3000);
+    AddPrism(edges, Rect(200000, 8000, 8000, 44000), 3000);
+    AddPrism(edges, Rect(252000, 8000, 8000, 44000), 3000);
+    const geometry::BuildingModel model = Model(edges);
+    const solar::SolarState sun = Winter();
+    // North of the eastern box at noon; in the courtyard, beyond the walls' shadows.
+    const TAcadPoint points[] = {{105000, 15000, 0}, {230000, 30000, 0}};
+    const TokuteiResult r = GetTokuteiJikan(points, model, sun, {12.0, 12.02, 1.0, 0.0});
+    ASSERT_EQ(r.Status, TokuteiStatus::Done);
+    EXPECT_EQ(r.Points[0].ShadedInstants, 1);
+    // The literal first outline misses it: it is the western box's alone.
+    geometry::PolygonWorkspace ws;
+    ASSERT_TRUE(ShadowOutlineAt(ws, model, sun, 12.0, 0.0));
+    EXPECT_FALSE(geometry::PointInOutline(points[0], 100 * ws.MaxSpan, ws.AryLine));
+    // The court: inside the wings' outer ring, but a lit hole.
+    EXPECT_EQ(r.Points[1].ShadedInstants, 0);
+}
+
+// A progress that answers "stop" from the given call of KeepRunning on.
+class StopAfter : public Progress {
+public:
+    explicit StopAfter(int calls) : left_(calls) {}
+    bool KeepRunning() override { return left_-- > 0; }
+    int started = -1;
+    void Start(int maximum) override { started = maximum; }
+
+private:
+    int left_;
+};
+
+TEST(Tokutei, StoppedRunKeepsWhatItHasNoTotals) {
+    std::vector<TLineEnt> edges;
+    AddBox(edges, 0, 0, 10000, 10000, 10000);
+    const TAcadPoint points[] = {{5000, 5000, 0}};
+    StopAfter stop(12);
+    const TokuteiResult r =
+        GetTokuteiJikan(points, Model(edges), Winter(), {8.0, 16.0, 1.0, 0.0}, stop);
+    EXPECT_EQ(stop.started, 480);
+    EXPECT_EQ(r.Status, TokuteiStatus::Stopped);
+    ASSERT_EQ(r.Points[0].Intervals.size(), 1u);
+    EXPECT_FALSE(r.Points[0].Intervals[0].Out.has_value());
+    EXPECT_FALSE(r.Points[0].TotalHours.has_value());
+
+    // No model, bad inputs: nothing computed.
+    EXPECT_EQ(GetTokuteiJikan(points, Model({}), Winter(), {}).Status, TokuteiStatus::NoModel);
+    const TokuteiResult refused =
+        GetTokuteiJikan(points, Model(edges), Winter(), {8.0, 8.0, 1.0, 0.0});
+    EXPECT_EQ(refused.Status, TokuteiStatus::Refused);
+    EXPECT_EQ(refused.Check, TokuteiCheck::NoInstants);
+}
+
+// The literal routines at the same instants: every outline of the instant traced with the
+// segment operations and each point tested with PointInOutline. Points within a millimetre of
+// the production outline are left out (the two grids round differently there).
+TEST(Tokutei, AgreesWithTheLiteralOutlines) {
+    std::vector<TLineEnt> edges;
+    AddBox(edges, 0, 0, 12000, 8000, 15000);
+    AddBox(edges, 30000, 5000, 8000, 8000, 24000);
+    AddPrism(edges,
+             {{-20000, 20000, 0},
+              {-5000, 20000, 0},
+              {-5000, 26000, 0},
+              {-14000, 26000, 0},
+              {-14000, 34000, 0},
+              {-20000, 34000, 0}},
+             12000);
+    const geometry::BuildingModel model = Model(edges);
+    const solar::SolarState sun = Winter();
+    std::vector<TAcadPoint> points;
+    for (int i = 0; i < 12; ++i)
+        for (int j = 0; j < 8; ++j)
+            points.push_back({-40000.0 + i * 7100.0, -5000.0 + j * 7300.0, 0});
+    const TokuteiInputs in{8.0, 16.0, 30.0, 2000.0};
+    int instants = 0;
+    ASSERT_EQ(CheckTokuteiInputs(in, instants), TokuteiCheck::Ok);
+    int compared = 0, shadedSeen = 0;
+    for (int i = 0; i < instants; ++i) {
+        const double t = TokuteiInstant(in, i);
+        std::vector<std::vector<TLineEnt>> outlines;
+        geometry::PolygonWorkspace ws;
+        ShadowSegments(ws, model, sun, t, in.PlaneHeight);
+        ASSERT_EQ(ws.AllOutlines(geometry::MaxSpanRule::MeasureTimes1000,
+                                 [&](const std::vector<TLineEnt> &o) { outlines.push_back(o); }),
+                  geometry::OutlineLoopResult::Done);
+        const ShadowRegions regions = ShadowRegionsAt(model.AryTatemono, sun, t, in.PlaneHeight);
+        const std::vector<char> production = PointsInShadow(regions, points);
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            if (LocatePoint(regions, points[k], 1.0) == PointPlace::On) continue;
+            bool literal = false;
+            for (const auto &o : outlines)
+                literal = literal || geometry::PointInOutline(points[k], 100 * ws.MaxSpan, o);
+            EXPECT_EQ(production[k] != 0, literal) << "t " << t << " point " << k;
+            ++compared;
+            shadedSeen += literal;
+        }
+    }
+    EXPECT_GT(compared, 1000);
+    EXPECT_GT(shadedSeen, 50);
+}
+
+// Whether the ray from p towards the sun (horizontal direction `sunAngle`, rising 1/ratio per
+// unit) meets the box [x0, x1] x [y0, y1] x [0, top]: slabs, with the part before p cut off.
+bool RayHitsBox(TAcadPoint p, double sunAngle, double ratio, double x0, double y0, double x1,
+                double y1, double top) {
+    const double d[3] = {std::cos(sunAngle), std::sin(sunAngle), 1.0 / ratio};
+    const double o[3] = {p.x, p.y, p.z};
+    const double lo[3] = {x0, y0, 0.0}, hi[3] = {x1, y1, top};
+    double s0 = 0.0, s1 = 1e300;
+    for (int a = 0; a < 3; ++a) {
+        if (d[a] == 0.0) {
+            if (o[a] < lo[a] || o[a] > hi[a]) return false;
+            continue;
+        }
+        double ta = (lo[a] - o[a]) / d[a], tb = (hi[a] - o[a]) / d[a];
+        if (ta > tb) std::swap(ta, tb);
+        s0 = std::max(s0, ta);
+        s1 = std::min(s1, tb);
+    }
+    return s0 <= s1;
+}
+
+TEST(Tokutei, TotalsAgreeWithRaysTowardsTheSun) {
+    const double x0 = 0, y0 = 0, x1 = 14000, y1 = 9000, top = 18000, h = 1500;
+    std::vector<TLineEnt> edges;
+    AddBox(edges, x0, y0, x1 - x0, y1 - y0, top);
+    for (double north : {90.0, 62.5}) {
+        const solar::SolarState sun = solar::MakeSolarState(35.5, solar::kWinterDeclination, north);
+        std::vector<TAcadPoint> points;
+        for (int i = 0; i < 9; ++i)
+            for (int j = 0; j < 9; ++j)
+                points.push_back({-30000.0 + i * 9300.0, -30000.0 + j * 9700.0, h});
+        const TokuteiInputs in{8.0, 16.0, 10.0, h};
+        const TokuteiResult r = GetTokuteiJikan(points, Model(edges), sun, in);
+        ASSERT_EQ(r.Status, TokuteiStatus::Done);
+        int shadedPoints = 0;
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            int rays = 0;
+            bool grazing = false;
+            for (int i = 0; i < r.Instants; ++i) {
+                const solar::SunResult pos = solar::SunPosition(sun, TokuteiInstant(in, i));
+                const double toSun = solar::ShadowAngle(sun, pos.Azimuth) + geometry::kPi;
+                const bool in0 = RayHitsBox(points[k], toSun, pos.Ratio, x0 + 1, y0 + 1, x1 - 1,
+                                            y1 - 1, top - 1);
+                const bool in1 = RayHitsBox(points[k], toSun, pos.Ratio, x0 - 1, y0 - 1, x1 + 1,
+                                            y1 + 1, top + 1);
+                grazing = grazing || in0 != in1;
+                rays += in1;
+            }
+            if (grazing) continue;
+            EXPECT_EQ(r.Points[k].ShadedInstants, rays) << "north " << north << " point " << k;
+            EXPECT_DOUBLE_EQ(*r.Points[k].TotalHours, rays * in.StepMinutes / 60.0);
+            shadedPoints += rays > 0;
+        }
+        EXPECT_GT(shadedPoints, 10) << north;
+    }
+}
+
+}  // namespace
+}  // namespace pimu::shadow
