@@ -185,21 +185,34 @@ TEST_F(GuiTest, AcquireByWindowThenTimeOfDayAndIsochronesAppearInTheDrawing) {
 TEST_F(GuiTest, Button7StopsALongIsochroneRunAndNothingIsInserted) {
     Acquire();
     const std::size_t before = session_->Document().drawing().ModelSpace().size();
-    // Pressed as soon as the counting of the instants shows its first time, as a user would.
-    bool pressed = false;
-    const int id = session_->Form().Subscribe([&](const app::Control &c) {
-        if (pressed || c.name != "Label2" || c.caption.rfind("時刻：", 0) != 0) return;
-        pressed = true;
-        QTimer::singleShot(
-            0, [this] { QTest::mouseClick(Find<QPushButton>("Button7"), Qt::LeftButton); });
-    });
-    Click("Button6");
-    session_->Form().Unsubscribe(id);
-    EXPECT_TRUE(pressed);
-    EXPECT_EQ(session_->Document().drawing().ModelSpace().size(), before);
-    EXPECT_FALSE(Find<QPushButton>("Button7")->isEnabled());
-    EXPECT_TRUE(Find<QPushButton>("Button6")->isEnabled());
-    EXPECT_FALSE(session_->Form().RunFlag);
+    app::TForm1 &f = session_->Form();
+    // Pressed as a user would: while the extent pass moves the bar (Label2 still empty), and once
+    // the counting of the instants shows its first time.
+    for (const char *phase : {"", "時刻："}) {
+        SCOPED_TRACE(phase);
+        bool pressed = false;
+        int movedAfter = 0;  // bar moves the window showed after the stop was handled
+        const int id = f.Subscribe([&](const app::Control &c) {
+            if (c.name == "ProgressBar1" && pressed && !f.RunFlag && f.ProgressBar1.position > 0)
+                ++movedAfter;
+            if (pressed || !f.RunFlag) return;
+            const bool inPhase = *phase ? c.name == "Label2" && c.caption.rfind(phase, 0) == 0
+                                        : c.name == "ProgressBar1" && f.Label2.caption.empty() &&
+                                              f.ProgressBar1.position > 2;
+            if (!inPhase) return;
+            pressed = true;
+            QTimer::singleShot(
+                0, [this] { QTest::mouseClick(Find<QPushButton>("Button7"), Qt::LeftButton); });
+        });
+        Click("Button6");
+        f.Unsubscribe(id);
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(movedAfter, 0);  // the pass ends at the stop
+        EXPECT_EQ(session_->Document().drawing().ModelSpace().size(), before);
+        EXPECT_FALSE(Find<QPushButton>("Button7")->isEnabled());
+        EXPECT_TRUE(Find<QPushButton>("Button6")->isEnabled());
+        EXPECT_FALSE(f.RunFlag);
+    }
 }
 
 TEST_F(GuiTest, AFieldThatIsNoNumberGivesAMessageAndLeavesTheDrawing) {
