@@ -26,6 +26,9 @@ namespace {
 
 constexpr const char *kStopQuestion = "コマンドを実行中です．中止して終了しますか？";
 constexpr const char *kViewSection = "DrawingWindow";
+// The main window's size: the eight tabs with their captions unclipped.
+constexpr int kMainWidth = 560;
+constexpr int kMainHeight = 600;
 
 std::shared_ptr<cadlink::embedded::EmbeddedDocument> NewDocument(const fs::path &folder) {
     return std::make_shared<cadlink::embedded::EmbeddedDocument>(cadlink::embedded::Drawing{},
@@ -90,15 +93,19 @@ GuiSession::GuiSession(GuiOptions options)
     drawing_->message = [this](const std::string &text) { form_.ShowMessage(text); };
     drawing_->closeRequested = [this] { return Close(); };
 
+    // The model centres the window and checks its saved place against the window's real size.
+    form_.Width = kMainWidth;
+    form_.Height = kMainHeight;
     form_.FormCreate();
-    // The saved place is kept on the screen on every side (the model checks right and bottom).
+    // The saved place is kept on the screen on every side (the model checks right and bottom,
+    // and a screen smaller than the window puts its top left corner on the screen).
     if (const QScreen *s = QGuiApplication::primaryScreen()) {
         const QRect r = s->availableGeometry();
-        form_.Left = std::max(form_.Left, r.left());
-        form_.Top = std::max(form_.Top, r.top());
+        form_.Left = std::max(std::min(form_.Left, r.right() + 1 - kMainWidth), r.left());
+        form_.Top = std::max(std::min(form_.Top, r.bottom() + 1 - kMainHeight), r.top());
     }
     main_->RefreshAll();
-    main_->resize(560, 600);
+    main_->resize(kMainWidth, kMainHeight);
     main_->move(form_.Left, form_.Top);
     ReadViewSettings();
     if (options_.drawing) drawing_->Open(*options_.drawing);

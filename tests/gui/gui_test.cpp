@@ -272,6 +272,41 @@ TEST_F(GuiTest, ClosingWritesTheSettingsAndAsksFirstWhileACommandRuns) {
     EXPECT_TRUE(ini.Read("Form", "Left").has_value());
 }
 
+TEST_F(GuiTest, TheWindowsPlaceIsRestoredAndKeptOnTheScreen) {
+    auto restart = [this] {
+        session_.reset();
+        GuiOptions o;
+        o.programFolder = folder_;
+        session_ = std::make_unique<GuiSession>(o);
+        session_->Show();
+    };
+    session_->Main().move(30, 40);
+    ASSERT_TRUE(session_->Close());
+    restart();
+    EXPECT_EQ(session_->Main().pos(), QPoint(30, 40));
+
+    // Saved on a larger screen than this one: on the screen again, on every side.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QPoint saved :
+         {QPoint(5000, 4000), QPoint(-900, -700), QPoint(screen.width() - 100, 10)}) {
+        SCOPED_TRACE(saved.x());
+        ASSERT_TRUE(session_->Close());
+        app::IniFile ini = app::IniFile::Load(folder_ / "pimu-gui.ini");
+        ini.WriteInteger("Form", "Left", saved.x());
+        ini.WriteInteger("Form", "Top", saved.y());
+        ini.WriteInteger("DrawingWindow", "Left", saved.x());
+        ini.WriteInteger("DrawingWindow", "Top", saved.y());
+        ini.Save(folder_ / "pimu-gui.ini");
+        restart();
+        for (QWidget *w : {static_cast<QWidget *>(&session_->Main()),
+                           static_cast<QWidget *>(&session_->Drawing())}) {
+            const QRect at(w->pos(), w->size());
+            EXPECT_TRUE(screen.contains(at))
+                << w->objectName().toStdString() << " at " << at.x() << "," << at.y();
+        }
+    }
+}
+
 // Under an X server: the window as it shows on the screen is not blank. With PIMU_SCREENSHOTS
 // set to a folder, every tab and the drawing window with a result are written there.
 TEST_F(GuiTest, Screenshot) {
