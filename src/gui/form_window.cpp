@@ -103,6 +103,11 @@ private:
     FormWindow &window_;
 };
 
+// A grid or text area: shown below a tab's two columns, at the page's full width.
+bool Wide(const ControlSpec &s) {
+    return s.kind == ControlKind::StringGrid || s.kind == ControlKind::Memo;
+}
+
 // How many lines a control takes, to share a tab's controls between its two columns.
 int Weight(const ControlSpec &s) {
     const int n = static_cast<int>(app::ControlItems(s).size());
@@ -183,9 +188,14 @@ QWidget *FormWindow::MakePage(int tab) {
     scroll->setWidgetResizable(true);
     auto *page = new QWidget;
     page->setObjectName(QString("TabSheet%1").arg(tab + 1));
-    auto *columns = new QHBoxLayout(page);
-    columns->setContentsMargins(6, 6, 6, 6);
+    // Two columns of controls; grids and text areas below them at the page's full width, so
+    // that their columns show.
+    auto *outer = new QVBoxLayout(page);
+    outer->setContentsMargins(6, 6, 6, 6);
+    outer->setSpacing(6);
+    auto *columns = new QHBoxLayout;
     columns->setSpacing(10);
+    outer->addLayout(columns);
     QVBoxLayout *column[2] = {new QVBoxLayout, new QVBoxLayout};
     for (QVBoxLayout *c : column) {
         c->setSpacing(4);
@@ -195,6 +205,7 @@ QWidget *FormWindow::MakePage(int tab) {
     int total = 0;
     for (const ControlSpec &s : app::kFormControls) {
         if (s.tab != tab || !s.group.empty() || s.kind == ControlKind::UpDown) continue;
+        if (Wide(s)) continue;
         top.push_back(&s);
         int w = Weight(s);
         if (s.kind == ControlKind::GroupBox)
@@ -212,7 +223,14 @@ QWidget *FormWindow::MakePage(int tab) {
         column[col]->addWidget(MakeRow(*s, page));
         used += w;
     }
+    bool wide = false;
+    for (const ControlSpec &s : app::kFormControls)
+        if (s.tab == tab && s.group.empty() && Wide(s)) {
+            outer->addWidget(MakeRow(s, page), 1);
+            wide = true;
+        }
     for (QVBoxLayout *c : column) c->addStretch(1);
+    if (!wide) outer->addStretch(1);
     scroll->setWidget(page);
     return scroll;
 }
@@ -282,11 +300,15 @@ QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
                                     : new QVBoxLayout(g);
             inner->setContentsMargins(6, 4, 6, 4);
             inner->setSpacing(3);
+            bool empty = true;
             for (const ControlSpec &c : app::kFormControls) {
                 if (c.group != spec.Name()) continue;
+                empty = false;
                 if (c.kind == ControlKind::UpDown && !c.associate.empty()) continue;
                 inner->addWidget(MakeRow(c, g));
             }
+            // The about panel holds nothing but its build label.
+            if (empty && !spec.hint.empty()) inner->addWidget(new QLabel(Q(spec.hint), g));
             if (spec.kind == ControlKind::GroupBox) inner->addStretch(1);
             w = g;
             break;

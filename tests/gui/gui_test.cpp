@@ -327,9 +327,9 @@ TEST_F(GuiTest, Screenshot) {
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         QTest::qWait(100);
-        session_->Main().grab().save(QString("%1/tab%2.png").arg(dir).arg(i));
+        session_->Main().grab().save(QString("%1/gui-tab%2.png").arg(dir).arg(i));
     }
-    session_->Drawing().grab().save(QString("%1/drawing.png").arg(dir));
+    session_->Drawing().grab().save(QString("%1/gui-drawing.png").arg(dir));
 }
 
 }  // namespace
