@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Pimu's one entry point for building, testing and running the example.
-#   ./run.sh build     release build into build/release
+#   ./run.sh build     release build into build/release (pimu, pimu-gui and the benchmarks)
 #   ./run.sh test      sanitizer build into build/sanitize, then every test through CTest
 #   ./run.sh example   release build of pimu alone, then the main job on the bundled example
 #                      (results in out/; the program is build/release/src/cli/pimu)
@@ -9,8 +9,10 @@
 #   ./run.sh gui [DRAWING.dxf]   release build of the desktop window pimu-gui, then starts it
 # Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing:
 # build.txt and build-*.txt always, test.txt and test-*.txt for tests, example-*.txt for the
-# example, bench.txt for `build`, gui-*.txt for `gui` and `test` (the test build has the window). Only the test build configures the tests (and looks for the
-# test-only packages), so `example` and `test` work first time in either order.
+# example, bench.txt for `build`, gui-*.txt for `gui`, `build` and `test` (those builds have the
+# window; `example` and `install` build pimu alone and never need Qt). Only the test build
+# configures the tests (and looks for the test-only packages), so `example` and `test` work first
+# time in either order.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
@@ -58,15 +60,15 @@ configure_and_build() {
 release_pimu() {
   ensure_packages deps/build.txt deps/build-*.txt "$@"
   configure_and_build build/release pimu -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=OFF
+    -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=OFF -DPIMU_BUILD_GUI=OFF
 }
 
 cmd=${1:-}
 case "$cmd" in
   build)
-    ensure_packages deps/build.txt deps/build-*.txt deps/bench.txt
+    ensure_packages deps/build.txt deps/build-*.txt deps/gui-*.txt deps/bench.txt
     configure_and_build build/release all -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=ON
+      -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=ON -DPIMU_BUILD_GUI=ON
     ;;
   test)
     ensure_packages deps/build.txt deps/build-*.txt deps/gui-*.txt deps/test.txt deps/test-*.txt
