@@ -241,7 +241,7 @@ void DrawingView::mousePressEvent(QMouseEvent *e) {
         return;
     }
     if (e->button() == Qt::RightButton) {
-        if (mode_ == Mode::Select) FinishPick();
+        FinishPick();
         return;
     }
     if (e->button() != Qt::LeftButton) return;
@@ -381,8 +381,13 @@ void DrawingView::CancelPick() {
     if (loop_) loop_->quit();
 }
 
+// Enter (or the right button): a selection ends with what was chosen; a point, angle, entity or
+// placement asked for gets no answer, as a CAD's empty input (the continuous picks end on it).
 void DrawingView::FinishPick() {
-    if (mode_ == Mode::Select) Answer();
+    if (mode_ == Mode::Select)
+        Answer();
+    else
+        CancelPick();
 }
 
 void DrawingView::Answer() {

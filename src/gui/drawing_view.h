@@ -57,7 +57,7 @@ public:
 
     bool Picking() const { return mode_ != Mode::None; }
     void CancelPick();  // Escape
-    void FinishPick();  // Enter: ends a selection
+    void FinishPick();  // Enter: ends a selection; other picks end with no answer
     // Pixels around the cursor that count for picks and snaps.
     static constexpr int kAperture = 8;
 

@@ -149,9 +149,7 @@ bool GuiSession::Close() {
         asking_ = false;
         if (stop) {
             closePending_ = true;
-            form_.Button10Click();
-            form_.Button7Click();
-            if (form_.Button23.caption == "中止") form_.Button23Click();
+            form_.StopCommand();
             drawing_->View().CancelPick();
         }
         return false;

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -213,6 +214,48 @@ TEST_F(GuiTest, Button7StopsALongIsochroneRunAndNothingIsInserted) {
         EXPECT_TRUE(Find<QPushButton>("Button6")->isEnabled());
         EXPECT_FALSE(f.RunFlag);
     }
+}
+
+TEST_F(GuiTest, PointsPickedInTheViewGetTheirShadowTimes) {
+    Acquire();
+    // Three points clicked one after another, the first beside the centre of a point mark of the
+    // example (it snaps there); Enter ends the picking.
+    DrawingView &v = session_->Drawing().View();
+    const std::vector<geometry::TAcadPoint> wanted = {
+        {34000 + 120, 36000 - 90, 0}, {37000, 37500, 0}, {40500, 38500, 0}};
+    v.ZoomAt(v.ToScreen({37000, 37000, 0}), 4);
+    std::size_t clicked = 0;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (!v.Picking()) return;
+        if (clicked == wanted.size()) {
+            QTest::keyClick(&v, Qt::Key_Return);
+            timer.stop();
+            return;
+        }
+        QTest::mouseClick(&v, Qt::LeftButton, {}, v.ToScreen(wanted[clicked++]).toPoint());
+    });
+    timer.start();
+    session_->Host().answerAll = true;
+    Click("Button21");
+    EXPECT_EQ(clicked, wanted.size());
+    // Sorted along x: the snapped mark centre exactly, the free points within two pixels.
+    const app::TStringGrid &g = session_->Form().StringGrid2;
+    ASSERT_GE(g.RowCount(), 4);
+    EXPECT_EQ(g.Cell(1, 1), "34000");
+    EXPECT_EQ(g.Cell(2, 1), "36000");
+    const double pixels2 = v.ToWorld(QPointF(2, 0)).x - v.ToWorld(QPointF(0, 0)).x;
+    for (int r = 2; r <= 3; ++r) {
+        EXPECT_NEAR(std::stod(g.Cell(1, r)), wanted[static_cast<size_t>(r - 1)].x, pixels2);
+        EXPECT_NEAR(std::stod(g.Cell(2, r)), wanted[static_cast<size_t>(r - 1)].y, pixels2);
+    }
+    EXPECT_TRUE(g.RowCount() == 4 || g.Cell(1, 4).empty());
+    for (int r = 1; r <= 3; ++r) EXPECT_FALSE(g.Cell(4, r).empty()) << r;  // time in shadow
+    // What the grid shows is what the model holds.
+    auto *table = Find<QTableWidget>("StringGrid2");
+    EXPECT_EQ(table->item(0, 1)->text().toStdString(), g.Cell(1, 1));
+    EXPECT_EQ(table->item(2, 4)->text().toStdString(), g.Cell(4, 3));
 }
 
 TEST_F(GuiTest, AFieldThatIsNoNumberGivesAMessageAndLeavesTheDrawing) {
