@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Pimu's one entry point for building, testing and running the example.
-#   ./run.sh build     release build into build/release
+#   ./run.sh build     release build into build/release (pimu, pimu-gui and the benchmarks)
 #   ./run.sh test      sanitizer build into build/sanitize, then every test through CTest
 #   ./run.sh example   release build of pimu alone, then the main job on the bundled example
 #                      (results in out/; the program is build/release/src/cli/pimu)
 #   ./run.sh install   release build of pimu, installed into /usr/local/bin (as root) or
 #                      ~/.local/bin (otherwise); PREFIX=DIR ./run.sh install chooses DIR/bin
 #   ./run.sh windows   pimu.exe for 64-bit Windows, cross-built with mingw-w64 (build/windows)
+#   ./run.sh gui [DRAWING.dxf]   release build of the desktop window pimu-gui, then starts it
 # Each subcommand first installs the Debian packages it needs (deps/*.txt) when they are missing:
 # build.txt and build-*.txt always, test.txt and test-*.txt for tests, example-*.txt for the
-# example, bench.txt for `build`, windows.txt for `windows` (the Windows tests install their own,
-# windows-tests.txt, and are skipped where they cannot). Only the test build configures the
-# tests (and looks for the test-only packages), so `example` and `test` work first time in
-# either order.
+# example, bench.txt for `build`, gui-*.txt for `gui`, `build` and `test` (those builds have the
+# window; `example` and `install` build pimu alone and never need Qt), windows.txt for `windows`
+# (the Windows tests install their own, windows-tests.txt, and are skipped where they cannot).
+# Only the test build configures the tests (and looks for the test-only packages), so `example`
+# and `test` work first time in either order.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
@@ -62,20 +64,20 @@ configure_and_build() {
 release_pimu() {
   ensure_packages deps/build.txt deps/build-*.txt "$@"
   configure_and_build build/release pimu -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=OFF
+    -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=OFF -DPIMU_BUILD_GUI=OFF
 }
 
 cmd=${1:-}
 case "$cmd" in
   build)
-    ensure_packages deps/build.txt deps/build-*.txt deps/bench.txt
+    ensure_packages deps/build.txt deps/build-*.txt deps/gui-*.txt deps/bench.txt
     configure_and_build build/release all -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=ON
+      -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=ON -DPIMU_BUILD_GUI=ON
     ;;
   test)
-    ensure_packages deps/build.txt deps/build-*.txt deps/test.txt deps/test-*.txt
+    ensure_packages deps/build.txt deps/build-*.txt deps/gui-*.txt deps/test.txt deps/test-*.txt
     configure_and_build build/sanitize all -DCMAKE_BUILD_TYPE=Debug -DPIMU_SANITIZE=ON \
-      -DPIMU_WERROR=ON -DPIMU_BUILD_TESTS=ON -DPIMU_BUILD_BENCH=OFF
+      -DPIMU_WERROR=ON -DPIMU_BUILD_TESTS=ON -DPIMU_BUILD_BENCH=OFF -DPIMU_BUILD_GUI=ON
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
     ;;
@@ -104,8 +106,17 @@ case "$cmd" in
     ensure_packages deps/build.txt deps/windows.txt
     "$top/cmake/build-windows.sh" "$top" build/windows
     ;;
+  gui)
+    ensure_packages deps/build.txt deps/build-*.txt deps/gui-*.txt
+    configure_and_build build/gui pimu-gui -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DPIMU_BUILD_TESTS=OFF -DPIMU_BUILD_BENCH=OFF -DPIMU_BUILD_GUI=ON
+    shift
+    drawing=()
+    [ $# -gt 0 ] && drawing=("$(realpath "$1")")
+    exec "$top/build/gui/src/gui/pimu-gui" "${drawing[@]}"
+    ;;
   *)
-    echo "usage: ./run.sh build|test|example|install|windows" >&2
+    echo "usage: ./run.sh build|test|example|install|windows|gui [DRAWING.dxf]" >&2
     exit 2
     ;;
 esac

@@ -93,6 +93,17 @@ private:
     bool hourOpen_ = false;
 };
 
+// The mesh-size preview's extent pass: runs outside every command (RunFlag is down), so it runs
+// to its end while the window keeps its events going.
+class PreviewProgress : public FormProgress {
+public:
+    using FormProgress::FormProgress;
+    bool KeepRunning() override {
+        form_.Host().ProcessPendingEvents();
+        return true;
+    }
+};
+
 // Counting threads: the sums are the same whichever thread counted an instant, and two share
 // the painting well on the machines this runs on.
 int CountingThreads() {
@@ -247,8 +258,8 @@ void TForm1::CheckListBox1Click() {
         GB_toujiidx = -1;
         return;
     }
-    // The extent pass shows only the bar.
-    FormProgress progress(*this);
+    // The extent pass shows only the bar; no command runs, so nothing stops it.
+    PreviewProgress progress(*this);
     const shadow::ToujiHani hani = shadow::FindToujiHani(Model, sun, in, CountGrid(), progress);
     ProgressBar1.position = 0;
     // An extent without a qualifying cell has no mesh to show.

@@ -377,7 +377,10 @@ ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState 
     for (int k = 1; k < summary.Maximum; ++k) {
         const double time = startHour + 2.0 * k / 60.0;
         progress.Position(k + 1);
-        if (!progress.KeepRunning()) summary.Stopped = true;  // the pass still finishes
+        if (!progress.KeepRunning()) {
+            summary.Stopped = true;  // a stop ends the pass at once: its frame is not used
+            break;
+        }
         if (!CastsShadows(solar::SunPosition(sun, time))) {
             ++summary.SkippedNoSun;
             continue;

@@ -73,15 +73,16 @@ TEST(ComputeToujikan, PhasesAndStops) {
     EXPECT_EQ(done.Contours.Outlines.front().ItemText, "2.0Hr");
     EXPECT_EQ(done.Raster.N, 640);
 
-    // A stop asked during the extent pass ends the run after it; later ones at once.
-    for (int at : {1, 300, all.calls}) {
+    // A stop ends the run at once, in whichever pass it is asked.
+    for (int at : {1, 100, 300, all.calls}) {
         SCOPED_TRACE(at);
         Phases stopping;
         stopping.stopAt = at;
         const ToujiDiagram d = ComputeToujikan(model, sun, Inputs(8, 16, {1}), *grid, stopping);
         EXPECT_EQ(d.Status, ToujiStatus::Stopped);
+        EXPECT_EQ(stopping.calls, at);
         EXPECT_EQ(d.Contours.Outlines.empty(), at != all.calls);  // what was traced is kept
-        EXPECT_EQ(stopping.maxima.size(), at == 1 ? 1u : at == 300 ? 2u : 3u);
+        EXPECT_EQ(stopping.maxima.size(), at <= 100 ? 1u : at == 300 ? 2u : 3u);
     }
 
     // Below the plane nothing is shaded: no extent.
