@@ -324,7 +324,8 @@ TEST_F(ToujiContour, RegionAtTheBorderIsReportedAndGivesNoOutline) {
     }
 }
 
-TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOnWhileEnoughRemains) {
+// However few cells remain after a lone cell, they still get their line.
+TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOn) {
     struct Case {
         const char *name;
         std::vector<std::string> map;
@@ -335,10 +336,10 @@ TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOnWhileEnoughRemains) 
          {"", "", "", "...a", "", "", "..aaaa", "..aaaa", "..aaaa"},
          1,
          HourEnd::NoStart},
-        {"lone cell, 9 cells left",
-         {"", "", "", "...a", "", "", "..aaa", "..aaa", "..aaa"},
-         0,
-         HourEnd::Isolated},
+        {"lone cell, 4 cells left",
+         {"", "", "", "...a", "", "", "..aa", "..aa"},
+         1,
+         HourEnd::NoStart},
         {"two cells, 12 cells left",
          {"", "", "", "...a", "...a", "", "..aaaa", "..aaaa", "..aaaa"},
          1,
