@@ -2,6 +2,7 @@
 #include "shadow/touji_runs.h"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 #include <utility>
 
@@ -17,17 +18,18 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 
 }  // namespace
 
-RunCounter::RunCounter(int n) : n_(n) {
+RunCounter::RunCounter(int n) : n_(n), words_((n + 63) / 64) {
     if (n <= 0 || n > ShadowCountGrid::kSize) {
         throw std::invalid_argument("run counter size must be from 1 to 2000");
     }
     diff_.assign(static_cast<std::size_t>(n) * (n + 1), 0);
-    rowStart_.assign(static_cast<std::size_t>(n) + 2, 0);
+    bits_.assign(static_cast<std::size_t>(n) * words_, 0);
+    rowLo_.assign(static_cast<std::size_t>(n), words_);
+    rowHi_.assign(static_cast<std::size_t>(n), -1);
 }
 
 void RunCounter::Clear() {
     std::fill(diff_.begin(), diff_.end(), 0);
-    runs_.clear();
     polygons_.clear();
     lastPolygons_.clear();
     united_.clear();
@@ -56,7 +58,6 @@ void RunCounter::EndInstant() {
         return;
     }
     Flush();
-    runs_.clear();
     std::vector<PixelPoint> vertices;
     for (std::size_t i = 0; i < polygons_.size();) {
         const auto count = static_cast<std::size_t>(polygons_[i++]);
@@ -76,13 +77,54 @@ void RunCounter::Emit(std::int64_t row, std::int64_t first, std::int64_t last) {
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, n_ - 1);
     if (first > last) return;
-    runs_.push_back({static_cast<std::int32_t>(row), static_cast<std::int32_t>(first),
-                     static_cast<std::int32_t>(last)});
+    const auto r = static_cast<std::size_t>(row);
+    std::uint64_t *line = bits_.data() + r * static_cast<std::size_t>(words_);
+    const auto wf = static_cast<int>(first >> 6), wl = static_cast<int>(last >> 6);
+    const std::uint64_t head = ~std::uint64_t{0} << (first & 63);
+    const std::uint64_t tail = ~std::uint64_t{0} >> (63 - (last & 63));
+    if (wf == wl) {
+        line[wf] |= head & tail;
+    } else {
+        line[wf] |= head;
+        for (int w = wf + 1; w < wl; ++w) line[w] = ~std::uint64_t{0};
+        line[wl] |= tail;
+    }
+    rowLo_[r] = std::min(rowLo_[r], wf);
+    rowHi_[r] = std::max(rowHi_[r], wl);
+    minRow_ = std::min(minRow_, static_cast<int>(row));
+    maxRow_ = std::max(maxRow_, static_cast<int>(row));
 }
 
-// The rasterisation of ShadowBitmap::FillPolygon, emitting runs instead of painting them.
+// floor(num / den) kept exact while num grows by a fixed step: den > 0.
+class FloorStepper {
+public:
+    FloorStepper(std::int64_t num, std::int64_t step, std::int64_t den)
+        : den_(den),
+          q_(FloorDiv(num, den)),
+          rem_(num - q_ * den),
+          dq_(FloorDiv(step, den)),
+          drem_(step - dq_ * den) {}
+    std::int64_t Quotient() const { return q_; }
+    bool Exact() const { return rem_ == 0; }
+    void Next() {
+        q_ += dq_;
+        rem_ += drem_;
+        if (rem_ >= den_) {
+            ++q_;
+            rem_ -= den_;
+        }
+    }
+
+private:
+    std::int64_t den_, q_, rem_, dq_, drem_;
+};
+
+// The rasterisation of ShadowBitmap::FillPolygon, emitting runs instead of painting them: the
+// same crossings (2 * floor(x) + (x is not whole)) of the same edges in the same rows, found
+// edge by edge by exact stepping instead of row by row by division.
 void RunCounter::Fill(std::span<const PixelPoint> vertices) {
     edges_.clear();
+    std::int64_t top = n_, bottom = -1;
     for (std::size_t i = 0; i < vertices.size(); ++i) {
         PixelPoint a = vertices[i];
         PixelPoint b = vertices[(i + 1) % vertices.size()];
@@ -90,24 +132,32 @@ void RunCounter::Fill(std::span<const PixelPoint> vertices) {
         if (a.y > b.y) std::swap(a, b);
         if (b.y <= 0 || a.y >= n_) continue;
         edges_.push_back({a.x, a.y, std::int64_t{b.x} - a.x, std::int64_t{b.y} - a.y});
+        top = std::min<std::int64_t>(top, std::max<std::int64_t>(a.y, 0));
+        bottom = std::max<std::int64_t>(bottom, std::min<std::int64_t>(b.y - 1, n_ - 1));
     }
-    std::sort(edges_.begin(), edges_.end(),
-              [](const Edge &l, const Edge &r) { return l.topY < r.topY; });
-    active_.clear();
-    std::size_t next = 0;
-    const std::int64_t firstRow = edges_.empty() ? n_ : std::max<std::int64_t>(edges_[0].topY, 0);
-    for (std::int64_t r = firstRow; r < n_ && (next < edges_.size() || !active_.empty()); ++r) {
-        while (next < edges_.size() && edges_[next].topY <= r) active_.push_back(&edges_[next++]);
-        std::erase_if(active_, [r](const Edge *e) { return e->topY + e->dy <= r; });
-        crossings_.clear();
-        for (const Edge *e : active_) {
-            const std::int64_t num = (r - e->topY) * e->dx;
-            const std::int64_t fl = e->topX + FloorDiv(num, e->dy);
-            crossings_.push_back(2 * fl + (num % e->dy != 0 ? 1 : 0));
+    if (!edges_.empty() && top <= bottom) {
+        const auto slots = edges_.size();
+        const auto rows = static_cast<std::size_t>(bottom - top + 1);
+        crossings_.resize(rows * slots);
+        crossingCount_.assign(rows, 0);
+        for (const Edge &e : edges_) {
+            const std::int64_t first = std::max<std::int64_t>(e.topY, 0);
+            const std::int64_t last = std::min<std::int64_t>(e.topY + e.dy - 1, n_ - 1);
+            FloorStepper x((first - e.topY) * e.dx, e.dx, e.dy);
+            for (std::int64_t r = first; r <= last; ++r, x.Next()) {
+                const auto k = static_cast<std::size_t>(r - top);
+                crossings_[k * slots + crossingCount_[k]++] =
+                    2 * (e.topX + x.Quotient()) + (x.Exact() ? 0 : 1);
+            }
         }
-        std::sort(crossings_.begin(), crossings_.end());
-        for (std::size_t i = 0; i + 1 < crossings_.size(); i += 2)
-            Emit(r, (crossings_[i] + 1) >> 1, crossings_[i + 1] >> 1);
+        for (std::size_t k = 0; k < rows; ++k) {
+            std::int64_t *c = crossings_.data() + k * slots;
+            const int count = crossingCount_[k];
+            for (int i = 1; i < count; ++i)  // a handful: insertion sort
+                for (int j = i; j > 0 && c[j - 1] > c[j]; --j) std::swap(c[j - 1], c[j]);
+            for (int i = 0; i + 1 < count; i += 2)
+                Emit(top + static_cast<std::int64_t>(k), (c[i] + 1) >> 1, c[i + 1] >> 1);
+        }
     }
     for (std::size_t i = 0; i < vertices.size(); ++i)
         Segment(vertices[i], vertices[(i + 1) % vertices.size()]);
@@ -129,18 +179,19 @@ void RunCounter::Segment(PixelPoint a, PixelPoint b) {
         }
         const std::int64_t from = std::max<std::int64_t>(a.x, 0);
         const std::int64_t to = std::min<std::int64_t>(b.x, n_ - 1);
-        std::int64_t runStart = from, runRow = 0;
-        for (std::int64_t x = from; x <= to; ++x) {
-            const std::int64_t y = a.y + FloorDiv(2 * (x - a.x) * dy + dx, 2 * dx);
-            if (x == from) {
-                runRow = y;
-            } else if (y != runRow) {
+        if (from > to) return;
+        FloorStepper y(2 * (from - a.x) * dy + dx, 2 * dy, 2 * dx);
+        std::int64_t runStart = from, runRow = a.y + y.Quotient();
+        for (std::int64_t x = from + 1; x <= to; ++x) {
+            y.Next();
+            const std::int64_t row = a.y + y.Quotient();
+            if (row != runRow) {
                 Emit(runRow, runStart, x - 1);
                 runStart = x;
-                runRow = y;
+                runRow = row;
             }
         }
-        if (from <= to) Emit(runRow, runStart, to);
+        Emit(runRow, runStart, to);
     } else {
         if (dy < 0) {
             std::swap(a, b);
@@ -149,47 +200,47 @@ void RunCounter::Segment(PixelPoint a, PixelPoint b) {
         }
         const std::int64_t from = std::max<std::int64_t>(a.y, 0);
         const std::int64_t to = std::min<std::int64_t>(b.y, n_ - 1);
-        for (std::int64_t y = from; y <= to; ++y) {
-            const std::int64_t x = a.x + FloorDiv(2 * (y - a.y) * dx + dy, 2 * dy);
-            Emit(y, x, x);
+        if (from > to) return;
+        FloorStepper x(2 * (from - a.y) * dx + dy, 2 * dx, 2 * dy);
+        for (std::int64_t y = from; y <= to; ++y, x.Next()) {
+            const std::int64_t col = a.x + x.Quotient();
+            Emit(y, col, col);
         }
     }
 }
 
-// The runs of the instant sorted by row (a counting sort) and by first column, and merged where
-// they overlap or touch.
+// The runs of the instant's pixels, row by row from the bits set, which are cleared again.
 void RunCounter::Unite() {
     united_.clear();
-    if (runs_.empty()) return;
-    std::fill(rowStart_.begin(), rowStart_.end(), 0);
-    for (const Run &r : runs_) ++rowStart_[static_cast<std::size_t>(r.row) + 1];
-    for (int r = 0; r < n_; ++r) rowStart_[r + 1] += rowStart_[r];
-    sorted_.resize(runs_.size());
-    {
-        std::vector<std::int32_t> &fill = rowStart_;
-        for (const Run &r : runs_) sorted_[static_cast<std::size_t>(fill[r.row]++)] = r;
-        // fill[r] now holds the end of row r, which is the start of row r + 1.
-    }
-    std::size_t begin = 0;
-    for (int r = 0; r < n_; ++r) {
-        const auto end = static_cast<std::size_t>(rowStart_[r]);
-        if (end == begin) continue;
-        std::sort(sorted_.begin() + static_cast<std::ptrdiff_t>(begin),
-                  sorted_.begin() + static_cast<std::ptrdiff_t>(end),
-                  [](const Run &a, const Run &b) { return a.first < b.first; });
-        Run cur = sorted_[begin];
-        for (std::size_t i = begin + 1; i < end; ++i) {
-            const Run &next = sorted_[i];
-            if (next.first <= cur.last + 1) {
-                cur.last = std::max(cur.last, next.last);
-            } else {
-                united_.push_back(cur);
-                cur = next;
+    for (int r = minRow_; r <= maxRow_; ++r) {
+        const auto row = static_cast<std::size_t>(r);
+        const int lo = rowLo_[row], hi = rowHi_[row];
+        if (hi < lo) continue;
+        std::uint64_t *line = bits_.data() + row * static_cast<std::size_t>(words_);
+        std::uint64_t carry = 0;  // the last bit of the previous word
+        std::int32_t start = 0;
+        for (int w = lo; w <= hi; ++w) {
+            const std::uint64_t word = line[w];
+            line[w] = 0;
+            std::uint64_t change = word ^ ((word << 1) | carry);
+            carry = word >> 63;
+            while (change != 0) {
+                const int bit = std::countr_zero(change);
+                change &= change - 1;
+                const std::int32_t col = w * 64 + bit;
+                if ((word >> bit) & 1) {
+                    start = col;
+                } else {
+                    united_.push_back({r, start, col - 1});
+                }
             }
         }
-        united_.push_back(cur);
-        begin = end;
+        if (carry != 0) united_.push_back({r, start, (hi + 1) * 64 - 1});
+        rowLo_[row] = words_;
+        rowHi_[row] = -1;
     }
+    minRow_ = n_;
+    maxRow_ = -1;
 }
 
 void RunCounter::Flush() {

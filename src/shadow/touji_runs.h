@@ -1,6 +1,7 @@
 // Counting the isochronal raster by runs: each instant's shadow polygons are rasterised row by row
 // into runs of pixels with exactly the rules of ShadowBitmap::FillPolygon, the runs of a row are
-// united, and each united run adds one to a difference array. The counts, summed once at the end,
+// united (on a bit row, 64 pixels a word, of which only the words touched are read back and
+// cleared), and each united run adds one to a difference array. The counts, summed once at the end,
 // are those of painting every instant into the bitmap and counting its black pixels, without
 // touching the cells inside the runs at every instant.
 #pragma once
@@ -47,10 +48,13 @@ private:
     void Flush();
 
     int n_;
+    int words_;  // per bit row
     // Per row, N + 1 entries: +w where a united run starts, -w after it ends.
     std::vector<std::int32_t> diff_;
-    // The runs of the current instant, as painted.
-    std::vector<Run> runs_;
+    // The pixels of the instant being united, and per row the first and last word touched.
+    std::vector<std::uint64_t> bits_;
+    std::vector<int> rowLo_, rowHi_;
+    int minRow_ = ShadowCountGrid::kSize, maxRow_ = -1;
     // The polygons of the current instant and of the last one ended (their vertices, each
     // polygon closed by its vertex count), to find an instant painted exactly as the last one.
     std::vector<std::int32_t> polygons_, lastPolygons_;
@@ -62,10 +66,8 @@ private:
         std::int64_t topX, topY, dx, dy;
     };
     std::vector<Edge> edges_;
-    std::vector<const Edge *> active_;
-    std::vector<std::int64_t> crossings_;
-    std::vector<std::int32_t> rowStart_;
-    std::vector<Run> sorted_;
+    std::vector<std::int64_t> crossings_;  // per row of the polygon, a slot per edge
+    std::vector<int> crossingCount_;
 };
 
 // One instant of the fine pass by runs: the shadow polygons of PaintShadowBitmap at `time` go to
