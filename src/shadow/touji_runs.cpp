@@ -24,8 +24,6 @@ RunCounter::RunCounter(int n) : n_(n), words_((n + 63) / 64) {
     }
     diff_.assign(static_cast<std::size_t>(n) * (n + 1), 0);
     bits_.assign(static_cast<std::size_t>(n) * words_, 0);
-    rowLo_.assign(static_cast<std::size_t>(n), words_);
-    rowHi_.assign(static_cast<std::size_t>(n), -1);
 }
 
 void RunCounter::Clear() {
@@ -62,8 +60,11 @@ void RunCounter::EndInstant() {
     for (std::size_t i = 0; i < polygons_.size();) {
         const auto count = static_cast<std::size_t>(polygons_[i++]);
         vertices.resize(count);
-        for (std::size_t k = 0; k < count; ++k, i += 2)
+        for (std::size_t k = 0; k < count; ++k, i += 2) {
             vertices[k] = PixelPoint{polygons_[i], polygons_[i + 1]};
+            minRow_ = std::min(minRow_, static_cast<int>(vertices[k].y));
+            maxRow_ = std::max(maxRow_, static_cast<int>(vertices[k].y));
+        }
         Fill(vertices);
     }
     Unite();
@@ -89,10 +90,6 @@ void RunCounter::Emit(std::int64_t row, std::int64_t first, std::int64_t last) {
         for (int w = wf + 1; w < wl; ++w) line[w] = ~std::uint64_t{0};
         line[wl] |= tail;
     }
-    rowLo_[r] = std::min(rowLo_[r], wf);
-    rowHi_[r] = std::max(rowHi_[r], wl);
-    minRow_ = std::min(minRow_, static_cast<int>(row));
-    maxRow_ = std::max(maxRow_, static_cast<int>(row));
 }
 
 // floor(num / den) kept exact while num grows by a fixed step: den > 0.
@@ -212,10 +209,9 @@ void RunCounter::Segment(PixelPoint a, PixelPoint b) {
 // The runs of the instant's pixels, row by row from the bits set, which are cleared again.
 void RunCounter::Unite() {
     united_.clear();
-    for (int r = minRow_; r <= maxRow_; ++r) {
+    for (int r = std::max(minRow_, 0); r <= std::min(maxRow_, n_ - 1); ++r) {
         const auto row = static_cast<std::size_t>(r);
-        const int lo = rowLo_[row], hi = rowHi_[row];
-        if (hi < lo) continue;
+        const int lo = 0, hi = words_ - 1;
         std::uint64_t *line = bits_.data() + row * static_cast<std::size_t>(words_);
         std::uint64_t carry = 0;  // the last bit of the previous word
         std::int32_t start = 0;
@@ -236,8 +232,6 @@ void RunCounter::Unite() {
             }
         }
         if (carry != 0) united_.push_back({r, start, (hi + 1) * 64 - 1});
-        rowLo_[row] = words_;
-        rowHi_[row] = -1;
     }
     minRow_ = n_;
     maxRow_ = -1;

@@ -1,6 +1,6 @@
 // Counting the isochronal raster by runs: each instant's shadow polygons are rasterised row by row
 // into runs of pixels with exactly the rules of ShadowBitmap::FillPolygon, the runs of a row are
-// united (on a bit row, 64 pixels a word, of which only the words touched are read back and
+// united (on bit rows, 64 pixels a word, of which the rows the polygons reach are read back and
 // cleared), and each united run adds one to a difference array. The counts, summed once at the end,
 // are those of painting every instant into the bitmap and counting its black pixels, without
 // touching the cells inside the runs at every instant.
@@ -51,9 +51,8 @@ private:
     int words_;  // per bit row
     // Per row, N + 1 entries: +w where a united run starts, -w after it ends.
     std::vector<std::int32_t> diff_;
-    // The pixels of the instant being united, and per row the first and last word touched.
+    // The pixels of the instant being united, and the rows its polygons reach.
     std::vector<std::uint64_t> bits_;
-    std::vector<int> rowLo_, rowHi_;
     int minRow_ = ShadowCountGrid::kSize, maxRow_ = -1;
     // The polygons of the current instant and of the last one ended (their vertices, each
     // polygon closed by its vertex count), to find an instant painted exactly as the last one.
