@@ -63,8 +63,8 @@ void BM_FinePass_Runs(benchmark::State &state) {
 void BM_FinePass_Bitmap(benchmark::State &state) {
     const Example &site = Site();
     auto grid = std::make_unique<ShadowCountGrid>();
-    const RasterGeometry raster{site.extent.XMin, site.extent.YMin,
-                                FineCellSize(site.extent, kN), kN};
+    const RasterGeometry raster{site.extent.XMin, site.extent.YMin, FineCellSize(site.extent, kN),
+                                kN};
     ShadowBitmap bitmap(kN);
     for (auto _ : state) {
         grid->Clear();
