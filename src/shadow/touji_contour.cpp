@@ -1,10 +1,13 @@
 // Tracing the isochronal contours on the counted grid, one hour at a time.
 #include "shadow/touji_contour.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "base/numconv.h"
 #include "geometry/primitives.h"
@@ -15,10 +18,11 @@ namespace {
 
 using geometry::TAcadPoint;
 
-// The start search accepts a cell this close below the threshold; the trace itself does not.
+// A count this close below the threshold reaches it (see CountThreshold).
 constexpr double kStartTolerance = 1e-5;
-// An isolated cell removed with fewer cells than this still over the threshold ends the hour.
-constexpr std::int64_t kFewCellsLeft = 10;
+// A lone cell below the threshold amid shaded ones is raster noise, as a lone shaded cell is
+// (which gets no line either): a hole needs this many cells to be drawn.
+constexpr std::int64_t kFewestHoleCells = 2;
 
 // Neighbour d of cell (row, col) is (row + kRowStep[d], col + kColStep[d]): 0 west, then
 // clockwise on the screen through south-west, south, ... to north-west (rows grow southward).
@@ -49,34 +53,39 @@ void ForEachBlackPixel(const ShadowBitmap &bitmap, int row, F f) {
     }
 }
 
-std::int64_t CountReaching(const ShadowCountGrid &grid, int n, double threshold) {
-    std::int64_t count = 0;
-    for (int r = 0; r < n; ++r) {
-        const auto row = grid.Row(r);
-        for (int c = 0; c < n; ++c)
-            if (Reaches(row[c], threshold)) ++count;
-    }
-    return count;
-}
-
 enum class TraceEnd { Closed, Isolated, Border, TooLong, Stopped };
 
+// The cells of an hour's regions as 1 and all others as 0, for tracing the holes apart from the
+// grid the regions are erased from.
+class CellMask {
+public:
+    explicit CellMask(int n) : n_(n), cells_(static_cast<std::size_t>(n) * n, 0) {}
+    std::uint16_t &At(int row, int col) { return cells_[Index(row, col)]; }
+    std::uint16_t At(int row, int col) const { return cells_[Index(row, col)]; }
+
+private:
+    std::size_t Index(int row, int col) const {
+        return static_cast<std::size_t>(row) * n_ + static_cast<std::size_t>(col);
+    }
+    int n_;
+    std::vector<std::uint16_t> cells_;
+};
+
 // Moore-neighbour trace from the start cell until the trace comes back to it. Neighbours outside
-// the N x N raster read as 0, so a start on the raster's first row or column is safe.
+// the N x N raster read as 0, so a start on the raster's first row or column is safe. The first
+// search begins after direction `from`, a cell outside the region: west of the top-left cell of
+// a region, south of the cell above the top-left cell of a hole.
+template <class Cells>
 class Tracer {
 public:
-    Tracer(ShadowCountGrid &grid, const RasterGeometry &raster, double threshold)
-        : grid_(grid),
-          raster_(raster),
-          n_(raster.N),
-          threshold_(threshold),
-          lowered_(LoweredCount(threshold)) {}
+    Tracer(Cells &grid, const RasterGeometry &raster, double threshold, std::uint16_t lowered)
+        : grid_(grid), raster_(raster), n_(raster.N), threshold_(threshold), lowered_(lowered) {}
 
-    TraceEnd Trace(int startRow, int startCol, Progress &progress, TracedOutline &out,
+    TraceEnd Trace(int startRow, int startCol, int from, Progress &progress, TracedOutline &out,
                    PixelPoint &isolated) {
         int row = startRow;
         int col = startCol;
-        int d = 0;
+        int d = from;
         ReadNeighbours(row, col);
         // A closed trace visits a cell at most once per neighbour; more steps mean a cycle that
         // misses the start, which must not hang the window.
@@ -134,7 +143,7 @@ private:
             neighbours_[dir] = CountAt(row + kRowStep[dir], col + kColStep[dir]);
     }
 
-    ShadowCountGrid &grid_;
+    Cells &grid_;
     const RasterGeometry &raster_;
     int n_;
     double threshold_;
@@ -142,18 +151,123 @@ private:
     std::array<std::uint16_t, 8> neighbours_{};
 };
 
+// The cells of an hour as they are when the hour begins: the regions (8-connected cells that
+// reach the threshold), numbered from 1 in the order of their top-left cells, and the holes
+// (4-connected cells below it closed off from the raster's edge), each with its top-left cell,
+// the region around it and its size.
+struct HourCells {
+    struct Hole {
+        int Row = 0;
+        int Col = 0;
+        std::int32_t Region = 0;
+        std::int64_t Cells = 0;
+    };
+    int N = 0;
+    std::int32_t RegionCount = 0;
+    std::vector<std::int32_t> Region;  // per cell: its region, 0 outside every region
+    std::vector<Hole> Holes;
+
+    std::int32_t RegionAt(int row, int col) const {
+        return Region[static_cast<std::size_t>(row) * N + static_cast<std::size_t>(col)];
+    }
+};
+
+HourCells LabelHourCells(const ShadowCountGrid &grid, int n, double threshold) {
+    HourCells cells;
+    cells.N = n;
+    const std::size_t size = static_cast<std::size_t>(n) * n;
+    cells.Region.assign(size, 0);
+    auto index = [n](int row, int col) {
+        return static_cast<std::size_t>(row) * n + static_cast<std::size_t>(col);
+    };
+    std::vector<std::pair<int, int>> stack;
+
+    // Regions, 8-connected.
+    std::int32_t regions = 0;
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            if (cells.Region[index(r, c)] != 0 || !Reaches(grid.At(r, c), threshold)) continue;
+            cells.Region[index(r, c)] = ++regions;
+            stack.assign(1, {r, c});
+            while (!stack.empty()) {
+                const auto [row, col] = stack.back();
+                stack.pop_back();
+                for (int dir = 0; dir < 8; ++dir) {
+                    const int rr = row + kRowStep[dir], cc = col + kColStep[dir];
+                    if (rr < 0 || rr >= n || cc < 0 || cc >= n) continue;
+                    std::int32_t &label = cells.Region[index(rr, cc)];
+                    if (label != 0 || !Reaches(grid.At(rr, cc), threshold)) continue;
+                    label = regions;
+                    stack.push_back({rr, cc});
+                }
+            }
+        }
+    }
+
+    // The ground below the threshold: what reaches the raster's edge, even through the corner
+    // between two diagonal cells, is outside every region (a notch in the line open at a corner is
+    // raster noise, not a hole); the rest, in 4-connected pieces, are holes.
+    enum : std::uint8_t { Unseen, Seen };
+    std::vector<std::uint8_t> seen(size, Unseen);
+    auto flood = [&](int r, int c, int dirStep) {
+        std::int64_t count = 1;
+        seen[index(r, c)] = Seen;
+        stack.assign(1, {r, c});
+        while (!stack.empty()) {
+            const auto [row, col] = stack.back();
+            stack.pop_back();
+            for (int dir = 0; dir < 8; dir += dirStep) {
+                const int rr = row + kRowStep[dir], cc = col + kColStep[dir];
+                if (rr < 0 || rr >= n || cc < 0 || cc >= n) continue;
+                if (seen[index(rr, cc)] == Seen || cells.Region[index(rr, cc)] != 0) continue;
+                seen[index(rr, cc)] = Seen;
+                stack.push_back({rr, cc});
+                ++count;
+            }
+        }
+        return count;
+    };
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            const bool edge = r == 0 || c == 0 || r == n - 1 || c == n - 1;
+            if (edge && cells.Region[index(r, c)] == 0 && seen[index(r, c)] == Unseen)
+                flood(r, c, 1);
+        }
+    }
+    for (int r = 1; r < n - 1; ++r) {
+        for (int c = 1; c < n - 1; ++c) {
+            if (cells.Region[index(r, c)] != 0 || seen[index(r, c)] == Seen) continue;
+            // The first cell of a hole in raster order: the cell above it belongs to the region
+            // around the hole (a region inside the hole lies lower down).
+            const std::int32_t around = cells.RegionAt(r - 1, c);
+            cells.Holes.push_back({r, c, around, flood(r, c, 2)});
+        }
+    }
+    cells.RegionCount = regions;
+    return cells;
+}
+
 // Lowers the traced region so that the next start search passes over it: first the cells around
-// the outline's pixels, then every cell of the filled outline.
+// the outline's pixels, then every cell of the region inside the filled outline (a region lying in
+// one of its holes stays for an attempt of its own). Only the rows of the outline are visited,
+// and they are left white again.
 void EraseRegion(ShadowCountGrid &grid, int n, ShadowBitmap &bitmap,
-                 const std::vector<PixelPoint> &pixels, double threshold) {
-    const std::uint16_t lowered = LoweredCount(threshold);
+                 const std::vector<PixelPoint> &pixels, double threshold, std::uint16_t lowered,
+                 const HourCells &cells, std::int32_t region) {
     auto lower = [&](int row, int col) {
         std::uint16_t &cell = grid.At(row, col);
         if (Reaches(cell, threshold)) cell = lowered;
     };
+    int top = n - 1, bottom = 0;
+    for (const PixelPoint &p : pixels) {
+        top = std::min(top, static_cast<int>(p.y));
+        bottom = std::max(bottom, static_cast<int>(p.y));
+    }
+    top = std::max(top, 0);
+    bottom = std::min(bottom, n - 1);
     bitmap.SetColor(PixelColor::Black);
     bitmap.DrawPolyline(pixels);
-    for (int r = 1; r <= n - 2; ++r) {
+    for (int r = std::max(top, 1); r <= std::min(bottom, n - 2); ++r) {
         ForEachBlackPixel(bitmap, r, [&](int c) {
             for (int dir = 0; dir < 8; ++dir) {
                 const int rr = r + kRowStep[dir];
@@ -163,7 +277,12 @@ void EraseRegion(ShadowCountGrid &grid, int n, ShadowBitmap &bitmap,
         });
     }
     bitmap.FillPolygon(pixels);
-    for (int r = 0; r < n; ++r) ForEachBlackPixel(bitmap, r, [&](int c) { lower(r, c); });
+    for (int r = top; r <= bottom; ++r) {
+        ForEachBlackPixel(bitmap, r, [&](int c) {
+            if (cells.RegionAt(r, c) == region) lower(r, c);
+        });
+        std::fill(bitmap.Scanline(r).begin(), bitmap.Scanline(r).end(), std::uint8_t{0xFF});
+    }
 }
 
 }  // namespace
@@ -185,6 +304,10 @@ double HourOfItemText(std::string_view itemText) {
 double HourThreshold(double hour, double stepMinutes, double startHour, double endHour) {
     const double threshold = hour * 60.0 / stepMinutes;
     return hour >= endHour - startHour ? threshold - 1.0 : threshold;
+}
+
+double CountThreshold(double threshold) {
+    return std::ceil(threshold - kStartTolerance);
 }
 
 std::uint16_t LoweredCount(double threshold) {
@@ -214,22 +337,23 @@ HourExtraction ExtractHour(ShadowCountGrid &grid, const RasterGeometry &raster,
                            ShadowBitmap &bitmap, const ContourHour &hour, Progress &progress) {
     CheckRaster(grid, raster, bitmap);
     const int n = raster.N;
-    const double threshold = hour.Threshold;
-    Tracer tracer(grid, raster, threshold);
+    const double threshold = CountThreshold(hour.Threshold);
+    const std::uint16_t lowered = LoweredCount(hour.Threshold);
+    const HourCells cells = LabelHourCells(grid, n, threshold);
+    std::vector<bool> traced(static_cast<std::size_t>(cells.RegionCount) + 1, false);
+    Tracer tracer(grid, raster, threshold, lowered);
     HourExtraction result;
     auto finish = [&](HourEnd end) {
         result.End = end;
         return result;
     };
+    bitmap.Clear(PixelColor::White);
 
     bool havePrevious = false;
     int previousRow = 0;
     int previousCol = 0;
-    for (int attempt = 1;; ++attempt) {
-        if (attempt > kMaxAttemptsPerHour) return finish(HourEnd::AttemptLimit);
-        bitmap.Clear(PixelColor::White);
-        bitmap.SetColor(PixelColor::Black);
-
+    HourEnd end = HourEnd::NoStart;
+    for (;;) {
         // Cells are only ever lowered, so everything before the previous start is still below
         // the threshold and the search can resume there.
         int startRow = -1;
@@ -238,47 +362,70 @@ HourExtraction ExtractHour(ShadowCountGrid &grid, const RasterGeometry &raster,
             if (!progress.KeepRunning()) return finish(HourEnd::Stopped);
             const auto row = grid.Row(r);
             for (int c = (havePrevious && r == previousRow) ? previousCol : 0; c <= n - 2; ++c) {
-                if (static_cast<double>(row[c]) >= threshold - kStartTolerance) {
+                if (Reaches(row[c], threshold)) {
                     startRow = r;
                     startCol = c;
                     break;
                 }
             }
         }
-        if (startRow < 0) return finish(HourEnd::NoStart);
-        if (havePrevious && startRow == previousRow && startCol == previousCol)
-            return finish(HourEnd::SameStart);
+        if (startRow < 0) break;
+        if (havePrevious && startRow == previousRow && startCol == previousCol) {
+            end = HourEnd::SameStart;
+            break;
+        }
         havePrevious = true;
         previousRow = startRow;
         previousCol = startCol;
 
         TracedOutline outline;
         PixelPoint isolated{startCol, startRow};
-        const TraceEnd end = tracer.Trace(startRow, startCol, progress, outline, isolated);
-        switch (end) {
-            case TraceEnd::Stopped:
-                return finish(HourEnd::Stopped);
-            case TraceEnd::Border:
-                return finish(HourEnd::Border);
-            case TraceEnd::TooLong:
-                return finish(HourEnd::TooLong);
-            case TraceEnd::Closed:
-            case TraceEnd::Isolated:
-                break;
+        const TraceEnd traceEnd = tracer.Trace(startRow, startCol, 0, progress, outline, isolated);
+        if (traceEnd == TraceEnd::Stopped) return finish(HourEnd::Stopped);
+        if (traceEnd == TraceEnd::Border || traceEnd == TraceEnd::TooLong) {
+            end = traceEnd == TraceEnd::Border ? HourEnd::Border : HourEnd::TooLong;
+            break;
         }
-
-        if (end == TraceEnd::Isolated || outline.Pixels.empty()) {
+        if (traceEnd == TraceEnd::Isolated || outline.Pixels.empty()) {
             // A lone cell (or the last cell of a two-cell region, whose tip the dead-end rule
             // already removed): take it out and look for the next region.
             std::uint16_t &cell = grid.At(isolated.y, isolated.x);
-            if (Reaches(cell, threshold)) cell = LoweredCount(threshold);
-            if (CountReaching(grid, n, threshold) < kFewCellsLeft) return finish(HourEnd::Isolated);
+            if (Reaches(cell, threshold)) cell = lowered;
             continue;
         }
-
-        EraseRegion(grid, n, bitmap, outline.Pixels, threshold);
+        const std::int32_t region = cells.RegionAt(startRow, startCol);
+        EraseRegion(grid, n, bitmap, outline.Pixels, threshold, lowered, cells, region);
+        traced[static_cast<std::size_t>(region)] = true;
         result.Outlines.push_back(std::move(outline));
     }
+
+    // The holes of the regions traced, on the cells as they were when the hour began.
+    std::optional<CellMask> mask;
+    for (const HourCells::Hole &hole : cells.Holes) {
+        if (!traced[static_cast<std::size_t>(hole.Region)] || hole.Cells < kFewestHoleCells)
+            continue;
+        if (!mask) {
+            mask.emplace(n);
+            for (int r = 0; r < n; ++r)
+                for (int c = 0; c < n; ++c) mask->At(r, c) = cells.RegionAt(r, c) != 0 ? 1 : 0;
+        }
+        Tracer<CellMask> holeTracer(*mask, raster, 1.0, 0);
+        TracedOutline outline;
+        PixelPoint unused;
+        switch (holeTracer.Trace(hole.Row - 1, hole.Col, 2, progress, outline, unused)) {
+            case TraceEnd::Stopped:
+                return finish(HourEnd::Stopped);
+            case TraceEnd::Border:
+            case TraceEnd::TooLong:
+                if (end == HourEnd::NoStart) end = HourEnd::TooLong;
+                break;
+            case TraceEnd::Closed:
+            case TraceEnd::Isolated:
+                if (!outline.Pixels.empty()) result.Holes.push_back(std::move(outline));
+                break;
+        }
+    }
+    return finish(end);
 }
 
 std::vector<TAcadPoint> SmoothOutline(std::span<const TAcadPoint> points, int factor) {
@@ -363,19 +510,22 @@ ContourRun TraceToujiContours(ShadowCountGrid &grid, const RasterGeometry &raste
         progress.Status(hour.ItemText);
 
         HourExtraction extraction = ExtractHour(grid, raster, bitmap, hour, progress);
-        for (const TracedOutline &traced : extraction.Outlines) {
+        auto add = [&](const TracedOutline &traced, bool hole) {
             std::vector<TAcadPoint> points =
                 settings.Smoothing ? SmoothOutline(traced.Points, settings.SmoothingFactor)
                                    : traced.Points;
-            if (points.size() < 2) continue;
+            if (points.size() < 2) return;
             ToujiOutline outline;
             outline.ItemIndex = index;
             outline.ItemText = hour.ItemText;
             outline.Color = HourColor(index);
             outline.Label = LabelPoint(points, north);
             outline.Points = std::move(points);
+            outline.Hole = hole;
             run.Outlines.push_back(std::move(outline));
-        }
+        };
+        for (const TracedOutline &traced : extraction.Outlines) add(traced, false);
+        for (const TracedOutline &traced : extraction.Holes) add(traced, true);
         if (extraction.End == HourEnd::Border || extraction.End == HourEnd::TooLong)
             run.Issues.push_back({index, hour.ItemText, extraction.End, hour.WithinRange});
         if (extraction.End == HourEnd::Stopped) {

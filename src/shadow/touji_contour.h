@@ -1,5 +1,6 @@
 // The isochronal contours: for every checked hour, the closed outlines of the raster cells that
-// are shaded for at least that long, traced cell by cell on the counted ShadowCountGrid, erased
+// are shaded for at least that long and the outlines of the holes in them (ground shaded for less
+// time than the line around it says), traced cell by cell on the counted ShadowCountGrid, erased
 // from the grid once traced, optionally smoothed, and labelled at their northernmost point.
 // The counting pass runs first (touji_raster.h; touji.h runs the whole diagram); the window writes
 // the outlines returned here into the DXF.
@@ -62,6 +63,8 @@ struct ContourHour {
 ContourHour MakeContourHour(int itemIndex, double stepMinutes, double startHour, double endHour);
 
 // One traced outline: the cells in trace order as pixels (column, row) and as drawing points.
+// The line of a hole runs through the shaded cells around it, as an outer line runs through the
+// outermost shaded cells, so that the cells between the lines are exactly the shaded ones.
 struct TracedOutline {
     std::vector<PixelPoint> Pixels;
     std::vector<geometry::TAcadPoint> Points;
@@ -69,17 +72,18 @@ struct TracedOutline {
 
 // Why the attempts of an hour ended.
 enum class HourEnd {
-    NoStart,       // no cell reaches the threshold any more
-    SameStart,     // the start cell of the previous attempt was found again
-    AttemptLimit,  // 50 attempts made
-    Isolated,      // a lone cell was removed and fewer than 10 cells still reach the threshold
-    Border,        // an outline reached the raster border (the window tells the user)
-    TooLong,       // the trace did not come back to its start (the window tells the user)
-    Stopped,       // the run was stopped
+    NoStart,    // no cell reaches the threshold any more: every region was traced
+    SameStart,  // the start cell of the previous attempt was found again (a guard; cannot happen)
+    Border,     // an outline reached the raster border (the window tells the user)
+    TooLong,    // the trace did not come back to its start (the window tells the user)
+    Stopped,    // the run was stopped
 };
 
 struct HourExtraction {
-    std::vector<TracedOutline> Outlines;
+    std::vector<TracedOutline> Outlines;  // the regions, in the order of their top-left cells
+    // The holes of the traced regions, in the order of their top-left cells. A region in a hole
+    // is a region of its own.
+    std::vector<TracedOutline> Holes;
     HourEnd End = HourEnd::NoStart;
 };
 
@@ -93,10 +97,15 @@ struct HourIssue {
     friend bool operator==(const HourIssue &, const HourIssue &) = default;
 };
 
-inline constexpr int kMaxAttemptsPerHour = 50;
+// The count a cell must have to reach `threshold`: counts are whole numbers, and a threshold a
+// rounding error above one (1.5 h at 6 s is 900.0000000000001) still takes that count.
+double CountThreshold(double threshold);
 
-// Traces up to 50 outlines of one hour, found in the order of their top-left cells, and lowers
-// each traced region in `grid` to LoweredCount so that the next attempt finds the next region.
+// Traces every region of one hour, found in the order of their top-left cells, and lowers each
+// traced region in `grid` to LoweredCount so that the next attempt finds the next region; a lone
+// cell is lowered and the search goes on. Then traces the holes of the traced regions (places
+// enclosed by a region whose count is below the threshold), on the grid as it was when the hour
+// began. There is no limit on the number of regions or holes.
 // The bitmap is the N x N work bitmap of the counting pass; it is overwritten.
 // KeepRunning is asked before every row of a start-cell search and every trace step.
 // Throws std::invalid_argument unless 8 <= raster.N <= ShadowCountGrid::kSize and the bitmap is
@@ -131,11 +140,13 @@ struct ToujiOutline {
     int Color = 0;
     std::vector<geometry::TAcadPoint> Points;  // closed; z = 0
     geometry::TAcadPoint Label;
+    bool Hole = false;  // the line around a hole of the hour's region
 };
 
 struct ContourRun {
-    std::vector<ToujiOutline> Outlines;  // in drawing order: 8.0Hr first
-    std::vector<HourIssue> Issues;       // in the order they arose
+    // In drawing order: 8.0Hr first; within an hour its regions, then their holes.
+    std::vector<ToujiOutline> Outlines;
+    std::vector<HourIssue> Issues;  // in the order they arose
     // Stopped by the user: the caller calls RunEsc and inserts nothing.
     bool Stopped = false;
 };

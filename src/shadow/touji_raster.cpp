@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "geometry/primitives.h"
+#include "shadow/touji_runs.h"
 #include "solar/timetext.h"
 
 namespace pimu::shadow {
@@ -92,14 +93,10 @@ void CheckRasterSize(int n) {
     }
 }
 
-}  // namespace
-
-bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState &sun, double time,
-                       double planeHeight, const RasterGeometry &raster, ShadowBitmap &bitmap,
-                       PaintedRange &range) {
-    if (raster.N != bitmap.Size()) {
-        throw std::invalid_argument("raster size differs from the bitmap's size");
-    }
+template <class Paint>
+bool ForEachShadowPolygon(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+                          double time, double planeHeight, const RasterGeometry &raster,
+                          PaintedRange &range, Paint paint) {
     if (edges.empty() || !(raster.Cell > 0.0) || !std::isfinite(raster.Cell) ||
         !std::isfinite(raster.X0) || !std::isfinite(raster.Y0)) {
         return false;
@@ -127,6 +124,7 @@ bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState 
     if (std::isfinite(edges[0].st.x) && std::isfinite(edges[0].st.y)) extend(edges[0].st);
 
     std::vector<PixelXY> clipped;
+    std::vector<PixelPoint> far;
     for (const TLineEnt &e : edges) {
         if (!(e.st.z > planeHeight && e.ed.z > planeHeight)) continue;
         const TAcadPoint s1 = geometry::PolarPoint(e.st, theta, (e.st.z - planeHeight) * pos.Ratio);
@@ -145,14 +143,14 @@ bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState 
         if (near) {
             std::array<PixelPoint, 4> px;
             for (std::size_t i = 0; i < 4; ++i) px[i] = Rounded(quad[i]);
-            bitmap.FillPolygon(px);
+            paint(std::span<const PixelPoint>(px));
         } else {
             clipped.assign(quad.begin(), quad.end());
             ClipToBox(clipped, -kClipMargin, n + kClipMargin);
             if (clipped.empty()) continue;
-            std::vector<PixelPoint> px;
-            for (const PixelXY &p : clipped) px.push_back(Rounded(p));
-            bitmap.FillPolygon(px);
+            far.clear();
+            for (const PixelXY &p : clipped) far.push_back(Rounded(p));
+            paint(std::span<const PixelPoint>(far));
         }
     }
 
@@ -162,6 +160,32 @@ bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState 
     range.MinRow = ClampedIndex(n - (ymax - raster.Y0) / raster.Cell, 0, raster.N);
     range.MaxRow = ClampedIndex(n - (ymin - raster.Y0) / raster.Cell, -1, last);
     return true;
+}
+
+}  // namespace
+
+bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState &sun, double time,
+                       double planeHeight, const RasterGeometry &raster, ShadowBitmap &bitmap,
+                       PaintedRange &range) {
+    if (raster.N != bitmap.Size()) {
+        throw std::invalid_argument("raster size differs from the bitmap's size");
+    }
+    return ForEachShadowPolygon(
+        edges, sun, time, planeHeight, raster, range,
+        [&](std::span<const PixelPoint> polygon) { bitmap.FillPolygon(polygon); });
+}
+
+bool CountShadowRuns(std::span<const TLineEnt> edges, const solar::SolarState &sun, double time,
+                     double planeHeight, const RasterGeometry &raster, RunCounter &counter) {
+    if (raster.N != counter.Size()) {
+        throw std::invalid_argument("raster size differs from the counter's size");
+    }
+    PaintedRange unused;
+    const bool painted = ForEachShadowPolygon(
+        edges, sun, time, planeHeight, raster, unused,
+        [&](std::span<const PixelPoint> polygon) { counter.AddPolygon(polygon); });
+    if (painted) counter.EndInstant();
+    return painted;
 }
 
 void CountShadowBitmap(const ShadowBitmap &bitmap, const PaintedRange &range,
@@ -247,11 +271,10 @@ private:
     bool closed_ = false;
 };
 
-// One counting thread: its own bitmap and grid, summed into the pass's grid at the end.
+// One counting thread: its own counter, added to the pass's grid at the end.
 struct CountingWorker {
-    CountingWorker(int n) : bitmap(n), grid(std::make_unique<ShadowCountGrid>()) {}
-    ShadowBitmap bitmap;
-    std::unique_ptr<ShadowCountGrid> grid;
+    explicit CountingWorker(int n) : counter(n) {}
+    RunCounter counter;
     int counted = 0;
     std::exception_ptr error;
     std::thread thread;
@@ -279,11 +302,11 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
     // Every instant is announced, in order, on this thread before it is counted, and a stop
     // leaves exactly the announced instants counted; the counts are sums, so the grid is the
     // same whatever thread counted which instant.
-    std::optional<ShadowBitmap> bitmap;
+    std::optional<RunCounter> counter;
     std::vector<std::unique_ptr<CountingWorker>> workers;
     std::optional<InstantQueue> queue;
     if (threads <= 1) {
-        bitmap.emplace(n);
+        counter.emplace(n);
     } else {
         queue.emplace(2 * static_cast<std::size_t>(threads));
         for (int t = 0; t < threads; ++t) {
@@ -293,10 +316,8 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
                 try {
                     double time;
                     while (queue->Pop(time)) {
-                        if (CountShadowInstant(edges, sun, time, planeHeight, raster, w.bitmap,
-                                               *w.grid)) {
+                        if (CountShadowRuns(edges, sun, time, planeHeight, raster, w.counter))
                             ++w.counted;
-                        }
                     }
                 } catch (...) {
                     w.error = std::current_exception();
@@ -331,7 +352,7 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
             }
             if (queue) {
                 queue->Push(time);
-            } else if (CountShadowInstant(edges, sun, time, planeHeight, raster, *bitmap, grid)) {
+            } else if (CountShadowRuns(edges, sun, time, planeHeight, raster, *counter)) {
                 ++summary.Counted;
             }
         }
@@ -343,13 +364,10 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
     for (auto &w : workers) {
         if (w->error) std::rethrow_exception(w->error);
     }
+    if (counter) counter->AddTo(grid);
     for (auto &w : workers) {
         summary.Counted += w->counted;
-        for (int r = 0; r < n; ++r) {
-            std::uint16_t *sum = grid.Row(r).data();
-            const std::uint16_t *part = std::as_const(*w->grid).Row(r).data();
-            for (int c = 0; c < n; ++c) sum[c] = static_cast<std::uint16_t>(sum[c] + part[c]);
-        }
+        w->counter.AddTo(grid);
     }
     return summary;
 }

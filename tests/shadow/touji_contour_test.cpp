@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/outline_test_util.h"
 #include "solar/sun.h"
 
 namespace pimu::shadow {
@@ -324,7 +325,8 @@ TEST_F(ToujiContour, RegionAtTheBorderIsReportedAndGivesNoOutline) {
     }
 }
 
-TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOnWhileEnoughRemains) {
+// However few cells remain after a lone cell, they still get their line.
+TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOn) {
     struct Case {
         const char *name;
         std::vector<std::string> map;
@@ -335,10 +337,10 @@ TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOnWhileEnoughRemains) 
          {"", "", "", "...a", "", "", "..aaaa", "..aaaa", "..aaaa"},
          1,
          HourEnd::NoStart},
-        {"lone cell, 9 cells left",
-         {"", "", "", "...a", "", "", "..aaa", "..aaa", "..aaa"},
-         0,
-         HourEnd::Isolated},
+        {"lone cell, 4 cells left",
+         {"", "", "", "...a", "", "", "..aa", "..aa"},
+         1,
+         HourEnd::NoStart},
         {"two cells, 12 cells left",
          {"", "", "", "...a", "...a", "", "..aaaa", "..aaaa", "..aaaa"},
          1,
@@ -416,6 +418,163 @@ TEST_F(ToujiContour, OutlinesOfACountedBuildingNestFromLongestToShortest) {
         boxes.push_back({o.ItemIndex, b});
     }
     EXPECT_EQ(boxes.back().first, 0);  // 1.5Hr, the hour the extent was framed for
+}
+
+// A site counted as the command counts it: the extent pass for "1.5Hr", then the fine pass on an
+// N-cell raster at 120 s.
+struct CountedSite {
+    std::unique_ptr<ShadowCountGrid> grid = std::make_unique<ShadowCountGrid>();
+    RasterGeometry raster;
+    std::unique_ptr<ShadowCountGrid> counts;  // as counted, before any hour was traced
+    CountedSite(const std::vector<geometry::TLineEnt> &edges, double plane, int n) {
+        const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination);
+        const ToujiHani hani =
+            GetToujiHani(edges, sun, plane, 8.0, 16.0, 1.5,
+                         Extent{-150000, -150000, 350000, 350000}, *grid, NoProgress());
+        EXPECT_TRUE(hani.Found);
+        CountFinePass(edges, sun, hani.Rect, plane, n, 2.0, 8.0, 16.0, *grid, NoProgress(), raster);
+        counts = std::make_unique<ShadowCountGrid>(*grid);
+    }
+    ContourRun Trace(std::vector<int> items) {
+        ContourSettings s;
+        for (int i : items) s.Checked[static_cast<std::size_t>(i)] = true;
+        s.StepMinutes = 2.0;
+        ShadowBitmap bitmap(raster.N);
+        return TraceToujiContours(*grid, raster, bitmap, s, NoProgress());
+    }
+    PixelPoint Pixel(const TAcadPoint &p) const {
+        return {static_cast<std::int32_t>(std::lround((p.x - raster.X0) / raster.Cell)),
+                static_cast<std::int32_t>(std::lround(raster.N - (p.y - raster.Y0) / raster.Cell))};
+    }
+};
+
+// What the lines of one hour say against the counted cells: the cells inside an outer line and
+// inside no hole's line (nested lines count in turn) that do not reach the threshold, the cells
+// reaching it that no line takes in, and the regions of two or more cells no line touches.
+struct LineCheck {
+    std::int64_t reaching = 0, shadedButLit = 0, litButShaded = 0, unlinedRegions = 0;
+    std::size_t holes = 0;
+};
+
+LineCheck CheckLines(const CountedSite &site, const ContourRun &run, int item) {
+    const int n = site.raster.N;
+    const double t = CountThreshold(HourThreshold(HourOfItem(item), 2.0, 8.0, 16.0));
+    std::vector<int> inside(static_cast<std::size_t>(n) * n, 0);
+    std::vector<bool> onLine(inside.size(), false);
+    LineCheck check;
+    for (const ToujiOutline &o : run.Outlines) {
+        if (o.ItemIndex != item) continue;
+        std::vector<PixelPoint> ring;
+        for (const TAcadPoint &p : o.Points) ring.push_back(site.Pixel(p));
+        ShadowBitmap fill(n);
+        fill.FillPolygon(ring);
+        if (o.Hole) {  // the line itself runs through shaded cells
+            ++check.holes;
+            fill.SetColor(PixelColor::White);
+            std::vector<PixelPoint> closed = ring;
+            closed.push_back(ring.front());
+            fill.DrawPolyline(closed);
+        }
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c)
+                if (!fill.IsWhite(c, r))
+                    inside[static_cast<std::size_t>(r) * n + c] += o.Hole ? -1 : 1;
+        if (!o.Hole)
+            for (const PixelPoint &p : ring) onLine[static_cast<std::size_t>(p.y) * n + p.x] = true;
+    }
+    // Regions of the counted cells (8-connected), each checked for a line through it.
+    std::vector<int> region(inside.size(), 0);
+    int regions = 0;
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * n + c;
+            const bool reaches = site.counts->At(r, c) >= t;
+            check.reaching += reaches;
+            check.shadedButLit += !reaches && inside[i] > 0;
+            check.litButShaded += reaches && inside[i] <= 0;
+            if (!reaches || region[i] != 0) continue;
+            region[i] = ++regions;
+            std::vector<std::pair<int, int>> stack{{r, c}};
+            int cells = 0;
+            bool lined = false;
+            while (!stack.empty()) {
+                const auto [rr, cc] = stack.back();
+                stack.pop_back();
+                ++cells;
+                lined = lined || onLine[static_cast<std::size_t>(rr) * n + cc];
+                for (int dr = -1; dr <= 1; ++dr)
+                    for (int dc = -1; dc <= 1; ++dc) {
+                        const int r2 = rr + dr, c2 = cc + dc;
+                        if (r2 < 0 || c2 < 0 || r2 >= n || c2 >= n) continue;
+                        const std::size_t j = static_cast<std::size_t>(r2) * n + c2;
+                        if (region[j] != 0 || site.counts->At(r2, c2) < t) continue;
+                        region[j] = regions;
+                        stack.push_back({r2, c2});
+                    }
+            }
+            if (cells >= 2 && !lined) ++check.unlinedRegions;
+        }
+    }
+    return check;
+}
+
+// A block round a courtyard 40 m square: at noon the sun reaches the courtyard's north half, so
+// the lines of the shorter hours have a hole there. Lines and cells agree but for the cells along
+// the lines (a notch open at a corner, a lone cell, the tip of a spike).
+TEST(ToujiHoles, CourtyardGivesEachHourItsHoleAndTheLinesMatchTheCells) {
+    std::vector<geometry::TLineEnt> edges;
+    geometry::testing::AddBox(edges, 0, 0, 60000, 60000, 12000);
+    geometry::testing::AddBox(edges, 10000, 10000, 40000, 40000, 12000);
+    CountedSite site(edges, 4000.0, 400);
+    const std::vector<int> items{1, 3, 5};  // 2.0Hr, 3.0Hr, 4.0Hr
+    const ContourRun run = site.Trace(items);
+    EXPECT_TRUE(run.Issues.empty());
+    for (int item : items) {
+        SCOPED_TRACE(HourItemText(item));
+        const LineCheck check = CheckLines(site, run, item);
+        EXPECT_GE(check.holes, 1u);
+        EXPECT_EQ(check.unlinedRegions, 0);
+        EXPECT_LT(check.shadedButLit + check.litButShaded, check.reaching / 50);
+    }
+    // The hole lies in the courtyard and runs clockwise: the shade is on its left.
+    for (const ToujiOutline &o : run.Outlines) {
+        if (!o.Hole) continue;
+        double area = 0.0;
+        for (std::size_t i = 0; i < o.Points.size(); ++i) {
+            const TAcadPoint &a = o.Points[i], &b = o.Points[(i + 1) % o.Points.size()];
+            area += a.x * b.y - b.x * a.y;
+            EXPECT_GT(a.x, 10000 - site.raster.Cell);
+            EXPECT_LT(a.x, 50000 + site.raster.Cell);
+            EXPECT_GT(a.y, 10000 - site.raster.Cell);
+            EXPECT_LT(a.y, 50000 + site.raster.Cell);
+        }
+        EXPECT_LT(area, 0.0) << o.ItemText;
+        EXPECT_EQ(o.Color, HourColor(o.ItemIndex));
+    }
+}
+
+// A hundred low blocks far enough apart that "6.5Hr" and "8.0Hr" have a region for each (twice
+// the fifty lines an hour once stopped at), and every region of every hour gets its line.
+TEST(ToujiHoles, DenseSiteGivesEveryRegionOfEveryHourItsLine) {
+    std::vector<geometry::TLineEnt> edges;
+    for (int i = 0; i < 100; ++i) {
+        const double x = (i % 10) * 20000.0, y = (i / 10) * 30000.0;
+        geometry::testing::AddBox(edges, x, y, 7000 + (i * 37 % 5) * 1000.0,
+                                  7000 + (i * 53 % 4) * 1000.0, 6000 + (i * 71 % 7) * 1500.0);
+    }
+    CountedSite site(edges, 4000.0, 400);
+    const std::vector<int> items{0, 5, 10, 13};  // 1.5Hr, 4.0Hr, 6.5Hr, 8.0Hr
+    const ContourRun run = site.Trace(items);
+    EXPECT_TRUE(run.Issues.empty());
+    std::size_t longest = 0;
+    for (const ToujiOutline &o : run.Outlines) longest += o.ItemIndex == 13 && !o.Hole;
+    EXPECT_GE(longest, 100u);
+    for (int item : items) {
+        SCOPED_TRACE(HourItemText(item));
+        const LineCheck check = CheckLines(site, run, item);
+        EXPECT_EQ(check.unlinedRegions, 0);
+        EXPECT_LT(check.shadedButLit + check.litButShaded, check.reaching / 20);
+    }
 }
 
 TEST(SmoothOutline, ShortOutlinesAreLeftAloneAndABlockBecomesItsCorners) {

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "geometry/outline_test_util.h"
 #include "shadow/reference_counting.h"
+#include "shadow/touji_runs.h"
 #include "solar/timetext.h"
 
 namespace pimu::shadow {
@@ -260,6 +262,79 @@ TEST_F(TouJiRaster, ProductionCountingEqualsPerPixelCountingOnRandomBoxes) {
         ASSERT_TRUE(*grid == *other) << "trial " << trial;
         EXPECT_GT(TotalCount(*grid, n), 0) << "trial " << trial;
     }
+}
+
+// The runs of polygons of every kind (bow-ties, slivers, single points, lines, polygons reaching
+// far outside the raster, several overlapping in one instant) against the bitmap's own painting.
+TEST(RunCounter, PaintsExactlyTheBitmapsPixels) {
+    std::mt19937 rng(7);
+    auto coord = [&](int spread) {
+        return static_cast<std::int32_t>(static_cast<int>(rng() % (2 * spread + 1)) - spread + 20);
+    };
+    constexpr int n = 48;
+    auto grid = std::make_unique<ShadowCountGrid>(), expected = std::make_unique<ShadowCountGrid>();
+    RunCounter counter(n);
+    ShadowBitmap bitmap(n);
+    for (int instant = 0; instant < 400; ++instant) {
+        bitmap.Clear();
+        bitmap.SetColor(PixelColor::Black);
+        const int polygons = 1 + instant % 3;
+        const int spread = instant % 5 == 0 ? 5000 : instant % 5 == 1 ? 3 : 40;
+        for (int k = 0; k < polygons; ++k) {
+            std::vector<PixelPoint> poly(1 + rng() % 7);
+            for (PixelPoint &p : poly) p = {coord(spread), coord(spread)};
+            if (instant % 7 == 0) poly = {poly[0], {poly[0].x + 1, poly[0].y + 40}};  // steep line
+            bitmap.FillPolygon(poly);
+            counter.AddPolygon(poly);
+        }
+        counter.EndInstant();
+        reference::CountEveryPixel(bitmap, *expected);
+    }
+    counter.AddTo(*grid);
+    EXPECT_TRUE(*grid == *expected);
+}
+
+// An instant that repeats the last one exactly is counted again without being painted again.
+TEST(RunCounter, RepeatedInstantsCountByWeight) {
+    auto grid = std::make_unique<ShadowCountGrid>();
+    RunCounter counter(16);
+    const std::vector<PixelPoint> square{{2, 2}, {6, 2}, {6, 6}, {2, 6}}, other{{8, 8}, {9, 12}};
+    for (const auto *poly : {&square, &square, &square, &other, &square}) {
+        counter.AddPolygon(*poly);
+        counter.EndInstant();
+    }
+    counter.AddTo(*grid);
+    EXPECT_EQ(grid->At(4, 4), 4);
+    EXPECT_EQ(grid->At(2, 6), 4);
+    EXPECT_EQ(grid->At(7, 4), 0);
+    EXPECT_EQ(grid->At(10, 9), 1);  // the line, drawn once
+    EXPECT_THROW(counter.AddPolygon(std::vector<PixelPoint>{{ShadowBitmap::kMaxCoord + 1, 0}}),
+                 std::out_of_range);
+    EXPECT_THROW(RunCounter(2001), std::invalid_argument);
+}
+
+// The example site (a block, a stepped volume, a round tower of 36 chords, two walls, the
+// neighbour) counted by runs and per pixel, at every instant of the 60 s interval.
+TEST_F(TouJiRaster, ProductionCountingEqualsPerPixelCountingOnTheExampleSite) {
+    std::vector<TLineEnt> edges;
+    geometry::testing::AddBox(edges, 18000, 36000, 24000, 12000, 21000);
+    geometry::testing::AddBox(edges, 48000, 30000, 16000, 16000, 9000);
+    std::vector<TAcadPoint> step = geometry::testing::Rect(48000, 38000, 16000, 8000);
+    for (TAcadPoint &p : step) p.z = 9000;
+    geometry::testing::AddPrism(edges, step, 9000);
+    std::vector<TAcadPoint> tower;
+    for (int k = 0; k < 36; ++k)
+        tower.push_back({30000 + 4500 * std::cos(k * geometry::kPi / 18),
+                         20000 + 4500 * std::sin(k * geometry::kPi / 18), 0});
+    geometry::testing::AddPrism(edges, tower, 33000);
+    edges.push_back(geometry::testing::Edge({26000, 24000, 6000}, {26000, 36000, 6000}));
+    edges.push_back(geometry::testing::Edge({34000, 24000, 6000}, {34000, 36000, 6000}));
+    geometry::testing::AddBox(edges, 20000, 62000, 30000, 10000, 12000);
+    const Extent ext{-40000, -20000, 120000, 140000};
+    CountFinePass(edges, Tokyo(), ext, 4000, 320, 1.0, 8.0, 16.0, *grid, NoProgress(), raster);
+    reference::FinePass(edges, Tokyo(), ext, 4000, 320, 1.0, 8.0, 16.0, *other);
+    EXPECT_TRUE(*grid == *other);
+    EXPECT_GT(TotalCount(*grid, 320), 0);
 }
 
 TEST_F(TouJiRaster, CountingThreadsGiveTheSameGridAndStopAtTheSameInstant) {

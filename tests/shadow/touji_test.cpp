@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -95,6 +97,127 @@ TEST(ComputeToujikan, PhasesAndStops) {
         }(),
         *grid, NoProgress());
     EXPECT_EQ(none.Status, ToujiStatus::NoExtent);
+}
+
+// Whether the horizontal segment from p to p + v meets the rectangle (Liang-Barsky).
+bool SegmentMeetsRect(double px, double py, double vx, double vy, double x0, double y0, double x1,
+                      double y1) {
+    double lo = 0.0, hi = 1.0;
+    const double p[4] = {-vx, vx, -vy, vy};
+    const double q[4] = {px - x0, x1 - px, py - y0, y1 - py};
+    for (int k = 0; k < 4; ++k) {
+        if (p[k] == 0.0) {
+            if (q[k] < 0.0) return false;
+        } else {
+            const double r = q[k] / p[k];
+            if (p[k] < 0.0)
+                lo = std::max(lo, r);
+            else
+                hi = std::min(hi, r);
+        }
+    }
+    return lo <= hi;
+}
+
+// The isochrone of a box against the line worked out without the raster: a point on the plane is
+// shaded at an instant when the way towards the sun, up to the height of the roof, passes over the
+// footprint; its count is the number of instants sampled (as the fine pass samples them) at which
+// it is. Points of the analytic line found by bisection on rays out of the box lie within half a
+// cell of the traced line (cells are drawn where they are counted; drawn half a cell east, the
+// lines east and west of the box fail).
+TEST(ComputeToujikan, BoxIsochroneLiesWithinHalfACellOfTheAnalyticLine) {
+    const double x0 = 0, y0 = 0, x1 = 12000, y1 = 8000, roof = 25000, plane = 4000;
+    std::vector<geometry::TLineEnt> edges;
+    geometry::testing::AddBox(edges, x0, y0, x1 - x0, y1 - y0, roof);
+    geometry::BuildingModel model;
+    model.SetEdges(edges);
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination);
+    auto grid = std::make_unique<ShadowCountGrid>();
+
+    struct Case {
+        int item;                          // the hour
+        int interval;                      // EvaluationIntervalFor index
+    } cases[] = {{3, 3}, {7, 3}, {1, 2}};  // 3.0Hr and 5.0Hr at 640 cells, 2.0Hr at 1200
+    // (5.0Hr runs along the east and west walls)
+    for (const Case &c : cases) {
+        SCOPED_TRACE(HourItemText(c.item));
+        ToujiInputs in = Inputs(8, 16, {c.item});
+        in.PlaneHeight = plane;
+        in.Interval = EvaluationIntervalFor(c.interval, false);
+        const ToujiDiagram d = ComputeToujikan(model, sun, in, *grid, NoProgress());
+        ASSERT_EQ(d.Status, ToujiStatus::Done);
+        ASSERT_FALSE(d.Contours.Outlines.empty());
+
+        const double step = in.Interval.StepMinutes();
+        const int m = InstantCount(8, 16, step);
+        std::vector<std::pair<double, double>> shadows;  // the shadow vector of every instant
+        for (int i = 1; i < m; ++i) {
+            const solar::SunResult pos = solar::SunPosition(sun, 8.0 + step * i / 60.0);
+            if (!CastsShadows(pos)) continue;
+            const double a = solar::ShadowAngle(sun, pos.Azimuth), len = (roof - plane) * pos.Ratio;
+            shadows.push_back({len * std::cos(a), len * std::sin(a)});
+        }
+        const double threshold = HourThreshold(HourOfItem(c.item), step, 8, 16);
+        auto count = [&](std::pair<double, double> p) {
+            int shadedInstants = 0;
+            for (const auto &[vx, vy] : shadows)
+                shadedInstants += SegmentMeetsRect(p.first, p.second, -vx, -vy, x0, y0, x1, y1);
+            return shadedInstants;
+        };
+        auto shaded = [&](double x, double y) { return count({x, y}) >= threshold; };
+
+        const double cell = d.Raster.Cell;
+        int tight = 0, rays = 0;
+        for (int k = 0; k < 24; ++k) {
+            const double a = k * 2.0 * geometry::kPi / 24;
+            const double cx = 6000 + 1000 * std::cos(a), cy = 4000 + 1000 * std::sin(a);
+            auto at = [&](double t) {
+                return std::pair{cx + t * std::cos(a), cy + t * std::sin(a)};
+            };
+            // Out from the box in quarter cells to the first lit point, then bisect.
+            double in_ = 0.0, out = 0.0;
+            bool found = false;
+            for (double t = 0.0; t < 200000; t += cell / 4) {
+                const auto [x, y] = at(t);
+                if (!shaded(x, y)) {
+                    out = t;
+                    found = true;
+                    break;
+                }
+                in_ = t;
+            }
+            if (!found || out == 0.0) continue;
+            for (int it = 0; it < 40; ++it) {
+                const double mid = (in_ + out) / 2;
+                const auto [x, y] = at(mid);
+                (shaded(x, y) ? in_ : out) = mid;
+            }
+            const auto [qx, qy] = at(in_);
+            double best = 1e300;
+            for (const ToujiOutline &o : d.Contours.Outlines) {
+                for (std::size_t i = 0; i < o.Points.size(); ++i) {
+                    const geometry::TAcadPoint &p = o.Points[i],
+                                               &q = o.Points[(i + 1) % o.Points.size()];
+                    const double ex = q.x - p.x, ey = q.y - p.y, len2 = ex * ex + ey * ey;
+                    const double t =
+                        len2 > 0 ? std::clamp(((qx - p.x) * ex + (qy - p.y) * ey) / len2, 0.0, 1.0)
+                                 : 0.0;
+                    best = std::min(best, std::hypot(p.x + t * ex - qx, p.y + t * ey - qy));
+                }
+            }
+            // Where the count changes slowly across the line (its far end to the north), a count
+            // an instant or two off (shadow corners rounded to the other pixel) moves the line by
+            // the cells those instants span; that much more is allowed there.
+            const double slope = (count(at(in_ - cell)) - count(at(in_ + cell))) / 2.0;
+            ASSERT_GT(slope, 0.0) << "ray " << k;
+            const double allowed = 0.5 + 0.1 + 2.0 / slope;
+            EXPECT_LE(best / cell, allowed) << "ray " << k << " at " << qx << ", " << qy;
+            ++rays;
+            tight += allowed <= 0.8;
+        }
+        EXPECT_GE(rays, 20);
+        EXPECT_GE(tight, 8);  // along the walls and the south side: half a cell
+    }
 }
 
 }  // namespace
