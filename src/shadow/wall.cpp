@@ -126,7 +126,8 @@ std::vector<std::vector<TAcadPoint>> ShadowPolygons(std::span<const TLineEnt> ed
         const TAcadPoint footB = project(b.x, b.y, 0.0);
         poly.assign({topA, topB, footB, footA});
         bool finite = true;
-        for (const TAcadPoint &p : poly) finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
+        for (const TAcadPoint &p : poly)
+            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
         if (!finite) continue;
         ClipToBox(poly, -m, -m, len + m, h + m);
         if (poly.size() >= 3) out.push_back(poly);
@@ -431,8 +432,7 @@ PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
         for (int r = 0; r < raster.N; ++r) {
             std::uint16_t *sum = grid.Row(r).data();
             const std::uint16_t *add = std::as_const(*part).Row(r).data();
-            for (int c = 0; c < raster.N; ++c)
-                sum[c] = static_cast<std::uint16_t>(sum[c] + add[c]);
+            for (int c = 0; c < raster.N; ++c) sum[c] = static_cast<std::uint16_t>(sum[c] + add[c]);
         }
     }
     return summary;
@@ -492,9 +492,8 @@ WallTouji ComputeWallTouji(std::span<const TLineEnt> edges, const WallLine &wall
     }
     result.Raster = {result.Hani.Rect.XMin, result.Hani.Rect.YMin, c, n};
     const double step = in.Interval.StepMinutes();
-    result.Counted =
-        CountWallPass(edges, wall, sun, result.Raster, step, in.Start, in.End, grid, progress,
-                      threads);
+    result.Counted = CountWallPass(edges, wall, sun, result.Raster, step, in.Start, in.End, grid,
+                                   progress, threads);
     if (result.Counted.Stopped) {
         result.Status = WallToujiStatus::Stopped;
         return result;
