@@ -30,9 +30,9 @@ struct WallFields {
     CommonFields common;
     shadow::WallLineInputs lines;
     shadow::WallToujiInputs touji;
-    std::string frameLayer;   // Edit30
-    std::string linesLayer;   // Edit31
-    std::string toujiLayer;   // Edit29
+    std::string frameLayer;              // Edit30
+    std::string linesLayer;              // Edit31
+    std::string toujiLayer;              // Edit29
     cadlink::DxfValue textHeight = 0.0;  // Edit38 as typed
 };
 
@@ -209,8 +209,8 @@ void TForm1::Button5Click() {
         cadlink::InsertArgs args;
         args.x = WallLine.st.x;
         args.y = WallLine.st.y;
-        args.angle = cadlink::FormatCommandNumber(
-            geometry::Angle2D(WallLine.st, WallLine.ed) * geometry::kRadToDeg);
+        args.angle = cadlink::FormatCommandNumber(geometry::Angle2D(WallLine.st, WallLine.ed) *
+                                                  geometry::kRadToDeg);
         cadlink::InsertDxf(InsertContextFor(*app),
                            CheckBox12.checked ? cadlink::InsertForm::BlockAtPointRotated
                                               : cadlink::InsertForm::ExplodedAtPointRotated,
@@ -229,11 +229,10 @@ void TForm1::Button5Click() {
         MinimizedWindow minimized(host_);
         doc.SendCommand(text);
         cad_->Sleeper().Sleep(200);
-        idle = cadlink::WaitQuiescent(*app, ProgID, 200, cad_->Sleeper(),
-                                      [this] {
-                                          host_.ProcessPendingEvents();
-                                          return !RunFlag;
-                                      });
+        idle = cadlink::WaitQuiescent(*app, ProgID, 200, cad_->Sleeper(), [this] {
+            host_.ProcessPendingEvents();
+            return !RunFlag;
+        });
         doc.Regen(0);
     }
     if (!idle || CheckBox12.checked) return;
@@ -286,9 +285,8 @@ bool TForm1::DrawKabeLine(cadlink::DxfText &sl, const WallFields &fields) {
                 cadlink::DxfTextSpec text{c.Label.x, c.Label.y, 0.0, fields.textHeight, label};
                 text.writeZ = false;
                 text.rotation = cadlink::DxfValue::Fixed(0.0, 1);
-                text.align = cadlink::DxfTextAlign{c.Label.x, c.Label.y, 0.0,
-                                                   cadlink::DxfHAlign::Left,
-                                                   cadlink::DxfVAlign::Top};
+                text.align = cadlink::DxfTextAlign{
+                    c.Label.x, c.Label.y, 0.0, cadlink::DxfHAlign::Left, cadlink::DxfVAlign::Top};
                 sl.AddText(fields.linesLayer, text);
             }
         }
@@ -318,12 +316,10 @@ bool TForm1::DrawKabeTouji(cadlink::DxfText &sl, const WallFields &fields) {
         for (const auto &outline : hour.Outlines) {
             for (const shadow::WallChain &c : outline) {
                 sl.AddPolyline(fields.toujiLayer, c.Points, style);
-                cadlink::DxfTextSpec text{c.Label.x, c.Label.y, 0.0, fields.textHeight,
-                                          hour.Label};
+                cadlink::DxfTextSpec text{c.Label.x, c.Label.y, 0.0, fields.textHeight, hour.Label};
                 text.writeZ = false;
                 text.colour = hour.Hour;
-                text.rotation =
-                    cadlink::DxfValue::Fixed(c.LabelAngle * geometry::kRadToDeg, 4);
+                text.rotation = cadlink::DxfValue::Fixed(c.LabelAngle * geometry::kRadToDeg, 4);
                 sl.AddText(fields.toujiLayer, text);
             }
         }
