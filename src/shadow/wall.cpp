@@ -112,8 +112,9 @@ std::vector<std::vector<TAcadPoint>> ShadowPolygons(std::span<const TLineEnt> ed
         const double sa = f.Side(a.x, a.y), sb = f.Side(b.x, b.y);
         if (!(std::isfinite(sa) && std::isfinite(sb) && std::isfinite(a.z) && std::isfinite(b.z)))
             continue;
-        // Only the part of the face on the buildings' side of the wall plane.
-        if (sa < 0.0 && sb < 0.0) continue;
+        // Only the part of the face on the buildings' side of the wall plane. A face lying in
+        // the plane (the wall drawn on a building's facade) is the wall itself: no shadow.
+        if (sa <= geometry::kPointTol && sb <= geometry::kPointTol) continue;
         if (sa < 0.0 || sb < 0.0) {
             const double t = sa / (sa - sb);
             const TAcadPoint cut{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y),

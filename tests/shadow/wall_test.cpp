@@ -192,6 +192,9 @@ TEST(WallShadow, MatchesRaysCastTowardsTheSun) {
         {"a wall through a building",
          {{10000, 10000, 20000, 18000, 9000}},
          Line({5000, 15000, 12000}, {25000, 19000, 12000})},
+        {"a wall on a building's facade",
+         {{10000, 10000, 20000, 18000, 9000}, {8000, 25000, 22000, 30000, 12000}},
+         Line({5000, 25000, 0}, {25000, 25000, 0})},
     };
     const solar::SolarState sun = Winter();
     for (const Scene &sc : scenes) {
