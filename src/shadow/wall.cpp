@@ -78,10 +78,11 @@ void ClipToBox(std::vector<TAcadPoint> &poly, double x0, double y0, double x1, d
         [&](TAcadPoint a, TAcadPoint b) { return atY(a, b, y1); });
 }
 
-// The clipped shadow polygons of one instant (each a quadrilateral before clipping).
-std::vector<std::vector<TAcadPoint>> ShadowPolygons(std::span<const TLineEnt> edges,
-                                                    const WallLine &wall,
-                                                    const solar::SolarState &sun, double time) {
+}  // namespace
+
+std::vector<std::vector<TAcadPoint>> WallShadowPolygons(std::span<const TLineEnt> edges,
+                                                        const WallLine &wall,
+                                                        const solar::SolarState &sun, double time) {
     std::vector<std::vector<TAcadPoint>> out;
     const double len = WallLength(wall);
     if (!(len > geometry::kPointTol) || edges.empty()) return out;
@@ -135,6 +136,8 @@ std::vector<std::vector<TAcadPoint>> ShadowPolygons(std::span<const TLineEnt> ed
     }
     return out;
 }
+
+namespace {
 
 // A pixel index clamped to [lo, hi] while still a double.
 int ClampedIndex(double pixel, int lo, int hi) {
@@ -238,7 +241,7 @@ std::vector<WallFrameLine> WallFrameLines(double length, double height, bool onW
 
 ShadowRegions WallShadowAt(std::span<const TLineEnt> edges, const WallLine &wall,
                            const solar::SolarState &sun, double time, Progress &progress) {
-    return UnionRings(ShadowPolygons(edges, wall, sun, time), progress);
+    return UnionRings(WallShadowPolygons(edges, wall, sun, time), progress);
 }
 
 std::vector<std::vector<TAcadPoint>> ClipOutlineToWall(std::span<const TAcadPoint> outline,
@@ -299,7 +302,8 @@ WallShadowLines ComputeWallShadowLines(std::span<const TLineEnt> edges, const Wa
     const double len = WallLength(wall), h = WallHeight(wall);
     progress.Start(count);
     for (int i = 0; i < count; ++i) {
-        const double t = in.Start + in.Interval * i;
+        // Whole seconds, so that sums of a decimal interval still fall on the hour.
+        const double t = std::round((in.Start + in.Interval * i) * 3600.0) / 3600.0;
         progress.Position(i + 1);
         if (!progress.KeepRunning()) {
             result.Stopped = true;
@@ -307,7 +311,7 @@ WallShadowLines ComputeWallShadowLines(std::span<const TLineEnt> edges, const Wa
         }
         WallInstant instant;
         instant.Time = t;
-        instant.WholeHour = t == std::trunc(t);
+        instant.WholeHour = std::fabs(t - std::round(t)) < 1e-9;
         const ShadowRegions shadow = WallShadowAt(edges, wall, sun, t, progress);
         if (shadow.status == RegionStatus::Stopped) {
             result.Stopped = true;
@@ -329,7 +333,7 @@ bool PaintWallShadowBitmap(std::span<const TLineEnt> edges, const WallLine &wall
     if (raster.N != bitmap.Size())
         throw std::invalid_argument("raster size differs from the bitmap's size");
     if (edges.empty() || !(raster.Cell > 0.0) || !std::isfinite(raster.Cell)) return false;
-    const auto polygons = ShadowPolygons(edges, wall, sun, time);
+    const auto polygons = WallShadowPolygons(edges, wall, sun, time);
     if (polygons.empty()) return false;
     const double n = raster.N;
     // The polygons lie within the wall's margin, so far from kMaxCoord for any raster that frames

@@ -61,6 +61,13 @@ std::vector<WallFrameLine> WallFrameLines(double length, double height, bool onW
 // How far around the wall rectangle shadows are kept: 5 % of the larger side.
 double WallMargin(double length, double height);
 
+// The shadow polygons on the wall's plane at one instant, in wall coordinates: one per casting
+// face (a quadrilateral, or fewer or more corners where the margin cuts it), what WallShadowAt
+// unites and PaintWallShadowBitmap paints.
+std::vector<std::vector<geometry::TAcadPoint>> WallShadowPolygons(
+    std::span<const geometry::TLineEnt> edges, const WallLine &wall, const solar::SolarState &sun,
+    double time);
+
 // The shadow on the wall's plane at one instant, in wall coordinates: the union of the faces'
 // shadows, kept within the wall rectangle widened by WallMargin on every side. No regions when the
 // sun casts no shadow, runs along the wall or lies behind its seen face.
@@ -105,8 +112,8 @@ struct WallShadowLines {
 };
 
 // The instants start, start + interval, ... while <= end (with a tolerance of a millionth of an
-// interval), each with its outlines cut to the wall. Progress: Start(instants), Position and
-// KeepRunning before each.
+// interval), rounded to whole seconds, each with its outlines cut to the wall. Progress:
+// Start(instants), Position and KeepRunning before each.
 WallShadowLines ComputeWallShadowLines(std::span<const geometry::TLineEnt> edges,
                                        const WallLine &wall, const solar::SolarState &sun,
                                        const WallLineInputs &in, Progress &progress);

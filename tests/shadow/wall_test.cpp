@@ -9,6 +9,7 @@
 
 #include "geometry/outline_test_util.h"
 #include "geometry/primitives.h"
+#include "geometry/shadow_outline.h"
 #include "reference_counting.h"
 #include "solar/sun.h"
 
@@ -234,6 +235,42 @@ TEST(WallShadow, MatchesRaysCastTowardsTheSun) {
         EXPECT_GT(shaded, 20) << sc.what;
         EXPECT_GT(lit, 20) << sc.what;
     }
+}
+
+// The union of the faces' shadows against the literal segment trace of the same polygons: the
+// same islands with the same areas.
+TEST(WallShadow, MatchesTheLiteralTrace) {
+    std::vector<TLineEnt> edges;
+    AddBox(edges, 10000, 10000, 10000, 8000, 15000);
+    AddBox(edges, 26000, 16000, 4000, 4000, 6000);
+    const WallLine w =
+        *MakeWallLine(Line({4000, 22000, 10000}, {30000, 28000, 10000}), Model(edges));
+    int traced = 0;
+    for (double t : {9.0, 10.5, 12.0, 14.0}) {
+        const auto polygons = WallShadowPolygons(edges, w, Winter(), t);
+        const ShadowRegions shadow = UnionRings(polygons);
+        geometry::PolygonWorkspace ws;
+        for (const auto &poly : polygons) {
+            for (std::size_t i = 0; i < poly.size(); ++i) {
+                TLineEnt s;
+                s.st = poly[i];
+                s.ed = poly[(i + 1) % poly.size()];
+                ws.AryLine.push_back(s);
+            }
+        }
+        std::vector<double> literal;
+        ASSERT_EQ(ws.AllOutlines(geometry::MaxSpanRule::Measure,
+                                 [&](const std::vector<TLineEnt> &o) {
+                                     literal.push_back(geometry::testing::SignedArea(o));
+                                 }),
+                  geometry::OutlineLoopResult::Done);
+        ASSERT_EQ(literal.size(), shadow.regions.size()) << t;
+        for (std::size_t i = 0; i < literal.size(); ++i)
+            EXPECT_NEAR(literal[i], RingArea(shadow.regions[i].outer), 1e-6 * std::fabs(literal[i]))
+                << t;
+        traced += static_cast<int>(literal.size());
+    }
+    EXPECT_GE(traced, 4);
 }
 
 TEST(WallShadowLines, InstantsLabelsAndNoShadowBehind) {
