@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <limits>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -364,6 +368,44 @@ bool PaintWallShadowBitmap(std::span<const TLineEnt> edges, const WallLine &wall
     return true;
 }
 
+namespace {
+
+// Instants handed from the pass's own thread to the counting threads; the queue is short, so the
+// progress runs only a few instants ahead of the counting.
+class InstantQueue {
+public:
+    explicit InstantQueue(std::size_t capacity) : capacity_(capacity) {}
+    void Push(double time) {
+        std::unique_lock lock(mutex_);
+        space_.wait(lock, [&] { return times_.size() < capacity_; });
+        times_.push_back(time);
+        items_.notify_one();
+    }
+    bool Pop(double &time) {
+        std::unique_lock lock(mutex_);
+        items_.wait(lock, [&] { return !times_.empty() || closed_; });
+        if (times_.empty()) return false;
+        time = times_.front();
+        times_.pop_front();
+        space_.notify_one();
+        return true;
+    }
+    void Close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        items_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable items_, space_;
+    std::deque<double> times_;
+    std::size_t capacity_;
+    bool closed_ = false;
+};
+
+}  // namespace
+
 PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
                           const solar::SolarState &sun, const RasterGeometry &raster,
                           double stepMinutes, double startHour, double endHour,
@@ -377,66 +419,81 @@ PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
     summary.Sampled = std::max(summary.Maximum - 1, 0);
     progress.Start(summary.Maximum);
 
-    // Instants are announced in order on this thread, a batch at a time, and then counted by
-    // one thread each into a grid of its own (the first into `grid`); the sums do not depend on
-    // which thread counted what, and a stop leaves exactly the announced instants counted.
+    // Every instant is announced, in order, on this thread before it is counted, and a stop
+    // leaves exactly the announced instants counted. Counting threads sum into grids of their own
+    // (the first into `grid`), so the result does not depend on which thread counted what.
     const int workers = std::clamp(threads, 1, 16);
-    std::vector<std::unique_ptr<ShadowCountGrid>> grids;
-    std::vector<std::unique_ptr<ShadowBitmap>> bitmaps;
-    for (int t = 0; t < workers; ++t) {
-        if (t > 0) grids.push_back(std::make_unique<ShadowCountGrid>());
-        bitmaps.push_back(std::make_unique<ShadowBitmap>(raster.N));
-    }
-    auto gridOf = [&](int t) -> ShadowCountGrid & { return t == 0 ? grid : *grids[t - 1]; };
-    std::vector<double> batch;
-    std::vector<int> counted(workers, 0);
-    auto countBatch = [&] {
-        if (batch.size() == 1 || workers == 1) {
-            for (double time : batch)
-                if (CountWallInstant(edges, wall, sun, time, raster, *bitmaps[0], grid))
-                    ++counted[0];
-        } else {
-            std::vector<std::thread> running;
-            std::vector<std::exception_ptr> errors(batch.size());
-            for (std::size_t k = 0; k < batch.size(); ++k) {
-                running.emplace_back([&, k] {
-                    try {
-                        const int t = static_cast<int>(k);
-                        if (CountWallInstant(edges, wall, sun, batch[k], raster, *bitmaps[k],
-                                             gridOf(t)))
-                            ++counted[k];
-                    } catch (...) {
-                        errors[k] = std::current_exception();
-                    }
-                });
-            }
-            for (std::thread &t : running) t.join();
-            for (const auto &e : errors)
-                if (e) std::rethrow_exception(e);
-        }
-        batch.clear();
+    struct Worker {
+        explicit Worker(int n) : bitmap(n) {}
+        ShadowBitmap bitmap;
+        std::unique_ptr<ShadowCountGrid> own;
+        int counted = 0;
+        std::exception_ptr error;
+        std::thread thread;
     };
-    for (int i = 1; i < summary.Maximum; ++i) {
-        const double time = startHour + stepMinutes * i / 60.0;
-        progress.Status(solar::FormatHM(time));
-        progress.Position(i + 1);
-        if (!progress.KeepRunning()) {
-            summary.Stopped = true;
-            break;
-        }
-        if (!CastsShadows(solar::SunPosition(sun, time))) {
-            ++summary.SkippedNoSun;
-            continue;
-        }
-        batch.push_back(time);
-        if (static_cast<int>(batch.size()) == workers) countBatch();
+    std::vector<std::unique_ptr<Worker>> pool;
+    for (int t = 0; t < workers; ++t) {
+        pool.push_back(std::make_unique<Worker>(raster.N));
+        if (t > 0) pool.back()->own = std::make_unique<ShadowCountGrid>();
     }
-    countBatch();
-    for (int c : counted) summary.Counted += c;
-    for (const auto &part : grids) {
+    std::optional<InstantQueue> queue;
+    if (workers > 1) {
+        queue.emplace(2 * static_cast<std::size_t>(workers));
+        for (auto &w : pool) {
+            Worker &me = *w;
+            ShadowCountGrid &target = me.own ? *me.own : grid;
+            me.thread = std::thread([&, &me = me, &target = target] {
+                double time = 0.0;
+                try {
+                    while (queue->Pop(time))
+                        if (CountWallInstant(edges, wall, sun, time, raster, me.bitmap, target))
+                            ++me.counted;
+                } catch (...) {
+                    me.error = std::current_exception();
+                    while (queue->Pop(time)) {
+                    }  // keep draining so the announcing thread never blocks
+                }
+            });
+        }
+    }
+    auto finish = [&] {
+        if (!queue) return;
+        queue->Close();
+        for (auto &w : pool)
+            if (w->thread.joinable()) w->thread.join();
+    };
+    try {
+        for (int i = 1; i < summary.Maximum; ++i) {
+            const double time = startHour + stepMinutes * i / 60.0;
+            progress.Status(solar::FormatHM(time));
+            progress.Position(i + 1);
+            if (!progress.KeepRunning()) {
+                summary.Stopped = true;
+                break;
+            }
+            if (!CastsShadows(solar::SunPosition(sun, time))) {
+                ++summary.SkippedNoSun;
+                continue;
+            }
+            if (queue) {
+                queue->Push(time);
+            } else if (CountWallInstant(edges, wall, sun, time, raster, pool[0]->bitmap, grid)) {
+                ++pool[0]->counted;
+            }
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    for (auto &w : pool)
+        if (w->error) std::rethrow_exception(w->error);
+    for (auto &w : pool) {
+        summary.Counted += w->counted;
+        if (!w->own) continue;
         for (int r = 0; r < raster.N; ++r) {
             std::uint16_t *sum = grid.Row(r).data();
-            const std::uint16_t *add = std::as_const(*part).Row(r).data();
+            const std::uint16_t *add = std::as_const(*w->own).Row(r).data();
             for (int c = 0; c < raster.N; ++c) sum[c] = static_cast<std::uint16_t>(sum[c] + add[c]);
         }
     }
