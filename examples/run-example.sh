@@ -43,6 +43,8 @@ run shadow
 run isochrone
 # The deemed boundary lines 5 m and 10 m outside the site drawn on layer 敷地.
 run boundary --site layer:敷地
+# The shadows on the neighbour's facade (the LINE on layer 壁面) and its isochrones, drawn along it.
+run wall --wall 35000,62000
 
 echo "== eot, solar-noon: the equation of time today, true solar noon at Tokyo's longitude =="
 "$pimu" eot

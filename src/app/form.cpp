@@ -361,6 +361,8 @@ TButton &TForm1::CommandButton(FormCommand command) {
             return Button23;
         case FormCommand::PointSummary:
             return Button15;
+        case FormCommand::Wall:
+            return Button5;
     }
     throw std::invalid_argument("unknown command");
 }
@@ -418,6 +420,9 @@ CommandOutcome TForm1::RunCommand(FormCommand command) {
             break;
         case FormCommand::PointSummary:
             Button15Click();
+            break;
+        case FormCommand::Wall:
+            Button5Click();
             break;
     }
     return CommandOutcome::Ran;

@@ -84,6 +84,7 @@ enum class LongCommand {
 };
 
 class TForm1;
+struct WallFields;
 
 // Puts the window into a command's busy state and gives it back when it goes out of scope, also
 // when the command stops or throws.
@@ -167,6 +168,7 @@ enum class FormCommand {
     PointsFromMarks,      // Button22: specific points from circle and text marks, then their times
     PointTimes,           // Button23: the specific points' times recomputed
     PointSummary,         // Button15: the points' summary block placed by the user
+    Wall,                 // Button5: shadow lines and isochrones of a wall line picked in the CAD
 };
 
 // How RunCommand went.
@@ -361,6 +363,13 @@ public:
     // is enabled.
     void CheckListBox1Click();
     void RadioGroup5Click();
+    // Wall shadows (cmd_wall.cpp). Button5Click reads and checks the fields, asks for the wall
+    // line in the CAD, makes WallLine of it and, when both parts succeed, inserts the elevation
+    // with the wall shadow lines (DrawKabeLine) and the wall isochrones (DrawKabeTouji) on the
+    // wall line (CheckBox4; as a block with CheckBox12) or where the user places it.
+    void Button5Click();
+    bool DrawKabeLine(cadlink::DxfText &sl, const WallFields &fields);
+    bool DrawKabeTouji(cadlink::DxfText &sl, const WallFields &fields);
     void SpeedButton3Click();  // refills Memo1 with the shadow ratio table
     void SpeedButton5Click();  // draws Memo1 as a ruled table the user places (cmd_ratiotable.cpp)
     void CheckBox14Click();    // degrees, minutes, seconds on or off (set CheckBox14 first)
@@ -443,6 +452,8 @@ public:
     std::array<int, 4> IntervalTable{};
     int GB_toujiidx = -1;
     int GB_hyoukaidx = -1;
+    // The last wall picked by Button5Click (top heights in z, thickness in atumi).
+    geometry::TLineEnt WallLine;
     geometry::TAcadPoint IDPOINT1;
     geometry::TAcadPoint IDPOINT2;
     // Copies of the inputs, taken when a command starts.

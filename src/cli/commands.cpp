@@ -8,7 +8,9 @@
 #include "app/point_grid.h"
 #include "base/numconv.h"
 #include "base/quote.h"
+#include "cadlink/dxftext.h"
 #include "cli/layers.h"
+#include "cli/selection.h"
 #include "geometry/primitives.h"
 
 // Adding a subcommand when its command exists in the window model:
@@ -37,6 +39,35 @@ int Isochrone(Session &s) {
     s.OpenDrawing();
     s.Acquire();
     s.RunCommand(app::FormCommand::Isochrone);
+    return s.FinishDrawing();
+}
+
+// The wall: --wall X,Y picks the LINE under the point as a click on it would; the settings choose
+// the insertion form (Hekimen/senjou, Hekimen/block), and --place answers the placement when
+// the drawing is placed by hand.
+int Wall(Session &s) {
+    const Options &o = s.options();
+    app::TForm1 &f = s.form();
+    if (!o.wall)
+        throw UsageError(Tr(s.lang(), "which line is the wall? Give --wall X,Y, a point on it",
+                            "壁面の線分はどれですか．--wall X,Y（線分上の点）を指定して下さい"));
+    if (!f.CheckBox4.checked && !o.place)
+        throw UsageError(Tr(s.lang(),
+                            "the settings place the wall drawing by hand (Hekimen/senjou=0): give "
+                            "--place X,Y",
+                            "設定（Hekimen/senjou=0）では壁面図を指示した位置に置きます．--place "
+                            "X,Y を指定して下さい"));
+    s.OpenDrawing();
+    const std::optional<std::string> handle = LineHandleAt(s.document().drawing(), *o.wall);
+    if (!handle)
+        throw UsageError("--wall " + cadlink::DxfNumber(o.wall->x) + "," +
+                         cadlink::DxfNumber(o.wall->y) +
+                         Tr(s.lang(), ": no LINE passes within 1 drawing unit of the point",
+                            ": その点から 1 単位以内に線分（LINE）がありません"));
+    s.Acquire();
+    s.input().Entity(*handle, *o.wall);
+    if (!f.CheckBox4.checked) s.input().Place(*o.place);
+    s.RunCommand(app::FormCommand::Wall);
     return s.FinishDrawing();
 }
 
@@ -279,10 +310,13 @@ constexpr Subcommand kSubcommands[] = {
      kDrawingOptions | kOptSun | kOptTimes | kOptPlane | kOptTextHeight | kOptHours | kOptStep,
      DrawingUse::Required, Isochrone},
     {"wall", "wall shadow lines and wall isochrones",
-     "Acquires the buildings, picks the wall LINE through --wall X,Y and draws the wall's\n"
-     "shadow lines and isochrones as an elevation.",
-     kDrawingOptions | kOptWall | kOptSun | kOptTimes | kOptTextHeight | kOptStep,
-     DrawingUse::Required, nullptr},
+     "Acquires the buildings, picks the LINE nearest to --wall X,Y (within 1 unit) as the\n"
+     "wall and draws its elevation with the shadow outline of every time step (Jikoku/kaishi,\n"
+     "owari, kankaku) and the wall isochrones of 8 to 1 hours (Touji/kankaku3 the interval),\n"
+     "inserted along the wall line (Hekimen/senjou; as a block with Hekimen/block) or, with\n"
+     "Hekimen/senjou=0, placed at --place X,Y.",
+     kDrawingOptions | kOptWall | kOptPlace | kOptSun | kOptTimes | kOptTextHeight | kOptStep,
+     DrawingUse::Required, Wall},
     {"points", "shadow times of specific points",
      "Acquires the buildings, takes the points (--point X,Y repeated, or the circles and\n"
      "their label texts chosen by --marks SEL), computes when each enters and leaves the\n"

@@ -224,6 +224,62 @@ TEST(CliDrawing, PreviewPictureAndPlacedBlock) {
     EXPECT_GT(OnLayer(saved, "0").size(), 100u);
 }
 
+// The wall picked at --wall X,Y: the elevation lies along the wall line as the window draws it;
+// with Hekimen/senjou=0 it goes where --place says. A point beside every line is refused.
+TEST(CliDrawing, WallOnTheExample) {
+    Scratch dir;
+    const std::vector<std::string> common = {
+        "--settings", kExampleSettings, "--start", "11", "--end", "13", "--step", "60"};
+    auto args = [&](std::vector<std::string> own) {
+        own.insert(own.begin() + 2, common.begin(), common.end());
+        return own;
+    };
+    const auto r = RunPimu(
+        args({"wall", kExample.string(), "--wall", "35000,62000", "-o", "w.dxf"}), dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Drawing saved = cadlink::embedded::OpenDxf(dir / "w.dxf");
+    const Drawing window = DrawnByTheWindow([](app::TForm1 &f, auto &input) {
+        f.Edit2.text = "11";
+        f.Edit7.text = "13";
+        f.RadioGroup6.itemIndex = 2;
+        const auto handle = LineHandleAt(cadlink::embedded::OpenDxf(kExample), {35000, 62000, 0});
+        input.Entity(*handle, {35000, 62000, 0});
+        f.Button5Click();
+    });
+    for (const char *layer : {"PIMU_HWAKU", "PIMU_HJIKOKU", "PIMU_HTOJI"}) {
+        const auto drawn = OnLayer(saved, layer);
+        EXPECT_FALSE(drawn.empty()) << layer;
+        ExpectSameEntities(drawn, OnLayer(window, layer));
+    }
+
+    const auto placed = RunPimu(args({"wall", kExample.string(), "--wall", "35000,62000", "--set",
+                                      "Hekimen/senjou=0", "--place", "0,-40000", "-o", "p.dxf"}),
+                                dir.path());
+    ASSERT_EQ(placed.status, 0) << placed.err;
+    const auto frame = OnLayer(cadlink::embedded::OpenDxf(dir / "p.dxf"), "PIMU_HWAKU");
+    ASSERT_FALSE(frame.empty());
+    // The ground line is drawn when the elevation does not lie on the wall line.
+    EXPECT_EQ(frame.size(), OnLayer(saved, "PIMU_HWAKU").size() + 1);
+    double xmin = 1e300, ymin = 1e300;
+    for (const EntityData &e : frame) {
+        xmin = std::min({xmin, e.p1.x, e.p2.x});
+        ymin = std::min({ymin, e.p1.y, e.p2.y});
+    }
+    EXPECT_NEAR(xmin, 0.0, 1e-6);
+    EXPECT_NEAR(ymin, -40000.0, 1e-6);
+
+    const auto missed =
+        RunPimu(args({"wall", kExample.string(), "--wall", "35000,63000"}), dir.path());
+    EXPECT_EQ(missed.status, 2);
+    EXPECT_NE(missed.err.find("no LINE passes within 1 drawing unit"), std::string::npos)
+        << missed.err;
+    const auto unplaced = RunPimu(
+        args({"wall", kExample.string(), "--wall", "35000,62000", "--set", "Hekimen/senjou=0"}),
+        dir.path());
+    EXPECT_EQ(unplaced.status, 2);
+    EXPECT_NE(unplaced.err.find("--place"), std::string::npos) << unplaced.err;
+}
+
 // The ratio table drawn where --place says, text for text as the window draws it.
 TEST(CliDrawing, RatioTablePlaced) {
     Scratch dir;
