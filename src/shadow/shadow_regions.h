@@ -5,8 +5,10 @@
 // quadrilaterals and of the footprints the edges enclose (a closed outline of edges stands for a
 // volume, so the ground under it is shaded even where its own shadow is shorter than it is deep).
 // The union is computed with a polygon-clipping library on integer coordinates, so that shadows
-// running almost along building edges come out exactly, and in time near-linear in the number of
-// edges. The literal segment trace of geometry/shadow_outline.h stays the reference.
+// running almost along building edges come out exactly. It is computed in tiles of bounded size
+// stitched together, so that the time grows near-linearly with the number of edges and a stop is
+// heard between any two calls of the library. The literal segment trace of
+// geometry/shadow_outline.h stays the reference, and so does the union in one piece.
 #pragma once
 
 #include <span>
@@ -63,11 +65,20 @@ ShadowRegions ShadowRegionsAt(std::span<const geometry::TLineEnt> edges,
                               const solar::SolarState &sun, double t, double h,
                               Progress &progress = NoProgress());
 
+// The same regions united by the library in one piece (its merges grow faster than the number of
+// edges and are not interrupted): the reference for tests and benchmarks.
+ShadowRegions ShadowRegionsSingleUnionAt(std::span<const geometry::TLineEnt> edges,
+                                         const solar::SolarState &sun, double t, double h,
+                                         Progress &progress = NoProgress());
+
 // The union of closed rings, each taken as the area it encloses whatever its orientation (a ring
 // that crosses itself counts every part it winds around). Rings with fewer than three distinct
 // vertices add nothing. The same output convention as ShadowRegionsAt.
 ShadowRegions UnionRings(const std::vector<std::vector<geometry::TAcadPoint>> &rings,
                          Progress &progress = NoProgress());
+// The same united by the library in one piece: the reference.
+ShadowRegions UnionRingsSingle(const std::vector<std::vector<geometry::TAcadPoint>> &rings,
+                               Progress &progress = NoProgress());
 
 enum class PointPlace { Outside, On, Inside };
 
