@@ -265,8 +265,9 @@ cl::Paths Flatten(std::vector<RawRegion> raw) {
 // opposite border edges cancel, the rest of the border edges are the union's own, and the
 // vertices the clipping made where an edge of the union crosses a border are taken out again.
 // The progress is asked between two tiles and every so many steps of the stitching.
-constexpr std::size_t kTileWork = 6000;  // vertices overlapping one tile
-constexpr int kMaxTileDepth = 20;
+constexpr int kMaxTileDepth = 16;
+// A tile is split only while its quarters together hold at most this many times its work.
+constexpr std::size_t kMaxSplitGrowth = 2;
 constexpr std::size_t kStitchBatch = 65536;
 
 struct Box {
@@ -446,7 +447,7 @@ double ClockwiseTurn(const cl::IntPoint &u, const cl::IntPoint &w) {
 // The union of paths under the fill rule, in tiles. `whole` is one more set of paths that winds
 // 0 or 1 everywhere (regions put out before), united with the rest.
 bool TiledUnion(const cl::Paths &paths, const cl::Paths &whole, cl::PolyFillType fill,
-                std::vector<RawRegion> &out, Progress &progress) {
+                std::size_t tileWork, std::vector<RawRegion> &out, Progress &progress) {
     // Every path with its box; the ones that surely wind 0 or 1 everywhere may fill a tile alone.
     struct Item {
         const cl::Path *path;
@@ -493,6 +494,12 @@ bool TiledUnion(const cl::Paths &paths, const cl::Paths &whole, cl::PolyFillType
             }
         }
     };
+    const auto addBorders = [&](const Box &b) {
+        bordersX.push_back(b.x0);
+        bordersX.push_back(b.x1);
+        bordersY.push_back(b.y0);
+        bordersY.push_back(b.y1);
+    };
     const auto addTree = [&](const cl::PolyNode &node, const auto &self) -> void {
         for (const cl::PolyNode *outer : node.Childs) {
             const std::uint32_t piece = pieces.Add();
@@ -520,43 +527,52 @@ bool TiledUnion(const cl::Paths &paths, const cl::Paths &whole, cl::PolyFillType
         if (!progress.KeepRunning()) return false;
         Tile tile = std::move(stack.back());
         stack.pop_back();
+        const cl::Path rect{{tile.box.x0, tile.box.y0},
+                            {tile.box.x1, tile.box.y0},
+                            {tile.box.x1, tile.box.y1},
+                            {tile.box.x0, tile.box.y1}};
+        // A tile inside one convex path, with nothing there that could wind backwards, is full.
         std::size_t work = 0;
-        for (std::uint32_t i : tile.items) work += items[i].path->size();
+        bool safe = true, full = false;
+        for (std::uint32_t i : tile.items) {
+            work += items[i].path->size();
+            safe = safe && items[i].safe;
+            full = full || (items[i].convex && ConvexHolds(*items[i].path, tile.box));
+        }
+        if (safe && full) {
+            addRing(rect, pieces.Add());
+            addBorders(tile.box);
+            continue;
+        }
+        // Split while that divides the work: once the tile is no larger than the paths over it,
+        // each quarter would hold nearly all of them again.
         const cl::cInt w = tile.box.x1 - tile.box.x0, h = tile.box.y1 - tile.box.y0;
-        if (work > kTileWork && tile.depth < kMaxTileDepth && (w > 1 || h > 1)) {
+        if (work > tileWork && tile.depth < kMaxTileDepth && (w > 1 || h > 1)) {
             const cl::cInt mx = w > 1 ? tile.box.x0 + w / 2 : tile.box.x1;
             const cl::cInt my = h > 1 ? tile.box.y0 + h / 2 : tile.box.y1;
             const Box quarters[4] = {{tile.box.x0, tile.box.y0, mx, my},
                                      {mx, tile.box.y0, tile.box.x1, my},
                                      {tile.box.x0, my, mx, tile.box.y1},
                                      {mx, my, tile.box.x1, tile.box.y1}};
+            std::vector<Tile> children;
+            std::size_t childWork = 0;
             for (const Box &q : quarters) {
                 if (q.x0 == q.x1 || q.y0 == q.y1) continue;
                 Tile child{q, {}, tile.depth + 1};
-                for (std::uint32_t i : tile.items)
-                    if (items[i].box.Overlaps(q)) child.items.push_back(i);
-                if (!child.items.empty()) stack.push_back(std::move(child));
+                for (std::uint32_t i : tile.items) {
+                    if (items[i].box.Overlaps(q)) {
+                        child.items.push_back(i);
+                        childWork += items[i].path->size();
+                    }
+                }
+                if (!child.items.empty()) children.push_back(std::move(child));
             }
-            continue;
+            if (childWork <= kMaxSplitGrowth * work) {
+                for (Tile &child : children) stack.push_back(std::move(child));
+                continue;
+            }
         }
-        bordersX.push_back(tile.box.x0);
-        bordersX.push_back(tile.box.x1);
-        bordersY.push_back(tile.box.y0);
-        bordersY.push_back(tile.box.y1);
-        const cl::Path rect{{tile.box.x0, tile.box.y0},
-                            {tile.box.x1, tile.box.y0},
-                            {tile.box.x1, tile.box.y1},
-                            {tile.box.x0, tile.box.y1}};
-        // A tile inside one convex path, with nothing there that could wind backwards, is full.
-        bool safe = true, full = false;
-        for (std::uint32_t i : tile.items) {
-            safe = safe && items[i].safe;
-            full = full || (items[i].convex && ConvexHolds(*items[i].path, tile.box));
-        }
-        if (safe && full) {
-            addRing(rect, pieces.Add());
-            continue;
-        }
+        addBorders(tile.box);
         cl::Clipper c;
         for (std::uint32_t i : tile.items) {
             const cl::Path &p = *items[i].path;
@@ -961,13 +977,13 @@ EdgeQuad ShadowQuad(const TLineEnt &e, double h, double shadowAngle, double rati
 
 namespace {
 
-// The union of the paths and of `whole` (winding 0 or 1 everywhere), in tiles or, for the
-// reference, by the library alone.
-ShadowRegions Unite(cl::Paths paths, const cl::Paths &whole, const Grid &grid, bool tiled,
+// The union of the paths and of `whole` (winding 0 or 1 everywhere), in tiles of up to tileWork
+// vertices or, for the reference (tileWork 0), by the library alone.
+ShadowRegions Unite(cl::Paths paths, const cl::Paths &whole, const Grid &grid, std::size_t tileWork,
                     Progress &progress) {
     std::vector<RawRegion> raw;
-    if (tiled) {
-        if (!TiledUnion(paths, whole, cl::pftNonZero, raw, progress)) {
+    if (tileWork > 0) {
+        if (!TiledUnion(paths, whole, cl::pftNonZero, tileWork, raw, progress)) {
             ShadowRegions stopped;
             stopped.status = RegionStatus::Stopped;
             return stopped;
@@ -985,7 +1001,7 @@ ShadowRegions Unite(cl::Paths paths, const cl::Paths &whole, const Grid &grid, b
 }
 
 ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState &sun, double t,
-                        double h, Progress &progress, bool tiled) {
+                        double h, std::size_t tileWork, Progress &progress) {
     ShadowRegions result;
     const solar::SunResult pos = solar::SunPosition(sun, t);
     if (!pos.Ok || !(pos.Ratio >= 0.0) || !std::isfinite(pos.Ratio)) {
@@ -1048,9 +1064,9 @@ ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState
     // The footprints with their courtyards in one union: a courtyard (clockwise) cancels the
     // outline around it only when both are united together.
     cl::Paths footprints;
-    if (tiled) {
+    if (tileWork > 0) {
         std::vector<RawRegion> raw;
-        if (!TiledUnion(walks, {}, cl::pftPositive, raw, progress)) {
+        if (!TiledUnion(walks, {}, cl::pftPositive, tileWork, raw, progress)) {
             result.status = RegionStatus::Stopped;
             return result;
         }
@@ -1064,11 +1080,11 @@ ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState
         result.status = RegionStatus::Stopped;
         return result;
     }
-    return Unite(std::move(paths), footprints, grid, tiled, progress);
+    return Unite(std::move(paths), footprints, grid, tileWork, progress);
 }
 
-ShadowRegions RingsUnion(const std::vector<std::vector<TAcadPoint>> &rings, Progress &progress,
-                         bool tiled) {
+ShadowRegions RingsUnion(const std::vector<std::vector<TAcadPoint>> &rings, std::size_t tileWork,
+                         Progress &progress) {
     Grid grid;
     for (const auto &ring : rings) {
         bool finite = true;
@@ -1093,29 +1109,34 @@ ShadowRegions RingsUnion(const std::vector<std::vector<TAcadPoint>> &rings, Prog
         if (TwiceArea(path) < 0.0L) std::reverse(path.begin(), path.end());
         if (path.size() >= 3) paths.push_back(std::move(path));
     }
-    return Unite(std::move(paths), {}, grid, tiled, progress);
+    return Unite(std::move(paths), {}, grid, tileWork, progress);
 }
 
 }  // namespace
 
 ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                               double t, double h, Progress &progress) {
-    return RegionsAt(edges, sun, t, h, progress, true);
+    return RegionsAt(edges, sun, t, h, kTileWork, progress);
 }
 
 ShadowRegions ShadowRegionsSingleUnionAt(std::span<const TLineEnt> edges,
                                          const solar::SolarState &sun, double t, double h,
                                          Progress &progress) {
-    return RegionsAt(edges, sun, t, h, progress, false);
+    return RegionsAt(edges, sun, t, h, 0, progress);
+}
+
+ShadowRegions ShadowRegionsInTilesAt(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+                                     double t, double h, std::size_t tileWork, Progress &progress) {
+    return RegionsAt(edges, sun, t, h, std::max<std::size_t>(tileWork, 1), progress);
 }
 
 ShadowRegions UnionRings(const std::vector<std::vector<TAcadPoint>> &rings, Progress &progress) {
-    return RingsUnion(rings, progress, true);
+    return RingsUnion(rings, kTileWork, progress);
 }
 
 ShadowRegions UnionRingsSingle(const std::vector<std::vector<TAcadPoint>> &rings,
                                Progress &progress) {
-    return RingsUnion(rings, progress, false);
+    return RingsUnion(rings, 0, progress);
 }
 
 namespace {

@@ -11,6 +11,7 @@
 // geometry/shadow_outline.h stays the reference, and so does the union in one piece.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -21,6 +22,9 @@
 #include "solar/sun.h"
 
 namespace pimu::shadow {
+
+// The most vertices of the input overlapping one tile of the union before it is split.
+inline constexpr std::size_t kTileWork = 6000;
 
 // One connected piece of shadow: its outer ring counter-clockwise, starting at the lowest vertex of
 // its left-most column of vertices; the lit holes inside it clockwise, starting alike, west first.
@@ -64,6 +68,12 @@ EdgeQuad ShadowQuad(const geometry::TLineEnt &e, double h, double shadowAngle, d
 ShadowRegions ShadowRegionsAt(std::span<const geometry::TLineEnt> edges,
                               const solar::SolarState &sun, double t, double h,
                               Progress &progress = NoProgress());
+
+// The same with tiles of up to tileWork vertices (tests make them small, so that every region
+// crosses many tile borders).
+ShadowRegions ShadowRegionsInTilesAt(std::span<const geometry::TLineEnt> edges,
+                                     const solar::SolarState &sun, double t, double h,
+                                     std::size_t tileWork, Progress &progress = NoProgress());
 
 // The same regions united by the library in one piece (its merges grow faster than the number of
 // edges and are not interrupted): the reference for tests and benchmarks.
