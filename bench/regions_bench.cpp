@@ -1,16 +1,21 @@
-// The shadow regions (integer polygon union) against the literal outline trace, in one run:
-// neighbourhoods of 10, 100 and 1,000 blocks over the 17 half-hours of the winter solstice, and
-// soups of 5,000 to 500,000 free-standing edges for the growth of the merge.
+// The shadow regions (integer polygon union in tiles) against the same union in one piece and the
+// literal outline trace, in one run: neighbourhoods of 10, 100 and 1,000 blocks over the 17
+// half-hours of the winter solstice, and soups of 5,000 to 500,000 free-standing edges for the
+// growth of the merge.
 //
 // The literal trace is run only where it finishes in reasonable time (it grows far faster than
-// the number of edges); each benchmark reports edges, regions and the time per instant.
+// the number of edges); each benchmark reports edges, regions and the time per instant. The soups
+// also report the longest time between two questions to the progress (how long a stop waits).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/building_model.h"
 #include "geometry/shadow_outline.h"
 #include "geometry/types.h"
@@ -113,7 +118,7 @@ void BM_ReferenceBlocks(benchmark::State &state) {
     for (auto _ : state) {
         outlines = 0;
         for (int i = 0; i < kInstants; ++i) {
-            shadow::ShadowSegments(ws, model, kSun, 8.0 + 0.5 * i, kPlane);
+            pimu::shadow::ShadowSegments(ws, model, kSun, 8.0 + 0.5 * i, kPlane);
             ws.AllOutlines(pimu::geometry::MaxSpanRule::MeasureTimes1000,
                            [&](const std::vector<TLineEnt> &) { ++outlines; });
         }
@@ -121,15 +126,51 @@ void BM_ReferenceBlocks(benchmark::State &state) {
     Report(state, model.AryTatemono.size(), outlines, kInstants);
 }
 
-void BM_RegionsSegments(benchmark::State &state) {
+// The longest wait between two questions, in milliseconds.
+class GapClock : public pimu::Progress {
+public:
+    bool KeepRunning() override {
+        const auto now = std::chrono::steady_clock::now();
+        if (asked_)
+            longest =
+                std::max(longest, std::chrono::duration<double, std::milli>(now - last_).count());
+        asked_ = true;
+        last_ = now;
+        return true;
+    }
+    double longest = 0.0;
+
+private:
+    bool asked_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
+template <bool Tiled>
+void BM_Segments(benchmark::State &state) {
     const auto model = Segments(static_cast<int>(state.range(0)));
     std::size_t regions = 0;
+    double gap = 0.0;
     for (auto _ : state) {
-        const auto r = pimu::shadow::ShadowRegionsAt(model.AryTatemono, kSun, 10.0, kPlane);
+        GapClock clock;
+        const auto r =
+            Tiled ? pimu::shadow::ShadowRegionsAt(model.AryTatemono, kSun, 10.0, kPlane, clock)
+                  : pimu::shadow::ShadowRegionsSingleUnionAt(model.AryTatemono, kSun, 10.0, kPlane,
+                                                             clock);
         regions = r.regions.size();
+        gap = std::max(gap, clock.longest);
     }
     Report(state, model.AryTatemono.size(), regions, 1);
+    state.counters["longest_stop_wait_ms"] = gap;
     state.SetComplexityN(state.range(0));
+}
+
+// Production: the union in tiles.
+void BM_RegionsSegments(benchmark::State &state) {
+    BM_Segments<true>(state);
+}
+// The previous path: the same union in one piece.
+void BM_SingleUnionSegments(benchmark::State &state) {
+    BM_Segments<false>(state);
 }
 
 void BM_ReferenceSegments(benchmark::State &state) {
@@ -138,7 +179,7 @@ void BM_ReferenceSegments(benchmark::State &state) {
     std::size_t outlines = 0;
     for (auto _ : state) {
         outlines = 0;
-        shadow::ShadowSegments(ws, model, kSun, 10.0, kPlane);
+        pimu::shadow::ShadowSegments(ws, model, kSun, 10.0, kPlane);
         ws.AllOutlines(pimu::geometry::MaxSpanRule::MeasureTimes1000,
                        [&](const std::vector<TLineEnt> &) { ++outlines; });
     }
@@ -154,6 +195,12 @@ BENCHMARK(BM_RegionsSegments)
     ->Arg(500000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oNLogN);
+BENCHMARK(BM_SingleUnionSegments)
+    ->Arg(5000)
+    ->Arg(50000)
+    ->Arg(500000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 // 50,000 edges and more take the literal trace far beyond reasonable time: left out.
 BENCHMARK(BM_ReferenceSegments)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

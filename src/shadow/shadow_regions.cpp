@@ -189,19 +189,38 @@ bool UnitePaths(cl::Paths paths, const cl::Paths &whole, cl::PolyTree &tree, Pro
     }
 }
 
-void CollectRegions(const cl::PolyNode &node, const Grid &grid, std::vector<ShadowRegion> &out) {
+// One connected piece of the union on the grid: its outer ring and its holes, in any orientation
+// and from any start vertex (Emit puts them right).
+struct RawRegion {
+    cl::Path outer;
+    cl::Paths holes;
+};
+
+void CollectRegions(const cl::PolyNode &node, std::vector<RawRegion> &out) {
     for (const cl::PolyNode *outer : node.Childs) {
-        cl::Path ring = outer->Contour;
-        Normalise(ring, true);
-        if (ring.empty()) continue;
-        ShadowRegion region;
-        for (const cl::IntPoint &q : ring) region.outer.push_back(grid.FromGrid(q));
-        std::vector<cl::Path> holes;
+        RawRegion region;
+        region.outer = outer->Contour;
         for (const cl::PolyNode *hole : outer->Childs) {
-            cl::Path h = hole->Contour;
+            region.holes.push_back(hole->Contour);
+            CollectRegions(*hole, out);  // islands inside the hole
+        }
+        out.push_back(std::move(region));
+    }
+}
+
+// The regions in the output convention: rings normalised, holes and regions west first.
+ShadowRegions Emit(std::vector<RawRegion> raw, const Grid &grid) {
+    ShadowRegions result;
+    result.resolution = grid.Resolution();
+    for (RawRegion &r : raw) {
+        Normalise(r.outer, true);
+        if (r.outer.empty()) continue;
+        ShadowRegion region;
+        for (const cl::IntPoint &q : r.outer) region.outer.push_back(grid.FromGrid(q));
+        std::vector<cl::Path> holes;
+        for (cl::Path &h : r.holes) {
             Normalise(h, false);
             if (!h.empty()) holes.push_back(std::move(h));
-            CollectRegions(*hole, grid, out);  // islands inside the hole
         }
         std::sort(holes.begin(), holes.end(), [](const cl::Path &a, const cl::Path &b) {
             return a.front().X != b.front().X ? a.front().X < b.front().X
@@ -212,20 +231,8 @@ void CollectRegions(const cl::PolyNode &node, const Grid &grid, std::vector<Shad
             for (const cl::IntPoint &q : h) pts.push_back(grid.FromGrid(q));
             region.holes.push_back(std::move(pts));
         }
-        out.push_back(std::move(region));
+        result.regions.push_back(std::move(region));
     }
-}
-
-ShadowRegions Finish(cl::Paths paths, const Grid &grid, Progress &progress,
-                     const cl::Paths &whole = {}) {
-    ShadowRegions result;
-    result.resolution = grid.Resolution();
-    cl::PolyTree tree;
-    if (!UnitePaths(std::move(paths), whole, tree, progress)) {
-        result.status = RegionStatus::Stopped;
-        return result;
-    }
-    CollectRegions(tree, grid, result.regions);
     std::sort(result.regions.begin(), result.regions.end(),
               [](const ShadowRegion &a, const ShadowRegion &b) {
                   return a.outer.front().x != b.outer.front().x
@@ -233,6 +240,499 @@ ShadowRegions Finish(cl::Paths paths, const Grid &grid, Progress &progress,
                              : a.outer.front().y < b.outer.front().y;
               });
     return result;
+}
+
+// The rings of regions as paths: outer rings counter-clockwise, holes clockwise, so that they
+// wind 0 or 1 everywhere.
+cl::Paths Flatten(std::vector<RawRegion> raw) {
+    cl::Paths out;
+    for (RawRegion &r : raw) {
+        if (TwiceArea(r.outer) < 0.0L) std::reverse(r.outer.begin(), r.outer.end());
+        out.push_back(std::move(r.outer));
+        for (cl::Path &h : r.holes) {
+            if (TwiceArea(h) > 0.0L) std::reverse(h.begin(), h.end());
+            out.push_back(std::move(h));
+        }
+    }
+    return out;
+}
+
+// The union in tiles. The library's sweep costs far more than linear in the number of edges it
+// holds and cannot be interrupted, so the plane is cut into tiles holding a bounded amount of
+// work each (a quadtree: a tile with too many vertices overlapping it is split in four), each
+// tile's share of the union is computed on its own, clipped to the tile, and the pieces are
+// stitched back together along the tile borders: where two pieces meet along a border their
+// opposite border edges cancel, the rest of the border edges are the union's own, and the
+// vertices the clipping made where an edge of the union crosses a border are taken out again.
+// The progress is asked between two tiles and every so many steps of the stitching.
+constexpr int kMaxTileDepth = 16;
+// A tile is split only while its quarters together hold at most this many times its work.
+constexpr std::size_t kMaxSplitGrowth = 2;
+constexpr std::size_t kStitchBatch = 65536;
+
+struct Box {
+    cl::cInt x0, y0, x1, y1;
+    bool Overlaps(const Box &o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
+};
+
+Box BoxOf(const cl::Path &path) {
+    Box b{path[0].X, path[0].Y, path[0].X, path[0].Y};
+    for (const cl::IntPoint &p : path) {
+        b.x0 = std::min(b.x0, p.X);
+        b.y0 = std::min(b.y0, p.Y);
+        b.x1 = std::max(b.x1, p.X);
+        b.y1 = std::max(b.y1, p.Y);
+    }
+    return b;
+}
+
+long double Cross(const cl::IntPoint &a, const cl::IntPoint &b, const cl::IntPoint &c) {
+    return static_cast<long double>(b.X - a.X) * static_cast<long double>(c.Y - a.Y) -
+           static_cast<long double>(b.Y - a.Y) * static_cast<long double>(c.X - a.X);
+}
+
+// Whether the path turns left or goes straight at every vertex and encloses some area: it winds
+// 0 or 1 everywhere, and inside it at least once.
+bool ConvexCounterClockwise(const cl::Path &path) {
+    const std::size_t n = path.size();
+    if (n < 3 || TwiceArea(path) <= 0.0L) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (Cross(path[i], path[(i + 1) % n], path[(i + 2) % n]) < 0.0L) return false;
+    return true;
+}
+
+bool ConvexHolds(const cl::Path &convex, const Box &b) {
+    const cl::IntPoint corners[4] = {{b.x0, b.y0}, {b.x1, b.y0}, {b.x1, b.y1}, {b.x0, b.y1}};
+    const std::size_t n = convex.size();
+    for (std::size_t i = 0; i < n; ++i)
+        for (const cl::IntPoint &c : corners)
+            if (Cross(convex[i], convex[(i + 1) % n], c) < 0.0L) return false;
+    return true;
+}
+
+// The path with every run of three or more consecutive vertices strictly beyond one side of the
+// tile cut to its two ends. The part cut off and the chord that replaces it both lie beyond that
+// side, so the winding inside the tile is unchanged, and no new vertex is made.
+cl::Path Trimmed(const cl::Path &path, const Box &tile) {
+    const auto side = [&](const cl::IntPoint &p) {
+        return p.X < tile.x0 ? 1 : p.X > tile.x1 ? 2 : p.Y < tile.y0 ? 3 : p.Y > tile.y1 ? 4 : 0;
+    };
+    cl::Path out;
+    out.reserve(path.size());
+    std::size_t i = 0;
+    while (i < path.size()) {
+        const int s = side(path[i]);
+        std::size_t j = i + 1;
+        if (s != 0)
+            while (j < path.size() && side(path[j]) == s) ++j;
+        out.push_back(path[i]);
+        if (j - i >= 2) out.push_back(path[j - 1]);
+        i = j;
+    }
+    return out;
+}
+
+// A directed edge of a stitched ring with the piece of the tile union it came from.
+struct PieceEdge {
+    cl::IntPoint a, b;
+    std::uint32_t piece;
+};
+
+// An edge along a grid line: on the line x = line (vertical) or y = line, from lo to hi when dir
+// is 1, from hi to lo when it is -1.
+struct LineEdge {
+    cl::cInt line, lo, hi;
+    int dir;
+    std::uint32_t piece;
+};
+
+class UnionFind {
+public:
+    std::uint32_t Add() {
+        parent_.push_back(static_cast<std::uint32_t>(parent_.size()));
+        return parent_.back();
+    }
+    std::uint32_t Find(std::uint32_t i) {
+        while (parent_[i] != i) i = parent_[i] = parent_[parent_[i]];
+        return i;
+    }
+    void Join(std::uint32_t a, std::uint32_t b) { parent_[Find(a)] = Find(b); }
+    std::size_t Size() const { return parent_.size(); }
+
+private:
+    std::vector<std::uint32_t> parent_;
+};
+
+// The edges of one grid line with their opposite overlaps cancelled: pieces whose edges cancel
+// meet along the line and become one region.
+void CancelLine(std::span<const LineEdge> line, bool vertical, UnionFind &pieces,
+                std::vector<PieceEdge> &out) {
+    struct Event {
+        cl::cInt at;
+        bool start;
+        std::size_t edge;
+    };
+    std::vector<Event> events;
+    events.reserve(line.size() * 2);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        events.push_back({line[i].lo, true, i});
+        events.push_back({line[i].hi, false, i});
+    }
+    std::sort(events.begin(), events.end(), [](const Event &a, const Event &b) {
+        return a.at != b.at ? a.at < b.at : a.start < b.start;
+    });
+    const cl::cInt at = line[0].line;
+    const auto point = [&](cl::cInt v) {
+        return vertical ? cl::IntPoint(at, v) : cl::IntPoint(v, at);
+    };
+    std::vector<std::size_t> up, down;
+    cl::cInt from = 0;
+    // The last edge put out, extended while the next stretch continues it.
+    std::int64_t open = -1;
+    int openDir = 0;
+    for (std::size_t k = 0; k < events.size();) {
+        const cl::cInt to = events[k].at;
+        if (!up.empty() || !down.empty()) {
+            if (!up.empty() && !down.empty()) {
+                for (std::size_t u : up) pieces.Join(line[u].piece, line[up[0]].piece);
+                for (std::size_t d : down) pieces.Join(line[d].piece, line[up[0]].piece);
+            }
+            const int net = static_cast<int>(up.size()) - static_cast<int>(down.size());
+            if (net != 0 && to > from) {
+                const int dir = net > 0 ? 1 : -1;
+                const std::uint32_t piece = net > 0 ? line[up[0]].piece : line[down[0]].piece;
+                const bool extends =
+                    net * dir == 1 && open >= 0 && openDir == dir &&
+                    out[static_cast<std::size_t>(open)].piece == piece &&
+                    (dir > 0 ? out[static_cast<std::size_t>(open)].b
+                             : out[static_cast<std::size_t>(open)].a) == point(from);
+                if (extends) {
+                    PieceEdge &e = out[static_cast<std::size_t>(open)];
+                    (dir > 0 ? e.b : e.a) = point(to);
+                } else {
+                    for (int c = 0; c < net * dir; ++c) {
+                        out.push_back(dir > 0 ? PieceEdge{point(from), point(to), piece}
+                                              : PieceEdge{point(to), point(from), piece});
+                    }
+                    open = net * dir == 1 ? static_cast<std::int64_t>(out.size()) - 1 : -1;
+                    openDir = dir;
+                }
+            }
+        }
+        for (; k < events.size() && events[k].at == to; ++k) {
+            const std::size_t e = events[k].edge;
+            std::vector<std::size_t> &set = line[e].dir > 0 ? up : down;
+            if (events[k].start) {
+                set.push_back(e);
+            } else {
+                set.erase(std::find(set.begin(), set.end(), e));
+            }
+        }
+        from = to;
+    }
+}
+
+// How far the direction of w turns clockwise from u, in (0, 2 pi]: the next edge of a ring is the
+// one turning least clockwise from the way back, which keeps the ring around one region where
+// two regions touch at a vertex.
+double ClockwiseTurn(const cl::IntPoint &u, const cl::IntPoint &w) {
+    constexpr double kTwoPi = 6.283185307179586;
+    double a = std::atan2(static_cast<double>(u.Y), static_cast<double>(u.X)) -
+               std::atan2(static_cast<double>(w.Y), static_cast<double>(w.X));
+    while (a <= 0.0) a += kTwoPi;
+    while (a > kTwoPi) a -= kTwoPi;
+    return a;
+}
+
+// The union of paths under the fill rule, in tiles. `whole` is one more set of paths that winds
+// 0 or 1 everywhere (regions put out before), united with the rest.
+bool TiledUnion(const cl::Paths &paths, const cl::Paths &whole, cl::PolyFillType fill,
+                std::size_t tileWork, std::vector<RawRegion> &out, Progress &progress) {
+    // Every path with its box; the ones that surely wind 0 or 1 everywhere may fill a tile alone.
+    struct Item {
+        const cl::Path *path;
+        Box box;
+        bool convex;  // counter-clockwise and convex
+        bool safe;    // winds 0 or more everywhere together with the other safe ones
+    };
+    std::vector<Item> items;
+    items.reserve(paths.size() + whole.size());
+    Box all{std::numeric_limits<cl::cInt>::max(), std::numeric_limits<cl::cInt>::max(),
+            std::numeric_limits<cl::cInt>::min(), std::numeric_limits<cl::cInt>::min()};
+    for (std::size_t i = 0; i < paths.size() + whole.size(); ++i) {
+        if (i > 0 && i % kStitchBatch == 0 && !progress.KeepRunning()) return false;
+        const bool fromWhole = i >= paths.size();
+        const cl::Path &p = fromWhole ? whole[i - paths.size()] : paths[i];
+        if (p.size() < 3) continue;
+        const Box b = BoxOf(p);
+        if (b.x0 == b.x1 || b.y0 == b.y1) continue;  // encloses nothing
+        const bool convex = ConvexCounterClockwise(p);
+        items.push_back(Item{&p, b, convex, convex || fromWhole});
+        all = Box{std::min(all.x0, b.x0), std::min(all.y0, b.y0), std::max(all.x1, b.x1),
+                  std::max(all.y1, b.y1)};
+    }
+    if (items.empty()) return true;
+    all = Box{all.x0 - 1, all.y0 - 1, all.x1 + 1, all.y1 + 1};
+
+    // The tiles, each put through the library as soon as it is small enough.
+    UnionFind pieces;
+    std::vector<PieceEdge> edges;
+    std::vector<LineEdge> vertical, horizontal;
+    std::vector<cl::cInt> bordersX, bordersY;
+    const auto addRing = [&](const cl::Path &ring, std::uint32_t piece) {
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            const cl::IntPoint &a = ring[i], &b = ring[(i + 1) % ring.size()];
+            if (a == b) continue;
+            if (a.X == b.X) {
+                vertical.push_back(LineEdge{a.X, std::min(a.Y, b.Y), std::max(a.Y, b.Y),
+                                            b.Y > a.Y ? 1 : -1, piece});
+            } else if (a.Y == b.Y) {
+                horizontal.push_back(LineEdge{a.Y, std::min(a.X, b.X), std::max(a.X, b.X),
+                                              b.X > a.X ? 1 : -1, piece});
+            } else {
+                edges.push_back(PieceEdge{a, b, piece});
+            }
+        }
+    };
+    const auto addBorders = [&](const Box &b) {
+        bordersX.push_back(b.x0);
+        bordersX.push_back(b.x1);
+        bordersY.push_back(b.y0);
+        bordersY.push_back(b.y1);
+    };
+    const auto addTree = [&](const cl::PolyNode &node, const auto &self) -> void {
+        for (const cl::PolyNode *outer : node.Childs) {
+            const std::uint32_t piece = pieces.Add();
+            addRing(outer->Contour, piece);
+            for (const cl::PolyNode *hole : outer->Childs) {
+                addRing(hole->Contour, piece);
+                self(*hole, self);
+            }
+        }
+    };
+    struct Tile {
+        Box box;
+        std::vector<std::uint32_t> items;
+        int depth;
+    };
+    std::vector<Tile> stack;
+    {
+        Tile root{all, {}, 0};
+        root.items.resize(items.size());
+        for (std::size_t i = 0; i < items.size(); ++i)
+            root.items[i] = static_cast<std::uint32_t>(i);
+        stack.push_back(std::move(root));
+    }
+    while (!stack.empty()) {
+        if (!progress.KeepRunning()) return false;
+        Tile tile = std::move(stack.back());
+        stack.pop_back();
+        const cl::Path rect{{tile.box.x0, tile.box.y0},
+                            {tile.box.x1, tile.box.y0},
+                            {tile.box.x1, tile.box.y1},
+                            {tile.box.x0, tile.box.y1}};
+        // A tile inside one convex path, with nothing there that could wind backwards, is full.
+        std::size_t work = 0;
+        bool safe = true, full = false;
+        for (std::uint32_t i : tile.items) {
+            work += items[i].path->size();
+            safe = safe && items[i].safe;
+            full = full || (items[i].convex && ConvexHolds(*items[i].path, tile.box));
+        }
+        if (safe && full) {
+            addRing(rect, pieces.Add());
+            addBorders(tile.box);
+            continue;
+        }
+        // Split while that divides the work: once the tile is no larger than the paths over it,
+        // each quarter would hold nearly all of them again.
+        const cl::cInt w = tile.box.x1 - tile.box.x0, h = tile.box.y1 - tile.box.y0;
+        if (work > tileWork && tile.depth < kMaxTileDepth && (w > 1 || h > 1)) {
+            const cl::cInt mx = w > 1 ? tile.box.x0 + w / 2 : tile.box.x1;
+            const cl::cInt my = h > 1 ? tile.box.y0 + h / 2 : tile.box.y1;
+            const Box quarters[4] = {{tile.box.x0, tile.box.y0, mx, my},
+                                     {mx, tile.box.y0, tile.box.x1, my},
+                                     {tile.box.x0, my, mx, tile.box.y1},
+                                     {mx, my, tile.box.x1, tile.box.y1}};
+            std::vector<Tile> children;
+            std::size_t childWork = 0;
+            for (const Box &q : quarters) {
+                if (q.x0 == q.x1 || q.y0 == q.y1) continue;
+                Tile child{q, {}, tile.depth + 1};
+                for (std::uint32_t i : tile.items) {
+                    if (items[i].box.Overlaps(q)) {
+                        child.items.push_back(i);
+                        childWork += items[i].path->size();
+                    }
+                }
+                if (!child.items.empty()) children.push_back(std::move(child));
+            }
+            if (childWork <= kMaxSplitGrowth * work) {
+                for (Tile &child : children) stack.push_back(std::move(child));
+                continue;
+            }
+        }
+        addBorders(tile.box);
+        cl::Clipper c;
+        for (std::uint32_t i : tile.items) {
+            const cl::Path &p = *items[i].path;
+            if (p.size() > 8) {
+                c.AddPath(Trimmed(p, tile.box), cl::ptSubject, true);
+            } else {
+                c.AddPath(p, cl::ptSubject, true);
+            }
+        }
+        c.AddPath(rect, cl::ptClip, true);
+        cl::PolyTree tree;
+        c.Execute(cl::ctIntersection, tree, fill, cl::pftNonZero);
+        addTree(tree, addTree);
+    }
+
+    // The border edges: opposite overlaps cancel, the rest are edges of the union.
+    const auto stitchLines = [&](std::vector<LineEdge> &lines, bool isVertical) {
+        std::sort(lines.begin(), lines.end(), [](const LineEdge &a, const LineEdge &b) {
+            return a.line != b.line ? a.line < b.line : a.lo < b.lo;
+        });
+        std::size_t done = 0;
+        for (std::size_t i = 0; i < lines.size();) {
+            std::size_t j = i;
+            while (j < lines.size() && lines[j].line == lines[i].line) ++j;
+            CancelLine(std::span<const LineEdge>(lines.data() + i, j - i), isVertical, pieces,
+                       edges);
+            done += j - i;
+            if (done >= kStitchBatch) {
+                done = 0;
+                if (!progress.KeepRunning()) return false;
+            }
+            i = j;
+        }
+        lines.clear();
+        lines.shrink_to_fit();
+        return true;
+    };
+    if (!stitchLines(vertical, true) || !stitchLines(horizontal, false)) return false;
+
+    // The rings: each edge followed by the one leaving its end that turns least clockwise.
+    const auto less = [](const cl::IntPoint &a, const cl::IntPoint &b) {
+        return a.X != b.X ? a.X < b.X : a.Y < b.Y;
+    };
+    std::sort(edges.begin(), edges.end(),
+              [&](const PieceEdge &x, const PieceEdge &y) { return less(x.a, y.a); });
+    std::vector<char> used(edges.size(), 0);
+    std::sort(bordersX.begin(), bordersX.end());
+    bordersX.erase(std::unique(bordersX.begin(), bordersX.end()), bordersX.end());
+    std::sort(bordersY.begin(), bordersY.end());
+    bordersY.erase(std::unique(bordersY.begin(), bordersY.end()), bordersY.end());
+    const auto onBorder = [&](const cl::IntPoint &p) {
+        return std::binary_search(bordersX.begin(), bordersX.end(), p.X) ||
+               std::binary_search(bordersY.begin(), bordersY.end(), p.Y);
+    };
+    struct Ring {
+        cl::Path path;
+        std::uint32_t piece;
+    };
+    std::vector<Ring> rings;
+    std::size_t steps = 0;
+    for (std::size_t e0 = 0; e0 < edges.size(); ++e0) {
+        if (used[e0]) continue;
+        Ring ring{{edges[e0].a}, edges[e0].piece};
+        std::size_t cur = e0;
+        used[e0] = 1;
+        bool closed = false;
+        while (true) {
+            if (++steps % kStitchBatch == 0 && !progress.KeepRunning()) return false;
+            const cl::IntPoint v = edges[cur].b;
+            const cl::IntPoint back(edges[cur].a.X - v.X, edges[cur].a.Y - v.Y);
+            const auto first = std::lower_bound(
+                edges.begin(), edges.end(), v,
+                [&](const PieceEdge &x, const cl::IntPoint &p) { return less(x.a, p); });
+            std::int64_t pick = -1;
+            double best = 0.0;
+            for (auto it = first; it != edges.end() && it->a == v; ++it) {
+                const auto k = static_cast<std::size_t>(it - edges.begin());
+                if (used[k] && k != e0) continue;
+                const double turn = ClockwiseTurn(back, cl::IntPoint(it->b.X - v.X, it->b.Y - v.Y));
+                if (pick < 0 || turn < best) {
+                    pick = static_cast<std::int64_t>(k);
+                    best = turn;
+                }
+            }
+            if (pick < 0) break;  // cannot happen for a union's boundary: the ring is left out
+            if (static_cast<std::size_t>(pick) == e0) {
+                closed = true;
+                break;
+            }
+            cur = static_cast<std::size_t>(pick);
+            used[cur] = 1;
+            pieces.Join(edges[cur].piece, ring.piece);
+            ring.path.push_back(v);
+        }
+        if (!closed) continue;
+        // The vertices the tiles made where an edge crosses a border: on a border and within a
+        // grid unit or two of the line through their neighbours.
+        cl::Path &path = ring.path;
+        bool changed = true;
+        while (changed && path.size() > 3) {
+            changed = false;
+            cl::Path kept;
+            kept.reserve(path.size());
+            const std::size_t n = path.size();
+            for (std::size_t i = 0; i < n; ++i) {
+                const cl::IntPoint &prev = kept.empty() ? path[(i + n - 1) % n] : kept.back();
+                const cl::IntPoint &p = path[i], &next = path[(i + 1) % n];
+                if (onBorder(p) && kept.size() + (n - i) > 3) {
+                    const long double dx = static_cast<long double>(next.X - prev.X);
+                    const long double dy = static_cast<long double>(next.Y - prev.Y);
+                    const long double len = std::sqrt(dx * dx + dy * dy);
+                    if (std::fabs(Cross(prev, next, p)) <= 2.0L * len) {
+                        changed = true;
+                        continue;
+                    }
+                }
+                kept.push_back(p);
+            }
+            path.swap(kept);
+        }
+        rings.push_back(std::move(ring));
+    }
+
+    // The regions: each group of joined pieces has its outer ring (counter-clockwise) and holes.
+    std::vector<std::vector<std::size_t>> outers(pieces.Size());
+    std::vector<std::vector<std::size_t>> holes(outers.size());
+    for (std::size_t r = 0; r < rings.size(); ++r) {
+        const long double a = TwiceArea(rings[r].path);
+        if (a == 0.0L) continue;
+        const std::uint32_t g = pieces.Find(rings[r].piece);
+        (a > 0.0L ? outers : holes)[g].push_back(r);
+    }
+    for (std::size_t g = 0; g < outers.size(); ++g) {
+        if (g > 0 && g % kStitchBatch == 0 && !progress.KeepRunning()) return false;
+        if (outers[g].empty()) continue;
+        const std::size_t first = out.size();
+        for (std::size_t r : outers[g]) out.push_back(RawRegion{std::move(rings[r].path), {}});
+        for (std::size_t r : holes[g]) {
+            // Touching regions joined along a border share a group: a hole belongs to the one
+            // of them it lies in.
+            std::size_t owner = first;
+            if (outers[g].size() > 1) {
+                for (std::size_t k = first; k < out.size(); ++k) {
+                    bool inside = false;
+                    for (const cl::IntPoint &p : rings[r].path) {
+                        const int place = cl::PointInPolygon(p, out[k].outer);
+                        if (place == 0) continue;
+                        inside = place == 1;
+                        break;
+                    }
+                    if (inside) {
+                        owner = k;
+                        break;
+                    }
+                }
+            }
+            out[owner].holes.push_back(std::move(rings[r].path));
+        }
+    }
+    return true;
 }
 
 // The footprints: closed walks along the distinct feet of the edges. Feet that dangle (an end
@@ -475,8 +975,33 @@ EdgeQuad ShadowQuad(const TLineEnt &e, double h, double shadowAngle, double rati
     return q;
 }
 
-ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::SolarState &sun,
-                              double t, double h, Progress &progress) {
+namespace {
+
+// The union of the paths and of `whole` (winding 0 or 1 everywhere), in tiles of up to tileWork
+// vertices or, for the reference (tileWork 0), by the library alone.
+ShadowRegions Unite(cl::Paths paths, const cl::Paths &whole, const Grid &grid, std::size_t tileWork,
+                    Progress &progress) {
+    std::vector<RawRegion> raw;
+    if (tileWork > 0) {
+        if (!TiledUnion(paths, whole, cl::pftNonZero, tileWork, raw, progress)) {
+            ShadowRegions stopped;
+            stopped.status = RegionStatus::Stopped;
+            return stopped;
+        }
+    } else {
+        cl::PolyTree tree;
+        if (!UnitePaths(std::move(paths), whole, tree, progress)) {
+            ShadowRegions stopped;
+            stopped.status = RegionStatus::Stopped;
+            return stopped;
+        }
+        CollectRegions(tree, raw);
+    }
+    return Emit(std::move(raw), grid);
+}
+
+ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState &sun, double t,
+                        double h, std::size_t tileWork, Progress &progress) {
     ShadowRegions result;
     const solar::SunResult pos = solar::SunPosition(sun, t);
     if (!pos.Ok || !(pos.Ratio >= 0.0) || !std::isfinite(pos.Ratio)) {
@@ -539,7 +1064,14 @@ ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::Sola
     // The footprints with their courtyards in one union: a courtyard (clockwise) cancels the
     // outline around it only when both are united together.
     cl::Paths footprints;
-    {
+    if (tileWork > 0) {
+        std::vector<RawRegion> raw;
+        if (!TiledUnion(walks, {}, cl::pftPositive, tileWork, raw, progress)) {
+            result.status = RegionStatus::Stopped;
+            return result;
+        }
+        footprints = Flatten(std::move(raw));
+    } else {
         cl::Clipper c;
         c.AddPaths(walks, cl::ptSubject, true);
         c.Execute(cl::ctUnion, footprints, cl::pftPositive, cl::pftPositive);
@@ -548,10 +1080,11 @@ ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::Sola
         result.status = RegionStatus::Stopped;
         return result;
     }
-    return Finish(std::move(paths), grid, progress, footprints);
+    return Unite(std::move(paths), footprints, grid, tileWork, progress);
 }
 
-ShadowRegions UnionRings(const std::vector<std::vector<TAcadPoint>> &rings, Progress &progress) {
+ShadowRegions RingsUnion(const std::vector<std::vector<TAcadPoint>> &rings, std::size_t tileWork,
+                         Progress &progress) {
     Grid grid;
     for (const auto &ring : rings) {
         bool finite = true;
@@ -576,7 +1109,34 @@ ShadowRegions UnionRings(const std::vector<std::vector<TAcadPoint>> &rings, Prog
         if (TwiceArea(path) < 0.0L) std::reverse(path.begin(), path.end());
         if (path.size() >= 3) paths.push_back(std::move(path));
     }
-    return Finish(std::move(paths), grid, progress);
+    return Unite(std::move(paths), {}, grid, tileWork, progress);
+}
+
+}  // namespace
+
+ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+                              double t, double h, Progress &progress) {
+    return RegionsAt(edges, sun, t, h, kTileWork, progress);
+}
+
+ShadowRegions ShadowRegionsSingleUnionAt(std::span<const TLineEnt> edges,
+                                         const solar::SolarState &sun, double t, double h,
+                                         Progress &progress) {
+    return RegionsAt(edges, sun, t, h, 0, progress);
+}
+
+ShadowRegions ShadowRegionsInTilesAt(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+                                     double t, double h, std::size_t tileWork, Progress &progress) {
+    return RegionsAt(edges, sun, t, h, std::max<std::size_t>(tileWork, 1), progress);
+}
+
+ShadowRegions UnionRings(const std::vector<std::vector<TAcadPoint>> &rings, Progress &progress) {
+    return RingsUnion(rings, kTileWork, progress);
+}
+
+ShadowRegions UnionRingsSingle(const std::vector<std::vector<TAcadPoint>> &rings,
+                               Progress &progress) {
+    return RingsUnion(rings, 0, progress);
 }
 
 namespace {

@@ -5,10 +5,13 @@
 // quadrilaterals and of the footprints the edges enclose (a closed outline of edges stands for a
 // volume, so the ground under it is shaded even where its own shadow is shorter than it is deep).
 // The union is computed with a polygon-clipping library on integer coordinates, so that shadows
-// running almost along building edges come out exactly, and in time near-linear in the number of
-// edges. The literal segment trace of geometry/shadow_outline.h stays the reference.
+// running almost along building edges come out exactly. It is computed in tiles of bounded size
+// stitched together, so that the time grows near-linearly with the number of edges and a stop is
+// heard between any two calls of the library. The literal segment trace of
+// geometry/shadow_outline.h stays the reference, and so does the union in one piece.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -19,6 +22,9 @@
 #include "solar/sun.h"
 
 namespace pimu::shadow {
+
+// The most vertices of the input overlapping one tile of the union before it is split.
+inline constexpr std::size_t kTileWork = 6000;
 
 // One connected piece of shadow: its outer ring counter-clockwise, starting at the lowest vertex of
 // its left-most column of vertices; the lit holes inside it clockwise, starting alike, west first.
@@ -63,11 +69,26 @@ ShadowRegions ShadowRegionsAt(std::span<const geometry::TLineEnt> edges,
                               const solar::SolarState &sun, double t, double h,
                               Progress &progress = NoProgress());
 
+// The same with tiles of up to tileWork vertices (tests make them small, so that every region
+// crosses many tile borders).
+ShadowRegions ShadowRegionsInTilesAt(std::span<const geometry::TLineEnt> edges,
+                                     const solar::SolarState &sun, double t, double h,
+                                     std::size_t tileWork, Progress &progress = NoProgress());
+
+// The same regions united by the library in one piece (its merges grow faster than the number of
+// edges and are not interrupted): the reference for tests and benchmarks.
+ShadowRegions ShadowRegionsSingleUnionAt(std::span<const geometry::TLineEnt> edges,
+                                         const solar::SolarState &sun, double t, double h,
+                                         Progress &progress = NoProgress());
+
 // The union of closed rings, each taken as the area it encloses whatever its orientation (a ring
 // that crosses itself counts every part it winds around). Rings with fewer than three distinct
 // vertices add nothing. The same output convention as ShadowRegionsAt.
 ShadowRegions UnionRings(const std::vector<std::vector<geometry::TAcadPoint>> &rings,
                          Progress &progress = NoProgress());
+// The same united by the library in one piece: the reference.
+ShadowRegions UnionRingsSingle(const std::vector<std::vector<geometry::TAcadPoint>> &rings,
+                               Progress &progress = NoProgress());
 
 enum class PointPlace { Outside, On, Inside };
 

@@ -291,6 +291,146 @@ TEST(ShadowRegions, RandomSitesMatchTheUnionAndTheReference) {
         EXPECT_NEAR(areas[i], expected[i], kRelative * expected[i]) << "seed " << i + 1;
 }
 
+// The ring without the vertices lying within tol of the line through their neighbours.
+Ring WithoutCollinear(Ring ring, double tol) {
+    bool changed = true;
+    while (changed && ring.size() > 3) {
+        changed = false;
+        for (std::size_t i = 0; i < ring.size() && ring.size() > 3; ++i) {
+            const TAcadPoint a = ring[(i + ring.size() - 1) % ring.size()], p = ring[i],
+                             b = ring[(i + 1) % ring.size()];
+            const double cross = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
+            if (std::fabs(cross) <= tol * std::hypot(b.x - a.x, b.y - a.y)) {
+                ring.erase(ring.begin() + static_cast<std::ptrdiff_t>(i));
+                changed = true;
+            }
+        }
+    }
+    return ring;
+}
+
+// The same region set: the same regions and holes in the same order, each ring with the same
+// vertices once those collinear to the grid's resolution are taken out (tiles cut edges where the
+// union in one piece does not, and the cuts are taken out again to the grid's rounding), and the
+// same areas.
+void ExpectSameRegions(const ShadowRegions &tiled, const ShadowRegions &single) {
+    ASSERT_EQ(tiled.status, single.status);
+    ASSERT_EQ(tiled.regions.size(), single.regions.size());
+    const double tol = 3.0 * std::max(tiled.resolution, single.resolution);
+    const auto covered = [&](const Ring &x, const Ring &y) {
+        for (const TAcadPoint &p : x) {
+            const bool near = std::any_of(y.begin(), y.end(), [&](const TAcadPoint &q) {
+                return std::hypot(p.x - q.x, p.y - q.y) <= tol;
+            });
+            if (!near) return false;
+        }
+        return true;
+    };
+    const auto same = [&](const Ring &tiledRing, const Ring &singleRing) {
+        const Ring x = WithoutCollinear(tiledRing, tol), y = WithoutCollinear(singleRing, tol);
+        EXPECT_EQ(x.size(), y.size());
+        EXPECT_TRUE(covered(x, y) && covered(y, x));
+        EXPECT_NEAR(RingArea(tiledRing), RingArea(singleRing),
+                    1e-9 * std::fabs(RingArea(singleRing)));
+    };
+    for (std::size_t i = 0; i < tiled.regions.size(); ++i) {
+        SCOPED_TRACE("region " + std::to_string(i));
+        same(tiled.regions[i].outer, single.regions[i].outer);
+        ASSERT_EQ(tiled.regions[i].holes.size(), single.regions[i].holes.size());
+        for (std::size_t k = 0; k < tiled.regions[i].holes.size(); ++k)
+            same(tiled.regions[i].holes[k], single.regions[i].holes[k]);
+    }
+    EXPECT_NEAR(ShadedArea(tiled), ShadedArea(single), 1e-9 * ShadedArea(single));
+}
+
+// The union in tiles against the union in one piece, with tiles small enough that every region
+// crosses tile borders many times: random sites, blocks square to north with north a hair off,
+// a courtyard, and a long wall whose shadow runs across a field of small blocks.
+TEST(ShadowRegions, TilesGiveTheSameRegionsAsOneUnion) {
+    struct Case {
+        std::string name;
+        Site site;
+        solar::SolarState sun;
+        double t, h;
+    };
+    std::vector<Case> cases;
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        Random rnd(seed * 7919);
+        Case c{"random " + std::to_string(seed), {}, {}, rnd.Uniform(8, 16), 0.0};
+        const int buildings = rnd.Int(2, 12);
+        for (int b = 0; b < buildings; ++b)
+            c.site.Add(RandomFootprint(rnd, 50000), rnd.Uniform(3000, 30000));
+        c.sun = solar::MakeSolarState(rnd.Uniform(30, 45), solar::kWinterDeclination,
+                                      rnd.Uniform(0, 360));
+        c.h = rnd.Int(0, 1) * 1500.0;
+        cases.push_back(std::move(c));
+    }
+    for (double north : {90.0, 89.9999, 90.0001}) {
+        for (double t : {12.0, 12.0 + 8e-7, 10.0}) {
+            cases.push_back({"aligned north " + std::to_string(north) + " t " + std::to_string(t),
+                             AlignedSite(),
+                             solar::MakeSolarState(35.68, solar::kWinterDeclination, north), t,
+                             4000.0});
+        }
+    }
+    Site court;
+    court.Add(Rect(0, 0, 40000, 8000), 12000);
+    court.Add(Rect(0, 52000, 40000, 8000), 12000);
+    court.Add(Rect(0, 8000, 8000, 44000), 12000);
+    court.Add(Rect(32000, 8000, 8000, 44000), 12000);
+    court.Add(Rect(18000, 38000, 4000, 4000), 3000);
+    cases.push_back({"courtyard", court,
+                     solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0), 12.0, 4000.0});
+    Site field;
+    field.Add({{0, 0, 0}, {120000, 70000, 0}, {120500, 69000, 0}, {500, -1000, 0}}, 30000);
+    for (int i = 0; i < 12; ++i)
+        for (int j = 0; j < 8; ++j)
+            field.Add(Rect(i * 11000.0 - 5000, j * 13000.0 + 4000, 3000, 2000), 5000);
+    cases.push_back({"wall across a field", field,
+                     solar::MakeSolarState(35.0, solar::kWinterDeclination, 90.0), 9.0, 0.0});
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ShadowRegions single = ShadowRegionsSingleUnionAt(c.site.edges, c.sun, c.t, c.h);
+        ASSERT_EQ(single.status, RegionStatus::Done);
+        ASSERT_FALSE(single.regions.empty());
+        for (std::size_t work : {8u, 40u, 300u}) {
+            SCOPED_TRACE("tiles of " + std::to_string(work));
+            const ShadowRegions tiled = ShadowRegionsInTilesAt(c.site.edges, c.sun, c.t, c.h, work);
+            ExpectConvention(tiled);
+            ExpectSameRegions(tiled, single);
+        }
+    }
+    // The courtyard's hole survives the tiles.
+    const ShadowRegions tiled =
+        ShadowRegionsInTilesAt(court.edges, cases[cases.size() - 2].sun, 12.0, 4000.0, 8);
+    ASSERT_EQ(tiled.regions.size(), 2u);
+    EXPECT_EQ(tiled.regions[0].holes.size(), 1u);
+}
+
+// Free-standing raised edges as a huge drawing has them, at the production tile size: a soup
+// large enough to be cut into tiles.
+TEST(ShadowRegions, LooseEdgesInProductionTilesMatchOneUnion) {
+    Random rnd(5);
+    std::vector<TLineEnt> edges;
+    const double side = std::sqrt(4000.0) * 10000.0;
+    for (int i = 0; i < 4000; ++i) {
+        const double x = rnd.Uniform(0, side), y = rnd.Uniform(0, side);
+        const double len = rnd.Uniform(2000, 10000), dir = rnd.Uniform(0, geometry::kTwoPi);
+        const double z = rnd.Uniform(3000, 30000);
+        edges.push_back(geometry::testing::Edge(
+            {x, y, z}, {x + len * std::cos(dir), y + len * std::sin(dir), z}));
+    }
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination, 89.9999);
+    const ShadowRegions single = ShadowRegionsSingleUnionAt(edges, sun, 10.0, 4000.0);
+    const ShadowRegions tiled = ShadowRegionsAt(edges, sun, 10.0, 4000.0);
+    ExpectConvention(tiled);
+    ExpectSameRegions(tiled, single);
+    std::size_t holes = 0;
+    for (const ShadowRegion &r : tiled.regions) holes += r.holes.size();
+    EXPECT_GT(holes, 0u);
+}
+
 // Four wings around a court: at noon the south wing shades the south part of the court, the rest
 // is a lit hole; a building standing in the court is a region of its own.
 TEST(ShadowRegions, CourtyardGivesItsHole) {
@@ -522,10 +662,14 @@ TEST(ShadowRegions, StopReturnsNothingMarkedStopped) {
     ASSERT_EQ(full.status, RegionStatus::Done);
     EXPECT_FALSE(full.regions.empty());
     EXPECT_GT(count.asked, 8);  // asked along the way, not only at the ends
-    for (int n : {0, 1, 3, count.asked - 1}) {
+    // Wherever the stop comes, including in the middle of the tiles and of their stitching, it
+    // is the last question: the union returns at once, with nothing.
+    for (int n :
+         {0, 1, 3, count.asked / 4, count.asked / 2, 3 * count.asked / 4, count.asked - 1}) {
         StopAfter stop(n);
         const ShadowRegions shadow = ShadowRegionsAt(edges, sun, 10.0, 0.0, stop);
         EXPECT_EQ(shadow.status, RegionStatus::Stopped) << n;
+        EXPECT_EQ(stop.asked, n + 1) << n;
         EXPECT_TRUE(shadow.regions.empty());
     }
 }

@@ -281,18 +281,17 @@ const std::vector<EntityId> &Drawing::Sequence(const std::string &owner) const {
 }
 
 void Drawing::KeepSource(EntityId id, RawGroups groups) {
-    EntityData asRead = Get(id);
-    asRead.highlighted = false;
-    if (HandleOf(groups) != asRead.handle) return;  // renumbered: written anew
-    sources_[id.value] = Source{std::move(asRead), std::move(groups)};
+    if (HandleOf(groups) != Get(id).handle) return;  // renumbered: written anew
+    sources_[id.value] = Source{nullptr, std::move(groups)};
 }
 
 const RawGroups *Drawing::UnchangedSource(EntityId id) const {
     auto it = sources_.find(id.value);
     if (it == sources_.end()) return nullptr;
+    if (!it->second.asRead) return &it->second.groups;  // never given out for editing
     EntityData now = Get(id);
     now.highlighted = false;
-    return now == it->second.asRead ? &it->second.groups : nullptr;
+    return now == *it->second.asRead ? &it->second.groups : nullptr;
 }
 
 const RawGroups *Drawing::SourceOf(EntityId id) const {
@@ -332,6 +331,11 @@ const EntityData &Drawing::Get(EntityId id) const {
 EntityData &Drawing::Edit(EntityId id) {
     auto it = entities_.find(id.value);
     if (it == entities_.end()) throw CadError("The entity was erased");
+    if (auto source = sources_.find(id.value); source != sources_.end() && !source->second.asRead) {
+        auto asRead = std::make_shared<EntityData>(it->second.data);
+        asRead->highlighted = false;
+        source->second.asRead = std::move(asRead);
+    }
     return it->second.data;
 }
 

@@ -6,6 +6,7 @@
 #include <compare>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -229,7 +230,9 @@ private:
     std::vector<LinetypeRecord> linetypes_;
     std::vector<BlockRecord> blocks_;
     struct Source {
-        EntityData asRead;
+        // The entity as read, copied when it is first given out for editing (until then it is
+        // as read): a drawing of a million entities does not hold each of them twice.
+        std::shared_ptr<const EntityData> asRead;
         RawGroups groups;
     };
     std::map<std::int64_t, RawGroups> raw_;
