@@ -14,7 +14,6 @@ namespace pimu::sky {
 
 using geometry::Angle2D;
 using geometry::Dist2D;
-using geometry::Intersect2D;
 using geometry::kDegToRad;
 using geometry::kPointTol;
 using geometry::kRadToDeg;
@@ -162,13 +161,21 @@ std::vector<std::pair<TAcadPoint, TAcadPoint>> HatchLines(const std::vector<TLin
     const int count = static_cast<int>(std::trunc(359.0 / H));
     for (int k = 0; k <= count; ++k) {
         const double theta = k * H * kDegToRad;
-        const TAcadPoint end = PolarPoint(kOrigin, theta, R - 1.0);
+        const double ux = std::cos(theta);
+        const double uy = std::sin(theta);
         for (const TLineEnt &s : outline) {
-            TAcadPoint x;
-            if (!Intersect2D(kOrigin, end, s.st, s.ed, true, x)) continue;
+            // The crossing of the ray with the segment, its ends included: a ray through an
+            // outline vertex meets the outline there.
+            const double ca = ux * s.st.y - uy * s.st.x;
+            const double cb = ux * s.ed.y - uy * s.ed.x;
+            if (ca * cb > 0.0 || ca == cb) continue;
+            const double f = ca / (ca - cb);
+            const TAcadPoint x = P(s.st.x + f * (s.ed.x - s.st.x), s.st.y + f * (s.ed.y - s.st.y));
+            const double along = x.x * ux + x.y * uy;
+            if (along <= 0.0 || along > R - 1.0) continue;
             // A crossing on the circle itself is the horizon, not the edge of the covered sky.
             if (Dist2D(kOrigin, x) >= R - g) continue;
-            out.emplace_back(P(x.x, x.y), PolarPoint(kOrigin, theta, R));
+            out.emplace_back(x, PolarPoint(kOrigin, theta, R));
             break;
         }
     }
