@@ -110,6 +110,16 @@ void AddEntities(cadlink::DxfText &dxf, const sky::MapEntities &entities,
     }
 }
 
+// Inserts a map file exploded and deletes the block definition the insertion leaves behind, once
+// the CAD is idle, whichever CAD it is.
+void InsertExploded(const cadlink::InsertContext &context, cadlink::InsertForm form,
+                    const std::filesystem::path &file, const cadlink::InsertArgs &args) {
+    if (!cadlink::InsertDxf(context, form, file.string(), args)) return;
+    if (cadlink::WaitQuiescent(context.app, context.progId, 100, context.sleeper,
+                               context.stopRequested))
+        cadlink::DeleteBlock(context.app.ActiveDocument(), cadlink::BlockNameOfFile(file.string()));
+}
+
 // Restores RunFlag to what it was when the map commands end, however they end.
 struct RunScope {
     bool &flag;
@@ -216,9 +226,8 @@ std::string TForm1::MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint i
         if (!placement.placed) return {};
         IDPOINT2 = placement.at;
     } else {
-        cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::ExplodedAtPointRotated,
-                           mapFile.string(),
-                           {insertVpt.x, insertVpt.y, cadlink::FormatCommandNumber(f.rot)});
+        InsertExploded(InsertContextFor(*app), cadlink::InsertForm::ExplodedAtPointRotated, mapFile,
+                       {insertVpt.x, insertVpt.y, cadlink::FormatCommandNumber(f.rot)});
         IDPOINT2 = insertVpt;
     }
 
@@ -266,8 +275,8 @@ void TForm1::InsertLineEnt(const SkyMapFields &f, bool InsertFlag,
         return;
     }
     const std::filesystem::path file = WriteDxf(dxf, "PIMU_", doc);
-    cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::ExplodedAtPointBlankEnd,
-                       file.string(), {IDPOINT2.x, IDPOINT2.y, "0"});
+    InsertExploded(InsertContextFor(*app), cadlink::InsertForm::ExplodedAtPointBlankEnd, file,
+                   {IDPOINT2.x, IDPOINT2.y, "0"});
     if (!InsertFlag) return;
 
     if (f.kyuseki && overlay.HasTable()) {
