@@ -272,8 +272,9 @@ int Sky(Session &s) {
     const geometry::TAcadPoint at = *o.place;
     s.input().Point(o.points.front());
     s.input().Place(at);
-    s.input().Place({at.x + 1.5 * R, at.y + R, 0.0});
-    s.input().Place({at.x + 1.5 * R + 17.0 * p, at.y + R, 0.0});
+    // The tables' headings start level with the top of the circle.
+    s.input().Place({at.x + 1.5 * R, at.y + R - 4.0 * p, 0.0});
+    s.input().Place({at.x + 1.5 * R + 17.0 * p, at.y + R - 4.0 * p, 0.0});
     s.RunCommand(b ? app::FormCommand::SkyMapPickB : app::FormCommand::SkyMapPickA);
     return s.FinishDrawing();
 }
