@@ -291,7 +291,8 @@ void TForm1::InsertLineEnt(const SkyMapFields &f, bool InsertFlag,
         cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::PlacedByUser,
                            tableFile.string(), {0.0, 0.0, "0"});
     }
-    if (f.tateiti && in.marks) DrawTateiti(f, AryTateiti);
+    // Entries are numbered only when the outline had corners; otherwise there is no table.
+    if (overlay.numbered) DrawTateiti(f, AryTateiti);
 }
 
 void TForm1::DrawTateiti(const SkyMapFields &f, std::vector<sky::TTateiti> &AryTateiti) {

@@ -239,6 +239,7 @@ SkyOverlay BuildOverlay(const std::vector<TLineEnt> &outline, std::vector<TTatei
         std::vector<TAcadPoint> corners;
         for (const geometry::TTempPoint &c : ritu.TempPoints) corners.push_back(c.pt);
         NumberVertices(entries, corners, R, in.north);
+        out.numbered = true;
         for (const TTateiti &e : entries) {
             if (e.no <= 0) continue;
             const TAcadPoint c = Turn(corners[static_cast<std::size_t>(e.no - 1)], in.rot);

@@ -128,6 +128,7 @@ struct SkyOverlay {
     MapEntities entities;  // hatch, marks, triangles, result block (turned, except the texts)
     TenkuRituResult ritu;  // corners, fan and both passes (the grid's computation)
     const SansyaPass *pass = nullptr;  // the pass of the target, inside ritu
+    bool numbered = false;             // the entries got their vertex numbers
     bool HasTable() const { return pass != nullptr; }
 };
 

@@ -80,9 +80,8 @@ TEST(CliSky, OneMapWithItsTablesAtThePlacement) {
                               dir.path());
     EXPECT_EQ(area.status, 1);
     EXPECT_NE(area.err.find("[AREA]には対応していません"), std::string::npos) << area.err;
-    const auto usage = RunPimu({"sky", kExample.string(), "--settings", kSettings, "--point",
-                                "30000,6000"},
-                               dir.path());
+    const auto usage = RunPimu(
+        {"sky", kExample.string(), "--settings", kSettings, "--point", "30000,6000"}, dir.path());
     EXPECT_EQ(usage.status, 2) << usage.err;
 }
 
