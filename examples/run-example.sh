@@ -60,6 +60,10 @@ echo "== preview =="
 # The sky factors of the measurement points marked on the site (circles with numbers).
 echo "== sky-list: sky factors of the marked points =="
 "$pimu" sky-list "$site" "${settings[@]}" --marks layer:測定点 --csv "$out/sky-list.csv"
+# The type B sky map of point 3 with its triangle area table and position table, and the type A
+# maps of every marked point in a row below the site.
+run sky --point 30000,6000 --type B --place 30000,-30000
+run sky-batch --marks layer:測定点 --type A --center 0,-20000
 
 echo
 echo "results in $out:"

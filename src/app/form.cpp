@@ -363,6 +363,18 @@ TButton &TForm1::CommandButton(FormCommand command) {
             return Button15;
         case FormCommand::Wall:
             return Button5;
+        case FormCommand::SkyMapPickA:
+            return Button8;
+        case FormCommand::SkyMapPickB:
+            return Button11;
+        case FormCommand::SkyMapRowA:
+            return Button13;
+        case FormCommand::SkyMapRowB:
+            return Button14;
+        case FormCommand::SkyMapBatchA:
+            return Button18;
+        case FormCommand::SkyMapBatchB:
+            return Button24;
     }
     throw std::invalid_argument("unknown command");
 }
@@ -423,6 +435,18 @@ CommandOutcome TForm1::RunCommand(FormCommand command) {
             break;
         case FormCommand::Wall:
             Button5Click();
+            break;
+        case FormCommand::SkyMapPickA:
+        case FormCommand::SkyMapPickB:
+            Button8Click(CommandButton(command));
+            break;
+        case FormCommand::SkyMapRowA:
+        case FormCommand::SkyMapRowB:
+            Button13Click(CommandButton(command));
+            break;
+        case FormCommand::SkyMapBatchA:
+        case FormCommand::SkyMapBatchB:
+            Button18Click(CommandButton(command));
             break;
     }
     return CommandOutcome::Ran;

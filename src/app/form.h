@@ -34,6 +34,7 @@
 #include "geometry/types.h"
 #include "geometry/wireframe.h"
 #include "shadow/touji.h"
+#include "sky/sky_projection.h"
 #include "solar/eqtime.h"
 #include "solar/sun.h"
 
@@ -169,6 +170,12 @@ enum class FormCommand {
     PointTimes,           // Button23: the specific points' times recomputed
     PointSummary,         // Button15: the points' summary block placed by the user
     Wall,                 // Button5: shadow lines and isochrones of a wall line picked in the CAD
+    SkyMapPickA,          // Button8: a picked point's sky map, type A
+    SkyMapPickB,          // Button11: a picked point's sky map, type B
+    SkyMapRowA,           // Button13: the selected row's sky map, type A
+    SkyMapRowB,           // Button14: the selected row's sky map, type B
+    SkyMapBatchA,         // Button18: the sky maps of every row in a line, type A
+    SkyMapBatchB,         // Button24: the sky maps of every row in a line, type B
 };
 
 // How RunCommand went.
@@ -423,6 +430,17 @@ public:
     void StringGrid2Click();  // the selected row's name into Edit41
     void Edit41Change();      // Edit41 into the selected row's name
     void Edit6Change();       // a new plane height: Button15 waits for a recomputation
+    // Sky maps (cmd_skymap.cpp). Button8Click (測定点指示; Button8 type A, Button11 type B): the
+    // point picked in the CAD, named by a text within 1000 units, drawn; a cancelled pick draws
+    // nothing. Button13Click (作図; Button13 A, Button14 B): the selected row of StringGrid1.
+    // Button18Click (一括; Button18 A, Button24 B): every row, the first map at a picked centre,
+    // the next ones the batch pitch further in +x. The AREA target is refused with a message.
+    void Button8Click(const TButton &sender);
+    void Button13Click(const TButton &sender);
+    void Button18Click(const TButton &sender);
+    // One map of IDPOINT1: placed by the user (InsertFlag) or at insertVpt, then its outline,
+    // overlay and (placed by the user) the triangle and position tables. The result is empty.
+    std::string MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint insertVpt);
     // What Button12 and Button16 start once StringGrid1 is filled: the sky-factor recomputation
     // (再計算). A front end may replace it.
     std::function<void()> SkyPointsRecompute = [this] { Button9Click(); };
@@ -465,7 +483,9 @@ public:
     int GB_kisetu = 0;
     double GB_kaisi = 8.0;
     double GB_owari = 16.0;
-    std::string MENTAKA;  // sky measurement plane height as text
+    std::string MENTAKA;     // sky measurement plane height as text
+    std::string GB_TenMeiA;  // label printed on type A sky maps
+    std::string GB_TenMeiB;  // label printed on type B sky maps
     // Start values of the true-solar-time tools, from the hidden longitude and
     // equation-of-time fields.
     bool UseStdTime = false;
@@ -501,6 +521,13 @@ public:
     TTargetCADForm TargetCADForm;
 
 private:
+    struct SkyMapFields;
+    // The fields one sky map reads; throws InputError or FieldRangeError naming a bad one.
+    SkyMapFields ReadSkyMapFields(int typ);
+    void InsertLineEnt(const SkyMapFields &f, bool InsertFlag,
+                       const std::vector<geometry::TLineEnt> &outline,
+                       std::vector<sky::TTateiti> &AryTateiti);
+    void DrawTateiti(const SkyMapFields &f, std::vector<sky::TTateiti> &AryTateiti);
     void InitControls();
     void Register(Control &c);
     void SetupGrids();

@@ -85,7 +85,7 @@ std::string InsertCommandText(InsertForm form, std::string_view target, const In
 }
 
 bool InsertDxf(const InsertContext &context, InsertForm form, const std::string &target,
-               const InsertArgs &args) {
+               const InsertArgs &args, InsertPlacement *placement) {
     const bool isFile = form != InsertForm::BlockPlacedByUser;
     if (isFile) {
         std::error_code ec;
@@ -121,7 +121,10 @@ bool InsertDxf(const InsertContext &context, InsertForm form, const std::string 
     if (!idle) return true;
     if (LastObjectId(doc) != before) {
         TAcadPoint at;
-        if (ExplodeLastInsert(doc, blockName, at)) DeleteBlock(doc, blockName);
+        if (ExplodeLastInsert(doc, blockName, at)) {
+            DeleteBlock(doc, blockName);
+            if (placement != nullptr) *placement = InsertPlacement{true, at};
+        }
     }
     return true;
 }

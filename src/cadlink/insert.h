@@ -62,7 +62,14 @@ struct InsertContext {
 // into a PCAD-family CAD the block definition named after the file is deleted once the CAD is
 // idle; after an insertion the user placed, the placed reference is exploded and both the
 // reference and its definition are deleted.
+// Where a user-placed insertion landed: `placed` is set when the user placed it (the reference
+// was exploded), with its insertion point in `at`.
+struct InsertPlacement {
+    bool placed = false;
+    TAcadPoint at;
+};
+
 bool InsertDxf(const InsertContext &context, InsertForm form, const std::string &target,
-               const InsertArgs &args = {});
+               const InsertArgs &args = {}, InsertPlacement *placement = nullptr);
 
 }  // namespace pimu::cadlink

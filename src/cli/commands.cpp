@@ -277,6 +277,63 @@ int SkyList(Session &s) {
     return s.Status();
 }
 
+bool TypeB(const Options &o) {
+    return o.type && (*o.type == 'B' || *o.type == 'b');
+}
+
+// 測定点指示 for --point: the map placed at --place, its triangle table and position table to
+// the right of it, side by side.
+int Sky(Session &s) {
+    const Options &o = s.options();
+    if (o.points.size() != 1 || !o.place)
+        throw UsageError(Tr(s.lang(), "give one --point X,Y and --place X,Y",
+                            "--point X,Y を 1 つと --place X,Y を指定して下さい"));
+    app::TForm1 &f = s.form();
+    s.OpenDrawing();
+    s.Acquire();
+    const bool b = TypeB(o);
+    double scale = 0.0;
+    double text = 0.0;
+    if (!TryParseNumber(f.Edit19.text, scale)) scale = 0.0;
+    if (!TryParseNumber((b ? f.Edit22 : f.Edit20).text, text)) text = 0.0;
+    double radius = 0.0;
+    if (!TryParseNumber((b ? f.Edit21 : f.Edit15).text, radius)) radius = 0.0;
+    const double R = radius * scale;
+    const double p = 2.0 * text * scale;
+    const geometry::TAcadPoint at = *o.place;
+    s.input().Point(o.points.front());
+    s.input().Place(at);
+    // The tables' headings start level with the top of the circle.
+    s.input().Place({at.x + 1.5 * R, at.y + R - 4.0 * p, 0.0});
+    s.input().Place({at.x + 1.5 * R + 17.0 * p, at.y + R - 4.0 * p, 0.0});
+    s.RunCommand(b ? app::FormCommand::SkyMapPickB : app::FormCommand::SkyMapPickA);
+    return s.FinishDrawing();
+}
+
+// 一括 over the points of --point or --marks (after 再計算), the first map centred at --center.
+int SkyBatch(Session &s) {
+    const Options &o = s.options();
+    if (o.points.empty() == !o.marks)
+        throw UsageError(
+            Tr(s.lang(), "give the points: --point X,Y (repeatable) or --marks SEL",
+               "測定点を --point X,Y（繰り返し可）または --marks SEL で指定して下さい"));
+    const std::optional<geometry::TAcadPoint> centre = o.center ? o.center : o.place;
+    if (!centre)
+        throw UsageError(Tr(s.lang(), "give the centre of the first map: --center X,Y",
+                            "最初の天空図の中心を --center X,Y で指定して下さい"));
+    app::TForm1 &f = s.form();
+    s.OpenDrawing();
+    s.Acquire();
+    app::PointOrder order = app::PointOrder::AsGiven;
+    const std::vector<geometry::TTempPoint> points = SkyListPoints(s, order);
+    app::FillPointGrid(f.StringGrid1, points, order);
+    s.RunCommand(app::FormCommand::SkyFactors);
+    s.EmitTable(GridRows(f.StringGrid1));
+    s.input().Point(*centre);
+    s.RunCommand(TypeB(o) ? app::FormCommand::SkyMapBatchB : app::FormCommand::SkyMapBatchA);
+    return s.FinishDrawing();
+}
+
 // The layers of the drawing and the closed shapes with thickness (buildings) on each.
 int Layers(Session &s) {
     s.OpenDrawing();
@@ -327,8 +384,9 @@ constexpr Subcommand kSubcommands[] = {
      DrawingUse::Required, Points},
     {"sky", "sky map of one point",
      "Acquires the buildings and draws the sky map of --point X,Y, type --type A|B,\n"
-     "placed at --place X,Y.",
-     kDrawingOptions | kOptPoint | kOptType | kOptPlace | kOptNorth, DrawingUse::Required, nullptr},
+     "placed at --place X,Y (its triangle and position tables to the right of it), as\n"
+     "測定点指示 does; the area target is Tenku/Menseki (1 計画, 2 適合; AREA is refused).",
+     kDrawingOptions | kOptPoint | kOptType | kOptPlace | kOptNorth, DrawingUse::Required, Sky},
     {"sky-list", "sky factors of many points (再計算)",
      "Acquires the buildings, takes the measurement points (--point X,Y repeated, in that\n"
      "order, or the circle marks chosen by --marks SEL, named by the text beside them) on the\n"
@@ -338,9 +396,10 @@ constexpr Subcommand kSubcommands[] = {
      kOptBuildings | kOptPoint | kOptMarks | kOptCsv | kOptNorth, DrawingUse::Required, SkyList},
     {"sky-batch", "sky maps of all points in a row",
      "As sky-list, then draws the sky map of every point in a row starting at --center X,Y,\n"
-     "type --type A|B.",
-     kDrawingOptions | kOptPoint | kOptMarks | kOptCsv | kOptCenter | kOptType | kOptNorth,
-     DrawingUse::Required, nullptr},
+     "type --type A|B, Tenku/IkkatsuA or IkkatsuB paper mm apart (一括).",
+     kDrawingOptions | kOptPoint | kOptMarks | kOptCsv | kOptCenter | kOptPlace | kOptType |
+         kOptNorth,
+     DrawingUse::Required, SkyBatch},
     {"boundary", "deemed boundary lines",
      "Draws the deemed boundary lines offset from the site outline chosen by --site SEL.",
      kDrawingOptions | kOptSite, DrawingUse::Required, Boundary},

@@ -379,9 +379,48 @@ void SceneBuilder::AddArc(const Props &props, const Arc &arc) {
     Push(props, std::move(s), box);
 }
 
+std::string DisplayText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%' || i + 2 >= text.size() || text[i + 1] != '%') {
+            out += text[i];
+            continue;
+        }
+        switch (text[i + 2]) {
+            case 'd':
+            case 'D':
+                out += "\u00B0";
+                break;
+            case 'p':
+            case 'P':
+                out += "\u00B1";
+                break;
+            case 'c':
+            case 'C':
+                out += "\u2300";
+                break;
+            case '%':
+                out += '%';
+                break;
+            case 'u':
+            case 'U':
+            case 'o':
+            case 'O':
+                break;
+            default:
+                out.append(text.substr(i, 3));
+                break;
+        }
+        i += 2;
+    }
+    return out;
+}
+
 void SceneBuilder::AddText(const Props &props, Text text) {
     if (text.text.empty() || !(text.height > 0.0)) return;
     if (!(text.widthFactor > 0.0)) text.widthFactor = 1.0;
+    text.text = DisplayText(text.text);
     Shape s = std::move(text);
     const Box box = BoundsOf(s);
     Push(props, std::move(s), box);

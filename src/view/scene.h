@@ -229,6 +229,11 @@ void Flatten(const Polyline &polyline, std::vector<TAcadPoint> &out);
 // The bounds of Flatten(arc), found without flattening the whole arc.
 Box FlattenedBounds(const Arc &arc);
 
+// A text as the CAD shows it: the control codes %%d (degree sign), %%p (plus-minus), %%c
+// (diameter) and %%% (percent) become their characters, the underline and overline switches %%u
+// and %%o are dropped (in either case); anything else stays as written.
+std::string DisplayText(std::string_view text);
+
 // The four corners of a text's outline (estimated from its height and characters: a wide
 // character one height, others 0.6), counter-clockwise from the start of its baseline box.
 std::vector<TAcadPoint> TextOutline(const Text &text);

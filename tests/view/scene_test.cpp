@@ -292,3 +292,20 @@ TEST(Scene, QueryFindsWhatABruteForceFinds) {
 
 }  // namespace
 }  // namespace pimu::view
+
+namespace pimu::view {
+namespace {
+
+TEST(DisplayText, ControlCodesShowAsTheCadShowsThem) {
+    struct Case {
+        const char *in;
+        const char *out;
+    };
+    for (const Case &c : {Case{"目盛間隔 10%%d", "目盛間隔 10°"}, Case{"%%p0.5 %%C20", "±0.5 ⌀20"},
+                          Case{"100%%% %%uA%%U", "100% A"}, Case{"5%", "5%"}, Case{"a%%", "a%%"},
+                          Case{"%%x", "%%x"}})
+        EXPECT_EQ(DisplayText(c.in), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace pimu::view
