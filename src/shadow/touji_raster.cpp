@@ -4,18 +4,16 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <condition_variable>
-#include <deque>
 #include <exception>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <thread>
 #include <utility>
 
 #include "geometry/primitives.h"
+#include "shadow/instant_queue.h"
 #include "shadow/touji_runs.h"
 #include "solar/timetext.h"
 
@@ -235,41 +233,6 @@ int InstantCount(double startHour, double endHour, double stepMinutes) {
 }
 
 namespace {
-
-// Instants handed from the pass's own thread to the counting threads. The queue is short, so
-// the progress the window shows runs at most a few instants ahead of the counting.
-class InstantQueue {
-public:
-    explicit InstantQueue(std::size_t capacity) : capacity_(capacity) {}
-
-    void Push(double time) {
-        std::unique_lock lock(mutex_);
-        space_.wait(lock, [&] { return times_.size() < capacity_; });
-        times_.push_back(time);
-        items_.notify_one();
-    }
-    bool Pop(double &time) {
-        std::unique_lock lock(mutex_);
-        items_.wait(lock, [&] { return !times_.empty() || closed_; });
-        if (times_.empty()) return false;
-        time = times_.front();
-        times_.pop_front();
-        space_.notify_one();
-        return true;
-    }
-    void Close() {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        items_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable items_, space_;
-    std::deque<double> times_;
-    std::size_t capacity_;
-    bool closed_ = false;
-};
 
 // One counting thread: its own counter, added to the pass's grid at the end.
 struct CountingWorker {

@@ -4,13 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <exception>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -18,6 +15,7 @@
 
 #include "geometry/primitives.h"
 #include "geometry/tolerances.h"
+#include "shadow/instant_queue.h"
 #include "solar/timetext.h"
 
 namespace pimu::shadow {
@@ -367,44 +365,6 @@ bool PaintWallShadowBitmap(std::span<const TLineEnt> edges, const WallLine &wall
     range.MaxRow = ClampedIndex(n - (ymin - raster.Y0) / raster.Cell, -1, last);
     return true;
 }
-
-namespace {
-
-// Instants handed from the pass's own thread to the counting threads; the queue is short, so the
-// progress runs only a few instants ahead of the counting.
-class InstantQueue {
-public:
-    explicit InstantQueue(std::size_t capacity) : capacity_(capacity) {}
-    void Push(double time) {
-        std::unique_lock lock(mutex_);
-        space_.wait(lock, [&] { return times_.size() < capacity_; });
-        times_.push_back(time);
-        items_.notify_one();
-    }
-    bool Pop(double &time) {
-        std::unique_lock lock(mutex_);
-        items_.wait(lock, [&] { return !times_.empty() || closed_; });
-        if (times_.empty()) return false;
-        time = times_.front();
-        times_.pop_front();
-        space_.notify_one();
-        return true;
-    }
-    void Close() {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        items_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable items_, space_;
-    std::deque<double> times_;
-    std::size_t capacity_;
-    bool closed_ = false;
-};
-
-}  // namespace
 
 PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
                           const solar::SolarState &sun, const RasterGeometry &raster,
