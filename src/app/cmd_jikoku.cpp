@@ -57,7 +57,7 @@ void AddInstant(cadlink::DxfText &sl, const shadow::JikokuInstant &instant,
     style.elevation = cadlink::DxfValue(h);
     for (const shadow::JikokuOutline &o : instant.Outlines) {
         sl.AddPolyline(layer, o.Points, style);
-        sl.AddText(layer, cadlink::DxfTextSpec{o.Label.x, o.Label.y, h, textHeight, label});
+        sl.AddText(layer, cadlink::DxfTextItem{o.Label.x, o.Label.y, h, textHeight, label});
         if (!holes) continue;
         for (const std::vector<geometry::TAcadPoint> &hole : o.Holes)
             sl.AddPolyline(layer, hole, style);

@@ -86,17 +86,17 @@ void AddEntities(cadlink::DxfText &dxf, const sky::MapEntities &entities,
             dxf.Add(" 30\r\n0.0");
             dxf.Add(" 40\r\n" + cadlink::DxfNumber(c->radius));
         } else if (const auto *t = std::get_if<sky::MapText>(&entity)) {
-            cadlink::DxfTextSpec spec{Num(t->useFirstX ? t->firstX : t->at.x, t->fixed4),
+            cadlink::DxfTextItem item{Num(t->useFirstX ? t->firstX : t->at.x, t->fixed4),
                                       Num(t->at.y, t->fixed4), 0.0, t->height, t->text};
-            if (t->rotation != 0.0) spec.rotation = cadlink::DxfValue(t->rotation);
-            spec.widthFactor = t->width;
+            if (t->rotation != 0.0) item.rotation = cadlink::DxfValue(t->rotation);
+            item.widthFactor = t->width;
             if (t->aligned) {
-                spec.align =
+                item.align =
                     cadlink::DxfTextAlign{Num(t->at.x, t->fixed4), Num(t->at.y, t->fixed4), 0.0,
                                           static_cast<cadlink::DxfHAlign>(t->horizontal),
                                           static_cast<cadlink::DxfVAlign>(t->vertical)};
             }
-            dxf.AddText(layers.Of(t->layer), spec);
+            dxf.AddText(layers.Of(t->layer), item);
         } else if (const auto *p = std::get_if<sky::MapPolyline>(&entity)) {
             std::vector<cadlink::DxfVertex> vertices;
             for (const geometry::TAcadPoint &q : p->points)

@@ -216,7 +216,7 @@ void TForm1::DrawToujikan5A() {
         style.elevation = cadlink::DxfValue(in.PlaneHeight);
         sl.AddPolyline(layer, o.Points, style);
         // The label in the hour's colour, left-aligned and without elevation.
-        cadlink::DxfTextSpec label{o.Label.x, o.Label.y, 0.0, textHeight, o.ItemText};
+        cadlink::DxfTextItem label{o.Label.x, o.Label.y, 0.0, textHeight, o.ItemText};
         label.colour = o.Color;
         label.writeZ = false;
         sl.AddText(layer, label);

@@ -282,7 +282,7 @@ bool TForm1::DrawKabeLine(cadlink::DxfText &sl, const WallFields &fields) {
         for (const auto &outline : instant.Outlines) {
             for (const shadow::WallChain &c : outline) {
                 sl.AddPolyline(fields.linesLayer, c.Points, style);
-                cadlink::DxfTextSpec text{c.Label.x, c.Label.y, 0.0, fields.textHeight, label};
+                cadlink::DxfTextItem text{c.Label.x, c.Label.y, 0.0, fields.textHeight, label};
                 text.writeZ = false;
                 text.rotation = cadlink::DxfValue::Fixed(0.0, 1);
                 text.align = cadlink::DxfTextAlign{
@@ -316,7 +316,7 @@ bool TForm1::DrawKabeTouji(cadlink::DxfText &sl, const WallFields &fields) {
         for (const auto &outline : hour.Outlines) {
             for (const shadow::WallChain &c : outline) {
                 sl.AddPolyline(fields.toujiLayer, c.Points, style);
-                cadlink::DxfTextSpec text{c.Label.x, c.Label.y, 0.0, fields.textHeight, hour.Label};
+                cadlink::DxfTextItem text{c.Label.x, c.Label.y, 0.0, fields.textHeight, hour.Label};
                 text.writeZ = false;
                 text.colour = hour.Hour;
                 text.rotation = cadlink::DxfValue::Fixed(c.LabelAngle * geometry::kRadToDeg, 4);

@@ -2,13 +2,13 @@
 
 namespace pimu::app {
 
-const ControlSpec *FindControlSpec(std::string_view name) {
-    for (const ControlSpec &entry : kFormControls)
+const ControlEntry *FindControlEntry(std::string_view name) {
+    for (const ControlEntry &entry : kFormControls)
         if (entry.Name() == name) return &entry;
     return nullptr;
 }
 
-std::vector<std::string> ControlItems(const ControlSpec &entry) {
+std::vector<std::string> ControlItems(const ControlEntry &entry) {
     if (entry.itemList) return entry.itemList();
     std::vector<std::string> items;
     std::string_view rest = entry.items;

@@ -18,7 +18,7 @@
 namespace pimu::app {
 
 // One control. Fields a row leaves out keep the defaults below.
-struct ControlSpec {
+struct ControlEntry {
     std::string_view member;          // the member of TForm1
     ControlKind kind;                 // from the member's type
     std::string_view component = {};  // the component name where it is no C++ name
@@ -214,9 +214,9 @@ inline constexpr std::string_view kHourItems =
 // clang-format on
 
 #define PIMU_CONTROL_SPEC(Type, Member, ...) \
-    ControlSpec{.member = #Member, .kind = Type::kKind, __VA_ARGS__},
+    ControlEntry{.member = #Member, .kind = Type::kKind, __VA_ARGS__},
 // Every control of the main window, in the order of the tabs.
-inline constexpr ControlSpec kFormControls[] = {PIMU_FORM_CONTROLS(PIMU_CONTROL_SPEC)};
+inline constexpr ControlEntry kFormControls[] = {PIMU_FORM_CONTROLS(PIMU_CONTROL_SPEC)};
 #undef PIMU_CONTROL_SPEC
 
 // A settings key that keeps run state, not a control.
@@ -233,8 +233,8 @@ inline constexpr RunStateSetting kRunStateSettings[] = {
 };
 
 // The row of a component name; null for a name the window does not have.
-const ControlSpec *FindControlSpec(std::string_view name);
+const ControlEntry *FindControlEntry(std::string_view name);
 // The items of a row (radio, combo and check-list items, tab captions, grid headers), split.
-std::vector<std::string> ControlItems(const ControlSpec &entry);
+std::vector<std::string> ControlItems(const ControlEntry &entry);
 
 }  // namespace pimu::app

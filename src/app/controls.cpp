@@ -7,7 +7,7 @@
 
 namespace pimu::app {
 
-void Control::Apply(const ControlSpec &entry) {
+void Control::Apply(const ControlEntry &entry) {
     name = entry.Name();
     caption = entry.caption;
     hint = entry.hint;
@@ -15,32 +15,32 @@ void Control::Apply(const ControlSpec &entry) {
     visible = entry.visible;
 }
 
-void TEdit::Apply(const ControlSpec &entry) {
+void TEdit::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     text = entry.text;
     readOnly = entry.readOnly;
 }
 
-void TCheckBox::Apply(const ControlSpec &entry) {
+void TCheckBox::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     checked = entry.checked;
 }
 
-void TRadioGroup::Apply(const ControlSpec &entry) {
+void TRadioGroup::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     items = ControlItems(entry);
     itemIndex = entry.index;
     columns = std::max(entry.columns, 1);
 }
 
-void TCheckListBox::Apply(const ControlSpec &entry) {
+void TCheckListBox::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     items = ControlItems(entry);
     checked.assign(items.size(), entry.checked);
     columns = std::max(entry.columns, 1);
 }
 
-void TComboBox::Apply(const ControlSpec &entry) {
+void TComboBox::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     items = ControlItems(entry);
     itemIndex = entry.index;
@@ -48,7 +48,7 @@ void TComboBox::Apply(const ControlSpec &entry) {
     if (entry.rows > 0) dropDownCount = entry.rows;
 }
 
-void TUpDown::Apply(const ControlSpec &entry) {
+void TUpDown::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     min = entry.min;
     max = entry.max;
@@ -56,20 +56,20 @@ void TUpDown::Apply(const ControlSpec &entry) {
     associate = entry.associate;
 }
 
-void TProgressBar::Apply(const ControlSpec &entry) {
+void TProgressBar::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     min = entry.min;
     max = entry.max;
     position = entry.position;
 }
 
-void TPageControl::Apply(const ControlSpec &entry) {
+void TPageControl::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     tabs = ControlItems(entry);
     activePageIndex = 0;
 }
 
-void TPopupMenu::Apply(const ControlSpec &entry) {
+void TPopupMenu::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     items.clear();
     for (const std::string &item : ControlItems(entry)) {
@@ -78,7 +78,7 @@ void TPopupMenu::Apply(const ControlSpec &entry) {
     }
 }
 
-void TStringGrid::Apply(const ControlSpec &entry) {
+void TStringGrid::Apply(const ControlEntry &entry) {
     Control::Apply(entry);
     SetColCount(entry.columns);
     SetRowCount(entry.rows);

@@ -10,7 +10,7 @@
 
 namespace pimu::app {
 
-struct ControlSpec;
+struct ControlEntry;
 
 // What kind of widget shows a control.
 enum class ControlKind {
@@ -58,7 +58,7 @@ public:
 
     virtual ControlKind Kind() const = 0;
     // Caption, hint, state and contents as the control table gives them.
-    virtual void Apply(const ControlSpec &entry);
+    virtual void Apply(const ControlEntry &entry);
     // Counts the announced changes of what the control shows (ControlChanges::Publish).
     std::uint64_t Revision() const { return revision_; }
 
@@ -116,7 +116,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::Edit;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     std::string text;
     bool readOnly = false;
 
@@ -135,7 +135,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::CheckBox;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     bool checked = false;
 
 protected:
@@ -153,7 +153,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::RadioGroup;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     std::vector<std::string> items;
     int itemIndex = -1;
     int columns = 1;
@@ -173,7 +173,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::CheckListBox;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     std::vector<std::string> items;
     std::vector<bool> checked;  // one per item
     int columns = 1;
@@ -193,7 +193,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::ComboBox;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     std::vector<std::string> items;
     int itemIndex = -1;
     std::string text;
@@ -214,7 +214,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::UpDown;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     int min = 0;
     int max = 100;
     int position = 0;
@@ -235,7 +235,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::ProgressBar;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     int min = 0;
     int max = 100;
     int position = 0;
@@ -272,7 +272,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::PageControl;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     std::vector<std::string> tabs;  // tab captions
     int activePageIndex = 0;
 
@@ -300,7 +300,7 @@ public:
     using Control::Control;
     static constexpr ControlKind kKind = ControlKind::PopupMenu;
     ControlKind Kind() const override { return kKind; }
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
     std::vector<TMenuItem> items;
     TMenuItem &Item(const std::string &itemName);
     const TMenuItem &Item(const std::string &itemName) const;
@@ -322,7 +322,7 @@ public:
     static constexpr ControlKind kKind = ControlKind::StringGrid;
     ControlKind Kind() const override { return kKind; }
     // Column and row counts, and the header row from the table's items.
-    void Apply(const ControlSpec &entry) override;
+    void Apply(const ControlEntry &entry) override;
 
     int ColCount() const { return colCount_; }
     int RowCount() const { return static_cast<int>(cells_.size()); }

@@ -12,7 +12,7 @@ namespace {
 
 struct Key {
     SettingName name;
-    const ControlSpec *entry = nullptr;  // null: run state
+    const ControlEntry *entry = nullptr;  // null: run state
 };
 
 // Every key in write order: the saved controls of the table and the run state, sorted by their
@@ -20,7 +20,7 @@ struct Key {
 const std::vector<Key> &Keys() {
     static const std::vector<Key> keys = [] {
         std::vector<std::pair<int, Key>> byOrder;
-        for (const ControlSpec &entry : kFormControls)
+        for (const ControlEntry &entry : kFormControls)
             if (entry.Saved())
                 byOrder.push_back({entry.order,
                                    {{std::string(entry.section), std::string(entry.key),
@@ -131,7 +131,7 @@ void TForm1::ReadSettings() {
             }
             continue;
         }
-        const ControlSpec &entry = *k.entry;
+        const ControlEntry &entry = *k.entry;
         Control &control = *FindControl(entry.Name());
         if (entry.kind == ControlKind::Edit) {
             static_cast<TEdit &>(control).text =

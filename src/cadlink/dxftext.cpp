@@ -228,7 +228,7 @@ void DxfText::AddPolyline(std::string_view layer, std::span<const geometry::TAca
     AddPolyline(layer, std::span<const DxfVertex>(vertices), style);
 }
 
-void DxfText::AddText(std::string_view layer, const DxfTextSpec &entry) {
+void DxfText::AddText(std::string_view layer, const DxfTextItem &entry) {
     const std::string name(CheckedLayer(layer));
     const std::string text = CleanText(entry.text);
     const std::string colour = entry.colour ? ColourItem(*entry.colour) : std::string();

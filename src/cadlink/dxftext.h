@@ -94,7 +94,7 @@ struct DxfTextAlign {
 };
 
 // One TEXT entity.
-struct DxfTextSpec {
+struct DxfTextItem {
     DxfValue x;
     DxfValue y;
     DxfValue z = 0.0;
@@ -133,7 +133,7 @@ public:
     void AddPolyline(std::string_view layer, std::span<const geometry::TAcadPoint> points,
                      const DxfPolylineStyle &style = {});
 
-    void AddText(std::string_view layer, const DxfTextSpec &entry);
+    void AddText(std::string_view layer, const DxfTextItem &entry);
     void AddCircle(std::string_view layer, DxfValue x, DxfValue y, DxfValue r);
 
     // An item as it stands, for program-made items written in another order. Values from the

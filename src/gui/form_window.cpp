@@ -35,8 +35,8 @@ namespace pimu::gui {
 
 namespace {
 
+using app::ControlEntry;
 using app::ControlKind;
-using app::ControlSpec;
 
 QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
@@ -104,12 +104,12 @@ private:
 };
 
 // A grid or text area: shown below a tab's two columns, at the page's full width.
-bool Wide(const ControlSpec &s) {
+bool Wide(const ControlEntry &s) {
     return s.kind == ControlKind::StringGrid || s.kind == ControlKind::Memo;
 }
 
 // How many lines a control takes, to share a tab's controls between its two columns.
-int Weight(const ControlSpec &s) {
+int Weight(const ControlEntry &s) {
     const int n = static_cast<int>(app::ControlItems(s).size());
     const int cols = std::max(1, s.columns);
     switch (s.kind) {
@@ -201,30 +201,30 @@ QWidget *FormWindow::MakePage(int tab) {
         c->setSpacing(4);
         columns->addLayout(c, 1);
     }
-    std::vector<const ControlSpec *> top;
+    std::vector<const ControlEntry *> top;
     int total = 0;
-    for (const ControlSpec &s : app::kFormControls) {
+    for (const ControlEntry &s : app::kFormControls) {
         if (s.tab != tab || !s.group.empty() || s.kind == ControlKind::UpDown) continue;
         if (Wide(s)) continue;
         top.push_back(&s);
         int w = Weight(s);
         if (s.kind == ControlKind::GroupBox)
-            for (const ControlSpec &c : app::kFormControls)
+            for (const ControlEntry &c : app::kFormControls)
                 if (c.group == s.Name()) w += Weight(c);
         total += w;
     }
     int used = 0;
-    for (const ControlSpec *s : top) {
+    for (const ControlEntry *s : top) {
         int w = Weight(*s);
         if (s->kind == ControlKind::GroupBox)
-            for (const ControlSpec &c : app::kFormControls)
+            for (const ControlEntry &c : app::kFormControls)
                 if (c.group == s->Name()) w += Weight(c);
         const int col = (used > 0 && used + w / 2 > (total + 1) / 2) ? 1 : 0;
         column[col]->addWidget(MakeRow(*s, page));
         used += w;
     }
     bool wide = false;
-    for (const ControlSpec &s : app::kFormControls)
+    for (const ControlEntry &s : app::kFormControls)
         if (s.tab == tab && s.group.empty() && Wide(s)) {
             outer->addWidget(MakeRow(s, page), 1);
             wide = true;
@@ -236,10 +236,10 @@ QWidget *FormWindow::MakePage(int tab) {
 }
 
 // One control with its labels; an edit takes the up-down that shows in it.
-QWidget *FormWindow::MakeRow(const ControlSpec &spec, QWidget *parent) {
-    const std::string name(spec.Name());
-    if (spec.kind != ControlKind::Edit) {
-        QWidget *w = MakeWidget(spec, parent);
+QWidget *FormWindow::MakeRow(const ControlEntry &entry, QWidget *parent) {
+    const std::string name(entry.Name());
+    if (entry.kind != ControlKind::Edit) {
+        QWidget *w = MakeWidget(entry, parent);
         rows_[name] = w;
         return w;
     }
@@ -247,29 +247,29 @@ QWidget *FormWindow::MakeRow(const ControlSpec &spec, QWidget *parent) {
     auto *h = new QHBoxLayout(row);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(4);
-    auto *caption = new QLabel(Q(spec.caption), row);
+    auto *caption = new QLabel(Q(entry.caption), row);
     caption->setMinimumWidth(caption->sizeHint().width());
     captions_[name] = caption;
     h->addWidget(caption);
-    h->addWidget(MakeWidget(spec, row), 1);
-    for (const ControlSpec &u : app::kFormControls)
-        if (u.kind == ControlKind::UpDown && u.associate == spec.Name())
+    h->addWidget(MakeWidget(entry, row), 1);
+    for (const ControlEntry &u : app::kFormControls)
+        if (u.kind == ControlKind::UpDown && u.associate == entry.Name())
             h->addWidget(MakeWidget(u, row));
-    if (!spec.suffix.empty()) h->addWidget(new QLabel(Q(spec.suffix), row));
+    if (!entry.suffix.empty()) h->addWidget(new QLabel(Q(entry.suffix), row));
     rows_[name] = row;
     return row;
 }
 
-QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
-    const std::string name(spec.Name());
+QWidget *FormWindow::MakeWidget(const ControlEntry &entry, QWidget *parent) {
+    const std::string name(entry.Name());
     QWidget *w = nullptr;
-    switch (spec.kind) {
+    switch (entry.kind) {
         case ControlKind::Button: {
             auto *b = new QPushButton(parent);
             connect(b, &QPushButton::clicked, this, [this, name] {
                 if (auto h = ClickHandler(name)) Run(h);
             });
-            if (spec.Name() == "Button2") {
+            if (entry.Name() == "Button2") {
                 b->setContextMenuPolicy(Qt::CustomContextMenu);
                 connect(b, &QWidget::customContextMenuRequested, this, [this, b](QPoint at) {
                     Run([this] { form_.PopupMenu2Popup(); });
@@ -288,28 +288,28 @@ QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
         case ControlKind::GroupBox:
         case ControlKind::Panel: {
             QWidget *g;
-            if (spec.kind == ControlKind::GroupBox) {
+            if (entry.kind == ControlKind::GroupBox) {
                 g = new QGroupBox(parent);
             } else {
                 auto *f = new QFrame(parent);
                 f->setFrameShape(QFrame::StyledPanel);
                 g = f;
             }
-            QBoxLayout *inner = spec.kind == ControlKind::Panel
+            QBoxLayout *inner = entry.kind == ControlKind::Panel
                                     ? static_cast<QBoxLayout *>(new QHBoxLayout(g))
                                     : new QVBoxLayout(g);
             inner->setContentsMargins(6, 4, 6, 4);
             inner->setSpacing(3);
             bool empty = true;
-            for (const ControlSpec &c : app::kFormControls) {
-                if (c.group != spec.Name()) continue;
+            for (const ControlEntry &c : app::kFormControls) {
+                if (c.group != entry.Name()) continue;
                 empty = false;
                 if (c.kind == ControlKind::UpDown && !c.associate.empty()) continue;
                 inner->addWidget(MakeRow(c, g));
             }
             // The about panel holds nothing but its build label.
-            if (empty && !spec.hint.empty()) inner->addWidget(new QLabel(Q(spec.hint), g));
-            if (spec.kind == ControlKind::GroupBox) inner->addStretch(1);
+            if (empty && !entry.hint.empty()) inner->addWidget(new QLabel(Q(entry.hint), g));
+            if (entry.kind == ControlKind::GroupBox) inner->addStretch(1);
             w = g;
             break;
         }
@@ -319,7 +319,7 @@ QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
         case ControlKind::Edit: {
             auto *e = new QLineEdit(parent);
             e->setMinimumWidth(60);
-            e->setMaximumWidth(spec.tab == 5 ? 200 : 130);
+            e->setMaximumWidth(entry.tab == 5 ? 200 : 130);
             e->installEventFilter(new KeyRules(form_, *this));
             connect(e, &QLineEdit::textEdited, this, [this, name](const QString &t) {
                 SetValue(name, t.toStdString(), ClickHandler(name));
@@ -339,8 +339,8 @@ QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
             auto *grid = new QGridLayout(g);
             grid->setContentsMargins(6, 2, 6, 2);
             auto *group = new QButtonGroup(g);
-            const auto items = app::ControlItems(spec);
-            const int cols = std::max(1, spec.columns);
+            const auto items = app::ControlItems(entry);
+            const int cols = std::max(1, entry.columns);
             for (int i = 0; i < static_cast<int>(items.size()); ++i) {
                 auto *r = new QRadioButton(Q(items[static_cast<size_t>(i)]), g);
                 r->setObjectName(Q(name) + QString("_%1").arg(i));
@@ -355,8 +355,8 @@ QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
         }
         case ControlKind::CheckListBox: {
             auto *l = new QListWidget(parent);
-            const auto items = app::ControlItems(spec);
-            const int cols = std::max(1, spec.columns);
+            const auto items = app::ControlItems(entry);
+            const int cols = std::max(1, entry.columns);
             l->setFlow(QListView::TopToBottom);
             l->setWrapping(true);
             l->setResizeMode(QListView::Adjust);
@@ -378,7 +378,7 @@ QWidget *FormWindow::MakeWidget(const ControlSpec &spec, QWidget *parent) {
         }
         case ControlKind::ComboBox: {
             auto *c = new QComboBox(parent);
-            c->setMaxVisibleItems(std::max(8, spec.rows));
+            c->setMaxVisibleItems(std::max(8, entry.rows));
             connect(c, QOverload<int>::of(&QComboBox::activated), this,
                     [this, name](int i) { SetValue(name, std::to_string(i), ClickHandler(name)); });
             w = c;

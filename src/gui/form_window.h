@@ -54,8 +54,8 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    QWidget *MakeRow(const app::ControlSpec &spec, QWidget *parent);
-    QWidget *MakeWidget(const app::ControlSpec &spec, QWidget *parent);
+    QWidget *MakeRow(const app::ControlEntry &entry, QWidget *parent);
+    QWidget *MakeWidget(const app::ControlEntry &entry, QWidget *parent);
     QWidget *MakePage(int tab);
     void PopupMenuAt(const std::string &menu, QPoint global);
     void SetValue(const std::string &name, const std::string &value,

@@ -29,15 +29,15 @@ TEST(ControlTable, DescribesEveryControlOfTheForm) {
     const auto &controls = w.form.AllControls();
     ASSERT_EQ(controls.size(), std::size(kFormControls));
 
-    std::map<std::string_view, const ControlSpec *> byName;
-    for (const ControlSpec &entry : kFormControls)
+    std::map<std::string_view, const ControlEntry *> byName;
+    for (const ControlEntry &entry : kFormControls)
         EXPECT_TRUE(byName.emplace(entry.Name(), &entry).second) << entry.Name();
     for (size_t i = 0; i < controls.size(); ++i) {
-        const ControlSpec &entry = kFormControls[i];
+        const ControlEntry &entry = kFormControls[i];
         const Control &c = *controls[i];
         EXPECT_EQ(c.name, entry.Name());
         EXPECT_EQ(c.Kind(), entry.kind) << entry.Name();
-        EXPECT_EQ(FindControlSpec(c.name), &entry);
+        EXPECT_EQ(FindControlEntry(c.name), &entry);
         EXPECT_FALSE(entry.note.empty()) << entry.Name() << ": every control says what it means";
 
         // Only the tab control, the progress bar and the menus belong to the window itself.
@@ -74,8 +74,8 @@ TEST(ControlTable, DescribesEveryControlOfTheForm) {
             }
         }
     }
-    EXPECT_EQ(FindControlSpec("地方太陽時")->member, "ChihouTaiyouji");
-    EXPECT_EQ(FindControlSpec("Edit99"), nullptr);
+    EXPECT_EQ(FindControlEntry("地方太陽時")->member, "ChihouTaiyouji");
+    EXPECT_EQ(FindControlEntry("Edit99"), nullptr);
     EXPECT_EQ(w.form.StringGrid2.Cell(4, 0), " 日影時間");
     EXPECT_EQ(w.form.PopupMenu2.Item("N6").caption, "その１つ前に取得した図形を採用");
 }
@@ -85,7 +85,7 @@ TEST(ControlTable, DescribesEveryControlOfTheForm) {
 TEST(ControlTable, EverySettingsKeyBelongsToAControlOrTheRunState) {
     std::set<std::string> keys;
     std::set<int> orders;
-    for (const ControlSpec &entry : kFormControls) {
+    for (const ControlEntry &entry : kFormControls) {
         if (!entry.Saved()) {
             EXPECT_TRUE(entry.key.empty()) << entry.Name();
             continue;
@@ -112,7 +112,7 @@ TEST(ControlTable, EverySettingsKeyBelongsToAControlOrTheRunState) {
                 [&](const auto &s) { return s.section == name.section && s.key == name.key; });
             EXPECT_TRUE(runState) << name.section << "/" << name.key;
         } else {
-            const ControlSpec *entry = FindControlSpec(name.control);
+            const ControlEntry *entry = FindControlEntry(name.control);
             ASSERT_NE(entry, nullptr) << name.control;
             EXPECT_EQ(entry->section, name.section);
             EXPECT_EQ(name.key.rfind(entry->key, 0), 0u) << name.key;

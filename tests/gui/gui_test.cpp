@@ -87,8 +87,8 @@ protected:
         QTest::mouseClick(b, Qt::LeftButton);
     }
     static int TabOf(const char *name) {
-        const auto *spec = app::FindControlSpec(name);
-        return spec && spec->tab >= 0 ? spec->tab : 0;
+        const auto *entry = app::FindControlEntry(name);
+        return entry && entry->tab >= 0 ? entry->tab : 0;
     }
 
     // Drags a window around the buildings in the view and ends the selection with Enter, as soon
@@ -126,16 +126,16 @@ protected:
 
 TEST_F(GuiTest, TabsAreBuiltFromTheControlTableAndFollowTheModel) {
     app::TForm1 &f = session_->Form();
-    for (const app::ControlSpec &spec : app::kFormControls) {
-        if (spec.kind == app::ControlKind::PopupMenu) continue;  // made when it opens
-        QWidget *w = session_->Main().Widget(spec.Name());
-        ASSERT_NE(w, nullptr) << spec.Name();
-        EXPECT_EQ(w->objectName().toStdString(), spec.Name());
-        const app::Control *c = f.FindControl(spec.Name());
-        EXPECT_EQ(w->toolTip().toStdString(), c->hint) << spec.Name();
-        if (spec.kind != app::ControlKind::PageControl &&
-            spec.kind != app::ControlKind::ProgressBar) {
-            EXPECT_EQ(w->isEnabled(), c->enabled) << spec.Name();
+    for (const app::ControlEntry &entry : app::kFormControls) {
+        if (entry.kind == app::ControlKind::PopupMenu) continue;  // made when it opens
+        QWidget *w = session_->Main().Widget(entry.Name());
+        ASSERT_NE(w, nullptr) << entry.Name();
+        EXPECT_EQ(w->objectName().toStdString(), entry.Name());
+        const app::Control *c = f.FindControl(entry.Name());
+        EXPECT_EQ(w->toolTip().toStdString(), c->hint) << entry.Name();
+        if (entry.kind != app::ControlKind::PageControl &&
+            entry.kind != app::ControlKind::ProgressBar) {
+            EXPECT_EQ(w->isEnabled(), c->enabled) << entry.Name();
         }
     }
     // Values from the settings file, shown; a change in the model reaches the widget.
