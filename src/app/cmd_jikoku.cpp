@@ -25,25 +25,6 @@ std::string Hours(double v) {
     return cadlink::DxfNumber(v);
 }
 
-// The user's words for inputs the diagram cannot be made for.
-std::string CheckMessage(shadow::JikokuCheck check, const TForm1 &f) {
-    const std::string range = "（" + f.Edit2.text + " ～ " + f.Edit7.text + "）";
-    switch (check) {
-        case shadow::JikokuCheck::IntervalNotPositive:
-            return "間隔には 0 より大きい時間を指定して下さい．（間隔: " + f.Edit11.text + "）";
-        case shadow::JikokuCheck::StartAfterEnd:
-            return "開始時刻が終了時刻より後になっています．" + range;
-        case shadow::JikokuCheck::TooManyInstants:
-            return "間隔が小さすぎます．（間隔: " + f.Edit11.text + "）";
-        case shadow::JikokuCheck::OutsideSunHours:
-            return "時刻は " + Hours(solar::kFirstSunTime) + " ～ " + Hours(solar::kLastSunTime) +
-                   " 時の範囲で指定して下さい．" + range;
-        case shadow::JikokuCheck::Ok:
-            break;
-    }
-    return {};
-}
-
 // One instant's outlines as closed POLYLINEs (dashed off the whole hour) with their time labels;
 // with `holes`, the lit holes inside them too, in the same layer and linetype, without labels.
 void AddInstant(cadlink::DxfText &sl, const shadow::JikokuInstant &instant,
@@ -78,6 +59,24 @@ std::string NoSunMessage(const shadow::JikokuDiagram &diagram) {
 }
 
 }  // namespace
+
+std::string TForm1::JikokuCheckMessage(shadow::JikokuCheck check) const {
+    const std::string range = "（" + Edit2.text + " ～ " + Edit7.text + "）";
+    switch (check) {
+        case shadow::JikokuCheck::IntervalNotPositive:
+            return "間隔には 0 より大きい時間を指定して下さい．（間隔: " + Edit11.text + "）";
+        case shadow::JikokuCheck::StartAfterEnd:
+            return "開始時刻が終了時刻より後になっています．" + range;
+        case shadow::JikokuCheck::TooManyInstants:
+            return "間隔が小さすぎます．（間隔: " + Edit11.text + "）";
+        case shadow::JikokuCheck::OutsideSunHours:
+            return "時刻は " + Hours(solar::kFirstSunTime) + " ～ " + Hours(solar::kLastSunTime) +
+                   " 時の範囲で指定して下さい．" + range;
+        case shadow::JikokuCheck::Ok:
+            break;
+    }
+    return {};
+}
 
 void TForm1::Button17Click() {
     ShowMessage(kAnimationMessage);
@@ -117,7 +116,7 @@ void TForm1::DrawPimuLine() {
     int instants = 0;
     if (const shadow::JikokuCheck check = shadow::CheckJikokuInputs(in, instants);
         check != shadow::JikokuCheck::Ok) {
-        ShowMessage(CheckMessage(check, *this));
+        ShowMessage(JikokuCheckMessage(check));
         return;
     }
 

@@ -46,28 +46,6 @@ constexpr const char *kNoMesh = "壁面等時間は作成できません．";
 constexpr const char *kNoMeshCaption = "Pimu.exe";
 constexpr const char *kExplodeFailed = " の分解、パージに失敗しました．";
 
-std::string Hours(double v) {
-    return cadlink::DxfNumber(v);
-}
-
-std::string CheckMessage(shadow::JikokuCheck check, const TForm1 &f) {
-    const std::string range = "（" + f.Edit2.text + " ～ " + f.Edit7.text + "）";
-    switch (check) {
-        case shadow::JikokuCheck::IntervalNotPositive:
-            return "間隔には 0 より大きい時間を指定して下さい．（間隔: " + f.Edit11.text + "）";
-        case shadow::JikokuCheck::StartAfterEnd:
-            return "開始時刻が終了時刻より後になっています．" + range;
-        case shadow::JikokuCheck::TooManyInstants:
-            return "間隔が小さすぎます．（間隔: " + f.Edit11.text + "）";
-        case shadow::JikokuCheck::OutsideSunHours:
-            return "時刻は " + Hours(solar::kFirstSunTime) + " ～ " + Hours(solar::kLastSunTime) +
-                   " 時の範囲で指定して下さい．" + range;
-        case shadow::JikokuCheck::Ok:
-            break;
-    }
-    return {};
-}
-
 // The wall isochrones' side of the progress: the counting shows each instant's time, the hour
 // loop each hour, in Label26. A stop runs RunEsc.
 class WallProgress : public FormProgress {
@@ -145,7 +123,7 @@ void TForm1::Button5Click() {
     int instants = 0;
     if (const shadow::JikokuCheck c = shadow::CheckJikokuInputs(check, instants);
         c != shadow::JikokuCheck::Ok) {
-        ShowMessage(CheckMessage(c, *this));
+        ShowMessage(JikokuCheckMessage(c));
         return;
     }
 

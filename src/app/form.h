@@ -33,6 +33,7 @@
 #include "geometry/shadow_outline.h"
 #include "geometry/types.h"
 #include "geometry/wireframe.h"
+#include "shadow/jikoku.h"
 #include "shadow/touji.h"
 #include "sky/sky_projection.h"
 #include "solar/eqtime.h"
@@ -343,6 +344,9 @@ public:
     double ReadLatitude();
     // Says once per value that a latitude lies outside Japan (20..46 degrees); the command goes on.
     void WarnOutsideJapan(double latitude);
+    // The user's words for time-of-day inputs (Edit2, Edit7, Edit11) that no instants can be made
+    // for; the wall shadow lines share them.
+    std::string JikokuCheckMessage(shadow::JikokuCheck check) const;
     // The running CAD's application, brought to the front (a running CAD command cancelled).
     cadlink::ApplicationPtr AttachCad();
     // Everything InsertDxf needs: waits through the connection's sleeper, a stop that processes
