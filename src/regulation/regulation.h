@@ -1,0 +1,128 @@
+// The shadow-regulation check: do the planned buildings keep the shadow times their zone allows on
+// the land around the site? The ground beyond the 5 m line may be shaded at most Limit5 hours, the
+// ground beyond the 10 m line at most Limit10 hours, counted on the measurement plane on the
+// winter solstice between the zone's hours of true solar time. The check finds the regions shaded
+// at least each limit, the parts of them that cross their line, and how far a compliant design
+// stays inside.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/progress.h"
+#include "boundary/kyoukaisen.h"
+#include "geometry/building_model.h"
+#include "geometry/types.h"
+#include "solar/sun.h"
+
+namespace pimu::regulation {
+
+using geometry::TAcadPoint;
+using geometry::TLineEnt;
+
+// One row of the zone table: a kind of district, one of the limit pairs an ordinance may choose
+// for it, and the plane height.
+struct ZoneRule {
+    std::string_view Name;     // what --zone takes, e.g. "2-1-4" (ASCII)
+    std::string_view Caption;  // what the window and the report show (Japanese)
+    double PlaneHeight = 0.0;  // mm above the average ground level
+    double Limit5 = 0.0;       // hours allowed between the 5 m and the 10 m line
+    double Limit10 = 0.0;      // hours allowed beyond the 10 m line
+    bool Northern = false;     // the northern region: 9:00-15:00 instead of 8:00-16:00
+};
+
+// Every row, in the order the window lists them.
+std::span<const ZoneRule> ZoneRules();
+// The row of that name, nullptr when there is none.
+const ZoneRule *FindZoneRule(std::string_view name);
+
+// A side of the site that faces a road, a river, a railway or the like: the outline side nearest
+// to `Near` faces open ground `Width` mm wide. The boundary on that side is taken half the width
+// out, or, where the width exceeds 10 m, 5 m short of the far side.
+struct OpenSide {
+    TAcadPoint Near;
+    double Width = 0.0;  // mm
+};
+
+struct RegulationInputs {
+    std::string Zone;          // the zone's caption, "" when the limits were given directly
+    double PlaneHeight = 0.0;  // mm
+    double Limit5 = 0.0;       // hours
+    double Limit10 = 0.0;      // hours
+    double Start = 8.0;        // true solar time, hours
+    double End = 16.0;
+    double StepMinutes = 1.0;  // sampling step of the check
+    std::vector<OpenSide> OpenSides;
+};
+
+// The inputs of a zone row (its plane, limits and hours).
+RegulationInputs InputsForZone(const ZoneRule &rule);
+
+// Why the check cannot run; the front ends word each case.
+enum class RegulationCheck {
+    Ok,
+    BadLimits,       // a limit not positive, not finite, or longer than the hours
+    BadPlaneHeight,  // negative or not finite
+    BadHours,        // start not before end, or outside the hours the sun is computed for
+    BadStep,         // the step not positive or longer than the hours
+    BadOpenSide,     // a width not positive or not finite
+};
+RegulationCheck CheckRegulationInputs(const RegulationInputs &in);
+
+enum class RegulationStatus {
+    Done,           // both limits checked
+    Invalid,        // Check tells why; nothing computed
+    NoModel,        // no building edges
+    SiteNotClosed,  // the site's lines close no outline
+    Stopped,        // the user stopped the run
+};
+
+// One limit and its line.
+struct LimitResult {
+    double Distance = 0.0;          // 5000 or 10000 (mm)
+    double LimitHours = 0.0;        // shaded hours allowed beyond the line
+    boundary::KyoukaisenLine Line;  // the measurement line (closed, counter-clockwise)
+    // The regions shaded at least LimitHours (closed outlines; holes are lit ground inside).
+    std::vector<std::vector<TAcadPoint>> Regions;
+    std::vector<std::vector<TAcadPoint>> Holes;
+    // The parts of the regions beyond the line (closed outlines), their total area (mm2) and the
+    // largest distance of a crossing point from the line (mm); empty and 0 when it complies.
+    std::vector<std::vector<TAcadPoint>> Crossings;
+    double CrossingArea = 0.0;
+    double MaxBeyond = 0.0;
+    // How far inside the line the regions stay (mm): the smallest distance from the line to a
+    // point shaded at least LimitHours; empty when nothing is shaded that long.
+    std::optional<double> Margin;
+    // The largest shadow time found on the line (hours) and where.
+    double MaxHoursOnLine = 0.0;
+    TAcadPoint MaxHoursAt;
+    bool Complies = true;
+};
+
+struct RegulationResult {
+    RegulationStatus Status = RegulationStatus::Done;
+    RegulationCheck Check = RegulationCheck::Ok;
+    RegulationInputs Inputs;
+    // The site outline as picked (closed, counter-clockwise) and as deemed after the open sides.
+    std::vector<TLineEnt> SiteOutline;
+    std::vector<TLineEnt> DeemedOutline;
+    std::array<LimitResult, 2> Limits;  // the 5 m line, then the 10 m line
+    int Instants = 0;                   // sampled instants
+    int NoSunInstants = 0;              // of them, with the sun down (counted lit)
+    double Cell = 0.0;                  // cell size of the count grid (mm)
+    bool Complies() const { return Limits[0].Complies && Limits[1].Complies; }
+};
+
+// The check. The sun's latitude and north are used; the day is the winter solstice and the
+// times are true solar time, whatever the state says. `siteEdges` are the planar edges of the
+// picked site lines (as the boundary command takes them). Progress: phases as the isochrones
+// (extent, counting, tracing), KeepRunning asked within every long loop.
+RegulationResult CheckRegulation(const geometry::BuildingModel &model, const solar::SolarState &sun,
+                                 std::vector<TLineEnt> siteEdges, const RegulationInputs &in,
+                                 Progress &progress = NoProgress());
+
+}  // namespace pimu::regulation
