@@ -1,6 +1,20 @@
 #include "app/control_table.h"
 
+#include "app/regulation_output.h"
+#include "regulation/regulation.h"
+
 namespace pimu::app {
+
+const std::vector<std::string> &RegulationZoneItems() {
+    static const std::vector<std::string> items = [] {
+        std::vector<std::string> out;
+        for (const regulation::ZoneRule &rule : regulation::ZoneRules())
+            out.emplace_back(rule.Caption);
+        out.emplace_back(kDirectLimits);
+        return out;
+    }();
+    return items;
+}
 
 const ControlEntry *FindControlEntry(std::string_view name) {
     for (const ControlEntry &entry : kFormControls)

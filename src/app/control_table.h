@@ -53,6 +53,9 @@ struct ControlEntry {
 };
 
 inline constexpr std::string_view kIntervalItems = "10秒|30秒|60秒";
+// The zone captions of the shadow regulation, then 直接指定 (the limits typed in).
+const std::vector<std::string> &RegulationZoneItems();
+
 inline constexpr std::string_view kHourItems =
     "1.5Hr|2.0Hr|2.5Hr|3.0Hr|3.5Hr|4.0Hr|4.5Hr|5.0Hr|5.5Hr|6.0Hr|6.5Hr|7.0Hr|7.5Hr|8.0Hr";
 
@@ -101,6 +104,14 @@ inline constexpr std::string_view kHourItems =
     X(TRadioGroup, RadioGroup6, .tab = 1, .group = "GroupBox9", .caption = "評価時間", .items = kIntervalItems, .index = 1, .columns = 1, .section = "Touji", .key = "kankaku3", .order = 19, .note = "evaluation interval of the wall isochrones (IntervalTable index)") \
     X(TLabel, Label24, .tab = 1, .group = "GroupBox9", .note = "mesh size of the wall isochrones") \
     X(TLabel, Label26, .tab = 1, .group = "GroupBox9", .note = "status of the running wall isochrones") \
+    X(TGroupBox, GroupBox17, .tab = 1, .caption = "日影規制", .note = "the shadow-regulation check against the 5 m and 10 m lines") \
+    X(TComboBox, ComboBox2, .tab = 1, .group = "GroupBox17", .caption = "用途地域", .itemList = RegulationZoneItems, .index = 0, .rows = 16, .section = "Kisei", .key = "chiiki", .order = 59, .note = "the zone and limit pair of the check; the last item takes the limits and plane height typed below") \
+    X(TEdit, Edit50, .tab = 1, .group = "GroupBox17", .caption = "5m～10m", .suffix = "時間", .text = "3.0", .section = "Kisei", .key = "jikan5", .order = 60, .note = "直接指定: hours allowed between the 5 m and the 10 m line") \
+    X(TEdit, Edit51, .tab = 1, .group = "GroupBox17", .caption = "10m超", .suffix = "時間", .text = "2.0", .section = "Kisei", .key = "jikan10", .order = 61, .note = "直接指定: hours allowed beyond the 10 m line") \
+    X(TEdit, Edit52, .tab = 1, .group = "GroupBox17", .caption = "測定面", .suffix = "ｍ", .text = "4.0", .section = "Kisei", .key = "takasa", .order = 62, .note = "直接指定: height of the measurement plane, metres") \
+    X(TEdit, Edit53, .tab = 1, .group = "GroupBox17", .caption = "計算間隔", .suffix = "分", .text = "1.0", .section = "Kisei", .key = "kankaku", .order = 63, .note = "sampling step of the check, minutes") \
+    X(TButton, Button26, .tab = 1, .group = "GroupBox17", .caption = "日影規制チェック", .hint = "敷地の線分を選択", .enabled = false, .note = "checks the acquired buildings against the zone's limits on the lines around the site picked in the CAD, and draws the result") \
+    X(TLabel, Label66, .tab = 1, .group = "GroupBox17", .note = "verdict of the last shadow-regulation check") \
     X(TLabel, Label8, .tab = 1, .caption = "※すべてがプラス座標でないと", .note = "notice, first line: every coordinate must be positive") \
     X(TLabel, Label61, .tab = 1, .caption = "　正しく作成されません｡", .note = "notice, second line") \
     /* tab 2 "特定点": specific points */ \

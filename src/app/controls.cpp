@@ -45,6 +45,9 @@ void TComboBox::Apply(const ControlEntry &entry) {
     items = ControlItems(entry);
     itemIndex = entry.index;
     text = entry.text;
+    // A list without a text of its own shows its chosen item.
+    if (text.empty() && itemIndex >= 0 && itemIndex < static_cast<int>(items.size()))
+        text = items[static_cast<size_t>(itemIndex)];
     if (entry.rows > 0) dropDownCount = entry.rows;
 }
 

@@ -158,8 +158,8 @@ void TForm1::SetEnabled(std::initializer_list<TButton *> buttons, bool enabled) 
 
 void TForm1::EnableAfterAcquisition() {
     SetEnabled({&Button3, &Button8, &Button9, &Button11, &Button4, &Button5, &Button6, &Button21,
-                &Button22, &Button12, &Button16, &Button20, &Button18, &Button24, &SpeedButton8,
-                &SpeedButton1},
+                &Button22, &Button12, &Button16, &Button20, &Button18, &Button24, &Button26,
+                &SpeedButton8, &SpeedButton1},
                true);
 }
 
@@ -173,7 +173,7 @@ void TForm1::BeginLongCommand(LongCommand command) {
         case LongCommand::Isochrone:
             Button7.enabled = true;
             SetEnabled({&Button2, &Button3, &Button17, &Button4, &Button5, &Button6, &Button8,
-                        &Button9, &Button11},
+                        &Button9, &Button11, &Button26},
                        false);
             break;
         case LongCommand::PointTimes:
@@ -194,7 +194,7 @@ void TForm1::EndLongCommand(LongCommand command) {
             break;
         case LongCommand::Isochrone:
             SetEnabled({&Button2, &Button3, &Button17, &Button4, &Button5, &Button6, &Button8,
-                        &Button9, &Button11},
+                        &Button9, &Button11, &Button26},
                        true);
             Button7.enabled = false;
             break;
@@ -214,7 +214,7 @@ void TForm1::EndLongCommand(LongCommand command) {
 
 void TForm1::RunEsc() {
     SetEnabled({&Button2, &Button3, &Button17, &Button4, &Button5, &Button8, &Button11, &Button9,
-                &Button6},
+                &Button6, &Button26},
                true);
     Button7.enabled = false;
     RunFlag = false;
@@ -343,6 +343,8 @@ TButton &TForm1::CommandButton(FormCommand command) {
             return SpeedButton5;
         case FormCommand::Boundary:
             return Button20;
+        case FormCommand::Regulation:
+            return Button26;
         case FormCommand::EqTime:
             return Button19;
         case FormCommand::TrueSolarNoon:
@@ -405,6 +407,9 @@ CommandOutcome TForm1::RunCommand(FormCommand command) {
             break;
         case FormCommand::Boundary:
             Button20Click();
+            break;
+        case FormCommand::Regulation:
+            Button26Click();
             break;
         case FormCommand::EqTime:
             Button19Click();

@@ -33,6 +33,7 @@
 #include "geometry/shadow_outline.h"
 #include "geometry/types.h"
 #include "geometry/wireframe.h"
+#include "regulation/regulation.h"
 #include "shadow/jikoku.h"
 #include "shadow/touji.h"
 #include "sky/sky_projection.h"
@@ -177,6 +178,7 @@ enum class FormCommand {
     SkyMapRowB,           // Button14: the selected row's sky map, type B
     SkyMapBatchA,         // Button18: the sky maps of every row in a line, type A
     SkyMapBatchB,         // Button24: the sky maps of every row in a line, type B
+    Regulation,           // Button26: the shadow-regulation check around the site selected
 };
 
 // How RunCommand went.
@@ -389,6 +391,17 @@ public:
     // 5 m and 10 m outside it inserted at the origin; a site that does not close is said on the
     // CAD's command line.
     void Button20Click();
+    // The shadow-regulation check (cmd_regulation.cpp): the site lines selected on screen, the
+    // acquired buildings, the zone of ComboBox2 (or the limits and plane height of Edit50 to
+    // Edit52 for 直接指定) at the step of Edit53. Runs under the isochrone busy state (Button7
+    // stops it), draws the lines, regions, crossings and the result table on their layers
+    // (inserted exploded at the origin), shows the verdict in Label66 and keeps the result in
+    // LastRegulation. Without buildings it says so and asks for nothing.
+    void Button26Click();
+    // The zone, limits, plane height and step of the check as the tab gives them, with the open
+    // sides of RegulationOpenSides. Throws InputError naming a field that is not a number and
+    // FieldRangeError for a zone index the list does not have.
+    regulation::RegulationInputs ReadRegulationInputs() const;
     // Equation-of-time tools on hidden controls (cmd_eqtime.cpp). Button19Click writes the
     // equation of time of Today() plus Edit1 days into Edit45; ChihouTaiyoujiClick shows the
     // standard time of true solar noon at Edit43 / Edit44; Button1Click plots the two tables
@@ -495,6 +508,13 @@ public:
     bool UseStdTime = false;
     double Longitude = 135.0;
     double EqOfTime = 1.896;
+
+    // The sides of the site that face a road, river or the like, for the regulation check
+    // (the window has none; the command line fills them).
+    std::vector<regulation::OpenSide> RegulationOpenSides;
+    // The result of the last regulation check that ran to its end; empty before one and after
+    // one that failed or was stopped.
+    std::optional<regulation::RegulationResult> LastRegulation;
 
     // ---- Building model and work arrays ----------------------------------------------------
     // The model (AryTatemono, gbzmax), replaced only by an acquisition.

@@ -163,6 +163,16 @@ void TForm1::ReadSettings() {
                                     r.items[static_cast<size_t>(entry.index)] + ")");
                 break;
             }
+            case ControlKind::ComboBox: {
+                // A list keeps the index of its item, as a radio group does.
+                auto &x = static_cast<TComboBox &>(control);
+                const bool shown = number && v >= 0 && v < static_cast<int>(x.items.size());
+                x.itemIndex = shown ? v : entry.index;
+                x.text = x.itemIndex >= 0 ? x.items[static_cast<size_t>(x.itemIndex)] : "";
+                if (raw && !shown)
+                    refused.Add(k.name, *raw, std::to_string(entry.index) + " (" + x.text + ")");
+                break;
+            }
             case ControlKind::UpDown: {
                 auto &u = static_cast<TUpDown &>(control);
                 SetUpDownPosition(u, number ? v : entry.position);
@@ -218,6 +228,9 @@ void TForm1::WriteSettings() {
                 break;
             case ControlKind::RadioGroup:
                 ini.WriteInteger(section, key, static_cast<const TRadioGroup &>(control).itemIndex);
+                break;
+            case ControlKind::ComboBox:
+                ini.WriteInteger(section, key, static_cast<const TComboBox &>(control).itemIndex);
                 break;
             case ControlKind::UpDown:
                 ini.WriteInteger(section, key, static_cast<const TUpDown &>(control).position);

@@ -6,10 +6,13 @@
 
 #include "app/form.h"
 #include "app/point_grid.h"
+#include "app/regulation_output.h"
+#include "base/ascii.h"
 #include "base/numconv.h"
 #include "base/quote.h"
 #include "cadlink/dxftext.h"
 #include "cli/layers.h"
+#include "cli/regulation_report.h"
 #include "cli/selection.h"
 #include "geometry/primitives.h"
 
@@ -168,6 +171,75 @@ int Boundary(Session &s) {
             s.host().Say(Tr(s.lang(), "the site outline does not close: no boundary line was made",
                             "敷地の外形が閉じていません．みなし境界線は作成されませんでした"));
     return s.FinishDrawing();
+}
+
+// The regulation check: the buildings, the site lines of --site and the zone of --zone (or the
+// limits of --limits on the plane of --plane-height); the result table printed (and written to
+// --csv), the sheet to --report, the drawing saved. 0: it complies, 3: it does not.
+int Regulation(Session &s) {
+    const Options &o = s.options();
+    const Lang l = s.lang();
+    if (!o.site)
+        throw UsageError(Tr(l,
+                            "which entities are the site outline? Give --site SEL (e.g. --site "
+                            "layer:NAME)",
+                            "敷地の外形はどの図形ですか．--site SEL（例 --site layer:画層名）を指定"
+                            "して下さい"));
+    if (o.zone && o.limits)
+        throw UsageError(Tr(l, "--zone or --limits, not both",
+                            "--zone と --limits のどちらか一方を指定して下さい"));
+    if (!o.zone && !o.limits)
+        throw UsageError(Tr(l,
+                            "which limits? Give --zone NAME, or --limits H1,H2 with "
+                            "--plane-height M",
+                            "規制を --zone NAME，または --limits H1,H2 と --plane-height M で指定"
+                            "して下さい"));
+    if (o.zone && o.planeHeight)
+        throw UsageError(Tr(l, "--zone sets the plane height; --plane-height goes with --limits",
+                            "--zone で測定面の高さが決まります．--plane-height は --limits と"
+                            "指定して下さい"));
+    if (o.limits && !o.planeHeight)
+        throw UsageError(Tr(l, "--limits needs the plane height: --plane-height M",
+                            "--limits には測定面の高さ --plane-height M が必要です"));
+    if (o.report && !ReportsAvailable())
+        throw RunError(Tr(l,
+                          "--report: the report sheet is not available in this build of Pimu "
+                          "(no cairo); the table is printed and --csv writes it",
+                          "--report: この版の Pimu では報告書を作成できません．表は表示され，"
+                          "--csv で書き出せます"));
+    app::TForm1 &f = s.form();
+    s.OpenDrawing();
+    if (!s.inRunningCad() && s.Selected(*o.site).empty())
+        throw UsageError("--site " + o.siteText +
+                         Tr(l, ": nothing in the drawing matches", ": 一致する図形がありません"));
+    s.Acquire();
+    f.RegulationOpenSides = o.openSides;
+    s.input().Select(*o.site);
+    s.RunCommand(app::FormCommand::Regulation);
+    if (!f.LastRegulation) {
+        s.host().Say(Tr(l, "regulation: no result (the reason is above)",
+                        "regulation: 結果がありません（理由は上記）"));
+        return 1;
+    }
+    const regulation::RegulationResult &result = *f.LastRegulation;
+    // The CSV is for spreadsheet users: with a byte-order mark they read it as UTF-8.
+    s.EmitTable(app::RegulationRows(result), CsvBom::Yes);
+    if (o.report) {
+        ReportInfo info;
+        info.northDegrees = f.GB_kita;
+        if (o.drawing) info.drawingName = o.drawing->filename().string();
+        const bool png = UpperAscii(o.report->extension().string()) == ".PNG";
+        try {
+            WriteRegulationReport(result, f.Model, info, *o.report,
+                                  png ? ReportFormat::Png : ReportFormat::Pdf);
+        } catch (const RenderError &e) {
+            throw RunError(e.what());
+        }
+        std::fprintf(s.out(), "regulation: wrote %s\n", o.report->string().c_str());
+    }
+    const int status = s.FinishDrawing();
+    if (status != 0) return status;
+    return result.Complies() ? 0 : 3;
 }
 
 int EqTime(Session &s) {
@@ -403,6 +475,18 @@ constexpr Subcommand kSubcommands[] = {
     {"boundary", "deemed boundary lines",
      "Draws the deemed boundary lines offset from the site outline chosen by --site SEL.",
      kDrawingOptions | kOptSite, DrawingUse::Required, Boundary},
+    {"regulation", "shadow-regulation check against the 5 m and 10 m lines",
+     "Acquires the buildings, takes the site outline chosen by --site SEL and checks the\n"
+     "shadows of the winter solstice against the zone's limits (--zone NAME, or --limits\n"
+     "H1,H2 with --plane-height M): the regions shaded at least each limit, the parts that\n"
+     "cross the 5 m and the 10 m line, and the margin of a design that complies. Prints the\n"
+     "result table, draws the lines, regions, crossings (hatched) and the table into the\n"
+     "drawing (layers 規制_5mライン, 規制_10mライン, 規制_等時間, 規制_超過, 規制_表),\n"
+     "writes the report sheet to --report and the table to --csv (UTF-8 with a byte-order\n"
+     "mark). Exit status: 0 complies, 3 does not comply, 1 a problem, 2 a usage error.",
+     kDrawingOptions | kOptSite | kOptRegulation | kOptCsv | kOptPlane | kOptStep | kOptLatitude |
+         kOptNorth | kOptTextHeight,
+     DrawingUse::Required, Regulation},
     {"ratio-table", "the shadow ratio table",
      "Prints the shadow ratio table of the winter solstice at the set latitude (--latitude\n"
      "or Common/ido1..3). --dms shows angles in degrees, minutes and seconds,\n"
@@ -488,7 +572,25 @@ void PrintHelp(std::FILE *f, const Subcommand &c) {
     };
     for (const Own &o : kOwn)
         if (c.options & o.bit) std::fputs(o.text, f);
+    if (c.options & kOptRegulation) {
+        std::fputs(
+            "  --zone NAME            the zone and its limits (names below)  Kisei/chiiki\n"
+            "  --limits H1,H2         instead of a zone: hours allowed beyond the 5 m and the\n"
+            "                         10 m line (with --plane-height)   Kisei/jikan5, jikan10\n"
+            "  --open-side X,Y,WIDTH  the side of the site nearest to X,Y faces a road, river\n"
+            "                         or the like WIDTH metres wide (repeatable)\n"
+            "  --report FILE.pdf      the report sheet (A4: plan, legend, table; .png: the\n"
+            "                         same page as a picture)\n",
+            f);
+    }
     std::fputs(CommonOptionsHelp(c.options, c.name).c_str(), f);
+    if (c.options & kOptRegulation) {
+        std::fputs("\nzones (--zone NAME; -n: the northern region, 9:00-15:00):\n", f);
+        for (const regulation::ZoneRule &rule : regulation::ZoneRules())
+            std::fprintf(f, "  %-11.*s %.*s\n", static_cast<int>(rule.Name.size()),
+                         rule.Name.data(), static_cast<int>(rule.Caption.size()),
+                         rule.Caption.data());
+    }
 }
 
 }  // namespace

@@ -83,12 +83,14 @@ void AddHours(Options &o, std::string_view value) {
         o.sets.push_back({"Touji", "chk" + std::to_string(i), wanted[i] ? "1" : "0", origin});
 }
 
-// The plane height of the specific points is a setting of their own tab.
+// The plane height of the specific points and of the regulation check are settings of their own.
 std::string PlaneKey(std::string_view command) {
+    if (command == "regulation") return "Kisei/takasa";
     return command == "points" ? "Tokutei/takasa" : "Common/takasa";
 }
 
 std::string StepKey(std::string_view command) {
+    if (command == "regulation") return "kankaku";
     if (command == "wall") return "kankaku3";
     if (command == "points") return "kankaku";
     return "kankaku2";
@@ -120,6 +122,61 @@ std::chrono::year_month_day ParseDate(std::string_view option, std::string_view 
     if (!shape || m < 1 || d < 1 || !date.ok())
         throw UsageError(Quoted(option, value) + ": a date as YYYY-MM-DD, e.g. 2025-02-11");
     return date;
+}
+
+// The zone names, comma separated, for a message.
+std::string ZoneNames() {
+    std::string names;
+    for (const regulation::ZoneRule &rule : regulation::ZoneRules())
+        names += (names.empty() ? "" : ", ") + std::string(rule.Name);
+    return names;
+}
+
+// --zone NAME: the row of the zone table, as the index of the window's list (Kisei/chiiki).
+void AddZone(Options &o, std::string_view value) {
+    const auto rules = regulation::ZoneRules();
+    for (std::size_t i = 0; i < rules.size(); ++i)
+        if (rules[i].Name == value) {
+            o.zone = std::string(value);
+            o.sets.push_back(
+                {"Kisei", "chiiki", std::to_string(i), "--zone " + std::string(value)});
+            return;
+        }
+    throw UsageError(Quoted("--zone", value) + ": no such zone; one of " + ZoneNames() +
+                     " (pimu regulation --help shows what each means)");
+}
+
+// --limits H1,H2: the hours allowed beyond the 5 m and the 10 m line, typed in (the last item of
+// the window's list).
+void AddLimits(Options &o, std::string_view value) {
+    const std::vector<std::string_view> parts = SplitCommas(value);
+    double h1 = 0.0, h2 = 0.0;
+    if (parts.size() != 2 || !TryParseNumber(parts[0], h1) || !TryParseNumber(parts[1], h2) ||
+        !(h1 > 0.0) || !(h2 > 0.0))
+        throw UsageError(Quoted("--limits", value) +
+                         ": two numbers of hours above 0, e.g. --limits 3,2 (beyond the 5 m "
+                         "line, beyond the 10 m line)");
+    o.limits = std::pair{h1, h2};
+    const std::string origin = "--limits " + std::string(value);
+    o.sets.push_back({"Kisei", "jikan5", std::string(parts[0]), origin});
+    o.sets.push_back({"Kisei", "jikan10", std::string(parts[1]), origin});
+    o.sets.push_back({"Kisei", "chiiki", std::to_string(regulation::ZoneRules().size()), origin});
+}
+
+// --open-side X,Y,WIDTH: the side of the site nearest to X,Y faces open ground WIDTH metres wide.
+regulation::OpenSide ParseOpenSide(std::string_view value) {
+    const std::vector<std::string_view> parts = SplitCommas(value);
+    double v[3] = {};
+    bool ok = parts.size() == 3;
+    for (std::size_t i = 0; ok && i < 3; ++i) ok = TryParseNumber(parts[i], v[i]);
+    if (!ok || !(v[2] > 0.0))
+        throw UsageError(Quoted("--open-side", value) +
+                         ": X,Y,WIDTH: a point near the side (drawing units) and the width of "
+                         "the road, river or the like in metres, above 0");
+    regulation::OpenSide side;
+    side.Near = {v[0], v[1], 0.0};
+    side.Width = v[2] * 1000.0;
+    return side;
 }
 
 }  // namespace
@@ -173,12 +230,19 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
         } else if (a == "--interval") {
             plain(a, kOptInterval, "Jikoku", "kankaku");
         } else if (a == "--plane-height") {
-            plain(a, kOptPlane, command == "points" ? "Tokutei" : "Common", "takasa");
+            o.planeHeight = true;
+            plain(a, kOptPlane,
+                  command == "points"       ? "Tokutei"
+                  : command == "regulation" ? "Kisei"
+                                            : "Common",
+                  "takasa");
         } else if (a == "--text-height") {
             plain(a, kOptTextHeight, "Common", "takasa2");
         } else if (a == "--hours") {
             Require(accepted, kOptHours, a);
             AddHours(o, r.Value(a));
+        } else if (a == "--step" && command == "regulation") {
+            plain(a, kOptStep, "Kisei", "kankaku");
         } else if (a == "--step") {
             Require(accepted, kOptStep, a);
             const std::string_view v = r.Value(a);
@@ -290,6 +354,24 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             plain(a, kOptSolarNoon, "Jikoku", "keido");
         } else if (a == "--eot") {
             plain(a, kOptSolarNoon, "Jikoku", "kinjisa");
+        } else if (a == "--zone") {
+            Require(accepted, kOptRegulation, a);
+            AddZone(o, r.Value(a));
+        } else if (a == "--limits") {
+            Require(accepted, kOptRegulation, a);
+            AddLimits(o, r.Value(a));
+        } else if (a == "--open-side") {
+            Require(accepted, kOptRegulation, a);
+            o.openSides.push_back(ParseOpenSide(r.Value(a)));
+        } else if (a == "--report") {
+            Require(accepted, kOptRegulation, a);
+            const std::string_view v = r.Value(a);
+            const std::string ext = UpperAscii(std::filesystem::path(v).extension().string());
+            if (ext != ".PDF" && ext != ".PNG")
+                throw UsageError(Quoted(a, v) +
+                                 ": the report is a PDF sheet (or a PNG picture of it): give a "
+                                 "name ending in .pdf or .png");
+            o.report = std::filesystem::path(v);
         } else if (a == "--tables") {
             Require(accepted, kOptEqTimePlot, a);
             o.tables = std::filesystem::path(r.Value(a));
@@ -371,7 +453,9 @@ std::string CommonOptionsHelp(unsigned accepted, std::string_view command) {
         h += "  --text-height MM       label height in drawing units         Common/takasa2\n";
     if (accepted & kOptHours)
         h += "  --hours H[,H...]       isochrones to draw, 1.5 to 8.0        Touji/chk0..13\n";
-    if (accepted & kOptStep)
+    if ((accepted & kOptStep) && command == "regulation")
+        h += "  --step MIN             sampling step, minutes (default 1)    Kisei/kankaku\n";
+    else if (accepted & kOptStep)
         h += "  --step 10|30|60        evaluation interval, seconds          Touji/" +
              StepKey(command) + "\n";
     h += "  --settings FILE        settings file to read instead of the program folder's\n"

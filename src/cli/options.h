@@ -11,6 +11,7 @@
 #include "cli/render.h"
 #include "cli/selection.h"
 #include "geometry/types.h"
+#include "regulation/regulation.h"
 
 namespace pimu::cli {
 
@@ -41,6 +42,7 @@ enum OptionBit : unsigned {
     kOptDate = 1u << 22,        // --date YYYY-MM-DD, --offset DAYS
     kOptSolarNoon = 1u << 23,   // --longitude DEG, --eot MIN
     kOptEqTimePlot = 1u << 24,  // --tables FOLDER, --compare-tables, --formula
+    kOptRegulation = 1u << 25,  // --zone, --limits, --open-side, --report
     kOptDrawing = kOptBuildings | kOptOutput,
     kOptSun = kOptLatitude | kOptSeason | kOptNorth,
 };
@@ -81,6 +83,13 @@ struct Options {
     std::optional<std::filesystem::path> tables;      // folder of the equation-of-time tables
     bool compareTables = false;                       // plot the 2024 table against 2025
     bool formula = false;                             // plot the formula against 2025
+    // The regulation check: a zone of the table (its name), or the limits typed in; the sides
+    // of the site facing a road or river; the report sheet.
+    std::optional<std::string> zone;
+    std::optional<std::pair<double, double>> limits;
+    bool planeHeight = false;  // --plane-height was given
+    std::vector<regulation::OpenSide> openSides;
+    std::optional<std::filesystem::path> report;
     bool cadRunning = false;  // --cad running: the running CAD's drawing instead of a file
     bool verbose = false;
     bool help = false;

@@ -102,7 +102,7 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
         std::error_code ec;
         for (const fs::path &p :
              {output_, options_.svg.value_or(fs::path()), options_.png.value_or(fs::path()),
-              options_.csv.value_or(fs::path())})
+              options_.csv.value_or(fs::path()), options_.report.value_or(fs::path())})
             if (!p.empty() && fs::exists(p, ec))
                 throw RunError(p.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
                                                " があります．--no-clobber のため置き換えません"));
@@ -270,7 +270,10 @@ void Session::CheckOutputs() {
     std::vector<Named> outputs;
     if (options_.drawing) outputs.push_back({options_.output ? "-o" : "the output", output_});
     const std::pair<const char *, const std::optional<fs::path> *> pictures[] = {
-        {"--svg", &options_.svg}, {"--png", &options_.png}, {"--csv", &options_.csv}};
+        {"--svg", &options_.svg},
+        {"--png", &options_.png},
+        {"--csv", &options_.csv},
+        {"--report", &options_.report}};
     for (const auto &[option, path] : pictures) {
         if (!*path) continue;
         if ((*path)->empty()) throw UsageError(std::string(option) + ": an empty file name");
@@ -612,11 +615,11 @@ Rows Session::SettingsRows() {
     return rows;
 }
 
-void Session::EmitTable(const Rows &rows) {
+void Session::EmitTable(const Rows &rows, CsvBom bom) {
     PrintTable(out_, rows);
     if (options_.csv) {
         try {
-            WriteCsv(*options_.csv, rows);
+            WriteCsv(*options_.csv, rows, bom);
         } catch (const std::exception &e) {
             throw RunError(e.what());
         }

@@ -90,7 +90,7 @@ public:
     // The status of a command that draws nothing: 1 when it reported a problem.
     int Status() const { return failed_ || reported_ || host_.Interrupted() ? 1 : 0; }
     // Prints a grid and writes it to --csv.
-    void EmitTable(const Rows &rows);
+    void EmitTable(const Rows &rows, CsvBom bom = CsvBom::No);
     // Every settings key with its value in this run, its default and what it does.
     Rows SettingsRows();
 

@@ -111,8 +111,8 @@ void PrintTable(std::FILE *out, const Rows &rows) {
     std::fflush(out);
 }
 
-void WriteCsv(const std::filesystem::path &path, const Rows &rows) {
-    std::string text;
+void WriteCsv(const std::filesystem::path &path, const Rows &rows, CsvBom bom) {
+    std::string text = bom == CsvBom::Yes ? "\xEF\xBB\xBF" : "";
     for (const auto &row : rows) {
         for (size_t c = 0; c < row.size(); ++c) {
             if (c) text += ',';

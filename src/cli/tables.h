@@ -26,8 +26,10 @@ int DisplayWidth(std::string_view utf8);
 std::string FormatTable(const Rows &rows);
 // Prints FormatTable.
 void PrintTable(std::FILE *out, const Rows &rows);
-// Writes the rows as CSV (UTF-8, RFC 4180 quoting, CRLF). Throws std::runtime_error when the
-// file cannot be written.
-void WriteCsv(const std::filesystem::path &path, const Rows &rows);
+// Writes the rows as CSV (UTF-8, RFC 4180 quoting, CRLF), with `bom` a byte-order mark first
+// (spreadsheet programs then read the file as UTF-8 rather than the system's code page). Throws
+// std::runtime_error when the file cannot be written.
+enum class CsvBom { No, Yes };
+void WriteCsv(const std::filesystem::path &path, const Rows &rows, CsvBom bom = CsvBom::No);
 
 }  // namespace pimu::cli

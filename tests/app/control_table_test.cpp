@@ -92,7 +92,7 @@ TEST(ControlTable, EverySettingsKeyBelongsToAControlOrTheRunState) {
         }
         EXPECT_TRUE(entry.kind == ControlKind::Edit || entry.kind == ControlKind::CheckBox ||
                     entry.kind == ControlKind::RadioGroup || entry.kind == ControlKind::UpDown ||
-                    entry.kind == ControlKind::CheckListBox)
+                    entry.kind == ControlKind::CheckListBox || entry.kind == ControlKind::ComboBox)
             << entry.Name();
         EXPECT_TRUE(orders.insert(entry.order).second) << entry.Name();
     }
@@ -118,7 +118,7 @@ TEST(ControlTable, EverySettingsKeyBelongsToAControlOrTheRunState) {
             EXPECT_EQ(name.key.rfind(entry->key, 0), 0u) << name.key;
         }
     }
-    EXPECT_EQ(SettingsWriteOrder().size(), 59u + 13u);  // 14 keys for the hours of CheckListBox1
+    EXPECT_EQ(SettingsWriteOrder().size(), 64u + 13u);  // 14 keys for the hours of CheckListBox1
 }
 
 // Observers hear of each control whose shown state changed, once, with its new revision: from a
