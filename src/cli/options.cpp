@@ -389,6 +389,7 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             throw UsageError("one drawing only (\"" + std::string(a) + "\" is a second one)");
         }
     }
+    if (o.zone && o.limits) throw UsageError("--zone or --limits, not both");
     return o;
 }
 

@@ -1,5 +1,6 @@
 #include "gui/form_window.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -379,6 +380,10 @@ QWidget *FormWindow::MakeWidget(const ControlEntry &entry, QWidget *parent) {
         case ControlKind::ComboBox: {
             auto *c = new QComboBox(parent);
             c->setMaxVisibleItems(std::max(8, entry.rows));
+            // Long items (the zones of the regulation check) must not widen the window: the box
+            // keeps a modest width and its list opens as wide as its items.
+            c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+            c->setMinimumContentsLength(14);
             connect(c, QOverload<int>::of(&QComboBox::activated), this,
                     [this, name](int i) { SetValue(name, std::to_string(i), ClickHandler(name)); });
             w = c;
@@ -496,6 +501,7 @@ std::function<void()> FormWindow::ClickHandler(std::string_view name) {
         app::FormCommand::PointsFromMarks,
         app::FormCommand::PointTimes,
         app::FormCommand::PointSummary,
+        app::FormCommand::Regulation,
     };
     for (app::FormCommand c : kCommands)
         if (f.CommandButton(c).name == name) return [&f, c] { f.RunCommand(c); };
@@ -647,6 +653,7 @@ void FormWindow::Refresh(const app::Control &c) {
             if (now != items) {
                 box->clear();
                 box->addItems(items);
+                box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
             }
             box->setPlaceholderText(Q(cb.text));
             box->setCurrentIndex(cb.itemIndex);

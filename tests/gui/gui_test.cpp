@@ -3,6 +3,7 @@
 // buttons, message boxes read and answered.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -181,6 +182,25 @@ TEST_F(GuiTest, AcquireByWindowThenTimeOfDayAndIsochronesAppearInTheDrawing) {
     EXPECT_GT(CountOnLayer(session_->Document().drawing(), "PIMU_JIKOKU"), 9);
     session_->Drawing().Redo();
     EXPECT_EQ(CountOnLayer(session_->Document().drawing(), "PIMU_TOUJI"), touji);
+}
+
+// The regulation check's controls: the zone list reaches the model, the button waits for the
+// buildings, and both are kept in the settings file.
+TEST_F(GuiTest, RegulationZoneListAndButton) {
+    app::TForm1 &f = session_->Form();
+    EXPECT_FALSE(Find<QPushButton>("Button26")->isEnabled());
+    auto *zones = Find<QComboBox>("ComboBox2");
+    ASSERT_EQ(zones->count(), static_cast<int>(f.ComboBox2.items.size()));
+    EXPECT_EQ(zones->itemText(zones->count() - 1).toStdString(), "直接指定");
+    EXPECT_EQ(zones->currentIndex(), f.ComboBox2.itemIndex);
+    // The window keeps its width however long the zone names are.
+    EXPECT_LT(zones->sizeHint().width(), 300);
+    zones->setCurrentIndex(4);
+    emit zones->activated(4);
+    EXPECT_EQ(f.ComboBox2.itemIndex, 4);
+    EXPECT_EQ(f.ComboBox2.text, zones->itemText(4).toStdString());
+    Acquire();
+    EXPECT_TRUE(Find<QPushButton>("Button26")->isEnabled());
 }
 
 TEST_F(GuiTest, Button7StopsALongIsochroneRunAndNothingIsInserted) {
