@@ -46,6 +46,24 @@ run boundary --site layer:敷地
 # The shadows on the neighbour's facade (the LINE on layer 壁面) and its isochrones, drawn along it.
 run wall --wall 35000,62000
 
+# The shadow-regulation check of the planned buildings (layer 建物; the neighbour's is not ours)
+# against zone 2-1-4 (mid/high-rise residential, 3 h / 2 h on a 4 m plane) around the site on
+# layer 敷地: the drawing, its picture, the report sheet and the table. A design that does not
+# comply (status 3) is a result like any other, and the run goes on.
+if available regulation; then
+  echo "== regulation =="
+  status=0
+  "$pimu" regulation "$site" "${settings[@]}" --buildings layer:建物 --site layer:敷地 \
+    --zone 2-1-4 -o "$out/regulation.dxf" --png "$out/regulation.png" \
+    --report "$out/regulation.pdf" --csv "$out/regulation.csv" || status=$?
+  case $status in
+    0) echo "(the design complies)" ;;
+    3) echo "(the design does not comply: see $out/regulation.pdf)" ;;
+    1) echo "(pimu regulation ended with status 1)" ;;
+    *) exit "$status" ;;
+  esac
+fi
+
 echo "== eot, solar-noon: the equation of time today, true solar noon at Tokyo's longitude =="
 "$pimu" eot
 "$pimu" solar-noon "${settings[@]}" --longitude 139.75

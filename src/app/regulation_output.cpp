@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "geometry/primitives.h"
+
 namespace pimu::app {
 
 namespace {
@@ -108,12 +110,10 @@ std::vector<TAcadPoint> FlattenLine(const boundary::KyoukaisenLine &line, double
         out.push_back(p);
         const double bulge = line.vertices[i].bulge.value_or(0.0);
         if (bulge == 0.0 || !std::isfinite(bulge)) continue;
-        // The centre lies to the left of the chord for a counter-clockwise arc.
-        const double cx = q.x - p.x, cy = q.y - p.y;
-        const double off = (1.0 - bulge * bulge) / (4.0 * bulge);
-        const TAcadPoint centre{(p.x + q.x) / 2.0 - cy * off, (p.y + q.y) / 2.0 + cx * off, 0.0};
+        const geometry::TBulgeArc arc = geometry::BulgeToArc(p, q, bulge);
+        const TAcadPoint centre = arc.Center;
         const double sweep = 4.0 * std::atan(bulge);
-        const double r = std::hypot(p.x - centre.x, p.y - centre.y);
+        const double r = arc.Radius;
         const double a0 = std::atan2(p.y - centre.y, p.x - centre.x);
         const int steps = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / maxAngle)));
         for (int k = 1; k < steps; ++k) {

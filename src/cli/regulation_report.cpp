@@ -189,6 +189,7 @@ void DrawPlan(cairo_t *cr, const regulation::RegulationResult &r,
         if (!(l.MaxHoursOnLine > 0.0)) continue;
         const double x = f.X(l.MaxHoursAt.x), y = f.Y(l.MaxHoursAt.y);
         SetColor(cr, l.Complies ? lineColours[k] : kCrossing);
+        cairo_new_path(cr);  // a text leaves its end as the current point
         cairo_arc(cr, x, y, 2.2, 0, 2 * std::numbers::pi);
         cairo_fill(cr);
         Text(cr, x + 3.5, y - 3.0, 7.0, cadlink::DxfFixed(l.MaxHoursOnLine, 2) + "h",
@@ -197,11 +198,12 @@ void DrawPlan(cairo_t *cr, const regulation::RegulationResult &r,
     cairo_restore(cr);
 
     // North arrow at the plan's upper right.
-    const double nx = kPlanX + kPlanW - 26.0, ny = kPlanY + 30.0, len = 16.0;
+    const double nx = kPlanX + kPlanW - 34.0, ny = kPlanY + 40.0, len = 16.0;
     const double t = north * std::numbers::pi / 180.0;
     const double dx = std::cos(t), dy = -std::sin(t);  // page y grows downwards
     SetColor(cr, kBlack);
     cairo_set_line_width(cr, 0.8);
+    cairo_new_path(cr);
     cairo_arc(cr, nx, ny, len + 3.0, 0, 2 * std::numbers::pi);
     cairo_stroke(cr);
     cairo_move_to(cr, nx + dx * len, ny + dy * len);
@@ -219,6 +221,7 @@ void DrawPlan(cairo_t *cr, const regulation::RegulationResult &r,
     const double bx = kPlanX + 12.0, by = kPlanY + kPlanH - 14.0;
     cairo_set_line_width(cr, 1.0);
     SetColor(cr, kBlack);
+    cairo_new_path(cr);
     cairo_rectangle(cr, bx, by - 3.0, barW / 2.0, 3.0);
     cairo_fill(cr);
     cairo_rectangle(cr, bx, by - 3.0, barW, 3.0);

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "boundary/kyoukaisen.h"
 #include "cadlink/embedded/dxfio.h"
+#include "cli/regulation_report.h"
 #include "cli_test_util.h"
 
 namespace pimu::cli {
@@ -120,6 +122,61 @@ TEST(CliRegulation, NonCompliantSiteEndsWithStatusThree) {
     EXPECT_NE(r.out.find("不適合"), std::string::npos) << r.out;
     EXPECT_EQ(dir.Read("r.png").rfind("\x89PNG", 0), 0u);
     EXPECT_TRUE(fs::exists(dir / "r.dxf"));
+}
+
+// The sheet of a result made by hand (a crossing on the north, a hole, a deemed outline moved
+// out on the south), as PDF and as the same page in PNG: both written whole. PIMU_REPORT_PNG
+// keeps the picture for a look.
+TEST(RegulationReport, SheetOfAHandMadeResult) {
+    using geometry::TAcadPoint;
+    auto rect = [](double x0, double y0, double x1, double y1) {
+        return std::vector<TAcadPoint>{{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0}, {x0, y1, 0}};
+    };
+    auto outline = [](const std::vector<TAcadPoint> &ring) {
+        std::vector<geometry::TLineEnt> out;
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            geometry::TLineEnt e;
+            e.st = ring[i];
+            e.ed = ring[(i + 1) % ring.size()];
+            out.push_back(e);
+        }
+        return out;
+    };
+    regulation::RegulationResult r;
+    r.Inputs = regulation::InputsForZone(*regulation::FindZoneRule("1-1"));
+    r.SiteOutline = outline(rect(0, 0, 20000, 15000));
+    r.DeemedOutline = outline(rect(0, -3000, 20000, 15000));
+    for (int k = 0; k < 2; ++k) {
+        auto &l = r.Limits[static_cast<std::size_t>(k)];
+        l.Distance = boundary::kKyoukaisenDistances[k];
+        l.LimitHours = k == 0 ? r.Inputs.Limit5 : r.Inputs.Limit10;
+        l.Line = boundary::OffsetOutline(r.DeemedOutline, l.Distance);
+    }
+    r.Limits[0].Regions = {rect(3000, 12000, 17000, 22000)};
+    r.Limits[0].Holes = {rect(9000, 13000, 11000, 14000)};
+    r.Limits[0].Crossings = {rect(3000, 20000, 17000, 22000)};
+    r.Limits[0].CrossingArea = 28e6;
+    r.Limits[0].MaxBeyond = 2000;
+    r.Limits[0].MaxHoursOnLine = 3.4;
+    r.Limits[0].MaxHoursAt = {10000, 20000, 0};
+    r.Limits[0].Complies = false;
+    r.Limits[1].Regions = {rect(6000, 13000, 14000, 21000)};
+    r.Limits[1].Margin = 4000;
+    r.Limits[1].MaxHoursOnLine = 1.2;
+    r.Limits[1].MaxHoursAt = {10000, 25000, 0};
+    geometry::BuildingModel model;
+    model.SetEdges(outline(rect(5000, 5000, 15000, 11000)));
+    Scratch dir;
+    const char *keep = std::getenv("PIMU_REPORT_PNG");
+    const fs::path png = keep ? fs::path(keep) : dir / "sheet.png";
+    WriteRegulationReport(r, model, {90.0, "hand.dxf"}, dir / "sheet.pdf", ReportFormat::Pdf);
+    WriteRegulationReport(r, model, {90.0, "hand.dxf"}, png, ReportFormat::Png);
+    const std::string pdf = dir.Read("sheet.pdf");
+    EXPECT_EQ(pdf.rfind("%PDF-", 0), 0u);
+    EXPECT_NE(pdf.find("%%EOF"), std::string::npos);
+    EXPECT_EQ(Scratch::ReadFile(png).rfind("\x89PNG", 0), 0u);
+    EXPECT_THROW(WriteRegulationReport(r, model, {}, dir / "no" / "x.pdf", ReportFormat::Pdf),
+                 RenderError);
 }
 
 }  // namespace
