@@ -52,6 +52,8 @@ TEST(CliRegulation, RefusalsAndTheirStatus) {
         {{"--site", "layer:敷地", "--zone", "2-1-4", "--report", "a.pdf", "--csv", "a.pdf"},
          2,
          "Pimu never writes over it"},
+        {{"--site", "layer:敷地", "--zone", "2-1-4", "--open-side", "1,2"}, 2, "X,Y,WIDTH"},
+        {{"--site", "layer:敷地", "--zone", "2-1-4", "--open-side", "1,2,0"}, 2, "above 0"},
         {{"--site", "layer:NONE", "--zone", "2-1-4"}, 2, "nothing in the drawing matches"},
         // The wall's single line closes no site.
         {{"--site", "layer:壁面", "--zone", "2-1-4"}, 1, "敷地の外形が閉じていません"},
