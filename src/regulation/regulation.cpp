@@ -157,12 +157,16 @@ double Dot(Vec a, Vec b) {
     return a.x * b.x + a.y * b.y;
 }
 
-double SegmentDistance(TAcadPoint p, TAcadPoint a, TAcadPoint b) {
+double SegmentDistance2(TAcadPoint p, TAcadPoint a, TAcadPoint b) {
     const Vec ab = Sub(b, a), ap = Sub(p, a);
     const double len2 = Dot(ab, ab);
     double t = len2 > 0.0 ? Dot(ap, ab) / len2 : 0.0;
     t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(ap.x - t * ab.x, ap.y - t * ab.y);
+    const double dx = ap.x - t * ab.x, dy = ap.y - t * ab.y;
+    return dx * dx + dy * dy;
+}
+double SegmentDistance(TAcadPoint p, TAcadPoint a, TAcadPoint b) {
+    return std::sqrt(SegmentDistance2(p, a, b));
 }
 
 // How far the open side moves the boundary out.
@@ -183,11 +187,12 @@ public:
         bool inside = false;
         for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
             const TAcadPoint a = pts_[j], b = pts_[i];
-            d = std::min(d, SegmentDistance(p, a, b));
+            d = std::min(d, SegmentDistance2(p, a, b));
             if ((a.y > p.y) != (b.y > p.y) &&
                 p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
                 inside = !inside;
         }
+        d = std::sqrt(d);
         return inside ? -d : d;
     }
 
@@ -309,6 +314,60 @@ struct Candidate {
     int Row = 0, Col = 0;
     double Outside = 0.0;  // distance from the deemed outline, negative inside
 };
+
+// Rows and columns of the count grid holding some cells.
+struct CellBox {
+    int R0 = std::numeric_limits<int>::max(), C0 = std::numeric_limits<int>::max();
+    int R1 = -1, C1 = -1;
+    void Add(int r, int c) {
+        R0 = std::min(R0, r);
+        C0 = std::min(C0, c);
+        R1 = std::max(R1, r);
+        C1 = std::max(C1, c);
+    }
+    bool Empty() const { return R1 < 0; }
+};
+
+// Traces the cells of `grid` reaching `threshold` inside a square window around `box` (two lit
+// cells around it, so that no outline meets the window's border), copied into `work`: labelling
+// the whole raster for a region of a few hundred cells would take most of the check's time.
+// Stopped when the progress asked to stop.
+shadow::HourExtraction TraceWindow(const ShadowCountGrid &grid, const RasterGeometry &raster,
+                                   const CellBox &box, double threshold, ShadowCountGrid &work,
+                                   Progress &progress) {
+    const int n = raster.N;
+    int size = std::max(box.R1 - box.R0, box.C1 - box.C0) + 5;
+    size = std::min((size + 7) / 8 * 8, n);  // the work bitmap takes whole bytes a row
+    const int r0 = std::clamp(box.R0 - 2, 0, n - size);
+    const int c0 = std::clamp(box.C0 - 2, 0, n - size);
+    for (int r = 0; r < size; ++r) {
+        const std::span<const std::uint16_t> from = grid.Row(r0 + r);
+        std::copy_n(from.begin() + c0, size, work.Row(r).begin());
+    }
+    RasterGeometry window;
+    window.X0 = raster.X0 + raster.Cell * c0;
+    window.Y0 = raster.Y0 + raster.Cell * (n - r0 - size);
+    window.Cell = raster.Cell;
+    window.N = size;
+    shadow::ShadowBitmap bitmap(size);
+    shadow::ContourHour hour;
+    hour.Threshold = threshold;
+    return shadow::ExtractHour(work, window, bitmap, hour, progress);
+}
+
+// A stopped check keeps its inputs and lines and judges nothing.
+RegulationResult Stopped(RegulationResult result) {
+    result.Status = RegulationStatus::Stopped;
+    for (LimitResult &limit : result.Limits) {
+        LimitResult cleared;
+        cleared.Distance = limit.Distance;
+        cleared.LimitHours = limit.LimitHours;
+        cleared.Line = std::move(limit.Line);
+        cleared.Threshold = limit.Threshold;
+        limit = std::move(cleared);
+    }
+    return result;
+}
 
 }  // namespace
 
@@ -432,8 +491,7 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
     }
     boundary::KyoukaisenResult site = boundary::MakeKyoukaisen(std::move(siteEdges), progress);
     if (site.status == boundary::KyoukaisenStatus::Stopped) {
-        result.Status = RegulationStatus::Stopped;
-        return result;
+        return Stopped(std::move(result));
     }
     if (site.status != boundary::KyoukaisenStatus::Done) {
         result.Status = RegulationStatus::SiteNotClosed;
@@ -483,8 +541,7 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
                                                         in.End, referenceHour, pimuHani, *grid,
                                                         progress);
     if (hani.Summary.Stopped || !progress.KeepRunning()) {
-        result.Status = RegulationStatus::Stopped;
-        return result;
+        return Stopped(std::move(result));
     }
 
     // Counting: every instant on the fine raster.
@@ -508,8 +565,7 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
             progress.Status(solar::FormatHM(t));
             progress.Position(i + 1);
             if (!progress.KeepRunning()) {
-                result.Status = RegulationStatus::Stopped;
-                return result;
+                return Stopped(std::move(result));
             }
             if (!shadow::CastsShadows(solar::SunPosition(sun, t))) {
                 ++result.NoSunInstants;
@@ -531,8 +587,7 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
         const double band = 1.5 * raster.Cell;
         for (int r = 0; r < n; ++r) {
             if (!progress.KeepRunning()) {
-                result.Status = RegulationStatus::Stopped;
-                return result;
+                return Stopped(std::move(result));
             }
             const std::span<const std::uint16_t> row = grid->Row(r);
             for (int c = 0; c < n; ++c) {
@@ -586,8 +641,7 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
         progress.Status(solar::FormatHM(t));
         progress.Position(i + 1);
         if (!progress.KeepRunning()) {
-            result.Status = RegulationStatus::Stopped;
-            return result;
+            return Stopped(std::move(result));
         }
         exact.Add(edges, sun, t, in.PlaneHeight, i);
     }
@@ -600,9 +654,12 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
     // The judgement: the largest time on each line, the cells beyond it that reach its limit,
     // and how far inside the others stay.
     const double cellArea = raster.Cell * raster.Cell;
-    std::unique_ptr<ShadowCountGrid> crossing;
-    std::unique_ptr<shadow::ShadowBitmap> bitmap;
-    if (counting) bitmap = std::make_unique<shadow::ShadowBitmap>(n);
+    std::unique_ptr<ShadowCountGrid> crossing, work;
+    if (counting) {
+        crossing = std::make_unique<ShadowCountGrid>();
+        work = std::make_unique<ShadowCountGrid>();
+    }
+    progress.Start(4);
     for (int k = 0; k < 2; ++k) {
         LimitResult &limit = result.Limits[static_cast<std::size_t>(k)];
         int best = -1;
@@ -614,17 +671,19 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
             }
         }
         limit.MaxHoursOnLine = std::max(best, 0) * step / 60.0;
-        bool crossesOnLine = best >= limit.Threshold;
+        const bool crossesOnLine = best >= limit.Threshold;
         double inside = std::numeric_limits<double>::infinity();
         std::int64_t crossingCells = 0;
+        CellBox regionBox, crossingBox;
         if (counting) {
-            if (!crossing) crossing = std::make_unique<ShadowCountGrid>();
             crossing->Clear();
             for (const Candidate &cell : candidates) {
                 if (grid->At(cell.Row, cell.Col) < limit.Threshold) continue;
+                regionBox.Add(cell.Row, cell.Col);
                 const double beyond = cell.Outside - limit.Distance;
                 if (beyond >= 0.0) {  // on the line counts as beyond
                     crossing->At(cell.Row, cell.Col) = 1;
+                    crossingBox.Add(cell.Row, cell.Col);
                     ++crossingCells;
                     limit.MaxBeyond = std::max(limit.MaxBeyond, beyond);
                 } else {
@@ -638,47 +697,20 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
             limit.Margin = -limit.MaxBeyond;
         else if (std::isfinite(inside))
             limit.Margin = inside;
-        if (crossingCells > 0) {
-            progress.Start(1);
-            shadow::ContourHour hour;
-            hour.Hour = limit.LimitHours;
-            hour.Threshold = 1.0;
-            const shadow::HourExtraction traced =
-                shadow::ExtractHour(*crossing, raster, *bitmap, hour, progress);
-            if (traced.End == shadow::HourEnd::Stopped) {
-                result.Status = RegulationStatus::Stopped;
-                return result;
-            }
-            for (const shadow::TracedOutline &o : traced.Outlines)
-                limit.Crossings.push_back(o.Points);
-        }
-    }
 
-    // The regions, the larger threshold first: tracing lowers its cells to one below it, which
-    // stays at or above the smaller one.
-    if (counting) {
-        std::array<std::size_t, 2> order{0, 1};
-        if (result.Limits[1].Threshold > result.Limits[0].Threshold) order = {1, 0};
-        for (std::size_t k : order) {
-            LimitResult &limit = result.Limits[k];
-            const LimitResult &other = result.Limits[1 - k];
-            if (k == order[1] && other.Threshold == limit.Threshold) {
-                limit.Regions = other.Regions;
-                limit.Holes = other.Holes;
-                continue;
-            }
-            progress.Start(1);
-            shadow::ContourHour hour;
-            hour.Hour = limit.LimitHours;
-            hour.Threshold = limit.Threshold;
+        // The outlines: the crossings, then the regions with their holes.
+        for (int part = 0; part < 2; ++part) {
+            const CellBox &box = part == 0 ? crossingBox : regionBox;
+            if (box.Empty()) continue;
+            progress.Position(2 * k + part + 1);
             const shadow::HourExtraction traced =
-                shadow::ExtractHour(*grid, raster, *bitmap, hour, progress);
-            if (traced.End == shadow::HourEnd::Stopped) {
-                result.Status = RegulationStatus::Stopped;
-                return result;
-            }
-            for (const shadow::TracedOutline &o : traced.Outlines) limit.Regions.push_back(o.Points);
-            for (const shadow::TracedOutline &o : traced.Holes) limit.Holes.push_back(o.Points);
+                part == 0 ? TraceWindow(*crossing, raster, box, 1.0, *work, progress)
+                          : TraceWindow(*grid, raster, box, limit.Threshold, *work, progress);
+            if (traced.End == shadow::HourEnd::Stopped) return Stopped(std::move(result));
+            for (const shadow::TracedOutline &o : traced.Outlines)
+                (part == 0 ? limit.Crossings : limit.Regions).push_back(o.Points);
+            if (part == 1)
+                for (const shadow::TracedOutline &o : traced.Holes) limit.Holes.push_back(o.Points);
         }
     }
     result.Status = RegulationStatus::Done;
