@@ -256,6 +256,11 @@ public:
             const int c0 = Col(qx0 - tol), c1 = Col(qx1 + tol);
             const int r0 = Row(qy0 - tol), r1 = Row(qy1 + tol);
             const double sign = area > 0.0 ? 1.0 : -1.0;
+            Side sides[4];
+            for (int k = 0; k < 4; ++k) {
+                const Vec ab = Sub(v[(k + 1) % 4], v[k]);
+                sides[k] = {v[k], {sign * ab.x, sign * ab.y}, -tol * std::hypot(ab.x, ab.y)};
+            }
             for (int r = r0; r <= r1; ++r)
                 for (int c = c0; c <= c1; ++c) {
                     const std::size_t b = static_cast<std::size_t>(r) * cols_ + c;
@@ -266,7 +271,7 @@ public:
                         if (p.x < qx0 - tol || p.x > qx1 + tol || p.y < qy0 - tol ||
                             p.y > qy1 + tol)
                             continue;
-                        if (InQuad(v, p, sign, tol)) {
+                        if (InQuad(sides, p)) {
                             stamp_[static_cast<std::size_t>(i)] = instant;
                             ++counts_[static_cast<std::size_t>(i)];
                         }
@@ -280,14 +285,16 @@ private:
     static constexpr double kBuckets = 256.0;
     // The quadrilateral of an edge is convex (its connectors run the same way): p is in it, or
     // within tol of its sides, when it lies on the inner side of every side.
-    static bool InQuad(const TAcadPoint (&v)[4], TAcadPoint p, double sign, double tol) {
-        for (int k = 0; k < 4; ++k) {
-            const TAcadPoint a = v[k], b = v[(k + 1) % 4];
-            const Vec ab = Sub(b, a);
-            const double len = std::hypot(ab.x, ab.y);
-            if (len == 0.0) continue;
-            if (sign * Cross(ab, Sub(p, a)) < -tol * len) return false;
-        }
+    // A side of a quadrilateral, its direction turned so that the inside is on its left, and
+    // how far right of it a point may lie (tol times its length).
+    struct Side {
+        TAcadPoint a;
+        Vec d;
+        double slack;
+    };
+    static bool InQuad(const Side (&sides)[4], TAcadPoint p) {
+        for (const Side &s : sides)
+            if (Cross(s.d, Sub(p, s.a)) < s.slack) return false;
         return true;
     }
     int Col(double x) const {
