@@ -90,9 +90,9 @@ void Check(benchmark::State &state, const Site &site) {
         clock.starts.push_back(end);
         const std::size_t n = clock.starts.size();  // the last four Starts open the phases
         for (std::size_t k = 0; k < 4 && n >= 5; ++k)
-            phase[k] += std::chrono::duration<double>(clock.starts[n - 5 + k + 1] -
-                                                      clock.starts[n - 5 + k])
-                            .count();
+            phase[k] +=
+                std::chrono::duration<double>(clock.starts[n - 5 + k + 1] - clock.starts[n - 5 + k])
+                    .count();
     }
     const double runs = static_cast<double>(state.iterations());
     state.counters["extent_s"] = phase[0] / runs;

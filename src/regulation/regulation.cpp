@@ -188,8 +188,7 @@ public:
         for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
             const TAcadPoint a = pts_[j], b = pts_[i];
             d = std::min(d, SegmentDistance2(p, a, b));
-            if ((a.y > p.y) != (b.y > p.y) &&
-                p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
+            if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
                 inside = !inside;
         }
         d = std::sqrt(d);
@@ -466,7 +465,8 @@ std::vector<TAcadPoint> SampleLine(const boundary::KyoukaisenLine &line, double 
             const TAcadPoint m{(p.x + q.x) / 2.0, (p.y + q.y) / 2.0, 0.0};
             const TAcadPoint centre{m.x - (q.y - p.y) / c * off, m.y + (q.x - p.x) / c * off, 0.0};
             const double a0 = std::atan2(p.y - centre.y, p.x - centre.x);
-            const int pieces = std::max(1, static_cast<int>(std::ceil(r * std::fabs(theta) / spacing)));
+            const int pieces =
+                std::max(1, static_cast<int>(std::ceil(r * std::fabs(theta) / spacing)));
             for (int j = 1; j < pieces; ++j) {
                 const double a = a0 + theta * j / pieces;
                 out.push_back({centre.x + r * std::cos(a), centre.y + r * std::sin(a), 0.0});
@@ -544,9 +544,8 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
     const double referenceHour =
         std::max(std::min(in.Limit5, in.Limit10) - 4.0 * shadow::kExtentStepMinutes / 60.0,
                  shadow::kExtentStepMinutes / 60.0);
-    const shadow::ToujiHani hani = shadow::GetToujiHani(edges, sun, in.PlaneHeight, in.Start,
-                                                        in.End, referenceHour, pimuHani, *grid,
-                                                        progress);
+    const shadow::ToujiHani hani = shadow::GetToujiHani(
+        edges, sun, in.PlaneHeight, in.Start, in.End, referenceHour, pimuHani, *grid, progress);
     if (hani.Summary.Stopped || !progress.KeepRunning()) {
         return Stopped(std::move(result));
     }

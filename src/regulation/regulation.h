@@ -153,8 +153,22 @@ struct RegulationResult {
 
 // The check. The sun's latitude and north are used; the day is the winter solstice and the
 // times are true solar time, whatever the state says. `siteEdges` are the planar edges of the
-// picked site lines (as the boundary command takes them). Progress: phases as the isochrones
-// (extent, counting, tracing), KeepRunning asked within every long loop.
+// picked site lines (as the boundary command takes them).
+// - The site outline is traced as the boundary command traces it and deemed after the open sides
+//   (DeemOutline); the lines are the outlines 5 m and 10 m outside the deemed one.
+// - The instants are RegulationInstant's; those with the sun down count as lit (NoSunInstants).
+// - A point is "beyond" a line when it lies at least the line's distance from the deemed outline:
+//   a point on the line counts as beyond, since a sampled raster cannot place it more exactly.
+// - The regions are counted on a 2000-cell raster over the ground shaded about the smaller limit.
+//   The lines, sampled every half cell, and the cells within a cell and a half of a line whose
+//   count is near its threshold get exact counts (the point in the quadrilateral an edge and its
+//   shadow span, at every instant). A limit is kept when no cell beyond its line and no sample
+//   of its line is shaded the limit or longer.
+// - CrossingArea is the crossing cells times the cell's area, MaxBeyond the largest distance of a
+//   crossing cell beyond the line. Margin is the smallest distance inside the line of a cell
+//   shaded the limit or longer; where the line is crossed it is -MaxBeyond (0 or negative).
+// Progress: the RegulationPhase phases, KeepRunning asked within every long loop; a stop returns
+// Stopped with the inputs and lines but nothing judged.
 RegulationResult CheckRegulation(const geometry::BuildingModel &model, const solar::SolarState &sun,
                                  std::vector<TLineEnt> siteEdges, const RegulationInputs &in,
                                  Progress &progress = NoProgress());

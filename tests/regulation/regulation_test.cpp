@@ -27,7 +27,8 @@ TLineEnt Seg(TAcadPoint a, TAcadPoint b) {
 
 std::vector<TLineEnt> Closed(const std::vector<TAcadPoint> &pts) {
     std::vector<TLineEnt> edges;
-    for (std::size_t i = 0; i < pts.size(); ++i) edges.push_back(Seg(pts[i], pts[(i + 1) % pts.size()]));
+    for (std::size_t i = 0; i < pts.size(); ++i)
+        edges.push_back(Seg(pts[i], pts[(i + 1) % pts.size()]));
     return edges;
 }
 
@@ -212,10 +213,9 @@ TEST(RegulationDeemed, OpenSidesMoveOutHalfTheWidthOrToFiveMetresShortOfTheFarSi
     ExpectCorners(DeemOutline(rect, road16),
                   {{0, -11000}, {20000, -11000}, {20000, 15000}, {0, 15000}});
     // Exactly 10 m is still halved; two sides at once; the wider of two on one side.
-    const std::vector<OpenSide> two{{{20500, 7000, 0}, 10000}, {{10000, 15100, 0}, 6000},
-                                    {{10000, 15200, 0}, 4000}};
-    ExpectCorners(DeemOutline(rect, two),
-                  {{0, 0}, {25000, 0}, {25000, 18000}, {0, 18000}});
+    const std::vector<OpenSide> two{
+        {{20500, 7000, 0}, 10000}, {{10000, 15100, 0}, 6000}, {{10000, 15200, 0}, 4000}};
+    ExpectCorners(DeemOutline(rect, two), {{0, 0}, {25000, 0}, {25000, 18000}, {0, 18000}});
     ExpectCorners(DeemOutline(rect, {}), Corners(rect));
 }
 
@@ -228,20 +228,15 @@ TEST(RegulationDeemed, NeighboursAreCutAtAConcaveCornerAndAFoldIsRefused) {
                                                {10000, 20000, 0},
                                                {0, 20000, 0}});
     const std::vector<OpenSide> road{{{15000, 10200, 0}, 4000}};
-    ExpectCorners(DeemOutline(site, road), {{0, 0},
-                                            {20000, 0},
-                                            {20000, 12000},
-                                            {10000, 12000},
-                                            {10000, 20000},
-                                            {0, 20000}});
+    ExpectCorners(DeemOutline(site, road),
+                  {{0, 0}, {20000, 0}, {20000, 12000}, {10000, 12000}, {10000, 20000}, {0, 20000}});
     // A river 30 m wide moves the side 25 m, past the end of the western arm's side.
     const std::vector<OpenSide> river{{{15000, 10200, 0}, 30000}};
     EXPECT_TRUE(DeemOutline(site, river).empty());
     RegulationInputs in = Inputs(3, 2);
     in.OpenSides = river;
-    const RegulationResult r =
-        CheckRegulation(Model({{{2000, 2000, 0}, {8000, 2000, 0}, {8000, 8000, 0}}}, 10000), kSun,
-                        site, in);
+    const RegulationResult r = CheckRegulation(
+        Model({{{2000, 2000, 0}, {8000, 2000, 0}, {8000, 8000, 0}}}, 10000), kSun, site, in);
     EXPECT_EQ(r.Status, RegulationStatus::Invalid);
     EXPECT_EQ(r.Check, RegulationCheck::BadOpenSide);
 }
@@ -431,8 +426,8 @@ TEST(RegulationRun, TheDayIsTheWinterSolsticeInTrueSolarTimeAndTheNorthUsesNineT
     ASSERT_EQ(r.Status, RegulationStatus::Done);
     EXPECT_EQ(r.Instants, 180);
     for (const LimitResult &limit : r.Limits)
-        EXPECT_NEAR(limit.MaxHoursOnLine,
-                    RayMaxOnLine(c, north, limit.Distance) * kStep / 60.0, kStep / 60.0 + 1e-9);
+        EXPECT_NEAR(limit.MaxHoursOnLine, RayMaxOnLine(c, north, limit.Distance) * kStep / 60.0,
+                    kStep / 60.0 + 1e-9);
 }
 
 // --- stops and refusals ----------------------------------------------------------------------
@@ -453,10 +448,10 @@ TEST(RegulationRun, AStopInAnyPhaseJudgesNothing) {
     int total = 0;
     {
         StopAfter never(std::numeric_limits<int>::max());
-        const RegulationResult r = CheckRegulation(
-            Model(c.footprints, c.height), kSun,
-            Closed({{0, 0, 0}, {30000, 0, 0}, {30000, 30000, 0}, {0, 30000, 0}}), Inputs(3, 2),
-            never);
+        const RegulationResult r =
+            CheckRegulation(Model(c.footprints, c.height), kSun,
+                            Closed({{0, 0, 0}, {30000, 0, 0}, {30000, 30000, 0}, {0, 30000, 0}}),
+                            Inputs(3, 2), never);
         ASSERT_EQ(r.Status, RegulationStatus::Done);
         EXPECT_GE(never.phases, 3);
     }
@@ -474,10 +469,10 @@ TEST(RegulationRun, AStopInAnyPhaseJudgesNothing) {
     for (int at : {1, 2, total / 4, total / 2, total - 300, total - 1}) {
         SCOPED_TRACE(at);
         StopAfter stop(at);
-        const RegulationResult r = CheckRegulation(
-            Model(c.footprints, c.height), kSun,
-            Closed({{0, 0, 0}, {30000, 0, 0}, {30000, 30000, 0}, {0, 30000, 0}}), Inputs(3, 2),
-            stop);
+        const RegulationResult r =
+            CheckRegulation(Model(c.footprints, c.height), kSun,
+                            Closed({{0, 0, 0}, {30000, 0, 0}, {30000, 30000, 0}, {0, 30000, 0}}),
+                            Inputs(3, 2), stop);
         EXPECT_EQ(r.Status, RegulationStatus::Stopped);
         for (const LimitResult &limit : r.Limits) {
             EXPECT_TRUE(limit.Crossings.empty());
@@ -515,8 +510,9 @@ TEST(RegulationRun, BadInputsAndMissingModelOrSiteAreRefused) {
                  RegulationCheck::BadStep},
              Bad{"too many instants", with([](RegulationInputs &in) { in.StepMinutes = 0.001; }),
                  RegulationCheck::BadStep},
-             Bad{"road width 0",
-                 with([](RegulationInputs &in) { in.OpenSides = {{{0, 0, 0}, 0.0}}; }),
+             Bad{"road width 0", with([](RegulationInputs &in) {
+                     in.OpenSides = {{{0, 0, 0}, 0.0}};
+                 }),
                  RegulationCheck::BadOpenSide},
          }) {
         SCOPED_TRACE(bad.what);
