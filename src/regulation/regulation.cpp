@@ -1,7 +1,19 @@
 #include "regulation/regulation.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
 #include <utility>
+
+#include "shadow/jikoku.h"
+#include "shadow/shadow_bitmap.h"
+#include "shadow/shadow_regions.h"
+#include "shadow/touji_contour.h"
+#include "shadow/touji_raster.h"
+#include "shadow/touji_runs.h"
+#include "solar/timetext.h"
 
 namespace pimu::regulation {
 
@@ -96,6 +108,16 @@ RegulationInputs InputsForZone(const ZoneRule &rule) {
     return in;
 }
 
+int RegulationInstantCount(const RegulationInputs &in) {
+    const double k = std::round((in.End - in.Start) * 60.0 / in.StepMinutes);
+    if (!std::isfinite(k) || !(k >= 1.0) || k > std::numeric_limits<std::uint16_t>::max()) return 0;
+    return static_cast<int>(k);
+}
+
+int RegulationCount(double hours, double stepMinutes) {
+    return static_cast<int>(shadow::CountThreshold(hours * 60.0 / stepMinutes));
+}
+
 RegulationCheck CheckRegulationInputs(const RegulationInputs &in) {
     const double hours = in.End - in.Start;
     if (!std::isfinite(in.Start) || !std::isfinite(in.End) || !(hours > 0.0) ||
@@ -106,7 +128,9 @@ RegulationCheck CheckRegulationInputs(const RegulationInputs &in) {
             return RegulationCheck::BadLimits;
     if (!std::isfinite(in.PlaneHeight) || in.PlaneHeight < 0.0)
         return RegulationCheck::BadPlaneHeight;
-    if (!std::isfinite(in.StepMinutes) || !(in.StepMinutes > 0.0) || in.StepMinutes > hours * 60.0)
+    // The counters hold at most 65535 instants.
+    if (!std::isfinite(in.StepMinutes) || !(in.StepMinutes > 0.0) ||
+        in.StepMinutes > hours * 60.0 || RegulationInstantCount(in) == 0)
         return RegulationCheck::BadStep;
     for (const OpenSide &side : in.OpenSides)
         if (!std::isfinite(side.Width) || !(side.Width > 0.0) || !std::isfinite(side.Near.x) ||
@@ -115,10 +139,352 @@ RegulationCheck CheckRegulationInputs(const RegulationInputs &in) {
     return RegulationCheck::Ok;
 }
 
+namespace {
+
+using shadow::RasterGeometry;
+using shadow::ShadowCountGrid;
+
+struct Vec {
+    double x = 0.0, y = 0.0;
+};
+Vec Sub(TAcadPoint a, TAcadPoint b) {
+    return {a.x - b.x, a.y - b.y};
+}
+double Cross(Vec a, Vec b) {
+    return a.x * b.y - a.y * b.x;
+}
+double Dot(Vec a, Vec b) {
+    return a.x * b.x + a.y * b.y;
+}
+
+double SegmentDistance2(TAcadPoint p, TAcadPoint a, TAcadPoint b) {
+    const Vec ab = Sub(b, a), ap = Sub(p, a);
+    const double len2 = Dot(ab, ab);
+    double t = len2 > 0.0 ? Dot(ap, ab) / len2 : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double dx = ap.x - t * ab.x, dy = ap.y - t * ab.y;
+    return dx * dx + dy * dy;
+}
+double SegmentDistance(TAcadPoint p, TAcadPoint a, TAcadPoint b) {
+    return std::sqrt(SegmentDistance2(p, a, b));
+}
+
+// How far the open side moves the boundary out.
+double OpenShift(double width) {
+    return width <= 10000.0 ? width / 2.0 : width - 5000.0;
+}
+
+// The distance of p from a closed outline, negative inside it (even-odd).
+class OutlineDistance {
+public:
+    explicit OutlineDistance(const std::vector<TLineEnt> &outline) {
+        pts_.reserve(outline.size());
+        for (const TLineEnt &e : outline) pts_.push_back(e.st);
+    }
+    double operator()(TAcadPoint p) const {
+        const std::size_t n = pts_.size();
+        double d = std::numeric_limits<double>::infinity();
+        bool inside = false;
+        for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
+            const TAcadPoint a = pts_[j], b = pts_[i];
+            d = std::min(d, SegmentDistance2(p, a, b));
+            if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
+                inside = !inside;
+        }
+        d = std::sqrt(d);
+        return inside ? -d : d;
+    }
+
+private:
+    std::vector<TAcadPoint> pts_;
+};
+
+// Exact shadow counts of a set of points: at every instant each point inside (or on) the
+// shadow quadrilateral of an edge counts once. The points are kept in buckets so that a
+// quadrilateral looks only at the points near it.
+class PointCounter {
+public:
+    explicit PointCounter(std::vector<TAcadPoint> points)
+        : points_(std::move(points)), counts_(points_.size(), 0), stamp_(points_.size(), -1) {
+        if (points_.empty()) return;
+        x0_ = x1_ = points_[0].x;
+        y0_ = y1_ = points_[0].y;
+        for (const TAcadPoint &p : points_) {
+            x0_ = std::min(x0_, p.x);
+            x1_ = std::max(x1_, p.x);
+            y0_ = std::min(y0_, p.y);
+            y1_ = std::max(y1_, p.y);
+        }
+        size_ = std::max({x1_ - x0_, y1_ - y0_, 1.0}) / kBuckets;
+        cols_ = static_cast<int>((x1_ - x0_) / size_) + 1;
+        rows_ = static_cast<int>((y1_ - y0_) / size_) + 1;
+        first_.assign(static_cast<std::size_t>(cols_) * rows_ + 1, 0);
+        for (const TAcadPoint &p : points_) ++first_[Bucket(p) + 1];
+        for (std::size_t b = 1; b < first_.size(); ++b) first_[b] += first_[b - 1];
+        order_.resize(points_.size());
+        std::vector<int> fill(first_.begin(), first_.end() - 1);
+        for (std::size_t i = 0; i < points_.size(); ++i)
+            order_[static_cast<std::size_t>(fill[Bucket(points_[i])]++)] = static_cast<int>(i);
+    }
+
+    const std::vector<TAcadPoint> &Points() const { return points_; }
+    const std::vector<int> &Counts() const { return counts_; }
+
+    // One instant; false when the sun casts no shadows then.
+    bool Add(std::span<const TLineEnt> edges, const solar::SolarState &sun, double t, double h,
+             int instant) {
+        const solar::SunResult pos = solar::SunPosition(sun, t);
+        if (!shadow::CastsShadows(pos)) return false;
+        if (points_.empty()) return true;
+        const double theta = solar::ShadowAngle(sun, pos.Azimuth);
+        for (const TLineEnt &e : edges) {
+            const shadow::EdgeQuad q = shadow::ShadowQuad(e, h, theta, pos.Ratio);
+            const TAcadPoint v[4] = {q.footSt, q.footEd, q.shadowEd, q.shadowSt};
+            double qx0 = v[0].x, qx1 = v[0].x, qy0 = v[0].y, qy1 = v[0].y;
+            double area = 0.0;
+            for (int k = 0; k < 4; ++k) {
+                qx0 = std::min(qx0, v[k].x);
+                qx1 = std::max(qx1, v[k].x);
+                qy0 = std::min(qy0, v[k].y);
+                qy1 = std::max(qy1, v[k].y);
+                area += Cross(Vec{v[k].x, v[k].y}, Vec{v[(k + 1) % 4].x, v[(k + 1) % 4].y});
+            }
+            if (!std::isfinite(area) || area == 0.0) continue;
+            const double tol = geometry::kPointTol;
+            if (qx1 < x0_ - tol || qx0 > x1_ + tol || qy1 < y0_ - tol || qy0 > y1_ + tol) continue;
+            const int c0 = Col(qx0 - tol), c1 = Col(qx1 + tol);
+            const int r0 = Row(qy0 - tol), r1 = Row(qy1 + tol);
+            const double sign = area > 0.0 ? 1.0 : -1.0;
+            Side sides[4];
+            for (int k = 0; k < 4; ++k) {
+                const Vec ab = Sub(v[(k + 1) % 4], v[k]);
+                sides[k] = {v[k], {sign * ab.x, sign * ab.y}, -tol * std::hypot(ab.x, ab.y)};
+            }
+            for (int r = r0; r <= r1; ++r)
+                for (int c = c0; c <= c1; ++c) {
+                    const std::size_t b = static_cast<std::size_t>(r) * cols_ + c;
+                    for (int k = first_[b]; k < first_[b + 1]; ++k) {
+                        const int i = order_[static_cast<std::size_t>(k)];
+                        if (stamp_[static_cast<std::size_t>(i)] == instant) continue;
+                        const TAcadPoint p = points_[static_cast<std::size_t>(i)];
+                        if (p.x < qx0 - tol || p.x > qx1 + tol || p.y < qy0 - tol ||
+                            p.y > qy1 + tol)
+                            continue;
+                        if (InQuad(sides, p)) {
+                            stamp_[static_cast<std::size_t>(i)] = instant;
+                            ++counts_[static_cast<std::size_t>(i)];
+                        }
+                    }
+                }
+        }
+        return true;
+    }
+
+private:
+    static constexpr double kBuckets = 256.0;
+    // The quadrilateral of an edge is convex (its connectors run the same way): p is in it, or
+    // within tol of its sides, when it lies on the inner side of every side.
+    // A side of a quadrilateral, its direction turned so that the inside is on its left, and
+    // how far right of it a point may lie (tol times its length).
+    struct Side {
+        TAcadPoint a;
+        Vec d;
+        double slack;
+    };
+    static bool InQuad(const Side (&sides)[4], TAcadPoint p) {
+        for (const Side &s : sides)
+            if (Cross(s.d, Sub(p, s.a)) < s.slack) return false;
+        return true;
+    }
+    int Col(double x) const {
+        return std::clamp(static_cast<int>(std::floor((x - x0_) / size_)), 0, cols_ - 1);
+    }
+    int Row(double y) const {
+        return std::clamp(static_cast<int>(std::floor((y - y0_) / size_)), 0, rows_ - 1);
+    }
+    std::size_t Bucket(TAcadPoint p) const {
+        return static_cast<std::size_t>(Row(p.y)) * cols_ + static_cast<std::size_t>(Col(p.x));
+    }
+
+    std::vector<TAcadPoint> points_;
+    std::vector<int> counts_;
+    std::vector<int> stamp_;
+    double x0_ = 0.0, x1_ = 0.0, y0_ = 0.0, y1_ = 0.0, size_ = 1.0;
+    int cols_ = 1, rows_ = 1;
+    std::vector<int> first_, order_;
+};
+
+// A cell the judgement looks at: shaded at least the smaller limit (less a margin for the
+// refinement), with its distance beyond the deemed outline.
+struct Candidate {
+    int Row = 0, Col = 0;
+    double Outside = 0.0;  // distance from the deemed outline, negative inside
+};
+
+// Rows and columns of the count grid holding some cells.
+struct CellBox {
+    int R0 = std::numeric_limits<int>::max(), C0 = std::numeric_limits<int>::max();
+    int R1 = -1, C1 = -1;
+    void Add(int r, int c) {
+        R0 = std::min(R0, r);
+        C0 = std::min(C0, c);
+        R1 = std::max(R1, r);
+        C1 = std::max(C1, c);
+    }
+    bool Empty() const { return R1 < 0; }
+};
+
+// Traces the cells of `grid` reaching `threshold` inside a square window around `box` (two lit
+// cells around it, so that no outline meets the window's border), copied into `work`: labelling
+// the whole raster for a region of a few hundred cells would take most of the check's time.
+// Stopped when the progress asked to stop.
+shadow::HourExtraction TraceWindow(const ShadowCountGrid &grid, const RasterGeometry &raster,
+                                   const CellBox &box, double threshold, ShadowCountGrid &work,
+                                   Progress &progress) {
+    const int n = raster.N;
+    int size = std::max(box.R1 - box.R0, box.C1 - box.C0) + 5;
+    size = std::min((size + 7) / 8 * 8, n);  // the work bitmap takes whole bytes a row
+    const int r0 = std::clamp(box.R0 - 2, 0, n - size);
+    const int c0 = std::clamp(box.C0 - 2, 0, n - size);
+    for (int r = 0; r < size; ++r) {
+        const std::span<const std::uint16_t> from = grid.Row(r0 + r);
+        std::copy_n(from.begin() + c0, size, work.Row(r).begin());
+    }
+    RasterGeometry window;
+    window.X0 = raster.X0 + raster.Cell * c0;
+    window.Y0 = raster.Y0 + raster.Cell * (n - r0 - size);
+    window.Cell = raster.Cell;
+    window.N = size;
+    shadow::ShadowBitmap bitmap(size);
+    shadow::ContourHour hour;
+    hour.Threshold = threshold;
+    return shadow::ExtractHour(work, window, bitmap, hour, progress);
+}
+
+// A stopped check keeps its inputs and lines and judges nothing.
+RegulationResult Stopped(RegulationResult result) {
+    result.Status = RegulationStatus::Stopped;
+    for (LimitResult &limit : result.Limits) {
+        LimitResult cleared;
+        cleared.Distance = limit.Distance;
+        cleared.LimitHours = limit.LimitHours;
+        cleared.Line = std::move(limit.Line);
+        cleared.Threshold = limit.Threshold;
+        limit = std::move(cleared);
+    }
+    return result;
+}
+
+}  // namespace
+
+std::vector<TLineEnt> DeemOutline(const std::vector<TLineEnt> &outline,
+                                  std::span<const OpenSide> sides) {
+    const std::size_t n = outline.size();
+    if (n < 3) return outline;
+    std::vector<double> shift(n, 0.0);
+    for (const OpenSide &side : sides) {
+        std::size_t best = 0;
+        double bestDistance = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < n; ++i) {
+            const double d = SegmentDistance(side.Near, outline[i].st, outline[i].ed);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
+        }
+        shift[best] = std::max(shift[best], OpenShift(side.Width));
+    }
+    if (std::all_of(shift.begin(), shift.end(), [](double d) { return d == 0.0; })) return outline;
+
+    // Each side as a line: a point on it (moved out along the right-hand normal of the
+    // counter-clockwise outline) and its direction.
+    struct Line {
+        TAcadPoint p;
+        Vec d;
+    };
+    std::vector<Line> lines(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Vec d = Sub(outline[i].ed, outline[i].st);
+        const double len = std::hypot(d.x, d.y);
+        if (len == 0.0) return {};
+        const Vec out{d.y / len, -d.x / len};
+        lines[i] = {{outline[i].st.x + out.x * shift[i], outline[i].st.y + out.y * shift[i], 0.0},
+                    d};
+    }
+    std::vector<TAcadPoint> vertices;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Line &a = lines[(i + n - 1) % n];
+        const Line &b = lines[i];
+        const double den = Cross(a.d, b.d);
+        const double lenA = std::hypot(a.d.x, a.d.y), lenB = std::hypot(b.d.x, b.d.y);
+        if (std::fabs(den) <= 1e-12 * lenA * lenB) {
+            // Parallel neighbours: a step joins the moved side to the other.
+            const TAcadPoint endA{a.p.x + a.d.x, a.p.y + a.d.y, 0.0};
+            vertices.push_back(endA);
+            if (geometry::Dist2D(endA, b.p) > geometry::kPointTol) vertices.push_back(b.p);
+            continue;
+        }
+        const double t = Cross(Sub(b.p, a.p), b.d) / den;
+        vertices.push_back({a.p.x + a.d.x * t, a.p.y + a.d.y * t, 0.0});
+    }
+    std::vector<TLineEnt> deemed;
+    const std::size_t m = vertices.size();
+    for (std::size_t i = 0; i < m; ++i) {
+        TLineEnt e = outline[std::min(i, n - 1)];
+        e.st = vertices[i];
+        e.ed = vertices[(i + 1) % m];
+        deemed.push_back(e);
+    }
+    // A side cut to nothing or turned round folds the outline.
+    if (m == n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const Vec d = Sub(deemed[i].ed, deemed[i].st);
+            if (!(Dot(d, lines[i].d) > 0.0)) return {};
+        }
+    }
+    double area = 0.0;
+    for (const TLineEnt &e : deemed) area += Cross(Vec{e.st.x, e.st.y}, Vec{e.ed.x, e.ed.y});
+    if (!(area > 0.0)) return {};
+    return deemed;
+}
+
+std::vector<TAcadPoint> SampleLine(const boundary::KyoukaisenLine &line, double spacing) {
+    std::vector<TAcadPoint> out;
+    const std::size_t n = line.vertices.size();
+    if (n == 0 || !(spacing > 0.0)) return out;
+    for (std::size_t i = 0; i < n; ++i) {
+        const boundary::KyoukaisenVertex &v = line.vertices[i];
+        const TAcadPoint p = v.pt, q = line.vertices[(i + 1) % n].pt;
+        out.push_back({p.x, p.y, 0.0});
+        const double c = geometry::Dist2D(p, q);
+        if (c == 0.0) continue;
+        if (v.bulge && *v.bulge != 0.0) {
+            const double theta = 4.0 * std::atan(*v.bulge);
+            const double r = c / 2.0 / std::sin(std::fabs(theta) / 2.0);
+            const double off = c / 2.0 / std::tan(theta / 2.0);
+            const TAcadPoint m{(p.x + q.x) / 2.0, (p.y + q.y) / 2.0, 0.0};
+            const TAcadPoint centre{m.x - (q.y - p.y) / c * off, m.y + (q.x - p.x) / c * off, 0.0};
+            const double a0 = std::atan2(p.y - centre.y, p.x - centre.x);
+            const int pieces =
+                std::max(1, static_cast<int>(std::ceil(r * std::fabs(theta) / spacing)));
+            for (int j = 1; j < pieces; ++j) {
+                const double a = a0 + theta * j / pieces;
+                out.push_back({centre.x + r * std::cos(a), centre.y + r * std::sin(a), 0.0});
+            }
+        } else {
+            const int pieces = std::max(1, static_cast<int>(std::ceil(c / spacing)));
+            for (int j = 1; j < pieces; ++j) {
+                const double f = static_cast<double>(j) / pieces;
+                out.push_back({p.x + (q.x - p.x) * f, p.y + (q.y - p.y) * f, 0.0});
+            }
+        }
+    }
+    return out;
+}
+
 RegulationResult CheckRegulation(const geometry::BuildingModel &model,
-                                 const solar::SolarState & /*sun*/, std::vector<TLineEnt> siteEdges,
+                                 const solar::SolarState &state, std::vector<TLineEnt> siteEdges,
                                  const RegulationInputs &in, Progress &progress) {
-    // Placeholder until the counting lands: the lines only, nothing judged.
     RegulationResult result;
     result.Inputs = in;
     result.Check = CheckRegulationInputs(in);
@@ -130,23 +496,230 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
         result.Status = RegulationStatus::NoModel;
         return result;
     }
-    boundary::KyoukaisenResult lines = boundary::MakeKyoukaisen(std::move(siteEdges), progress);
-    if (lines.status == boundary::KyoukaisenStatus::Stopped) {
-        result.Status = RegulationStatus::Stopped;
-        return result;
+    boundary::KyoukaisenResult site = boundary::MakeKyoukaisen(std::move(siteEdges), progress);
+    if (site.status == boundary::KyoukaisenStatus::Stopped) {
+        return Stopped(std::move(result));
     }
-    if (lines.status != boundary::KyoukaisenStatus::Done) {
+    if (site.status != boundary::KyoukaisenStatus::Done) {
         result.Status = RegulationStatus::SiteNotClosed;
         return result;
     }
-    result.SiteOutline = lines.outline;
-    result.DeemedOutline = lines.outline;
+    result.SiteOutline = site.outline;
+    result.DeemedOutline = DeemOutline(site.outline, in.OpenSides);
+    if (result.DeemedOutline.empty()) {
+        result.Check = RegulationCheck::BadOpenSide;
+        result.Status = RegulationStatus::Invalid;
+        return result;
+    }
     for (int k = 0; k < 2; ++k) {
-        LimitResult &limit = result.Limits[k];
+        LimitResult &limit = result.Limits[static_cast<std::size_t>(k)];
         limit.Distance = boundary::kKyoukaisenDistances[k];
         limit.LimitHours = k == 0 ? in.Limit5 : in.Limit10;
-        limit.Line = lines.lines[k];
+        limit.Line = boundary::OffsetOutline(result.DeemedOutline, limit.Distance);
+        limit.Threshold = RegulationCount(limit.LimitHours, in.StepMinutes);
+        if (limit.Line.vertices.size() < 2) {
+            result.Status = RegulationStatus::SiteNotClosed;
+            return result;
+        }
     }
+
+    // The winter solstice in true solar time at the state's latitude and north.
+    solar::SolarState sun = state;
+    sun.Declination = solar::kWinterDeclination;
+    sun.SinDecl = std::sin(sun.Declination);
+    sun.CosDecl = std::cos(sun.Declination);
+    sun.UseStdTime = false;
+
+    const std::span<const TLineEnt> edges = model.AryTatemono;
+    const int instants = RegulationInstantCount(in);
+    result.Instants = instants;
+    const double step = in.StepMinutes;
+    const int low = std::min(result.Limits[0].Threshold, result.Limits[1].Threshold);
+
+    // Extent: the ground shaded for a little less than the smaller limit, on the coarse raster.
+    auto grid = std::make_unique<ShadowCountGrid>();
+    shadow::Extent pimuHani;
+    shadow::GetPimuHani(model, sun, in.PlaneHeight, in.Start, in.End, pimuHani.XMin, pimuHani.YMin,
+                        pimuHani.XMax, pimuHani.YMax);
+    const double referenceHour =
+        std::max(std::min(in.Limit5, in.Limit10) - 4.0 * shadow::kExtentStepMinutes / 60.0,
+                 shadow::kExtentStepMinutes / 60.0);
+    const shadow::ToujiHani hani = shadow::GetToujiHani(
+        edges, sun, in.PlaneHeight, in.Start, in.End, referenceHour, pimuHani, *grid, progress);
+    if (hani.Summary.Stopped || !progress.KeepRunning()) {
+        return Stopped(std::move(result));
+    }
+
+    // Counting: every instant on the fine raster.
+    RasterGeometry raster;
+    const int n = ShadowCountGrid::kSize;
+    if (hani.Found) {
+        raster.X0 = hani.Rect.XMin;
+        raster.Y0 = hani.Rect.YMin;
+        raster.Cell = shadow::FineCellSize(hani.Rect, n);
+        raster.N = n;
+    }
+    const bool counting = hani.Found && raster.Cell > 0.0 && std::isfinite(raster.Cell);
+    result.Cell = counting ? raster.Cell : 0.0;
+    grid->Clear();
+    progress.Start(instants);
+    {
+        std::unique_ptr<shadow::RunCounter> counter;
+        if (counting) counter = std::make_unique<shadow::RunCounter>(n);
+        for (int i = 0; i < instants; ++i) {
+            const double t = RegulationInstant(in, i);
+            progress.Status(solar::FormatHM(t));
+            progress.Position(i + 1);
+            if (!progress.KeepRunning()) {
+                return Stopped(std::move(result));
+            }
+            if (!shadow::CastsShadows(solar::SunPosition(sun, t))) {
+                ++result.NoSunInstants;
+                continue;
+            }
+            if (counter) shadow::CountShadowRuns(edges, sun, t, in.PlaneHeight, raster, *counter);
+        }
+        if (counter) counter->AddTo(*grid);
+    }
+
+    // The cells near the thresholds and the lines: their distances from the deemed outline, and
+    // those within a cell and a half of a line with a count near its threshold get exact counts.
+    const OutlineDistance outside(result.DeemedOutline);
+    const int slack = std::max(3, low / 10);
+    std::vector<Candidate> candidates;
+    std::vector<std::size_t> refine;  // indices into candidates
+    std::vector<TAcadPoint> points;
+    if (counting) {
+        const double band = 1.5 * raster.Cell;
+        for (int r = 0; r < n; ++r) {
+            if (!progress.KeepRunning()) {
+                return Stopped(std::move(result));
+            }
+            const std::span<const std::uint16_t> row = grid->Row(r);
+            for (int c = 0; c < n; ++c) {
+                const int count = row[static_cast<std::size_t>(c)];
+                if (count < low - slack || count == 0) continue;
+                const TAcadPoint p = shadow::CellPoint(raster, r, c);
+                const double d = outside(p);
+                candidates.push_back({r, c, d});
+                for (const LimitResult &limit : result.Limits) {
+                    if (std::fabs(d - limit.Distance) <= band &&
+                        std::abs(count - limit.Threshold) <= slack) {
+                        refine.push_back(candidates.size() - 1);
+                        points.push_back(p);
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    result.RefinedCells = static_cast<int>(refine.size());
+
+    // The lines, sampled at half a cell at most.
+    double spacing = raster.Cell / 2.0;
+    if (!counting) {
+        double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+        bool first = true;
+        for (const boundary::KyoukaisenVertex &v : result.Limits[1].Line.vertices) {
+            x0 = first ? v.pt.x : std::min(x0, v.pt.x);
+            x1 = first ? v.pt.x : std::max(x1, v.pt.x);
+            y0 = first ? v.pt.y : std::min(y0, v.pt.y);
+            y1 = first ? v.pt.y : std::max(y1, v.pt.y);
+            first = false;
+        }
+        spacing = std::max(x1 - x0, y1 - y0) / n / 2.0;
+    }
+    std::array<std::size_t, 3> lineStart{};
+    lineStart[0] = points.size();
+    for (int k = 0; k < 2; ++k) {
+        const std::vector<TAcadPoint> samples =
+            SampleLine(result.Limits[static_cast<std::size_t>(k)].Line, spacing);
+        points.insert(points.end(), samples.begin(), samples.end());
+        lineStart[static_cast<std::size_t>(k) + 1] = points.size();
+    }
+    result.LineSamples = static_cast<int>(points.size() - lineStart[0]);
+
+    // The exact shadow times of the lines and the refined cells.
+    PointCounter exact(std::move(points));
+    progress.Start(instants);
+    for (int i = 0; i < instants; ++i) {
+        const double t = RegulationInstant(in, i);
+        progress.Status(solar::FormatHM(t));
+        progress.Position(i + 1);
+        if (!progress.KeepRunning()) {
+            return Stopped(std::move(result));
+        }
+        exact.Add(edges, sun, t, in.PlaneHeight, i);
+    }
+    const std::vector<int> &exactCounts = exact.Counts();
+    for (std::size_t j = 0; j < refine.size(); ++j) {
+        const Candidate &cell = candidates[refine[j]];
+        grid->At(cell.Row, cell.Col) = static_cast<std::uint16_t>(exactCounts[j]);
+    }
+
+    // The judgement: the largest time on each line, the cells beyond it that reach its limit,
+    // and how far inside the others stay.
+    const double cellArea = raster.Cell * raster.Cell;
+    std::unique_ptr<ShadowCountGrid> crossing, work;
+    if (counting) {
+        crossing = std::make_unique<ShadowCountGrid>();
+        work = std::make_unique<ShadowCountGrid>();
+    }
+    progress.Start(4);
+    for (int k = 0; k < 2; ++k) {
+        LimitResult &limit = result.Limits[static_cast<std::size_t>(k)];
+        int best = -1;
+        for (std::size_t j = lineStart[static_cast<std::size_t>(k)];
+             j < lineStart[static_cast<std::size_t>(k) + 1]; ++j) {
+            if (exactCounts[j] > best) {
+                best = exactCounts[j];
+                limit.MaxHoursAt = exact.Points()[j];
+            }
+        }
+        limit.MaxHoursOnLine = std::max(best, 0) * step / 60.0;
+        const bool crossesOnLine = best >= limit.Threshold;
+        double inside = std::numeric_limits<double>::infinity();
+        std::int64_t crossingCells = 0;
+        CellBox regionBox, crossingBox;
+        if (counting) {
+            crossing->Clear();
+            for (const Candidate &cell : candidates) {
+                if (grid->At(cell.Row, cell.Col) < limit.Threshold) continue;
+                regionBox.Add(cell.Row, cell.Col);
+                const double beyond = cell.Outside - limit.Distance;
+                if (beyond >= 0.0) {  // on the line counts as beyond
+                    crossing->At(cell.Row, cell.Col) = 1;
+                    crossingBox.Add(cell.Row, cell.Col);
+                    ++crossingCells;
+                    limit.MaxBeyond = std::max(limit.MaxBeyond, beyond);
+                } else {
+                    inside = std::min(inside, -beyond);
+                }
+            }
+        }
+        limit.Complies = crossingCells == 0 && !crossesOnLine;
+        limit.CrossingArea = static_cast<double>(crossingCells) * cellArea;
+        if (!limit.Complies)
+            limit.Margin = -limit.MaxBeyond;
+        else if (std::isfinite(inside))
+            limit.Margin = inside;
+
+        // The outlines: the crossings, then the regions with their holes.
+        for (int part = 0; part < 2; ++part) {
+            const CellBox &box = part == 0 ? crossingBox : regionBox;
+            if (box.Empty()) continue;
+            progress.Position(2 * k + part + 1);
+            const shadow::HourExtraction traced =
+                part == 0 ? TraceWindow(*crossing, raster, box, 1.0, *work, progress)
+                          : TraceWindow(*grid, raster, box, limit.Threshold, *work, progress);
+            if (traced.End == shadow::HourEnd::Stopped) return Stopped(std::move(result));
+            for (const shadow::TracedOutline &o : traced.Outlines)
+                (part == 0 ? limit.Crossings : limit.Regions).push_back(o.Points);
+            if (part == 1)
+                for (const shadow::TracedOutline &o : traced.Holes) limit.Holes.push_back(o.Points);
+        }
+    }
+    result.Status = RegulationStatus::Done;
     return result;
 }
 

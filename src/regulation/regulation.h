@@ -62,6 +62,31 @@ struct RegulationInputs {
 // The inputs of a zone row (its plane, limits and hours).
 RegulationInputs InputsForZone(const ZoneRule &rule);
 
+// The sampled instants of the check: the midpoints of the K steps between Start and End,
+// Start + (i + 1/2) * step for i = 0 .. K - 1, K = round((End - Start) * 60 / step), so that the
+// shadow time of a point is its shaded instants times the step and no instant lies on a range
+// end. 0 when the inputs give no whole step.
+int RegulationInstantCount(const RegulationInputs &in);
+inline double RegulationInstant(const RegulationInputs &in, int i) {
+    return in.Start + (i + 0.5) * in.StepMinutes / 60.0;
+}
+
+// The count of shaded instants that reaches `hours` ("at least": 2.5 h at 1 min is 150).
+int RegulationCount(double hours, double stepMinutes);
+
+// The outline as deemed after the open sides: each open side (the outline side nearest its Near
+// point) is moved outward in parallel by Width / 2, or by Width - 5 m where Width exceeds 10 m;
+// the neighbouring sides are extended or cut to meet the moved ones. Several open sides on the
+// same side take the widest. `outline` is closed and counter-clockwise (each segment's ed the
+// next one's st). Empty when a move would fold the outline (a neighbouring side cut to nothing
+// or turned round): the site cannot be deemed that way.
+std::vector<TLineEnt> DeemOutline(const std::vector<TLineEnt> &outline,
+                                  std::span<const OpenSide> sides);
+
+// Points along a closed line, its arcs included, no two consecutive ones further apart than
+// `spacing` (mm, positive); the vertices are among them.
+std::vector<TAcadPoint> SampleLine(const boundary::KyoukaisenLine &line, double spacing);
+
 // Why the check cannot run; the front ends word each case.
 enum class RegulationCheck {
     Ok,
@@ -69,7 +94,7 @@ enum class RegulationCheck {
     BadPlaneHeight,  // negative or not finite
     BadHours,        // start not before end, or outside the hours the sun is computed for
     BadStep,         // the step not positive or longer than the hours
-    BadOpenSide,     // a width not positive or not finite
+    BadOpenSide,     // a width not positive or not finite, or a move that folds the outline
 };
 RegulationCheck CheckRegulationInputs(const RegulationInputs &in);
 
@@ -101,7 +126,14 @@ struct LimitResult {
     double MaxHoursOnLine = 0.0;
     TAcadPoint MaxHoursAt;
     bool Complies = true;
+    // The count of shaded instants that reaches LimitHours.
+    int Threshold = 0;
 };
+
+// The phases the progress sees, each opened by one Start: the extent pass, the counting of the
+// raster (each instant's time as Status), the exact shadow times on and near the lines (each
+// instant's time as Status) and the tracing of the regions and crossings.
+enum class RegulationPhase { Extent = 0, Counting = 1, Lines = 2, Tracing = 3 };
 
 struct RegulationResult {
     RegulationStatus Status = RegulationStatus::Done;
@@ -114,13 +146,29 @@ struct RegulationResult {
     int Instants = 0;                   // sampled instants
     int NoSunInstants = 0;              // of them, with the sun down (counted lit)
     double Cell = 0.0;                  // cell size of the count grid (mm)
+    int LineSamples = 0;                // points of both lines given exact shadow times
+    int RefinedCells = 0;               // cells near the lines whose count was made exact
     bool Complies() const { return Limits[0].Complies && Limits[1].Complies; }
 };
 
 // The check. The sun's latitude and north are used; the day is the winter solstice and the
 // times are true solar time, whatever the state says. `siteEdges` are the planar edges of the
-// picked site lines (as the boundary command takes them). Progress: phases as the isochrones
-// (extent, counting, tracing), KeepRunning asked within every long loop.
+// picked site lines (as the boundary command takes them).
+// - The site outline is traced as the boundary command traces it and deemed after the open sides
+//   (DeemOutline); the lines are the outlines 5 m and 10 m outside the deemed one.
+// - The instants are RegulationInstant's; those with the sun down count as lit (NoSunInstants).
+// - A point is "beyond" a line when it lies at least the line's distance from the deemed outline:
+//   a point on the line counts as beyond, since a sampled raster cannot place it more exactly.
+// - The regions are counted on a 2000-cell raster over the ground shaded about the smaller limit.
+//   The lines, sampled every half cell, and the cells within a cell and a half of a line whose
+//   count is near its threshold get exact counts (the point in the quadrilateral an edge and its
+//   shadow span, at every instant). A limit is kept when no cell beyond its line and no sample
+//   of its line is shaded the limit or longer.
+// - CrossingArea is the crossing cells times the cell's area, MaxBeyond the largest distance of a
+//   crossing cell beyond the line. Margin is the smallest distance inside the line of a cell
+//   shaded the limit or longer; where the line is crossed it is -MaxBeyond (0 or negative).
+// Progress: the RegulationPhase phases, KeepRunning asked within every long loop; a stop returns
+// Stopped with the inputs and lines but nothing judged.
 RegulationResult CheckRegulation(const geometry::BuildingModel &model, const solar::SolarState &sun,
                                  std::vector<TLineEnt> siteEdges, const RegulationInputs &in,
                                  Progress &progress = NoProgress());
