@@ -25,7 +25,7 @@ RunCounter::RunCounter(int n) : n_(n), words_((n + 63) / 64) {
         throw std::invalid_argument("run counter size must be from 1 to 2000");
     }
     diff_.assign(static_cast<std::size_t>(n) * (n + 1), 0);
-    spans_.assign(static_cast<std::size_t>(n), Span{n, -1});
+    spans_.assign(static_cast<std::size_t>(n), RowSpans{Span{n, -1}, Span{n, -1}});
     spilled_.assign(static_cast<std::size_t>(n), 0);
     bits_.assign(static_cast<std::size_t>(n) * words_, 0);
 }
@@ -73,20 +73,24 @@ void RunCounter::EndInstant() {
     polygons_.clear();
 }
 
-void RunCounter::Add(std::int64_t row, std::int64_t first, std::int64_t last) {
+inline void RunCounter::Add(std::int64_t row, std::int64_t first, std::int64_t last) {
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, n_ - 1);
     if (first > last) return;
+    const auto f = static_cast<std::int32_t>(first), l = static_cast<std::int32_t>(last);
     const auto r = static_cast<std::size_t>(row);
-    Span &s = spans_[r];
-    if (s.first > s.last) {
-        s = {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last)};
-    } else if (first <= s.last + 1 && last + 1 >= s.first) {
-        s.first = std::min(s.first, static_cast<std::int32_t>(first));
-        s.last = std::max(s.last, static_cast<std::int32_t>(last));
-    } else {
-        Spill(r, first, last);
+    for (Span &span : spans_[r]) {
+        if (span.first > span.last) {
+            span = {f, l};
+            return;
+        }
+        if (f <= span.last + 1 && l + 1 >= span.first) {
+            span.first = std::min(span.first, f);
+            span.last = std::max(span.last, l);
+            return;
+        }
     }
+    Spill(r, first, last);
 }
 
 void RunCounter::Spill(std::size_t row, std::int64_t first, std::int64_t last) {
@@ -320,14 +324,26 @@ void RunCounter::Unite() {
     united_.clear();
     for (int r = minRow_; r <= maxRow_; ++r) {
         const auto row = static_cast<std::size_t>(r);
-        Span &s = spans_[row];
+        RowSpans &spans = spans_[row];
+        Span a = spans[0], b = spans[1];
+        spans = {Span{n_, -1}, Span{n_, -1}};
         if (spilled_[row] == 0) {
-            if (s.first <= s.last) united_.push_back({r, s.first, s.last});
-            s = {n_, -1};
+            if (a.first > a.last) continue;
+            if (b.first > b.last) {
+                united_.push_back({r, a.first, a.last});
+                continue;
+            }
+            if (b.first < a.first) std::swap(a, b);
+            if (b.first <= a.last + 1) {
+                united_.push_back({r, a.first, std::max(a.last, b.last)});
+            } else {
+                united_.push_back({r, a.first, a.last});
+                united_.push_back({r, b.first, b.last});
+            }
             continue;
         }
-        if (s.first <= s.last) Spill(row, s.first, s.last);
-        s = {n_, -1};
+        for (const Span &s : {a, b})
+            if (s.first <= s.last) Spill(row, s.first, s.last);
         spilled_[row] = 0;
         std::uint64_t *line = bits_.data() + row * static_cast<std::size_t>(words_);
         std::uint64_t carry = 0;  // the last bit of the previous word

@@ -13,6 +13,7 @@
 // the row already holds widens it; only the others go to a bit row, united there.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -52,10 +53,11 @@ private:
     struct Edge {
         std::int64_t x0, y0, x1, y1;
     };
-    // The row's pixels that are not yet in a bit row: one run, empty when first > last.
+    // A run of the row's pixels not in its bit row, empty when first > last.
     struct Span {
         std::int32_t first, last;
     };
+    using RowSpans = std::array<Span, 2>;
     void Add(std::int64_t row, std::int64_t first, std::int64_t last);
     void Spill(std::size_t row, std::int64_t first, std::int64_t last);
     void Fill(std::span<const PixelPoint> vertices);
@@ -68,9 +70,9 @@ private:
     int words_;  // per bit row
     // Per row, N + 1 entries: +w where a united run starts, -w after it ends.
     std::vector<std::int32_t> diff_;
-    // The pixels of the instant being united: per row one run that grows while the pieces added
-    // touch it, and a bit row for the pieces that do not (marked in spilled_).
-    std::vector<Span> spans_;
+    // The pixels of the instant being united: per row two runs, each growing by the pieces added
+    // that touch it, and a bit row for the pieces that touch neither (marked in spilled_).
+    std::vector<RowSpans> spans_;
     std::vector<std::uint8_t> spilled_;
     std::vector<std::uint64_t> bits_;
     int minRow_ = ShadowCountGrid::kSize, maxRow_ = -1;
