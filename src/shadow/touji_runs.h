@@ -9,8 +9,8 @@
 // pixel of the two edges in that row to the last one. Each edge's outline pixels in the row touch
 // its crossing, and the even-odd interior lies between the crossings, so the row's pixels join up;
 // the run's ends are stepped row by row in exact integer arithmetic. The other rows are painted
-// piece by piece: each interior span and each edge's outline pixels. A run that touches the run
-// the row already holds widens it; only the others go to a bit row, united there.
+// piece by piece: each interior span and each edge's outline pixels. A run that touches one of
+// the two runs the row holds widens it; only the others go to a bit row, united there.
 #pragma once
 
 #include <array>
