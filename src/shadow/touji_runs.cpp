@@ -2,7 +2,9 @@
 #include "shadow/touji_runs.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cstddef>
 #include <stdexcept>
 #include <utility>
 
@@ -23,6 +25,8 @@ RunCounter::RunCounter(int n) : n_(n), words_((n + 63) / 64) {
         throw std::invalid_argument("run counter size must be from 1 to 2000");
     }
     diff_.assign(static_cast<std::size_t>(n) * (n + 1), 0);
+    spans_.assign(static_cast<std::size_t>(n), RowSpans{Span{n, -1}, Span{n, -1}});
+    spilled_.assign(static_cast<std::size_t>(n), 0);
     bits_.assign(static_cast<std::size_t>(n) * words_, 0);
 }
 
@@ -56,16 +60,12 @@ void RunCounter::EndInstant() {
         return;
     }
     Flush();
-    std::vector<PixelPoint> vertices;
     for (std::size_t i = 0; i < polygons_.size();) {
         const auto count = static_cast<std::size_t>(polygons_[i++]);
-        vertices.resize(count);
-        for (std::size_t k = 0; k < count; ++k, i += 2) {
-            vertices[k] = PixelPoint{polygons_[i], polygons_[i + 1]};
-            minRow_ = std::min(minRow_, static_cast<int>(vertices[k].y));
-            maxRow_ = std::max(maxRow_, static_cast<int>(vertices[k].y));
-        }
-        Fill(vertices);
+        vertices_.resize(count);
+        for (std::size_t k = 0; k < count; ++k, i += 2)
+            vertices_[k] = PixelPoint{polygons_[i], polygons_[i + 1]};
+        Fill(vertices_);
     }
     Unite();
     weight_ = 1;
@@ -73,13 +73,29 @@ void RunCounter::EndInstant() {
     polygons_.clear();
 }
 
-void RunCounter::Emit(std::int64_t row, std::int64_t first, std::int64_t last) {
-    if (row < 0 || row >= n_) return;
+inline void RunCounter::Add(std::int64_t row, std::int64_t first, std::int64_t last) {
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, n_ - 1);
     if (first > last) return;
+    const auto f = static_cast<std::int32_t>(first), l = static_cast<std::int32_t>(last);
     const auto r = static_cast<std::size_t>(row);
-    std::uint64_t *line = bits_.data() + r * static_cast<std::size_t>(words_);
+    for (Span &span : spans_[r]) {
+        if (span.first > span.last) {
+            span = {f, l};
+            return;
+        }
+        if (f <= span.last + 1 && l + 1 >= span.first) {
+            span.first = std::min(span.first, f);
+            span.last = std::max(span.last, l);
+            return;
+        }
+    }
+    Spill(r, first, last);
+}
+
+void RunCounter::Spill(std::size_t row, std::int64_t first, std::int64_t last) {
+    spilled_[row] = 1;
+    std::uint64_t *line = bits_.data() + row * static_cast<std::size_t>(words_);
     const auto wf = static_cast<int>(first >> 6), wl = static_cast<int>(last >> 6);
     const std::uint64_t head = ~std::uint64_t{0} << (first & 63);
     const std::uint64_t tail = ~std::uint64_t{0} >> (63 - (last & 63));
@@ -92,130 +108,247 @@ void RunCounter::Emit(std::int64_t row, std::int64_t first, std::int64_t last) {
     }
 }
 
-// floor(num / den) kept exact while num grows by a fixed step: den > 0.
+namespace {
+
+// floor(num / den) + offset kept exact while num grows by a fixed step: den > 0.
 class FloorStepper {
 public:
-    FloorStepper(std::int64_t num, std::int64_t step, std::int64_t den)
+    FloorStepper(std::int64_t num, std::int64_t step, std::int64_t den, std::int64_t offset)
         : den_(den),
           q_(FloorDiv(num, den)),
           rem_(num - q_ * den),
           dq_(FloorDiv(step, den)),
-          drem_(step - dq_ * den) {}
-    std::int64_t Quotient() const { return q_; }
-    bool Exact() const { return rem_ == 0; }
+          drem_(step - dq_ * den) {
+        q_ += offset;
+    }
+    std::int64_t Value() const { return q_; }
     void Next() {
-        q_ += dq_;
         rem_ += drem_;
-        if (rem_ >= den_) {
-            ++q_;
-            rem_ -= den_;
-        }
+        const std::int64_t carry = rem_ >= den_ ? 1 : 0;
+        q_ += dq_ + carry;
+        rem_ -= carry * den_;
     }
 
 private:
     std::int64_t den_, q_, rem_, dq_, drem_;
 };
 
-// The rasterisation of ShadowBitmap::FillPolygon, emitting runs instead of painting them: the
-// same crossings (2 * floor(x) + (x is not whole)) of the same edges in the same rows, found
-// edge by edge by exact stepping instead of row by row by division.
+// The line rule of ShadowBitmap::DrawSegment within the rows of an edge (y0 < y1): in row
+// y0 + t, a steep edge paints the one pixel floor(u + 1/2), u the edge's abscissa in that row; a
+// shallow one (|dx| >= dy) the columns whose exact ordinate v rounds to the row,
+// y0 + t - 1/2 <= v < y0 + t + 1/2: from ceil(x(v = row - 1/2)) to ceil(x(v = row + 1/2)) - 1
+// when it rises to the east, from floor(x(v = row + 1/2)) + 1 to floor(x(v = row - 1/2)) when it
+// falls. In the rows strictly between the ends these columns never pass the edge's ends.
+enum class Slope { Steep, Rising, Falling };
+
+Slope SlopeOf(std::int64_t dx, std::int64_t dy) {
+    if ((dx < 0 ? -dx : dx) < dy) return Slope::Steep;
+    return dx > 0 ? Slope::Rising : Slope::Falling;
+}
+
+// x0 + the column of the steep edge in row y0 + t, or x0 + the column where the shallow edge's
+// run of row y0 + t starts (rising) or ends (falling): as a stepper from that row on.
+FloorStepper OutlineStepper(Slope slope, std::int64_t x0, std::int64_t dx, std::int64_t dy,
+                            std::int64_t t) {
+    const std::int64_t step = 2 * dx, den = 2 * dy;
+    switch (slope) {
+        case Slope::Steep:
+            return {2 * t * dx + dy, step, den, x0};
+        case Slope::Rising:
+            return {(2 * t - 1) * dx + den - 1, step, den, x0};
+        case Slope::Falling:
+            break;
+    }
+    return {(2 * t - 1) * dx, step, den, x0};
+}
+
+// The first and last outline pixels of an edge, row after row.
+template <Slope kSlope>
+class OutlineWalker {
+public:
+    OutlineWalker(std::int64_t x0, std::int64_t dx, std::int64_t dy, std::int64_t t)
+        : next_(OutlineStepper(kSlope, x0, dx, dy, t)) {
+        if constexpr (kSlope != Slope::Steep) {
+            current_ = next_.Value();
+            next_.Next();
+        }
+    }
+    // The ends in the current row; moves on to the next row.
+    void Ends(std::int64_t &first, std::int64_t &last) {
+        const std::int64_t next = next_.Value();
+        next_.Next();
+        if constexpr (kSlope == Slope::Steep) {
+            first = last = next;
+        } else if constexpr (kSlope == Slope::Rising) {
+            first = current_;
+            last = next - 1;
+            current_ = next;
+        } else {
+            first = next + 1;
+            last = current_;
+            current_ = next;
+        }
+    }
+
+private:
+    FloorStepper next_;  // the row after current_'s for a shallow edge, the current row's else
+    std::int64_t current_ = 0;
+};
+
+template <Slope kA, Slope kB, class Add>
+void WalkBand(const std::array<std::int64_t, 4> &a, const std::array<std::int64_t, 4> &b,
+              std::int64_t from, std::int64_t to, Add add) {
+    OutlineWalker<kA> wa(a[0], a[1], a[2], a[3]);
+    OutlineWalker<kB> wb(b[0], b[1], b[2], b[3]);
+    for (std::int64_t r = from; r <= to; ++r) {
+        std::int64_t fa, la, fb, lb;
+        wa.Ends(fa, la);
+        wb.Ends(fb, lb);
+        add(r, std::min(fa, fb), std::max(la, lb));
+    }
+}
+
+template <Slope kA, class Add>
+void WalkBandWith(Slope b, const std::array<std::int64_t, 4> &ea,
+                  const std::array<std::int64_t, 4> &eb, std::int64_t from, std::int64_t to,
+                  Add add) {
+    switch (b) {
+        case Slope::Steep:
+            return WalkBand<kA, Slope::Steep>(ea, eb, from, to, add);
+        case Slope::Rising:
+            return WalkBand<kA, Slope::Rising>(ea, eb, from, to, add);
+        case Slope::Falling:
+            return WalkBand<kA, Slope::Falling>(ea, eb, from, to, add);
+    }
+}
+
+}  // namespace
+
+// The pixels ShadowBitmap::FillPolygon paints: each row of a vertex, and each row of a band with
+// other than two edges, piece by piece; the rows between where exactly two edges cross as one run.
 void RunCounter::Fill(std::span<const PixelPoint> vertices) {
     edges_.clear();
-    std::int64_t top = n_, bottom = -1;
+    rows_.clear();
     for (std::size_t i = 0; i < vertices.size(); ++i) {
         PixelPoint a = vertices[i];
         PixelPoint b = vertices[(i + 1) % vertices.size()];
-        if (a.y == b.y) continue;
         if (a.y > b.y) std::swap(a, b);
-        if (b.y <= 0 || a.y >= n_) continue;
-        edges_.push_back({a.x, a.y, std::int64_t{b.x} - a.x, std::int64_t{b.y} - a.y});
-        top = std::min<std::int64_t>(top, std::max<std::int64_t>(a.y, 0));
-        bottom = std::max<std::int64_t>(bottom, std::min<std::int64_t>(b.y - 1, n_ - 1));
+        edges_.push_back({a.x, a.y, b.x, b.y});
+        rows_.push_back(vertices[i].y);
     }
-    if (!edges_.empty() && top <= bottom) {
-        const auto slots = edges_.size();
-        const auto rows = static_cast<std::size_t>(bottom - top + 1);
-        crossings_.resize(rows * slots);
-        crossingCount_.assign(rows, 0);
+    std::sort(rows_.begin(), rows_.end());
+    rows_.erase(std::unique(rows_.begin(), rows_.end()), rows_.end());
+    if (rows_.back() < 0 || rows_.front() >= n_) return;
+    minRow_ =
+        static_cast<int>(std::min<std::int64_t>(minRow_, std::max<std::int64_t>(rows_.front(), 0)));
+    maxRow_ = static_cast<int>(
+        std::max<std::int64_t>(maxRow_, std::min<std::int64_t>(rows_.back(), n_ - 1)));
+    for (std::size_t k = 0; k < rows_.size(); ++k) {
+        const std::int64_t y = rows_[k];
+        if (y >= n_) break;
+        if (y >= 0) Row(y);
+        if (k + 1 == rows_.size()) break;
+        const std::int64_t next = rows_[k + 1];
+        const std::int64_t from = std::max<std::int64_t>(y + 1, 0);
+        const std::int64_t to = std::min<std::int64_t>(next - 1, n_ - 1);
+        if (from > to) continue;
+        const Edge *pair[2] = {nullptr, nullptr};
+        int crossing = 0;
         for (const Edge &e : edges_) {
-            const std::int64_t first = std::max<std::int64_t>(e.topY, 0);
-            const std::int64_t last = std::min<std::int64_t>(e.topY + e.dy - 1, n_ - 1);
-            FloorStepper x((first - e.topY) * e.dx, e.dx, e.dy);
-            for (std::int64_t r = first; r <= last; ++r, x.Next()) {
-                const auto k = static_cast<std::size_t>(r - top);
-                crossings_[k * slots + crossingCount_[k]++] =
-                    2 * (e.topX + x.Quotient()) + (x.Exact() ? 0 : 1);
+            if (e.y0 <= y && e.y1 >= next) {
+                if (crossing < 2) pair[crossing] = &e;
+                ++crossing;
             }
         }
-        for (std::size_t k = 0; k < rows; ++k) {
-            std::int64_t *c = crossings_.data() + k * slots;
-            const int count = crossingCount_[k];
-            for (int i = 1; i < count; ++i)  // a handful: insertion sort
-                for (int j = i; j > 0 && c[j - 1] > c[j]; --j) std::swap(c[j - 1], c[j]);
-            for (int i = 0; i + 1 < count; i += 2)
-                Emit(top + static_cast<std::int64_t>(k), (c[i] + 1) >> 1, c[i + 1] >> 1);
-        }
-    }
-    for (std::size_t i = 0; i < vertices.size(); ++i)
-        Segment(vertices[i], vertices[(i + 1) % vertices.size()]);
-}
-
-// The line rule of ShadowBitmap::DrawSegment, emitting runs.
-void RunCounter::Segment(PixelPoint a, PixelPoint b) {
-    std::int64_t dx = std::int64_t{b.x} - a.x;
-    std::int64_t dy = std::int64_t{b.y} - a.y;
-    if (dx == 0 && dy == 0) {
-        Emit(a.y, a.x, a.x);
-        return;
-    }
-    if ((dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy)) {
-        if (dx < 0) {
-            std::swap(a, b);
-            dx = -dx;
-            dy = -dy;
-        }
-        const std::int64_t from = std::max<std::int64_t>(a.x, 0);
-        const std::int64_t to = std::min<std::int64_t>(b.x, n_ - 1);
-        if (from > to) return;
-        FloorStepper y(2 * (from - a.x) * dy + dx, 2 * dy, 2 * dx);
-        std::int64_t runStart = from, runRow = a.y + y.Quotient();
-        for (std::int64_t x = from + 1; x <= to; ++x) {
-            y.Next();
-            const std::int64_t row = a.y + y.Quotient();
-            if (row != runRow) {
-                Emit(runRow, runStart, x - 1);
-                runStart = x;
-                runRow = row;
-            }
-        }
-        Emit(runRow, runStart, to);
-    } else {
-        if (dy < 0) {
-            std::swap(a, b);
-            dx = -dx;
-            dy = -dy;
-        }
-        const std::int64_t from = std::max<std::int64_t>(a.y, 0);
-        const std::int64_t to = std::min<std::int64_t>(b.y, n_ - 1);
-        if (from > to) return;
-        FloorStepper x(2 * (from - a.y) * dx + dy, 2 * dx, 2 * dy);
-        for (std::int64_t y = from; y <= to; ++y, x.Next()) {
-            const std::int64_t col = a.x + x.Quotient();
-            Emit(y, col, col);
+        if (crossing == 2) {
+            Band(*pair[0], *pair[1], from, to);
+        } else {
+            for (std::int64_t r = from; r <= to; ++r) Row(r);
         }
     }
 }
 
-// The runs of the instant's pixels, row by row from the bits set, which are cleared again.
+// One row, piece by piece: the interior spans between the sorted crossings (edges taking part in
+// rows y0 <= row < y1, so the even-odd parity holds at vertices) and each edge's outline pixels.
+void RunCounter::Row(std::int64_t row) {
+    crossings_.clear();
+    for (const Edge &e : edges_) {
+        if (row < e.y0 || row > e.y1) continue;
+        const std::int64_t dx = e.x1 - e.x0, dy = e.y1 - e.y0;
+        const std::int64_t t = row - e.y0;
+        if (row < e.y1) {
+            const std::int64_t num = t * dx;
+            crossings_.push_back(2 * (e.x0 + FloorDiv(num, dy)) + (num % dy != 0 ? 1 : 0));
+        }
+        if (dy == 0) {
+            Add(row, std::min(e.x0, e.x1), std::max(e.x0, e.x1));
+        } else if ((dx < 0 ? -dx : dx) < dy) {
+            const std::int64_t x = e.x0 + FloorDiv(2 * t * dx + dy, 2 * dy);
+            Add(row, x, x);
+        } else {
+            const Slope slope = SlopeOf(dx, dy);
+            const std::int64_t at = OutlineStepper(slope, e.x0, dx, dy, t).Value();
+            const std::int64_t after = OutlineStepper(slope, e.x0, dx, dy, t + 1).Value();
+            if (slope == Slope::Rising) {
+                Add(row, std::max(at, e.x0), std::min(after - 1, e.x1));
+            } else {
+                Add(row, std::max(after + 1, e.x1), std::min(at, e.x0));
+            }
+        }
+    }
+    std::sort(crossings_.begin(), crossings_.end());
+    for (std::size_t i = 0; i + 1 < crossings_.size(); i += 2)
+        Add(row, (crossings_[i] + 1) >> 1, crossings_[i + 1] >> 1);
+}
+
+// Rows from..to, strictly between the rows of both edges' ends and crossed by no other edge.
+void RunCounter::Band(const Edge &a, const Edge &b, std::int64_t from, std::int64_t to) {
+    const std::array<std::int64_t, 4> ea{a.x0, a.x1 - a.x0, a.y1 - a.y0, from - a.y0};
+    const std::array<std::int64_t, 4> eb{b.x0, b.x1 - b.x0, b.y1 - b.y0, from - b.y0};
+    const Slope sb = SlopeOf(eb[1], eb[2]);
+    auto add = [this](std::int64_t r, std::int64_t first, std::int64_t last) {
+        Add(r, first, last);
+    };
+    switch (SlopeOf(ea[1], ea[2])) {
+        case Slope::Steep:
+            return WalkBandWith<Slope::Steep>(sb, ea, eb, from, to, add);
+        case Slope::Rising:
+            return WalkBandWith<Slope::Rising>(sb, ea, eb, from, to, add);
+        case Slope::Falling:
+            return WalkBandWith<Slope::Falling>(sb, ea, eb, from, to, add);
+    }
+}
+
+// The runs of the instant's pixels, row by row; the rows are emptied again.
 void RunCounter::Unite() {
     united_.clear();
-    for (int r = std::max(minRow_, 0); r <= std::min(maxRow_, n_ - 1); ++r) {
+    for (int r = minRow_; r <= maxRow_; ++r) {
         const auto row = static_cast<std::size_t>(r);
-        const int lo = 0, hi = words_ - 1;
+        RowSpans &spans = spans_[row];
+        Span a = spans[0], b = spans[1];
+        spans = {Span{n_, -1}, Span{n_, -1}};
+        if (spilled_[row] == 0) {
+            if (a.first > a.last) continue;
+            if (b.first > b.last) {
+                united_.push_back({r, a.first, a.last});
+                continue;
+            }
+            if (b.first < a.first) std::swap(a, b);
+            if (b.first <= a.last + 1) {
+                united_.push_back({r, a.first, std::max(a.last, b.last)});
+            } else {
+                united_.push_back({r, a.first, a.last});
+                united_.push_back({r, b.first, b.last});
+            }
+            continue;
+        }
+        for (const Span &s : {a, b})
+            if (s.first <= s.last) Spill(row, s.first, s.last);
+        spilled_[row] = 0;
         std::uint64_t *line = bits_.data() + row * static_cast<std::size_t>(words_);
         std::uint64_t carry = 0;  // the last bit of the previous word
         std::int32_t start = 0;
-        for (int w = lo; w <= hi; ++w) {
+        for (int w = 0; w < words_; ++w) {
             const std::uint64_t word = line[w];
             line[w] = 0;
             std::uint64_t change = word ^ ((word << 1) | carry);
@@ -231,7 +364,7 @@ void RunCounter::Unite() {
                 }
             }
         }
-        if (carry != 0) united_.push_back({r, start, (hi + 1) * 64 - 1});
+        if (carry != 0) united_.push_back({r, start, words_ * 64 - 1});
     }
     minRow_ = n_;
     maxRow_ = -1;

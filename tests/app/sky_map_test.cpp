@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,19 +37,19 @@ struct MapWindow : CadWindow {
         }
         return out;
     }
-    const EntityData *Text(const std::string &text) {
+    std::optional<EntityData> Text(const std::string &text) {
         for (auto id : drawing().ModelSpace()) {
             const EntityData &e = drawing().Get(id);
-            if (e.kind == EntityKind::Text && e.text == text) return &e;
+            if (e.kind == EntityKind::Text && e.text == text) return e;
         }
-        return nullptr;
+        return std::nullopt;
     }
-    const EntityData *TextStarting(const std::string &start) {
+    std::optional<EntityData> TextStarting(const std::string &start) {
         for (auto id : drawing().ModelSpace()) {
             const EntityData &e = drawing().Get(id);
-            if (e.kind == EntityKind::Text && e.text.starts_with(start)) return &e;
+            if (e.kind == EntityKind::Text && e.text.starts_with(start)) return e;
         }
-        return nullptr;
+        return std::nullopt;
     }
     bool NoProgramBlocks() {
         for (const auto &b : drawing().Blocks())
@@ -93,33 +94,33 @@ TEST(SkyMap, PickedPointMapOverlayAndTablesLandWhereTheUserPlacedThem) {
         EXPECT_NEAR(circles[0].p1.x, map.x, 1e-6);
         EXPECT_NEAR(circles[0].p1.y, map.y, 1e-6);
         EXPECT_NEAR(circles[0].radius, c.R, 1e-6);
-        const EntityData *n = w.Text("N");
-        ASSERT_NE(n, nullptr);
+        const std::optional<EntityData> n = w.Text("N");
+        ASSERT_TRUE(n.has_value());
         EXPECT_NEAR(n->p2.y, map.y + c.R + c.t, 1e-6);
         EXPECT_NEAR(n->height, 0.8 * c.t, 1e-9);
         // The overlay over it: hatch (type B only by default) and the result texts below it.
         EXPECT_EQ(w.On("PIMU_THATCH", EntityKind::Line).empty(), c.R == 5000);
         const std::string value = c.target == 1 ? keikaku : tekigou;
-        const EntityData *result = w.Text("天空率 = " + value + "%");
-        ASSERT_NE(result, nullptr) << value;
+        const std::optional<EntityData> result = w.Text("天空率 = " + value + "%");
+        ASSERT_TRUE(result.has_value()) << value;
         EXPECT_NEAR(result->p2.x, map.x, 1e-6);
         EXPECT_NEAR(result->p2.y, map.y - 1.25 * c.R - 2 * c.t * 3.5, 1e-6);
         EXPECT_FALSE(w.On("PIMU_TSANSYA", EntityKind::Circle).empty());
         EXPECT_FALSE(w.On("PIMU_TTATEITI", EntityKind::Circle).empty());
         // The triangle table at its placement, its last line the same sky factor.
-        const EntityData *head = w.Text("三角形No.");
-        ASSERT_NE(head, nullptr);
+        const std::optional<EntityData> head = w.Text("三角形No.");
+        ASSERT_TRUE(head.has_value());
         EXPECT_NEAR(head->p2.x, table.x + 2 * (2 * c.t), 1e-3);
         EXPECT_NEAR(head->p2.y, table.y - 0.5 * (2 * c.t), 1e-3);
-        const EntityData *sum = w.TextStarting("(");
-        ASSERT_NE(sum, nullptr);
+        const std::optional<EntityData> sum = w.TextStarting("(");
+        ASSERT_TRUE(sum.has_value());
         EXPECT_TRUE(sum->text.ends_with(" = " + value + "%")) << sum->text;
         // The position table at its placement.
-        const EntityData *title = w.Text("建物位置確認表");
-        ASSERT_NE(title, nullptr);
+        const std::optional<EntityData> title = w.Text("建物位置確認表");
+        ASSERT_TRUE(title.has_value());
         EXPECT_NEAR(title->p2.x, position.x + 2 * c.t, 1e-3);
         EXPECT_NEAR(title->p2.y, position.y + 0.5 * 2 * c.t, 1e-3);
-        EXPECT_NE(w.Text("[1]"), nullptr);
+        EXPECT_TRUE(w.Text("[1]").has_value());
         EXPECT_TRUE(w.NoProgramBlocks());
         EXPECT_NEAR(w.form.IDPOINT2.x, map.x, 1e-9);
         const int after = (w.form.*c.button).name == "Button8" ? w.form.UpDown2.position
@@ -148,9 +149,9 @@ TEST(SkyMap, BatchDrawsEveryRowAPitchApart) {
         EXPECT_NEAR(circles[1].p1.x, pitch, 1e-6);
         EXPECT_NEAR(circles[1].p1.y, -50000.0, 1e-6);
         // Overlays without tables or vertex marks.
-        EXPECT_NE(w.Text("天空率 = " + first + "%"), nullptr);
+        EXPECT_TRUE(w.Text("天空率 = " + first + "%").has_value());
         EXPECT_TRUE(w.On("PIMU_TTATEITI", EntityKind::Circle).empty());
-        EXPECT_EQ(w.Text("三角形No."), nullptr);
+        EXPECT_FALSE(w.Text("三角形No.").has_value());
         EXPECT_TRUE(w.NoProgramBlocks());
         EXPECT_EQ(w.doc().prompts().back(), "天空図作成 ... 終了しました．");
     }
@@ -177,9 +178,9 @@ TEST(SkyMap, ALabelAroundThePickedPointNamesTheMap) {
     w.input.Point(kPoint).Place({15000, -40000, 0}).Cancel().Cancel();
     w.form.Button8Click(w.form.Button11);
     EXPECT_EQ(w.form.GB_TenMeiB, "P-7");
-    EXPECT_NE(w.Text("測定点 P-7"), nullptr);
+    EXPECT_TRUE(w.Text("測定点 P-7").has_value());
     // The tables' placements were cancelled: nothing of them, and no blocks left over.
-    EXPECT_EQ(w.Text("三角形No."), nullptr);
+    EXPECT_FALSE(w.Text("三角形No.").has_value());
     EXPECT_TRUE(w.NoProgramBlocks());
 }
 
@@ -223,7 +224,7 @@ TEST(SkyMap, RowMapTakesTheRowAndMovesOn) {
     w.input.Place({15000, -40000, 0}).Cancel().Cancel();
     w.form.Button13Click(w.form.Button14);
     EXPECT_TRUE(w.Messages().empty());
-    EXPECT_NE(w.Text("測定点 S1"), nullptr);
+    EXPECT_TRUE(w.Text("測定点 S1").has_value());
     EXPECT_EQ(w.form.StringGrid1.row, 2);
 }
 

@@ -175,6 +175,59 @@ TEST(PassThrough, ChangedEntityKeepsWhatTheModelLacks) {
     }
 }
 
+// The text a save wrote for the entity with handle `handle`, up to the next entity.
+std::string Written(const std::string &dxf, const std::string &handle) {
+    const std::size_t at = dxf.find("  5\r\n" + handle + "\r\n");
+    if (at == std::string::npos) return "(none)";
+    return dxf.substr(at, dxf.find("  0\r\n", at) - at);
+}
+
+TEST(PassThrough, UnchangedEntitiesAreSavedFromTheBytesTheyWereReadFrom) {
+    // Spacing and line ends of the file's own, Shift-JIS in kept groups, no final line end.
+    auto line = [](const std::string &handle, int y) {
+        return "  0\r\nLINE\r\n  5\r\n" + handle +
+               "\r\n100\r\nAcDbEntity\r\n  8\r\n\x8c\x9a\x95\xa8\r\n370\r\n   50\r\n"
+               "100\r\nAcDbLine\r\n 10\r\n0\r\n 20\r\n" +
+               std::to_string(y) + "\r\n 30\r\n0\r\n 11\r\n5\r\n 21\r\n" + std::to_string(y) +
+               "\r\n 31\r\n0\r\n1001\r\nPIMU\r\n1000\r\n\x8a\x4f\x95\xc7 " + handle + "\r\n";
+    };
+    Drawing d;
+    {
+        std::string text =
+            "  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$ACADVER\r\n  1\r\nAC1015\r\n"
+            "  0\r\nENDSEC\r\n  0\r\nSECTION\r\n  2\r\nENTITIES\r\n" +
+            line("2A", 0) + line("2B", 10) + line("2C", 20) + "  0\r\nENDSEC\r\n  0\r\nEOF";
+        d = ReadDxf(text);
+        text.assign(text.size(), 'x');  // the caller's bytes are gone; the drawing has its own
+    }
+    const std::string before = WriteDxf(d);
+    for (const char *handle : {"2A", "2B", "2C"})
+        EXPECT_NE(Written(before, handle).find("1000\r\n\x8a\x4f\x95\xc7 " + std::string(handle)),
+                  std::string::npos)
+            << handle;
+
+    // An undo copy changed in the middle: its neighbours are written as before, and the drawing
+    // it was copied from stays as read.
+    auto copy = std::make_unique<Drawing>(d);
+    copy->Edit(copy->ModelSpace()[1]).color = 3;
+    EXPECT_EQ(WriteDxf(d), before);
+    d = Drawing{};
+    const std::string after = WriteDxf(*copy);
+    copy.reset();
+    EXPECT_EQ(Written(after, "2A"), Written(before, "2A"));
+    EXPECT_EQ(Written(after, "2C"), Written(before, "2C"));
+    const std::string middle = Written(after, "2B");
+    EXPECT_NE(middle, Written(before, "2B"));
+    EXPECT_NE(middle.find(" 62\r\n3\r\n"), std::string::npos) << middle;
+    EXPECT_NE(middle.find("370\r\n   50\r\n"), std::string::npos) << middle;
+    EXPECT_NE(middle.find("1000\r\n\x8a\x4f\x95\xc7 2B"), std::string::npos) << middle;
+    const Drawing back = ReadDxf(after);
+    ASSERT_EQ(back.ModelSpace().size(), 3u);
+    EXPECT_EQ(back.Get(back.ModelSpace()[1]).color, 3);
+    EXPECT_EQ(back.Get(back.ModelSpace()[2]).p1.y, 20.0);
+    EXPECT_EQ(back.Get(back.ModelSpace()[2]).layer, "建物");
+}
+
 TEST(PassThrough, KeptGroupsAreCheckedAsStrictlyAsModelledOnes) {
     const struct {
         std::string entity;
@@ -186,6 +239,12 @@ TEST(PassThrough, KeptGroupsAreCheckedAsStrictlyAsModelledOnes) {
         {"0\nSOLID\n1001\nA\x01"
          "B\n",
          18},  // a control character
+        // The same in the groups of modelled entities, which keep them for saving
+        {"0\nLINE\n5\n2A\n10\n0\n20\n0\n11\n1\n21\n0\n1001\nA\x01"
+         "B\n",
+         28},
+        {"0\nLINE\n5\n2A\n10\n0\n20\n0\n11\n1\n21\n0\n1001\nPIMU\n1000\n\x81\n", 30},
+        {"0\nCIRCLE\n5\n2A\n10\n0\n20\n0\n40\n1\n1040\nbig\n", 26},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.entity);

@@ -102,7 +102,7 @@ protected:
             const Drawing &d = session_->Document().drawing();
             view::Scene &scene = v.Scene();
             for (const auto &e : scene.Entities()) {
-                const std::string &layer = d.Get(cadlink::embedded::EntityId{e.key}).layer;
+                const std::string layer = d.Get(cadlink::embedded::EntityId{e.key}).layer;
                 if (layer != "建物" && layer != "隣地建物") continue;
                 for (int i = e.first; i < e.first + e.count; ++i)
                     box.Add(scene.Primitives()[static_cast<size_t>(i)].bounds);

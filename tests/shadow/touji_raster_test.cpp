@@ -294,6 +294,77 @@ TEST(RunCounter, PaintsExactlyTheBitmapsPixels) {
     EXPECT_TRUE(*grid == *expected);
 }
 
+// Long quadrilaterals like the edges' shadows, whose rows between two vertex rows are counted as
+// one run each where two edges cross them: sides of slope exactly 1 and 1/2 (halves to round),
+// vertical and horizontal sides, slivers thinner than a pixel, crossed and concave ones, polygons
+// apart in the same rows and one bridging them, polygons leaving the raster; then random shadows
+// of random foot edges. Each against the bitmap's own painting.
+TEST(RunCounter, LongQuadrilateralsPaintExactlyTheBitmapsPixels) {
+    constexpr int n = 160;
+    using Polygon = std::vector<PixelPoint>;
+    struct Case {
+        const char *what;
+        std::vector<Polygon> polygons;
+    };
+    std::vector<Case> cases = {
+        {"slope 1", {{{10, 10}, {20, 10}, {120, 110}, {110, 110}}}},
+        {"slope 1/2 rising and falling",
+         {{{5, 30}, {9, 28}, {149, 98}, {145, 100}}, {{150, 20}, {154, 23}, {14, 93}, {10, 90}}}},
+        {"steep and shallow sides", {{{30, 3}, {33, 150}, {100, 157}, {96, 9}}}},
+        {"vertical and horizontal sides", {{{40, -20}, {41, -20}, {41, 200}, {40, 200}}}},
+        {"horizontal top and bottom", {{{20, 40}, {90, 40}, {130, 120}, {60, 120}}}},
+        {"sliver thinner than a pixel", {{{0, 0}, {1, 0}, {151, 149}, {150, 149}}}},
+        {"sliver along a shallow line", {{{3, 50}, {157, 97}, {157, 98}, {3, 51}}}},
+        {"crossed", {{{10, 10}, {150, 150}, {150, 10}, {10, 150}}}},
+        {"concave", {{{10, 10}, {80, 70}, {150, 10}, {80, 150}}}},
+        {"apart in the same rows, then bridged",
+         {{{10, 10}, {30, 10}, {40, 150}, {20, 150}},
+          {{100, 10}, {120, 10}, {130, 150}, {110, 150}},
+          {{60, 10}, {70, 10}, {80, 150}, {70, 150}},
+          {{25, 80}, {125, 80}, {125, 82}, {25, 82}}}},
+        {"leaving the raster on every side", {{{-300, -50}, {-280, -60}, {400, 250}, {380, 260}}}},
+        {"far outside, crossing it",
+         {{{-ShadowBitmap::kMaxCoord, 7},
+           {ShadowBitmap::kMaxCoord, 9},
+           {5, ShadowBitmap::kMaxCoord}}}},
+        {"a point and a line", {{{77, 77}}, {{3, 140}, {157, 141}}}},
+    };
+    std::mt19937 rng(11);
+    auto uniform = [&](int lo, int hi) { return lo + static_cast<int>(rng() % (hi - lo + 1)); };
+    for (int k = 0; k < 300; ++k) {
+        Case c{"random shadows", {}};
+        const int sx = uniform(-400, 400), sy = uniform(-400, 400);
+        for (int q = uniform(1, 6); q > 0; --q) {
+            const PixelPoint a{uniform(0, n - 1), uniform(0, n - 1)};
+            const PixelPoint b{a.x + uniform(-30, 30), a.y + uniform(-30, 30)};
+            c.polygons.push_back({a,
+                                  b,
+                                  {b.x + sx + uniform(-1, 1), b.y + sy + uniform(-1, 1)},
+                                  {a.x + sx + uniform(-1, 1), a.y + sy + uniform(-1, 1)}});
+        }
+        cases.push_back(c);
+    }
+    auto grid = std::make_unique<ShadowCountGrid>(), expected = std::make_unique<ShadowCountGrid>();
+    RunCounter counter(n);
+    ShadowBitmap bitmap(n);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        grid->Clear();
+        expected->Clear();
+        counter.Clear();
+        bitmap.Clear();
+        bitmap.SetColor(PixelColor::Black);
+        for (const Polygon &polygon : cases[i].polygons) {
+            counter.AddPolygon(polygon);
+            bitmap.FillPolygon(polygon);
+        }
+        counter.EndInstant();
+        counter.AddTo(*grid);
+        reference::CountEveryPixel(bitmap, *expected);
+        ASSERT_TRUE(*grid == *expected) << cases[i].what << " " << i;
+        EXPECT_GT(TotalCount(*grid, n), 0) << cases[i].what << " " << i;
+    }
+}
+
 // An instant that repeats the last one exactly is counted again without being painted again.
 TEST(RunCounter, RepeatedInstantsCountByWeight) {
     auto grid = std::make_unique<ShadowCountGrid>();

@@ -519,17 +519,17 @@ private:
     EmbeddedDocument::Impl &impl_;
     EntityId id_;
 
-    const EntityData &E() { return impl_.dw().Get(id_); }
+    EntityData E() { return impl_.dw().Get(id_); }
     EntityData &Edit() { return impl_.dw().Edit(id_); }
     [[noreturn]] TAcadPoint No(const char *member) {
         throw CadError(std::string(ClassName(E().kind)) + " has no property " + member);
     }
-    const EntityData &Need(std::initializer_list<EntityKind> kinds, const char *member) {
+    EntityData Need(std::initializer_list<EntityKind> kinds, const char *member) {
         const EntityData &e = E();
         if (std::find(kinds.begin(), kinds.end(), e.kind) == kinds.end()) No(member);
         return e;
     }
-    const EntityData &Poly(const char *member) {
+    EntityData Poly(const char *member) {
         return Need({EntityKind::LwPolyline, EntityKind::Polyline2d, EntityKind::Polyline3d},
                     member);
     }

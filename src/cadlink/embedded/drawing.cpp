@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <utility>
 
 namespace pimu::cadlink::embedded {
 
@@ -199,6 +200,66 @@ std::vector<EntityId> &Drawing::ListOf(const std::string &owner) {
     return block->entities;
 }
 
+std::uint32_t Drawing::Intern(const std::string &name) {
+    auto [it, added] = nameIndex_.try_emplace(name, static_cast<std::uint32_t>(names_.size()));
+    if (added) names_.push_back(name);
+    return it->second;
+}
+
+EntityData Drawing::Expand(const Slot &slot) const {
+    if (const Whole *whole = slot.whole.get()) return whole->data;
+    EntityData e;
+    e.kind = slot.kind;
+    e.handle = slot.handle;
+    e.layer = names_[slot.layer];
+    e.linetype = names_[slot.linetype];
+    e.color = slot.color;
+    e.thickness = slot.thickness;
+    e.p1 = slot.p1;
+    e.p2 = slot.p2;
+    e.radius = slot.radius;
+    e.startAngle = slot.startAngle;
+    e.endAngle = slot.endAngle;
+    e.highlighted = slot.highlighted;
+    return e;
+}
+
+void Drawing::Store(Slot &slot, EntityData data) {
+    slot.kind = data.kind;
+    slot.handle = data.handle;
+    slot.layer = Intern(data.layer);
+    slot.linetype = Intern(data.linetype);
+    slot.color = data.color;
+    slot.thickness = data.thickness;
+    slot.p1 = data.p1;
+    slot.p2 = data.p2;
+    slot.radius = data.radius;
+    slot.startAngle = data.startAngle;
+    slot.endAngle = data.endAngle;
+    slot.highlighted = data.highlighted;
+    slot.whole.reset();
+    // Whatever the slot's own fields cannot give back exactly is held whole.
+    const bool small = data.kind == EntityKind::Line || data.kind == EntityKind::Point ||
+                       data.kind == EntityKind::Circle || data.kind == EntityKind::Arc;
+    if (!small || !(Expand(slot) == data)) slot.whole = Boxed<Whole>(Whole{std::move(data), {}});
+}
+
+const Drawing::Slot *Drawing::Find(EntityId id) const {
+    if (id.value < 1 || static_cast<std::uint64_t>(id.value) > slots_.size()) return nullptr;
+    const Slot &slot = slots_[static_cast<std::size_t>(id.value - 1)];
+    return slot.live ? &slot : nullptr;
+}
+
+const Drawing::Slot &Drawing::Need(EntityId id) const {
+    const Slot *slot = Find(id);
+    if (!slot) throw CadError("The entity was erased");
+    return *slot;
+}
+
+Drawing::Slot &Drawing::Need(EntityId id) {
+    return const_cast<Slot &>(std::as_const(*this).Need(id));
+}
+
 EntityId Drawing::Add(EntityData data, const std::string &owner) {
     std::vector<EntityId> &list = ListOf(owner);
     if (data.handle == 0 || handles_.count(data.handle) || rawHandles_.count(data.handle))
@@ -209,7 +270,10 @@ EntityId Drawing::Add(EntityData data, const std::string &owner) {
     const EntityId id{nextId_++};
     const std::string ownerName = owner.empty() ? "" : FindBlock(owner)->name;
     handles_.emplace(data.handle, id.value);
-    entities_.emplace(id.value, Stored{std::move(data), ownerName});
+    Slot &slot = slots_.emplace_back();
+    slot.owner = Intern(ownerName);
+    slot.live = true;
+    Store(slot, std::move(data));
     list.push_back(id);
     sequences_[UpperAscii(ownerName)].push_back(id);
     return id;
@@ -249,6 +313,7 @@ EntityId Drawing::AddRaw(RawGroups groups, const std::string &owner) {
     ListOf(owner);  // the owner must exist
     const std::string ownerName = owner.empty() ? "" : FindBlock(owner)->name;
     const EntityId id{nextId_++};
+    slots_.emplace_back();  // not live: ids stay dense
     if (std::uint64_t h = HandleOf(groups)) {
         if (handles_.count(h) || rawHandles_.count(h)) {
             // A handle the file used twice: this copy gets a fresh one.
@@ -280,23 +345,30 @@ const std::vector<EntityId> &Drawing::Sequence(const std::string &owner) const {
     return it == sequences_.end() ? kNone : it->second;
 }
 
-void Drawing::KeepSource(EntityId id, RawGroups groups) {
-    if (HandleOf(groups) != Get(id).handle) return;  // renumbered: written anew
-    sources_[id.value] = Source{nullptr, std::move(groups)};
+void Drawing::KeepSource(EntityId id, std::uint64_t handleRead, std::uint64_t begin,
+                         std::uint64_t end) {
+    Slot &slot = Need(id);
+    if (slot.handle != handleRead) return;  // renumbered: written anew
+    if (end <= begin || end - begin > 0xFFFFFFFFu) return;
+    slot.sourceBegin = begin;
+    slot.sourceLength = static_cast<std::uint32_t>(end - begin);
 }
 
-const RawGroups *Drawing::UnchangedSource(EntityId id) const {
-    auto it = sources_.find(id.value);
-    if (it == sources_.end()) return nullptr;
-    if (!it->second.asRead) return &it->second.groups;  // never given out for editing
-    EntityData now = Get(id);
-    now.highlighted = false;
-    return now == *it->second.asRead ? &it->second.groups : nullptr;
+std::optional<RawGroups> Drawing::UnchangedSource(EntityId id) const {
+    const Slot *slot = Find(id);
+    if (!slot || slot->sourceLength == 0) return std::nullopt;
+    if (const Whole *whole = slot->whole.get(); whole && whole->asRead) {
+        EntityData now = whole->data;
+        now.highlighted = false;
+        if (!(now == *whole->asRead)) return std::nullopt;
+    }
+    return GroupsIn(sourceText_, slot->sourceBegin, slot->sourceBegin + slot->sourceLength);
 }
 
-const RawGroups *Drawing::SourceOf(EntityId id) const {
-    auto it = sources_.find(id.value);
-    return it == sources_.end() ? nullptr : &it->second.groups;
+std::optional<RawGroups> Drawing::SourceOf(EntityId id) const {
+    const Slot *slot = Find(id);
+    if (!slot || slot->sourceLength == 0) return std::nullopt;
+    return GroupsIn(sourceText_, slot->sourceBegin, slot->sourceBegin + slot->sourceLength);
 }
 
 void Drawing::Erase(EntityId id) {
@@ -307,42 +379,38 @@ void Drawing::Erase(EntityId id) {
         raw_.erase(raw);
         return;
     }
-    auto it = entities_.find(id.value);
-    if (it == entities_.end()) throw CadError("The entity was erased");
-    std::vector<EntityId> &list = ListOf(it->second.owner);
+    Slot &slot = Need(id);
+    const std::string owner = names_[slot.owner];
+    std::vector<EntityId> &list = ListOf(owner);
     list.erase(std::remove(list.begin(), list.end(), id), list.end());
-    std::vector<EntityId> &seq = sequences_[UpperAscii(it->second.owner)];
+    std::vector<EntityId> &seq = sequences_[UpperAscii(owner)];
     seq.erase(std::remove(seq.begin(), seq.end(), id), seq.end());
-    handles_.erase(it->second.data.handle);
-    sources_.erase(id.value);
-    entities_.erase(it);
+    handles_.erase(slot.whole.get() ? slot.whole.get()->data.handle : slot.handle);
+    slot = Slot{};
 }
 
 bool Drawing::Exists(EntityId id) const {
-    return entities_.count(id.value) != 0;
+    return Find(id) != nullptr;
 }
 
-const EntityData &Drawing::Get(EntityId id) const {
-    auto it = entities_.find(id.value);
-    if (it == entities_.end()) throw CadError("The entity was erased");
-    return it->second.data;
+EntityData Drawing::Get(EntityId id) const {
+    return Expand(Need(id));
 }
 
 EntityData &Drawing::Edit(EntityId id) {
-    auto it = entities_.find(id.value);
-    if (it == entities_.end()) throw CadError("The entity was erased");
-    if (auto source = sources_.find(id.value); source != sources_.end() && !source->second.asRead) {
-        auto asRead = std::make_shared<EntityData>(it->second.data);
+    Slot &slot = Need(id);
+    if (!slot.whole.get()) slot.whole = Boxed<Whole>(Whole{Expand(slot), {}});
+    Whole &whole = *slot.whole.get();
+    if (slot.sourceLength != 0 && !whole.asRead) {
+        auto asRead = std::make_shared<EntityData>(whole.data);
         asRead->highlighted = false;
-        source->second.asRead = std::move(asRead);
+        whole.asRead = std::move(asRead);
     }
-    return it->second.data;
+    return whole.data;
 }
 
 const std::string &Drawing::OwnerOf(EntityId id) const {
-    auto it = entities_.find(id.value);
-    if (it == entities_.end()) throw CadError("The entity was erased");
-    return it->second.owner;
+    return names_[Need(id).owner];
 }
 
 std::optional<EntityId> Drawing::FindHandle(std::string_view hex) const {
@@ -435,8 +503,9 @@ void Drawing::SetBlockBase(std::string_view name, const TAcadPoint &base) {
 
 bool Drawing::IsReferenced(std::string_view name) const {
     const std::string key = UpperAscii(name);
-    for (const auto &[id, stored] : entities_)
-        if (stored.data.kind == EntityKind::Insert && UpperAscii(stored.data.blockName) == key)
+    for (const Slot &slot : slots_)
+        if (slot.live && slot.kind == EntityKind::Insert &&
+            UpperAscii(slot.whole.get()->data.blockName) == key)
             return true;
     // A kept dimension or other raw entity may name the block (group 2): keep it to be safe.
     for (const auto &[id, groups] : raw_)

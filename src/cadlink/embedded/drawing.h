@@ -5,11 +5,13 @@
 
 #include <compare>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/ascii.h"
@@ -22,7 +24,7 @@ struct EntityId {
     friend auto operator<=>(const EntityId &, const EntityId &) = default;
 };
 
-enum class EntityKind {
+enum class EntityKind : std::uint8_t {
     Line,
     Circle,
     Arc,
@@ -114,6 +116,18 @@ struct RawGroup {
 };
 using RawGroups = std::vector<RawGroup>;
 
+// The bytes of the file a drawing was read from, shared by the drawing and its copies, with what
+// decides how its text is decoded. An entity read from it and not changed since keeps only where
+// its groups are, not the groups themselves.
+struct SourceText {
+    std::shared_ptr<const std::string> bytes;
+    std::string version = "AC1009";
+    std::string codepage;  // empty: absent
+};
+// The groups of bytes [begin, end) of a source text, decoded as the reader decoded them (the
+// reader defines it). Throws CadError if they are not whole groups.
+RawGroups GroupsIn(const SourceText &text, std::uint64_t begin, std::uint64_t end);
+
 // Everything of a loaded R2000+ file outside the entities that the drawing does not model, kept so
 // that saving writes it back as it was read.
 struct KeptTable {
@@ -165,7 +179,10 @@ public:
     EntityId Add(EntityData data, const std::string &owner = "");
     void Erase(EntityId id);
     bool Exists(EntityId id) const;
-    const EntityData &Get(EntityId id) const;  // throws CadError for an erased entity
+    // A copy of the entity; throws CadError for an erased one.
+    EntityData Get(EntityId id) const;
+    // The entity for changing in place; the reference is valid until the next change to the
+    // drawing's entities.
     EntityData &Edit(EntityId id);
     const std::string &OwnerOf(EntityId id) const;
     const std::vector<EntityId> &ModelSpace() const { return modelSpace_; }
@@ -183,10 +200,14 @@ public:
     std::size_t RawCount() const { return raw_.size(); }
     // Modelled and raw entities of an owner in drawing order.
     const std::vector<EntityId> &Sequence(const std::string &owner = "") const;
-    // The groups a modelled entity was read from; saving writes them while the entity is as read.
-    void KeepSource(EntityId id, RawGroups groups);
-    const RawGroups *UnchangedSource(EntityId id) const;
-    const RawGroups *SourceOf(EntityId id) const;  // whether changed or not
+    // The groups a modelled entity was read from, bytes [begin, end) of the source text; saving
+    // writes them while the entity is as read. Ignored unless the entity still has the handle it
+    // was read with.
+    void SetSourceText(SourceText text) { sourceText_ = std::move(text); }
+    const SourceText &sourceText() const { return sourceText_; }
+    void KeepSource(EntityId id, std::uint64_t handleRead, std::uint64_t begin, std::uint64_t end);
+    std::optional<RawGroups> UnchangedSource(EntityId id) const;
+    std::optional<RawGroups> SourceOf(EntityId id) const;  // whether changed or not
 
     // Layers and linetypes: found without regard to case.
     const std::vector<LayerRecord> &Layers() const { return layers_; }
@@ -219,29 +240,68 @@ public:
     KeptContent kept;
 
 private:
-    struct Stored {
-        EntityData data;
-        std::string owner;
+    // A value that lives on the heap and is copied with its holder.
+    template <class T>
+    class Boxed {
+    public:
+        Boxed() = default;
+        explicit Boxed(T value) : p_(std::make_unique<T>(std::move(value))) {}
+        Boxed(const Boxed &o) : p_(o.p_ ? std::make_unique<T>(*o.p_) : nullptr) {}
+        Boxed(Boxed &&) noexcept = default;
+        Boxed &operator=(const Boxed &o) {
+            if (this != &o) p_ = o.p_ ? std::make_unique<T>(*o.p_) : nullptr;
+            return *this;
+        }
+        Boxed &operator=(Boxed &&) noexcept = default;
+        T *get() const { return p_.get(); }
+        void reset() { p_.reset(); }
+
+    private:
+        std::unique_ptr<T> p_;
     };
-    std::map<std::int64_t, Stored> entities_;
-    std::map<std::uint64_t, std::int64_t> handles_;
+    // An entity held whole, and, once it was given out for editing, as it was read (until then
+    // it is as read).
+    struct Whole {
+        EntityData data;
+        std::shared_ptr<const EntityData> asRead;
+    };
+    // One entity. Lines, points, circles and arcs with the usual normal, no ratio and the like
+    // are held in the slot's own fields, with layer, linetype and owner as indices into names_;
+    // any other entity, and any entity once given out for editing, is held in `whole`.
+    struct Slot {
+        TAcadPoint p1, p2;
+        double thickness = 0.0, radius = 0.0, startAngle = 0.0, endAngle = 0.0;
+        std::uint64_t handle = 0;
+        std::uint64_t sourceBegin = 0;  // in sourceText_
+        Boxed<Whole> whole;
+        std::uint32_t sourceLength = 0;  // 0: no source
+        int color = 256;
+        std::uint32_t layer = 0, linetype = 0, owner = 0;
+        EntityKind kind = EntityKind::Line;
+        bool highlighted = false;
+        bool live = false;
+    };
+    std::deque<Slot> slots_;  // by id - 1; raw entities have a slot that is not live
+    std::unordered_map<std::uint64_t, std::int64_t> handles_;
+    std::deque<std::string> names_;  // layer, linetype and owner names of slots
+    std::unordered_map<std::string, std::uint32_t> nameIndex_;
+    SourceText sourceText_;
     std::vector<EntityId> modelSpace_;
     std::vector<LayerRecord> layers_;
     std::vector<LinetypeRecord> linetypes_;
     std::vector<BlockRecord> blocks_;
-    struct Source {
-        // The entity as read, copied when it is first given out for editing (until then it is
-        // as read): a drawing of a million entities does not hold each of them twice.
-        std::shared_ptr<const EntityData> asRead;
-        RawGroups groups;
-    };
     std::map<std::int64_t, RawGroups> raw_;
     std::map<std::uint64_t, std::int64_t> rawHandles_;
-    std::map<std::int64_t, Source> sources_;
     std::map<std::string, std::vector<EntityId>> sequences_;  // by upper-cased owner
     std::int64_t nextId_ = 1;
     std::uint64_t nextHandle_ = 0x100;
 
+    const Slot *Find(EntityId id) const;
+    Slot &Need(EntityId id);
+    const Slot &Need(EntityId id) const;
+    std::uint32_t Intern(const std::string &name);
+    EntityData Expand(const Slot &slot) const;
+    void Store(Slot &slot, EntityData data);
     std::vector<EntityId> &ListOf(const std::string &owner);
     BlockRecord *FindBlockMutable(std::string_view name);
 };

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,8 @@ private:
 };
 
 Drawing ReadDxf(std::string_view bytes, const std::string &source = "DXF");
+// The same over bytes the drawing then shares: entities it does not change are saved from them.
+Drawing ReadDxf(std::shared_ptr<const std::string> bytes, const std::string &source = "DXF");
 // Throws DxfError for a missing or unreadable file; the file is only read.
 Drawing OpenDxf(const std::filesystem::path &path);
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <locale>
+#include <memory>
 #include <numbers>
 #include <set>
 #include <sstream>
@@ -29,12 +31,13 @@ constexpr double kDegToRad = std::numbers::pi / 180.0;
 
 struct Group {
     std::string_view value;
+    const char *start = nullptr;  // where the group's code line starts
     int code = 0;
     int line = 0;  // line of the group code
 };
 
-// Splits the text into groups. Lines end in LF or CR LF.
-std::vector<Group> Tokenize(std::string_view text, const std::string &source) {
+// The text of a DXF file without its byte order mark; other encodings are refused.
+std::string_view Body(std::string_view text, const std::string &source) {
     if (text.starts_with("AutoCAD Binary DXF"))
         throw DxfError(source, 0, "binary DXF is not supported; save the drawing as ASCII DXF");
     // A DWG drawing starts with its version, "AC1015" and the like.
@@ -47,41 +50,99 @@ std::vector<Group> Tokenize(std::string_view text, const std::string &source) {
                        "UTF-16 text is not supported; save the drawing as ASCII DXF (UTF-8 or "
                        "Shift-JIS)");
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    // Reserved at once: a drawing of a million lines holds some twenty million groups, and a
-    // vector grown step by step would for a while need three times their room.
-    std::vector<Group> groups;
-    groups.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) / 2 + 1);
-    std::size_t pos = 0;
-    int line = 0;
-    auto nextLine = [&](std::string_view &out) {
-        if (pos >= text.size()) return false;
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        out = text.substr(pos, end - pos);
-        if (!out.empty() && out.back() == '\r') out.remove_suffix(1);
-        pos = end + 1;
-        ++line;
-        return true;
-    };
-    std::string_view codeLine, valueLine;
-    while (nextLine(codeLine)) {
-        const int codeLineNo = line;
+    return text;
+}
+
+// Splits text into groups one at a time. Lines end in LF or CR LF.
+class Tokenizer {
+public:
+    Tokenizer(std::string_view text, const std::string &source) : text_(text), source_(source) {}
+
+    bool Next(Group &out) {
+        std::string_view codeLine, valueLine;
+        const char *start = text_.data() + pos_;
+        if (!NextLine(codeLine)) return false;
+        const int codeLineNo = line_;
         std::string_view trimmed = codeLine;
         while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
         while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t'))
             trimmed.remove_suffix(1);
-        if (trimmed.empty() && pos >= text.size()) break;  // trailing blank line
+        if (trimmed.empty() && pos_ >= text_.size()) return false;  // trailing blank line
         int code = 0;
         if (!TryParseInteger(trimmed, code) || code < -5 || code > 1071)
-            throw DxfError(source, codeLineNo,
+            throw DxfError(source_, codeLineNo,
                            "expected a group code, found " + QuoteForMessage(codeLine, 40));
-        if (!nextLine(valueLine))
-            throw DxfError(source, codeLineNo,
+        if (!NextLine(valueLine))
+            throw DxfError(source_, codeLineNo,
                            "group code " + std::to_string(code) + " has no value");
-        groups.push_back({valueLine, code, codeLineNo});
+        out = {valueLine, start, code, codeLineNo};
+        return true;
     }
-    return groups;
-}
+
+private:
+    std::string_view text_;
+    const std::string &source_;
+    std::size_t pos_ = 0;
+    int line_ = 0;
+
+    bool NextLine(std::string_view &out) {
+        if (pos_ >= text_.size()) return false;
+        std::size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos) end = text_.size();
+        out = text_.substr(pos_, end - pos_);
+        if (!out.empty() && out.back() == '\r') out.remove_suffix(1);
+        pos_ = end + 1;
+        ++line_;
+        return true;
+    }
+};
+
+// The groups the parser looks at, read from the text as it asks for them. Those before the
+// position given to Release are forgotten: a drawing of a million lines has some twenty million
+// groups, which need not all be held at once.
+class GroupWindow {
+public:
+    GroupWindow(std::string_view text, const std::string &source)
+        : tokens_(text, source), source_(source) {}
+
+    bool Has(std::size_t k) {
+        while (base_ + groups_.size() <= k && !done_) {
+            Group g;
+            if (tokens_.Next(g)) {
+                groups_.push_back(g);
+                lastLine_ = g.line;
+                any_ = true;
+            } else {
+                done_ = true;
+            }
+        }
+        return k < base_ + groups_.size();
+    }
+    const Group &operator[](std::size_t k) {
+        if (k < base_ || !Has(k))
+            throw DxfError(source_, lastLine_, "the reader lost its place in the file");
+        return groups_[k - base_];
+    }
+    void Release(std::size_t k) {
+        while (base_ < k && !groups_.empty()) {
+            groups_.pop_front();
+            ++base_;
+        }
+    }
+    bool empty() {
+        Has(0);
+        return !any_;
+    }
+    int lastLine() const { return lastLine_; }
+
+private:
+    Tokenizer tokens_;
+    const std::string &source_;
+    std::deque<Group> groups_;
+    std::size_t base_ = 0;
+    int lastLine_ = 0;
+    bool done_ = false, any_ = false;
+};
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -162,16 +223,64 @@ std::string DecodeEscapes(const std::string &in) {
     return out;
 }
 
+// A text value as read, decoded to UTF-8 by the file's version and code page; an empty
+// `error` when it is fine, else why the file could not hold it.
+std::string DecodeValue(std::string_view value, const std::string &version,
+                        const std::string &codepage, std::string &error) {
+    error.clear();
+    std::string raw(value);
+    // A stray CR or other control character would break the file for other readers.
+    for (unsigned char c : raw)
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            error = "a control character (" + QuoteForMessage(std::string(1, char(c))) +
+                    ") in a text value; no DXF file can hold it";
+            return raw;
+        }
+    bool ascii = true;
+    for (unsigned char c : raw)
+        if (c >= 0x80) ascii = false;
+    if (!ascii) {
+        if (version >= "AC1021") {
+            if (!IsValidUtf8(raw)) error = "the text is not valid UTF-8";
+        } else if (codepage.empty() || UpperAscii(codepage) == "ANSI_932") {
+            try {
+                raw = Cp932ToUtf8(raw);
+            } catch (const TextCodecError &e) {
+                error = std::string("the text is not valid Shift-JIS: ") + e.what();
+            }
+        } else if (UpperAscii(codepage) == "ANSI_1252") {
+            std::string out;
+            for (unsigned char c : raw) AppendUtf8(out, c);
+            raw = out;
+        } else {
+            error = "text in code page " + codepage + " is not supported";
+        }
+    }
+    return raw;
+}
+
+// Whether a value is plain printable ASCII, which every version and code page reads as it is.
+bool PlainAscii(std::string_view value) {
+    for (unsigned char c : value)
+        if ((c < 0x20 && c != '\t') || c >= 0x7F) return false;
+    return true;
+}
+
 class Parser {
 public:
-    Parser(std::vector<Group> groups, std::string source)
-        : g_(std::move(groups)), source_(std::move(source)) {}
+    Parser(std::shared_ptr<const std::string> bytes, std::string source)
+        : bytes_(std::move(bytes)),
+          text_(Body(*bytes_, source)),
+          source_(std::move(source)),
+          g_(text_, source_) {
+        d_.SetSourceText({bytes_, version_, codepage_});
+    }
 
     Drawing Run() {
         // Before anything gets a handle of its own, so none can take one the file uses later.
         ReserveFileHandles();
         bool sawEof = false;
-        while (i_ < g_.size()) {
+        while (g_.Has(i_)) {
             const Group &gr = g_[i_];
             if (gr.code == 999) {
                 ++i_;
@@ -200,7 +309,7 @@ public:
                 KeepSection(std::string(section));
         }
         if (!sawEof) {
-            const int last = g_.empty() ? 0 : g_.back().line + 2;
+            const int last = g_.empty() ? 0 : g_.lastLine() + 2;
             throw DxfError(source_, last,
                            g_.empty() ? "the file is empty" : "the file ends without EOF");
         }
@@ -211,8 +320,11 @@ public:
     }
 
 private:
-    std::vector<Group> g_;
+    std::shared_ptr<const std::string> bytes_;
+    std::string_view text_;
     std::string source_;
+    GroupWindow g_;
+    bool slicesKept_ = false;  // the source text's version and code page are fixed
     std::size_t i_ = 0;
     Drawing d_;
     std::string version_ = "AC1009";
@@ -228,12 +340,12 @@ private:
         throw DxfError(source_, gr.line + 1, reason);
     }
     const Group &Next(const char *what) {
-        if (i_ >= g_.size())
-            throw DxfError(source_, g_.empty() ? 0 : g_.back().line + 2,
+        if (!g_.Has(i_))
+            throw DxfError(source_, g_.empty() ? 0 : g_.lastLine() + 2,
                            std::string("the file ends where ") + what + " was expected");
         return g_[i_++];
     }
-    bool AtEnd() const { return i_ >= g_.size(); }
+    bool AtEnd() { return !g_.Has(i_); }
 
     double Real(const Group &gr) {
         double v = 0.0;
@@ -252,32 +364,9 @@ private:
     std::string Text(const Group &gr) { return DecodeEscapes(RawText(gr)); }
 
     std::string RawText(const Group &gr) {
-        std::string raw(gr.value);
-        // A stray CR or other control character would break the file for other readers.
-        for (unsigned char c : raw)
-            if ((c < 0x20 && c != '\t') || c == 0x7F)
-                FailValue(gr, "a control character (" + QuoteForMessage(std::string(1, char(c))) +
-                                  ") in a text value; no DXF file can hold it");
-        bool ascii = true;
-        for (unsigned char c : raw)
-            if (c >= 0x80) ascii = false;
-        if (!ascii) {
-            if (version_ >= "AC1021") {
-                if (!IsValidUtf8(raw)) FailValue(gr, "the text is not valid UTF-8");
-            } else if (codepage_.empty() || UpperAscii(codepage_) == "ANSI_932") {
-                try {
-                    raw = Cp932ToUtf8(raw);
-                } catch (const TextCodecError &e) {
-                    FailValue(gr, std::string("the text is not valid Shift-JIS: ") + e.what());
-                }
-            } else if (UpperAscii(codepage_) == "ANSI_1252") {
-                std::string out;
-                for (unsigned char c : raw) AppendUtf8(out, c);
-                raw = out;
-            } else {
-                FailValue(gr, "text in code page " + codepage_ + " is not supported");
-            }
-        }
+        std::string error;
+        std::string raw = DecodeValue(gr.value, version_, codepage_, error);
+        if (!error.empty()) FailValue(gr, error);
         return raw;
     }
 
@@ -334,6 +423,39 @@ private:
         return out;
     }
 
+    // Checks groups as Raw does, without keeping them.
+    void Check(std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const Group &gr = g_[k];
+            if (IsNumericCode(gr.code)) {
+                double v = 0.0;
+                if (!TryParseNumber(Trim(gr.value), v))
+                    FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found " +
+                                      QuoteForMessage(gr.value, 40));
+            } else if (gr.code == 5 || gr.code == 105) {
+                if (!IsHandle(Trim(gr.value))) FailValue(gr, "a handle must be hexadecimal");
+            }
+            if (!PlainAscii(gr.value)) RawText(gr);
+        }
+    }
+
+    // Keeps where the groups [begin, end) of an entity are in the file, checked as Raw checks
+    // them. All kept entities are decoded alike: one read before a header that changes the
+    // version or code page is written anew instead.
+    void KeepSlice(EntityId id, std::uint64_t handle, std::size_t begin, std::size_t end) {
+        Check(begin, end);
+        if (!slicesKept_) {
+            d_.SetSourceText({bytes_, version_, codepage_});
+            slicesKept_ = true;
+        } else if (d_.sourceText().version != version_ || d_.sourceText().codepage != codepage_) {
+            return;
+        }
+        const char *base = bytes_->data();
+        const char *last = g_.Has(end) ? g_[end].start : text_.data() + text_.size();
+        d_.KeepSource(id, handle, static_cast<std::uint64_t>(g_[begin].start - base),
+                      static_cast<std::uint64_t>(last - base));
+    }
+
     static bool IsHandle(std::string_view v) {
         if (v.empty() || v.size() > 16) return false;
         for (char c : v)
@@ -343,7 +465,8 @@ private:
 
     // New handles must not reuse any handle the file holds, nor fall below its $HANDSEED.
     void ReserveFileHandles() {
-        for (const Group &gr : g_) {
+        Tokenizer tokens(text_, source_);
+        for (Group gr; tokens.Next(gr);) {
             if (gr.code != 5 && gr.code != 105) continue;
             const std::string_view v = Trim(gr.value);
             if (!IsHandle(v)) continue;
@@ -391,7 +514,7 @@ private:
     std::vector<std::pair<EntityId, int>> blockInserts_;
     void CheckBlockReferences() {
         for (const auto &[id, line] : blockInserts_) {
-            const std::string &target = d_.Get(id).blockName;
+            const std::string target = d_.Get(id).blockName;
             if (!d_.FindBlock(target))
                 throw DxfError(source_, line,
                                "INSERT of an undefined block " + QuoteForMessage(target));
@@ -420,7 +543,7 @@ private:
     std::pair<std::size_t, std::size_t> ObjectRange() {
         const std::size_t begin = i_;
         ++i_;
-        while (i_ < g_.size() && g_[i_].code != 0) ++i_;
+        while (g_.Has(i_) && g_[i_].code != 0) ++i_;
         return {begin, i_};
     }
 
@@ -555,6 +678,7 @@ private:
     void Entities(const std::string &owner) {
         const bool inBlock = !owner.empty();
         for (;;) {
+            if (owner.empty()) g_.Release(i_);  // the entities before are stored
             if (AtEnd()) Next(inBlock ? "ENDBLK" : "ENDSEC");
             const Group &gr = g_[i_];
             if (gr.code != 0) Fail(gr, "expected an entity (group 0)");
@@ -582,7 +706,7 @@ private:
                 const std::uint64_t handle = entity->handle;
                 const EntityId id = d_.Add(std::move(*entity), owner);
                 if (isInsert && inBlock) blockInserts_.push_back({id, g_[at].line});
-                if (handle != 0) d_.KeepSource(id, Raw(at, i_));
+                if (handle != 0) KeepSlice(id, handle, at, i_);
             } else {
                 // Kinds the drawing does not model, and paper-space entities, are kept as read.
                 d_.AddRaw(Raw(at, i_), owner);
@@ -891,9 +1015,27 @@ private:
 
 }  // namespace
 
-Drawing ReadDxf(std::string_view bytes, const std::string &source) {
-    Parser parser(Tokenize(bytes, source), source);
+RawGroups GroupsIn(const SourceText &text, std::uint64_t begin, std::uint64_t end) {
+    if (!text.bytes || begin > end || end > text.bytes->size())
+        throw CadError("The drawing's source text does not hold the entity");
+    const std::string source = "DXF";
+    Tokenizer tokens(std::string_view(*text.bytes).substr(begin, end - begin), source);
+    RawGroups out;
+    std::string error;
+    for (Group gr; tokens.Next(gr);) {
+        out.push_back({gr.code, DecodeValue(gr.value, text.version, text.codepage, error)});
+        if (!error.empty()) throw CadError("The drawing's source text changed: " + error);
+    }
+    return out;
+}
+
+Drawing ReadDxf(std::shared_ptr<const std::string> bytes, const std::string &source) {
+    Parser parser(std::move(bytes), source);
     return parser.Run();
+}
+
+Drawing ReadDxf(std::string_view bytes, const std::string &source) {
+    return ReadDxf(std::make_shared<const std::string>(bytes), source);
 }
 
 Drawing OpenDxf(const std::filesystem::path &path) {
@@ -903,13 +1045,14 @@ Drawing OpenDxf(const std::filesystem::path &path) {
         throw DxfError(source, 0, "the file does not exist or is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw DxfError(source, 0, "the file cannot be opened");
-    // Read into one buffer of the file's size (a string stream would hold it twice).
-    std::string bytes;
+    // Read into one buffer of the file's size (a string stream would hold it twice); the drawing
+    // keeps it for the entities it does not change.
+    auto bytes = std::make_shared<std::string>();
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (!ec) bytes.reserve(static_cast<std::size_t>(size));
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!ec) bytes->reserve(static_cast<std::size_t>(size));
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad()) throw DxfError(source, 0, "the file cannot be read");
-    return ReadDxf(bytes, source);
+    return ReadDxf(std::shared_ptr<const std::string>(std::move(bytes)), source);
 }
 
 }  // namespace pimu::cadlink::embedded

@@ -398,10 +398,12 @@ private:
         for (EntityId id : d_.Sequence(owner)) {
             if (const RawGroups *raw = d_.RawOf(id))
                 legacy_ ? LegacyRaw(*raw) : Raw(*raw);
-            else if (const RawGroups *source = d_.UnchangedSource(id))
+            else if (const std::optional<RawGroups> source = d_.UnchangedSource(id))
                 legacy_ ? LegacyRaw(*source) : Raw(*source);
+            else if (const std::optional<RawGroups> changed = d_.SourceOf(id))
+                Entity(d_.Get(id), record, &*changed);
             else
-                Entity(d_.Get(id), record, d_.SourceOf(id));
+                Entity(d_.Get(id), record);
         }
     }
 
