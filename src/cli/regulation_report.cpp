@@ -116,10 +116,12 @@ void DrawPlan(cairo_t *cr, const regulation::RegulationResult &r,
     cairo_stroke_preserve(cr);
     cairo_clip(cr);
 
-    // The regions, the longer limit's (the 5 m line's) below, holes cut out.
+    // The regions, holes cut out. The shorter limit's region holds the longer one's, so it goes
+    // below; with equal limits the 5 m line's is drawn over.
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
     const Rgb regionColours[] = {kRegion5, kRegion10};
-    for (int k = 0; k < 2; ++k) {
+    const bool fiveAbove = r.Limits[0].LimitHours >= r.Limits[1].LimitHours;
+    for (int k : {fiveAbove ? 1 : 0, fiveAbove ? 0 : 1}) {
         const auto &l = r.Limits[static_cast<std::size_t>(k)];
         for (const Ring &ring : l.Regions) RingPath(cr, f, ring);
         for (const Ring &ring : l.Holes) RingPath(cr, f, ring);
