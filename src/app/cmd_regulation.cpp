@@ -58,6 +58,25 @@ std::string VerdictText(const regulation::RegulationResult &r) {
 
 }  // namespace
 
+void TForm1::ShowRegulationFields() {
+    // The typed limits and plane height count only for 直接指定; a zone brings its own.
+    const bool typed = ComboBox2.itemIndex == static_cast<int>(regulation::ZoneRules().size());
+    for (TEdit *e : {&Edit50, &Edit51, &Edit52}) e->enabled = typed;
+}
+
+void TForm1::ComboBox2Change() {
+    const auto zones = regulation::ZoneRules();
+    const int index = ComboBox2.itemIndex;
+    if (index >= 0 && index < static_cast<int>(zones.size())) {
+        // Shown so that 直接指定 starts from the zone last chosen.
+        const regulation::ZoneRule &zone = zones[static_cast<std::size_t>(index)];
+        Edit50.text = cadlink::DxfFixed(zone.Limit5, 1);
+        Edit51.text = cadlink::DxfFixed(zone.Limit10, 1);
+        Edit52.text = cadlink::DxfFixed(zone.PlaneHeight / 1000.0, 1);
+    }
+    ShowRegulationFields();
+}
+
 regulation::RegulationInputs TForm1::ReadRegulationInputs() const {
     const auto zones = regulation::ZoneRules();
     const int index = ComboBox2.itemIndex;

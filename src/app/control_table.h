@@ -108,7 +108,7 @@ inline constexpr std::string_view kHourItems =
     X(TComboBox, ComboBox2, .tab = 1, .group = "GroupBox17", .caption = "用途地域", .itemList = RegulationZoneItems, .index = 0, .rows = 16, .section = "Kisei", .key = "chiiki", .order = 59, .note = "the zone and limit pair of the check; the last item takes the limits and plane height typed below") \
     X(TEdit, Edit50, .tab = 1, .group = "GroupBox17", .caption = "5m～10m", .suffix = "時間", .text = "3.0", .section = "Kisei", .key = "jikan5", .order = 60, .note = "直接指定: hours allowed between the 5 m and the 10 m line") \
     X(TEdit, Edit51, .tab = 1, .group = "GroupBox17", .caption = "10m超", .suffix = "時間", .text = "2.0", .section = "Kisei", .key = "jikan10", .order = 61, .note = "直接指定: hours allowed beyond the 10 m line") \
-    X(TEdit, Edit52, .tab = 1, .group = "GroupBox17", .caption = "測定面", .suffix = "ｍ", .text = "4.0", .section = "Kisei", .key = "takasa", .order = 62, .note = "直接指定: height of the measurement plane, metres") \
+    X(TEdit, Edit52, .tab = 1, .group = "GroupBox17", .caption = "測定面", .suffix = "ｍ", .text = "1.5", .section = "Kisei", .key = "takasa", .order = 62, .note = "直接指定: height of the measurement plane, metres") \
     X(TEdit, Edit53, .tab = 1, .group = "GroupBox17", .caption = "計算間隔", .suffix = "分", .text = "1.0", .section = "Kisei", .key = "kankaku", .order = 63, .note = "sampling step of the check, minutes") \
     X(TButton, Button26, .tab = 1, .group = "GroupBox17", .caption = "日影規制チェック", .hint = "敷地の線分を選択", .enabled = false, .note = "checks the acquired buildings against the zone's limits on the lines around the site picked in the CAD, and draws the result") \
     X(TLabel, Label66, .tab = 1, .group = "GroupBox17", .note = "verdict of the last shadow-regulation check") \

@@ -71,6 +71,7 @@ void TForm1::FormCreate() {
     for (TLabel *l : {&Label22, &Label2, &Label24, &Label26}) l->caption.clear();
 
     ReadSettings();
+    ShowRegulationFields();
     LookupTargetCad();
     StayOnTop = true;
     RadioGroup1Click();

@@ -294,6 +294,7 @@ public:
     void Button23Click();     // recompute the point times; stop while it reads "中止"
     void PageControl1Change(int newIndex);
     void ComboBox1Change();    // a city chosen: fills the latitude fields
+    void ComboBox2Change();    // a zone chosen: shows its limits and plane height
     void SpeedButton6Click();  // ">" degrees, minutes, seconds to decimal
     void SpeedButton7Click();  // "<" decimal to degrees, minutes, seconds
     void SpeedButton4Click();  // shows the target-CAD dialog
@@ -402,6 +403,8 @@ public:
     // sides of RegulationOpenSides. Throws InputError naming a field that is not a number and
     // FieldRangeError for a zone index the list does not have.
     regulation::RegulationInputs ReadRegulationInputs() const;
+    // Edit50 to Edit52 are open for typing only while 直接指定 is chosen.
+    void ShowRegulationFields();
     // Equation-of-time tools on hidden controls (cmd_eqtime.cpp). Button19Click writes the
     // equation of time of Today() plus Edit1 days into Edit45; ChihouTaiyoujiClick shows the
     // standard time of true solar noon at Edit43 / Edit44; Button1Click plots the two tables

@@ -84,23 +84,31 @@ int DisplayWidth(std::string_view s) {
 }
 
 std::string FormatTable(const Rows &rows) {
+    // The last filled cell of a row runs on to the right as in a spreadsheet, so a long caption
+    // in a row of its own (a title, a zone's name) does not widen its column.
+    auto filled = [](const std::vector<std::string> &row) {
+        size_t n = row.size();
+        while (n > 0 && Trim(row[n - 1]).empty()) --n;
+        return n;
+    };
     std::vector<int> widths;
     for (const auto &row : rows) {
-        if (row.size() < 2) continue;  // a title line does not widen the columns
-        if (widths.size() < row.size()) widths.resize(row.size(), 0);
-        for (size_t c = 0; c < row.size(); ++c)
+        const size_t n = filled(row);
+        if (n < 2) continue;
+        if (widths.size() < n) widths.resize(n, 0);
+        for (size_t c = 0; c + 1 < n; ++c)
             widths[c] = std::max(widths[c], DisplayWidth(Trim(row[c])));
     }
     std::string text;
     for (const auto &row : rows) {
+        const size_t n = filled(row);
         std::string line;
-        for (size_t c = 0; c < row.size(); ++c) {
+        for (size_t c = 0; c < n; ++c) {
             const std::string cell = Trim(row[c]);
             line += cell;
-            if (c + 1 < row.size() && c < widths.size())
+            if (c + 1 < n)
                 line += std::string(static_cast<size_t>(widths[c] - DisplayWidth(cell) + 2), ' ');
         }
-        while (!line.empty() && line.back() == ' ') line.pop_back();
         text += line + "\n";
     }
     return text;

@@ -524,6 +524,7 @@ std::function<void()> FormWindow::ClickHandler(std::string_view name) {
         {"RadioGroup5", &app::TForm1::RadioGroup5Click},
         {"CheckListBox1", &app::TForm1::CheckListBox1Click},
         {"ComboBox1", &app::TForm1::ComboBox1Change},
+        {"ComboBox2", &app::TForm1::ComboBox2Change},
         {"StringGrid1", &app::TForm1::StringGrid1Click},
         {"StringGrid2", &app::TForm1::StringGrid2Click},
         {"Edit6", &app::TForm1::Edit6Change},

@@ -14,6 +14,7 @@
 
 #include "app/regulation_output.h"
 #include "app/settings.h"
+#include "base/numconv.h"
 #include "boundary/kyoukaisen.h"
 #include "cad_fixture.h"
 #include "cadlink/embedded/dxfio.h"
@@ -359,7 +360,20 @@ TEST(RegulationCommand, ZoneChoiceIsKept) {
         EXPECT_EQ(f.ComboBox2.itemIndex, 0);
         EXPECT_EQ(f.ComboBox2.text, regulation::ZoneRules()[0].Caption);
         EXPECT_EQ(f.ComboBox2.items.back(), "直接指定");
+        // The fields show the zone's own figures and are open only for 直接指定.
+        EXPECT_FALSE(f.Edit52.enabled);
+        EXPECT_EQ(f.Edit52.text, "1.5");
+        const int direct = static_cast<int>(regulation::ZoneRules().size());
+        f.SetValue("ComboBox2", std::to_string(direct));
+        f.ComboBox2Change();
+        EXPECT_TRUE(f.Edit50.enabled && f.Edit51.enabled && f.Edit52.enabled);
         f.SetValue("ComboBox2", "5");
+        f.ComboBox2Change();
+        const regulation::ZoneRule &zone = regulation::ZoneRules()[5];
+        EXPECT_EQ(ParseNumber(f.Edit50.text, ""), zone.Limit5);
+        EXPECT_EQ(ParseNumber(f.Edit51.text, ""), zone.Limit10);
+        EXPECT_EQ(ParseNumber(f.Edit52.text, "") * 1000.0, zone.PlaneHeight);
+        EXPECT_FALSE(f.Edit50.enabled || f.Edit51.enabled || f.Edit52.enabled);
         f.Edit53.text = "2.5";
         f.FormDestroy();
     }
