@@ -24,6 +24,7 @@ namespace {
 constexpr const char *kNoBuildings =
     "建物が取得されていません．先に「取得」で建物を選択して下さい．";
 constexpr const char *kSelectSite = "敷地の線分、ポリラインを選択 : \r\n";
+constexpr const char *kPickOpenSide = "道路等に面する辺の近くを指示（Enterで終了） : \r\n";
 constexpr const char *kSiteNotClosed =
     "敷地の外形が閉じていません．敷地の線分を閉じた形で選択して下さい．";
 
@@ -96,6 +97,13 @@ regulation::RegulationInputs TForm1::ReadRegulationInputs() const {
     return in;
 }
 
+double TForm1::ReadOpenSideWidth() const {
+    const double width = ParseNumber(Edit54.text, "道路等の幅");
+    if (!(width >= 0.0) || !std::isfinite(width))
+        throw FieldRangeError("道路等の幅は 0 以上にして下さい．（" + Edit54.text + "）");
+    return width * 1000.0;
+}
+
 void TForm1::Button26Click() {
     Label66.caption.clear();
     LastRegulation.reset();
@@ -108,10 +116,12 @@ void TForm1::Button26Click() {
     // Everything typed is read and checked before the user is asked for the site.
     solar::SolarState sun;
     regulation::RegulationInputs in;
+    double openWidth = 0.0;
     double textHeight = 0.0;
     try {
         sun = ReadCommonFields().Sun;
         in = ReadRegulationInputs();
+        openWidth = ReadOpenSideWidth();
         textHeight = ParseNumber(Edit38.text, "文字高さ");
     } catch (const std::exception &e) {
         ShowMessage(e.what());
@@ -144,6 +154,16 @@ void TForm1::Button26Click() {
                 count = cadlink::ReadEntities(*set, site);
             } catch (const cadlink::CadError &) {
                 count = 0;  // a cancelled or failed selection checks nothing
+            }
+            // With a width typed, the sides facing a road or river are picked one by one.
+            while (count > 0 && openWidth > 0.0) {
+                geometry::TAcadPoint p;
+                try {
+                    p = doc.Utility().GetPoint(std::nullopt, kPickOpenSide);
+                } catch (const cadlink::CadError &) {
+                    break;  // Enter: the picking ends
+                }
+                in.OpenSides.push_back({{p.x, p.y, 0.0}, openWidth});
             }
             try {
                 set->Delete();

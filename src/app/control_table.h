@@ -110,6 +110,7 @@ inline constexpr std::string_view kHourItems =
     X(TEdit, Edit51, .tab = 1, .group = "GroupBox17", .caption = "10m超", .suffix = "時間", .text = "2.0", .section = "Kisei", .key = "jikan10", .order = 61, .note = "直接指定: hours allowed beyond the 10 m line") \
     X(TEdit, Edit52, .tab = 1, .group = "GroupBox17", .caption = "測定面", .suffix = "ｍ", .text = "1.5", .section = "Kisei", .key = "takasa", .order = 62, .note = "直接指定: height of the measurement plane, metres") \
     X(TEdit, Edit53, .tab = 1, .group = "GroupBox17", .caption = "計算間隔", .suffix = "分", .text = "1.0", .section = "Kisei", .key = "kankaku", .order = 63, .note = "sampling step of the check, minutes") \
+    X(TEdit, Edit54, .tab = 1, .group = "GroupBox17", .caption = "道路等の幅", .suffix = "ｍ", .text = "0.0", .section = "Kisei", .key = "douro", .order = 64, .note = "width of the road, river or the like that the sides picked after the site face (their boundary is deemed further out); 0: no side is picked") \
     X(TButton, Button26, .tab = 1, .group = "GroupBox17", .caption = "日影規制チェック", .hint = "敷地の線分を選択", .enabled = false, .note = "checks the acquired buildings against the zone's limits on the lines around the site picked in the CAD, and draws the result") \
     X(TLabel, Label66, .tab = 1, .group = "GroupBox17", .note = "verdict of the last shadow-regulation check") \
     X(TLabel, Label8, .tab = 1, .caption = "※すべてがプラス座標でないと", .note = "notice, first line: every coordinate must be positive") \

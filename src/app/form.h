@@ -394,8 +394,9 @@ public:
     void Button20Click();
     // The shadow-regulation check (cmd_regulation.cpp): the site lines selected on screen, the
     // acquired buildings, the zone of ComboBox2 (or the limits and plane height of Edit50 to
-    // Edit52 for 直接指定) at the step of Edit53. Runs under the isochrone busy state (Button7
-    // stops it), draws the lines, regions, crossings and the result table on their layers
+    // Edit52 for 直接指定) at the step of Edit53, the sides facing a road or river of the width
+    // of Edit54 picked after the site (none when it is 0). Runs under the isochrone busy state
+    // (Button7 stops it), draws the lines, regions, crossings and the result table on their layers
     // (inserted exploded at the origin), shows the verdict in Label66 and keeps the result in
     // LastRegulation. Without buildings it says so and asks for nothing.
     void Button26Click();
@@ -403,6 +404,8 @@ public:
     // sides of RegulationOpenSides. Throws InputError naming a field that is not a number and
     // FieldRangeError for a zone index the list does not have.
     regulation::RegulationInputs ReadRegulationInputs() const;
+    // The width of Edit54 in mm (0: no open side is picked); FieldRangeError below 0.
+    double ReadOpenSideWidth() const;
     // Edit50 to Edit52 are open for typing only while 直接指定 is chosen.
     void ShowRegulationFields();
     // Equation-of-time tools on hidden controls (cmd_eqtime.cpp). Button19Click writes the

@@ -213,7 +213,9 @@ int Regulation(Session &s) {
         throw UsageError("--site " + o.siteText +
                          Tr(l, ": nothing in the drawing matches", ": 一致する図形がありません"));
     s.Acquire();
+    // The open sides are those of --open-side; none is picked.
     f.RegulationOpenSides = o.openSides;
+    f.Edit54.text = "0";
     s.input().Select(*o.site);
     s.RunCommand(app::FormCommand::Regulation);
     if (!f.LastRegulation) {

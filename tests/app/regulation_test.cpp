@@ -327,6 +327,31 @@ TEST(RegulationCommand, ChecksTheSiteAndDrawsTheResult) {
     EXPECT_FALSE(w.form.LastRegulation);
 }
 
+// With a width typed, the sides picked after the site face a road: a 20 m road on the north moves
+// that side out by 15 m (5 m short of the far side) and the lines with it.
+TEST(RegulationCommand, PickedSidesFaceARoad) {
+    CadWindow w;
+    Site(w, Rect(0, 0, 30000, 20000));
+    Building(w, Rect(10000, 5000, 20000, 12000), 9000.0);
+    w.Acquire("", {OnLayer("BLD")});
+    w.form.Edit54.text = "20";
+    w.input.Select({OnLayer("SITE")});
+    w.input.Point({15000, 19000, 0}).Cancel();
+    ASSERT_EQ(w.form.RunCommand(FormCommand::Regulation), CommandOutcome::Ran);
+    EXPECT_TRUE(w.Messages().empty()) << w.Messages().front();
+    ASSERT_TRUE(w.form.LastRegulation);
+    double north = -1e300;
+    for (const auto &e : w.form.LastRegulation->DeemedOutline) north = std::max(north, e.st.y);
+    EXPECT_NEAR(north, 35000.0, 1e-6);
+
+    w.form.Edit54.text = "-1";
+    w.input.Select({OnLayer("SITE")});
+    w.form.RunCommand(FormCommand::Regulation);
+    ASSERT_EQ(w.Messages().size(), 1u);
+    EXPECT_NE(w.Messages()[0].find("道路等の幅"), std::string::npos) << w.Messages()[0];
+    EXPECT_FALSE(w.form.LastRegulation);
+}
+
 TEST(RegulationCommand, OpenSiteIsSaid) {
     CadWindow w;
     for (auto [a, b] : {std::pair{TAcadPoint{0, 0, 0}, TAcadPoint{30000, 0, 0}},
