@@ -40,37 +40,38 @@ cadlink::DxfText KyoukaisenDxf(const std::vector<boundary::KyoukaisenLine> &line
 
 }  // namespace
 
+int TForm1::SelectSiteLines(cadlink::IDocument &doc, geometry::EntityArrays &site) {
+    // The site's lines, polylines, arcs, circles and ellipses; the building model stays as it is.
+    int count = 0;
+    MinimizedWindow minimized(host_);
+    try {
+        cadlink::SelectionSetPtr set = cadlink::GetSelectionSet(doc, cadlink::kPimuSelectionSet);
+        try {
+            doc.Utility().Prompt(kSelectSite);
+            set->SelectOnScreen();
+            count = cadlink::ReadEntities(*set, site);
+        } catch (const cadlink::CadError &) {
+            count = 0;  // a cancelled or failed selection gives nothing
+        }
+        try {
+            set->Delete();
+        } catch (const cadlink::CadError &) {
+            // A set the CAD already dropped needs no deleting.
+        }
+    } catch (const cadlink::CadError &) {
+        count = 0;
+    }
+    return count;
+}
+
 void TForm1::Button20Click() {
     if (!CadAvailable(false)) return;
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
     UndoGroup undo(doc);
 
-    // The site's lines, polylines, arcs, circles and ellipses; the building model stays as it is.
     geometry::EntityArrays site;
-    int count = 0;
-    {
-        MinimizedWindow minimized(host_);
-        try {
-            cadlink::SelectionSetPtr set =
-                cadlink::GetSelectionSet(doc, cadlink::kPimuSelectionSet);
-            try {
-                doc.Utility().Prompt(kSelectSite);
-                set->SelectOnScreen();
-                count = cadlink::ReadEntities(*set, site);
-            } catch (const cadlink::CadError &) {
-                count = 0;  // a cancelled or failed selection draws nothing
-            }
-            try {
-                set->Delete();
-            } catch (const cadlink::CadError &) {
-                // A set the CAD already dropped needs no deleting.
-            }
-        } catch (const cadlink::CadError &) {
-            count = 0;
-        }
-    }
-    if (count <= 0) return;
+    if (SelectSiteLines(doc, site) <= 0) return;
 
     geometry::ConvertToEdges(site);
     // Not a long command: it has no stop button, and a site's outline is traced at once.

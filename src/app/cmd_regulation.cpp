@@ -23,7 +23,6 @@ namespace {
 
 constexpr const char *kNoBuildings =
     "建物が取得されていません．先に「取得」で建物を選択して下さい．";
-constexpr const char *kSelectSite = "敷地の線分、ポリラインを選択 : \r\n";
 constexpr const char *kPickOpenSide = "道路等に面する辺の近くを指示（Enterで終了） : \r\n";
 constexpr const char *kSiteNotClosed =
     "敷地の外形が閉じていません．敷地の線分を閉じた形で選択して下さい．";
@@ -140,41 +139,21 @@ void TForm1::Button26Click() {
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
 
-    // The site's lines, polylines, arcs, circles and ellipses; the building model stays as it is.
     geometry::EntityArrays site;
-    int count = 0;
-    {
+    if (SelectSiteLines(doc, site) <= 0) return;
+    // With a width typed, the sides facing a road or river are picked one by one.
+    if (openWidth > 0.0) {
         MinimizedWindow minimized(host_);
-        try {
-            cadlink::SelectionSetPtr set =
-                cadlink::GetSelectionSet(doc, cadlink::kPimuSelectionSet);
+        while (true) {
+            geometry::TAcadPoint p;
             try {
-                doc.Utility().Prompt(kSelectSite);
-                set->SelectOnScreen();
-                count = cadlink::ReadEntities(*set, site);
+                p = doc.Utility().GetPoint(std::nullopt, kPickOpenSide);
             } catch (const cadlink::CadError &) {
-                count = 0;  // a cancelled or failed selection checks nothing
+                break;  // Enter: the picking ends
             }
-            // With a width typed, the sides facing a road or river are picked one by one.
-            while (count > 0 && openWidth > 0.0) {
-                geometry::TAcadPoint p;
-                try {
-                    p = doc.Utility().GetPoint(std::nullopt, kPickOpenSide);
-                } catch (const cadlink::CadError &) {
-                    break;  // Enter: the picking ends
-                }
-                in.OpenSides.push_back({{p.x, p.y, 0.0}, openWidth});
-            }
-            try {
-                set->Delete();
-            } catch (const cadlink::CadError &) {
-                // A set the CAD already dropped needs no deleting.
-            }
-        } catch (const cadlink::CadError &) {
-            count = 0;
+            in.OpenSides.push_back({{p.x, p.y, 0.0}, openWidth});
         }
     }
-    if (count <= 0) return;
     geometry::ConvertToEdges(site);
 
     regulation::RegulationResult result;

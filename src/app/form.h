@@ -392,6 +392,9 @@ public:
     // 5 m and 10 m outside it inserted at the origin; a site that does not close is said on the
     // CAD's command line.
     void Button20Click();
+    // Asks for the site's lines on screen (the window minimized meanwhile) and reads them into
+    // `site`; the count read, 0 when the selection was cancelled or failed.
+    int SelectSiteLines(cadlink::IDocument &doc, geometry::EntityArrays &site);
     // The shadow-regulation check (cmd_regulation.cpp): the site lines selected on screen, the
     // acquired buildings, the zone of ComboBox2 (or the limits and plane height of Edit50 to
     // Edit52 for 直接指定) at the step of Edit53, the sides facing a road or river of the width
