@@ -39,14 +39,16 @@ std::string Verdict(bool complies) {
     return complies ? kComplies : kFails;
 }
 
-// The width of a text in drawing units at height `h` and width factor `w`: a full-width
-// character takes about its height, a half-width one about 0.6 of it.
+// The width of a text in drawing units at height `h` and width factor `w`. A text's height is
+// that of a capital, about 0.73 of the font's em; a full-width character takes the em, a
+// half-width one half of it (a little more than most proportional glyphs need).
 double TextWidth(const std::string &text, double h, double w) {
+    const double em = h / 0.73 * w;
     double width = 0.0;
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        width += (n >= 3 ? 1.0 : 0.6) * h * w;
+        width += (n >= 3 ? 1.0 : 0.5) * em;
         i += n;
     }
     return width;
@@ -243,10 +245,27 @@ void AddRegulationDxf(cadlink::DxfText &sl, const regulation::RegulationResult &
     const double y0 = bounds.empty ? 0.0 : bounds.maxY;
     const auto rows = RegulationRows(result);
     constexpr double kWidthFactor = 0.8;
+    // A row whose last cell is empty gives its second cell both value columns.
+    auto spans = [](const std::vector<std::string> &row) {
+        return row.size() < 3 || row[2].empty();
+    };
+    auto cellWidth = [&](const std::string &text) {
+        return TextWidth(text, h, kWidthFactor) + 2.0 * h;
+    };
     std::vector<double> widths(3, 0.0);
-    for (const auto &row : rows)
-        for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c)
-            widths[c] = std::max(widths[c], TextWidth(row[c], h, kWidthFactor) + 2.0 * h);
+    for (const auto &row : rows) {
+        if (!row.empty()) widths[0] = std::max(widths[0], cellWidth(row[0]));
+        if (spans(row)) continue;
+        for (std::size_t c = 1; c < 3; ++c) widths[c] = std::max(widths[c], cellWidth(row[c]));
+    }
+    for (const auto &row : rows) {
+        if (row.size() < 2 || !spans(row)) continue;
+        const double missing = cellWidth(row[1]) - widths[1] - widths[2];
+        if (missing > 0.0) {
+            widths[1] += missing / 2.0;
+            widths[2] += missing / 2.0;
+        }
+    }
     const double rowHeight = 2.0 * h;
     const double width = widths[0] + widths[1] + widths[2];
     const cadlink::DxfLineStyle rule{.colour = kTableColour};
@@ -255,10 +274,14 @@ void AddRegulationDxf(cadlink::DxfText &sl, const regulation::RegulationResult &
         sl.AddLine(kRegulationTableLayer, {x0, y, 0.0}, {x0 + width, y, 0.0}, rule);
     }
     const double bottom = y0 - rowHeight * static_cast<double>(rows.size());
-    double x = x0;
-    for (std::size_t c = 0; c <= widths.size(); ++c) {
+    const double split = x0 + widths[0] + widths[1];
+    for (double x : {x0, x0 + widths[0], x0 + width})
         sl.AddLine(kRegulationTableLayer, {x, y0, 0.0}, {x, bottom, 0.0}, rule);
-        if (c < widths.size()) x += widths[c];
+    // The rule between the value columns runs down the rows that have two values.
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (spans(rows[r])) continue;
+        const double top = y0 - rowHeight * static_cast<double>(r);
+        sl.AddLine(kRegulationTableLayer, {split, top, 0.0}, {split, top - rowHeight, 0.0}, rule);
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         double cx = x0;

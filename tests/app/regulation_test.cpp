@@ -177,6 +177,31 @@ TEST(RegulationOutput, DrawingItemsOnTheirLayers) {
                           "24.00 ㎡", "2.00 m", "3.00 m"})
         EXPECT_TRUE(said.count(t)) << t;
     EXPECT_GT(tableLeft, plotRight);
+
+    // Every text of the table ends before the next rule to its right in its row (a capital is
+    // about 0.73 of the font's em; full-width characters take the em, the others half of it).
+    std::vector<EntityData> rules;
+    for (auto id : d.ModelSpace()) {
+        const EntityData e = d.Get(id);
+        if (e.layer == kRegulationTableLayer && e.kind == EntityKind::Line && e.p1.x == e.p2.x)
+            rules.push_back(e);
+    }
+    for (const EntityData &e : texts) {
+        double ems = 0.0;
+        for (std::size_t i = 0; i < e.text.size();) {
+            const auto c = static_cast<unsigned char>(e.text[i]);
+            const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            ems += n >= 3 ? 1.0 : 0.5;
+            i += n;
+        }
+        const double right = e.p2.x + ems * e.height / 0.73 * e.widthFactor;
+        double next = 1e300;
+        for (const EntityData &l : rules)
+            if (l.p1.x > e.p2.x && std::min(l.p1.y, l.p2.y) < e.p2.y &&
+                std::max(l.p1.y, l.p2.y) > e.p2.y)
+                next = std::min(next, l.p1.x);
+        EXPECT_LT(right, next) << e.text;
+    }
 }
 
 // The hatch's clipped length against shapely on an L-shaped area with a hole, at an angle that
