@@ -361,6 +361,21 @@ shadow::HourExtraction TraceWindow(const ShadowCountGrid &grid, const RasterGeom
     return shadow::ExtractHour(work, window, bitmap, hour, progress);
 }
 
+// One pass over the instants with the time shown and the stop asked before each: `visit(i, t)`.
+// False when the user stopped it.
+template <class Visit>
+bool EachInstant(const RegulationInputs &in, int instants, Progress &progress, Visit visit) {
+    progress.Start(instants);
+    for (int i = 0; i < instants; ++i) {
+        const double t = RegulationInstant(in, i);
+        progress.Status(solar::FormatHM(t));
+        progress.Position(i + 1);
+        if (!progress.KeepRunning()) return false;
+        visit(i, t);
+    }
+    return true;
+}
+
 // A stopped check keeps its inputs and lines and judges nothing.
 RegulationResult Stopped(RegulationResult result) {
     result.Status = RegulationStatus::Stopped;
@@ -562,23 +577,17 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
     const bool counting = hani.Found && raster.Cell > 0.0 && std::isfinite(raster.Cell);
     result.Cell = counting ? raster.Cell : 0.0;
     grid->Clear();
-    progress.Start(instants);
     {
         std::unique_ptr<shadow::RunCounter> counter;
         if (counting) counter = std::make_unique<shadow::RunCounter>(n);
-        for (int i = 0; i < instants; ++i) {
-            const double t = RegulationInstant(in, i);
-            progress.Status(solar::FormatHM(t));
-            progress.Position(i + 1);
-            if (!progress.KeepRunning()) {
-                return Stopped(std::move(result));
-            }
+        const bool ran = EachInstant(in, instants, progress, [&](int, double t) {
             if (!shadow::CastsShadows(solar::SunPosition(sun, t))) {
                 ++result.NoSunInstants;
-                continue;
+                return;
             }
             if (counter) shadow::CountShadowRuns(edges, sun, t, in.PlaneHeight, raster, *counter);
-        }
+        });
+        if (!ran) return Stopped(std::move(result));
         if (counter) counter->AddTo(*grid);
     }
 
@@ -641,16 +650,9 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
 
     // The exact shadow times of the lines and the refined cells.
     PointCounter exact(std::move(points));
-    progress.Start(instants);
-    for (int i = 0; i < instants; ++i) {
-        const double t = RegulationInstant(in, i);
-        progress.Status(solar::FormatHM(t));
-        progress.Position(i + 1);
-        if (!progress.KeepRunning()) {
-            return Stopped(std::move(result));
-        }
-        exact.Add(edges, sun, t, in.PlaneHeight, i);
-    }
+    if (!EachInstant(in, instants, progress,
+                     [&](int i, double t) { exact.Add(edges, sun, t, in.PlaneHeight, i); }))
+        return Stopped(std::move(result));
     const std::vector<int> &exactCounts = exact.Counts();
     for (std::size_t j = 0; j < refine.size(); ++j) {
         const Candidate &cell = candidates[refine[j]];

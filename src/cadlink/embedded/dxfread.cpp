@@ -410,14 +410,7 @@ private:
         out.reserve(end - begin);
         for (std::size_t k = begin; k < end; ++k) {
             const Group &gr = g_[k];
-            if (IsNumericCode(gr.code)) {
-                double v = 0.0;
-                if (!TryParseNumber(Trim(gr.value), v))
-                    FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found " +
-                                      QuoteForMessage(gr.value, 40));
-            } else if ((gr.code == 5 && fiveIsHandle) || gr.code == 105) {
-                if (!IsHandle(Trim(gr.value))) FailValue(gr, "a handle must be hexadecimal");
-            }
+            CheckValue(gr, fiveIsHandle);
             out.push_back({gr.code, RawText(gr)});
         }
         return out;
@@ -427,15 +420,17 @@ private:
     void Check(std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
             const Group &gr = g_[k];
-            if (IsNumericCode(gr.code)) {
-                double v = 0.0;
-                if (!TryParseNumber(Trim(gr.value), v))
-                    FailValue(gr, "group " + std::to_string(gr.code) + " needs a number, found " +
-                                      QuoteForMessage(gr.value, 40));
-            } else if (gr.code == 5 || gr.code == 105) {
-                if (!IsHandle(Trim(gr.value))) FailValue(gr, "a handle must be hexadecimal");
-            }
+            CheckValue(gr, true);
             if (!PlainAscii(gr.value)) RawText(gr);
+        }
+    }
+
+    // A number group must hold a number and a handle group a hexadecimal handle.
+    void CheckValue(const Group &gr, bool fiveIsHandle) {
+        if (IsNumericCode(gr.code)) {
+            Real(gr);
+        } else if ((gr.code == 5 && fiveIsHandle) || gr.code == 105) {
+            if (!IsHandle(Trim(gr.value))) FailValue(gr, "a handle must be hexadecimal");
         }
     }
 
