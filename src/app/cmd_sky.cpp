@@ -56,7 +56,7 @@ void TForm1::Button9Click() {
     sizes.HankeiA = ParseNumber(Edit15.text, "半径 (type A)");
     sizes.HankeiB = ParseNumber(Edit21.text, "半径 (type B)");
     sizes.Syakudo = ParseNumber(Edit19.text, "図面の尺度");
-    const double north = ParseNumber(Edit12.text, "真北");
+    ParseNumber(Edit12.text, "真北");
     // The map type whose radius is larger measures the finer triangles.
     const int typ = sizes.HankeiA > sizes.HankeiB ? 0 : 1;
     const double r = sky::PaperRadius(sizes, typ);
@@ -119,25 +119,34 @@ void TForm1::Button9Click() {
 
     RunFlag = true;
     FormProgress progress(*this);
+    progress.Start(static_cast<int>(points.size()));
+    const sky::SkyBuildings buildings = sky::SkyBuildingsOf(Model);
+    std::string refused;
+    int position = 0;
     for (const GridPoint &p : points) {
         IDPOINT1 = p.pt;
         if (!Blank(sg.Cell(kColHeight, p.row))) MENTAKA = sg.Cell(kColHeight, p.row);
-        sky::SkyView view;
-        view.IDPOINT1 = IDPOINT1;
-        view.e = MentakaHeight();
-        view.north = north;
-        view.SkyRadius = sky::SkyRadiusOf(sizes, typ);
         const sky::SkyPointResult result =
-            sky::ComputeSkyPoint(Model, view, r, sizes.Syakudo, progress);
-        if (result.Stopped || !progress.KeepRunning()) return;
-        if (result.HasTriangles) {
+            sky::ComputeSkyPoint(buildings, IDPOINT1, MentakaHeight(), r, sizes.Syakudo);
+        progress.Position(++position);
+        if (!progress.KeepRunning()) return;
+        if (!result.Consistent) {
+            // Never a number that breaks 計画 <= 精算 <= 適合: the row stays empty and is named.
+            sky::TenkuRituResult values;
+            values.naisetu = result.naisetu;
+            values.gaisetu = result.gaisetu;
+            values.exact = result.exact;
+            refused += sky::InconsistentMessage(std::to_string(p.row) + " 行目", values) + "\n";
+        } else {
             sg.Cell(kColNaisetu, p.row) = cadlink::DxfFixed(result.naisetu, 3);
             sg.Cell(kColGaisetu, p.row) = cadlink::DxfFixed(result.gaisetu, 3);
+            sg.Cell(kColExact, p.row) = cadlink::DxfFixed(result.exact, 3);
         }
-        sg.Cell(kColExact, p.row) = cadlink::DxfFixed(result.exact, 3);
         sg.row = p.row;
         StringGrid1Click();
     }
+    progress.Position(0);
+    if (!refused.empty()) ShowMessage(refused);
     if (endsEarly) ShowMessage(kNoPoints);
 }
 

@@ -47,7 +47,6 @@ constexpr const char *kAreaTab1 =
 constexpr const char *kAreaTab2 =
     "[AREA]には対応していません．\n[計画]または[適合]にチェックを付けて下さい．";
 constexpr const char *kAreaOverlay = "AREA には対応していません．";
-constexpr const char *kTraceFailed = "天空率の計算に失敗しました. ";
 constexpr const char *kPickFailed = "座標指示失敗．";
 // Texts within this reach of a picked point name it.
 constexpr double kLabelReach = 1000.0;
@@ -202,6 +201,19 @@ std::string TForm1::MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint i
          {&f.layers.tenku, &f.layers.memori, &f.layers.hatch, &f.layers.sansya, &f.layers.tateiti})
         cadlink::EnsureLayer(doc, *layer);
 
+    // The sky factors first: a point whose values do not check out gets no map at all.
+    sky::SkyEnvelope exact;
+    const sky::TenkuRituResult ritu =
+        sky::GetTenkuRitu(sky::SkyBuildingsOf(Model), IDPOINT1, f.e,
+                          {sky::PaperRadius(f.sizes, typ), f.s, f.north}, &exact);
+    if (!ritu.Ok()) {
+        ShowMessage(sky::InconsistentMessage("測定点 " + f.label + " (" +
+                                                 cadlink::DxfFixed(IDPOINT1.x, 3) + ", " +
+                                                 cadlink::DxfFixed(IDPOINT1.y, 3) + ")",
+                                             ritu));
+        return {};
+    }
+
     FormProgress progress(*this);
     sky::SkyView view;
     view.IDPOINT1 = IDPOINT1;
@@ -222,7 +234,7 @@ std::string TForm1::MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint i
         cadlink::InsertPlacement placement;
         cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::PlacedByUser,
                            mapFile.string(), {0.0, 0.0, angle}, &placement);
-        // Cancelled: no map, so no outline and no overlay either.
+        // Cancelled: no map, so no overlay either.
         if (!placement.placed) return {};
         IDPOINT2 = placement.at;
     } else {
@@ -230,22 +242,12 @@ std::string TForm1::MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint i
                        {insertVpt.x, insertVpt.y, cadlink::FormatCommandNumber(f.rot)});
         IDPOINT2 = insertVpt;
     }
-
-    const sky::SkyOutline outline =
-        sky::TenkuRinkaku(std::move(projection.AryLine), sky::WorkingScale(f.sizes, typ), progress);
-    if (outline.status == sky::SkyStatus::Stopped || outline.status == sky::SkyStatus::NoSegments)
-        return {};
-    if (outline.status != sky::SkyStatus::Ok) {
-        ShowMessage(kTraceFailed);
-        return {};
-    }
-    InsertLineEnt(f, InsertFlag, outline.AryLine, projection.AryTateiti);
+    InsertLineEnt(f, InsertFlag, ritu, exact, projection.AryTateiti);
     return {};
 }
 
-void TForm1::InsertLineEnt(const SkyMapFields &f, bool InsertFlag,
-                           const std::vector<geometry::TLineEnt> &outline,
-                           std::vector<sky::TTateiti> &AryTateiti) {
+void TForm1::InsertLineEnt(const SkyMapFields &f, bool InsertFlag, const sky::TenkuRituResult &ritu,
+                           const sky::SkyEnvelope &exact, std::vector<sky::TTateiti> &AryTateiti) {
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
     sky::OverlayInputs in;
@@ -258,12 +260,11 @@ void TForm1::InsertLineEnt(const SkyMapFields &f, bool InsertFlag,
     in.target = f.target;
     in.marks = InsertFlag && f.tateiti;
     in.triangles = InsertFlag && f.kyuseki;
-    in.texts.interval = f.interval;
+    in.texts.interval = f.E > 0.0 ? f.interval : std::string();
     in.texts.latitude = f.latitude;
     in.texts.mentaka = f.mentaka;
-    in.texts.label = "";
     in.texts.label = f.label;
-    const sky::SkyOverlay overlay = sky::BuildOverlay(outline, AryTateiti, in);
+    const sky::SkyOverlay overlay = sky::BuildOverlay(ritu, exact, AryTateiti, in);
 
     cadlink::DxfText dxf;
     dxf.Begin();
@@ -282,10 +283,10 @@ void TForm1::InsertLineEnt(const SkyMapFields &f, bool InsertFlag,
     if (f.kyuseki && overlay.HasTable()) {
         cadlink::DxfText table;
         table.Begin();
-        AddEntities(
-            table,
-            sky::TriangleTable(*overlay.pass, overlay.ritu, f.R, f.s, f.t, f.interval, f.mentaka),
-            f.layers);
+        AddEntities(table,
+                    sky::TriangleTable(*overlay.pass, overlay.ritu.K, f.R, f.s, f.t,
+                                       f.E > 0.0 ? f.interval : std::string(), f.mentaka),
+                    f.layers);
         table.Finish();
         const std::filesystem::path tableFile = WriteDxf(table, "PIMU_", doc);
         cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::PlacedByUser,
@@ -302,7 +303,7 @@ void TForm1::DrawTateiti(const SkyMapFields &f, std::vector<sky::TTateiti> &AryT
     in.s = f.s;
     in.p = f.t * 2.0;
     in.north = f.north;
-    in.interval = f.interval;
+    in.interval = f.E > 0.0 ? f.interval : std::string();
     in.mentaka = f.mentaka;
     const sky::MapEntities table = sky::TateitiTable(AryTateiti, in);
     AryTateiti.clear();

@@ -36,6 +36,8 @@
 #include "regulation/regulation.h"
 #include "shadow/jikoku.h"
 #include "shadow/touji.h"
+#include "sky/sky_envelope.h"
+#include "sky/sky_factor.h"
 #include "sky/sky_projection.h"
 #include "solar/eqtime.h"
 #include "solar/sun.h"
@@ -557,9 +559,8 @@ private:
     struct SkyMapFields;
     // The fields one sky map reads; throws InputError or FieldRangeError naming a bad one.
     SkyMapFields ReadSkyMapFields(int typ);
-    void InsertLineEnt(const SkyMapFields &f, bool InsertFlag,
-                       const std::vector<geometry::TLineEnt> &outline,
-                       std::vector<sky::TTateiti> &AryTateiti);
+    void InsertLineEnt(const SkyMapFields &f, bool InsertFlag, const sky::TenkuRituResult &ritu,
+                       const sky::SkyEnvelope &exact, std::vector<sky::TTateiti> &AryTateiti);
     void DrawTateiti(const SkyMapFields &f, std::vector<sky::TTateiti> &AryTateiti);
     void InitControls();
     void Register(Control &c);

@@ -1,32 +1,20 @@
 #include "sky/sky_factor.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstddef>
 #include <utility>
 
-#include "geometry/primitives.h"
 #include "geometry/tolerances.h"
-#include "sky/map_angles.h"
 
 namespace pimu::sky {
 
-using geometry::Angle2D;
-using geometry::Dist2D;
-using geometry::Intersect2D;
-using geometry::kHalfPi;
+using geometry::kDegToRad;
 using geometry::kPi;
-using geometry::kPointTol;
 using geometry::kRadToDeg;
 using geometry::kTwoPi;
-using geometry::PolarPoint;
-using geometry::TTempPoint;
 
 namespace {
-
-constexpr TAcadPoint kOrigin{0.0, 0.0, 0.0};
-// The length of the helper lines whose direction alone matters.
-constexpr double kProbeLength = 100.0;
 
 double RoundFormatted(double x, int digits) {
     char buf[512];
@@ -37,121 +25,201 @@ double RoundFormatted(double x, int digits) {
     return value;
 }
 
-double Radius(TAcadPoint p) {
-    return Dist2D(kOrigin, p);
+double Wrap(double a) {
+    a = std::fmod(a, kTwoPi);
+    if (a < 0.0) a += kTwoPi;
+    if (a >= kTwoPi) a -= kTwoPi;
+    return a;
 }
 
-// The first outline segment, in outline order, that the ray from the centre to `end` crosses.
-bool FirstCrossing(const std::vector<TLineEnt> &outline, TAcadPoint end, TAcadPoint &hit,
-                   const TLineEnt **segment = nullptr) {
-    for (const TLineEnt &s : outline) {
-        TAcadPoint x;
-        if (Intersect2D(kOrigin, end, s.st, s.ed, true, x)) {
-            hit = TAcadPoint{x.x, x.y, 0.0};
-            if (segment != nullptr) *segment = &s;
-            return true;
+// A point of the outline: its drawing azimuth and its distance from the map centre.
+struct Polar {
+    double phi = 0.0;
+    double rho = 0.0;
+};
+
+struct Vec {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+Vec At(double phi, double rho) {
+    return Vec{rho * std::cos(phi), rho * std::sin(phi)};
+}
+
+// The covered pieces of a run in order, their azimuths increasing from run.lo (offsets of 2pi
+// added where the run passes 2pi).
+std::vector<SkyPiece> RunPieces(const SkyEnvelope &env, const SkyRun &run) {
+    std::vector<SkyPiece> seq;
+    const std::size_t n = env.pieces.size();
+    std::size_t k = run.full ? 0 : env.PieceAt(run.lo);
+    double offset = run.lo - Wrap(run.lo);
+    if (!run.full && env.pieces[k].lo + offset < run.lo - 1e-9) {
+        // run.lo sits at the end of the piece before: step on.
+        ++k;
+        if (k == n) {
+            k = 0;
+            offset += kTwoPi;
         }
     }
-    return false;
-}
-
-// The triangle of two fan points, or false when it is too low (or degenerate).
-bool MakeTriangle(TAcadPoint p, TAcadPoint q, TSansya &t) {
-    TAcadPoint m = p;
-    TAcadPoint o = q;
-    if (Radius(q) > Radius(p)) std::swap(m, o);
-    const TAcadPoint probe = PolarPoint(o, Angle2D(kOrigin, m) + kHalfPi, kProbeLength);
-    TAcadPoint foot;
-    if (!Intersect2D(kOrigin, m, o, probe, false, foot)) return false;
-    const double height = Dist2D(o, foot);
-    if (height <= kMinTriangleHeight) return false;
-    t.teihen = Radius(m);
-    t.takasa = height;
-    t.m = m;
-    t.o = o;
-    t.foot = TAcadPoint{foot.x, foot.y, 0.0};
-    return true;
-}
-
-// True when some outline segment meets the ray from the centre in azimuth phi closer than
-// `reach`. Unlike the fan rays this test includes the segments' ends, so that a ray through an
-// outline vertex is not taken for a gap.
-bool RayMeetsOutline(double phi, const std::vector<TLineEnt> &outline, double reach) {
-    const double ux = std::cos(phi);
-    const double uy = std::sin(phi);
-    const auto meets = [&](TAcadPoint p) { return p.x * ux + p.y * uy > 0.0 && Radius(p) < reach; };
-    for (const TLineEnt &s : outline) {
-        const double ca = ux * s.st.y - uy * s.st.x;
-        const double cb = ux * s.ed.y - uy * s.ed.x;
-        if (ca * cb > 0.0) continue;
-        if (ca == cb) {  // along the ray
-            if (meets(s.st) || meets(s.ed)) return true;
-            continue;
-        }
-        const double t = ca / (ca - cb);
-        if (meets(
-                TAcadPoint{s.st.x + t * (s.ed.x - s.st.x), s.st.y + t * (s.ed.y - s.st.y), 0.0})) {
-            return true;
+    for (std::size_t count = 0; count < n; ++count) {
+        const SkyPiece &p = env.pieces[k];
+        if (p.element < 0) break;
+        seq.push_back(SkyPiece{p.lo + offset, p.hi + offset, p.element});
+        ++k;
+        if (k == n) {
+            k = 0;
+            offset += kTwoPi;
         }
     }
-    return false;
+    return seq;
 }
 
-// The open sky between two consecutive fan points reaches the horizon when the ray half way
-// between them meets no outline segment inside the circle.
-bool OpenToHorizon(TAcadPoint p, TAcadPoint q, const std::vector<TLineEnt> &outline, double R,
-                   OpenSector &sector) {
-    const double g = R * 0.000005;
-    const double beta = Fold(CcwAngle(p, q));
-    const bool ccw = CcwAngle(p, q) <= kPi;
-    const double mid = Angle2D(kOrigin, ccw ? p : q) + beta / 2.0;
-    if (RayMeetsOutline(mid, outline, R - g)) return false;
-    sector.from = ccw ? p : q;
-    sector.to = ccw ? q : p;
-    sector.angle = beta;
-    return true;
+// The outline's distance from the centre in the azimuth phi along one element, and its slope.
+struct Radius {
+    double rho = 0.0;
+    double slope = 0.0;
+};
+
+Radius RadiusOf(const SkyElement &el, double phi, double R) {
+    const double t = std::max(el.Tan(phi), 0.0);
+    const double q = 1.0 + t * t;
+    return Radius{R / std::sqrt(q), -R * t * el.TanSlope(phi) / (q * std::sqrt(q))};
 }
 
-// Numbers the triangles, rounds the areas and sums up a pass.
-SansyaPass Finish(SansyaPass pass, double r, double s, double alpha) {
-    pass.T = 0.0;
-    for (std::size_t i = 0; i < pass.triangles.size(); ++i) {
-        TSansya &t = pass.triangles[i];
-        t.no = static_cast<std::int32_t>(i + 1);
-        t.menseki = dec3(dec5(t.teihen / s) * dec5(t.takasa / s * 0.5));
-        pass.T += t.menseki;
+// The corners of a run, counter-clockwise: its two ends and every change of element where the
+// outline jumps, turns by more than 1.8 degrees or turns inwards (where the open sky has a notch,
+// a chord across it would leave the open sky).
+std::vector<Polar> RunCorners(const SkyEnvelope &env, const SkyRun &run,
+                              const std::vector<SkyPiece> &seq, double R) {
+    std::vector<Polar> corners;
+    const auto element = [&](const SkyPiece &p) -> const SkyElement & {
+        return env.elements[static_cast<std::size_t>(p.element)];
+    };
+    const auto boundary = [&](const SkyPiece &left, const SkyPiece &right, double phi) {
+        const Radius l = RadiusOf(element(left), phi, R);
+        const Radius r = RadiusOf(element(right), phi, R);
+        if (std::fabs(l.rho - r.rho) > 1e-9 * R) {
+            corners.push_back(Polar{phi, l.rho});
+            corners.push_back(Polar{phi, r.rho});
+            return;
+        }
+        const double rho = (l.rho + r.rho) / 2.0;
+        // Tangents (d rho / d phi, rho) on the radial and the across direction.
+        const double cross = rho * (l.slope - r.slope);
+        const double dot = l.slope * r.slope + rho * rho;
+        const double turn = std::atan2(std::fabs(cross), dot);
+        const bool notch = r.slope - l.slope > 1e-12 * R && turn > 1e-9;
+        if (turn > kPi - kCornerLimit || notch) corners.push_back(Polar{phi, rho});
+    };
+    if (!run.full)
+        corners.push_back(
+            Polar{seq.front().lo, RadiusOf(element(seq.front()), seq.front().lo, R).rho});
+    for (std::size_t i = 0; i + 1 < seq.size(); ++i) boundary(seq[i], seq[i + 1], seq[i].hi);
+    if (run.full) {
+        boundary(seq.back(), seq.front(), seq.back().hi);
+        // The corner at the end of the list lies at the start of the first piece.
+        if (!corners.empty() && corners.back().phi >= kTwoPi - 1e-15) {
+            for (Polar &c : corners)
+                if (c.phi >= kTwoPi - 1e-15) c.phi -= kTwoPi;
+        }
+        std::stable_sort(corners.begin(), corners.end(),
+                         [](const Polar &a, const Polar &b) { return a.phi < b.phi; });
+        if (corners.empty())
+            corners.push_back(
+                Polar{seq.front().lo, RadiusOf(element(seq.front()), seq.front().lo, R).rho});
+    } else {
+        corners.push_back(
+            Polar{seq.back().hi, RadiusOf(element(seq.back()), seq.back().hi, R).rho});
     }
-    for (OpenSector &o : pass.openSectors) {
-        o.menseki = dec3(r * r * o.angle / 2.0);
-        pass.T += o.menseki;
-    }
-    const SkyAreas areas = SkyFactorFromAreas(r, alpha, pass.T);
-    pass.F = areas.F;
-    pass.value = areas.value;
-    return pass;
+    return corners;
 }
 
-// The chord m-o pushed out, parallel to itself, to where its perpendicular bisector meets the
-// outline segment seg.
-void PushOut(const TLineEnt &seg, TAcadPoint mid, double R, TAcadPoint &m, TAcadPoint &o) {
-    const double g = R * 0.000005;
-    const double hc = Angle2D(m, o);
-    TAcadPoint w;
-    if (!Intersect2D(seg.st, seg.ed, mid, PolarPoint(mid, hc + kHalfPi, kProbeLength), false, w)) {
+// The smallest and largest of n . x over the outline points x between the azimuths lo and hi.
+struct Span {
+    double min = 0.0;
+    double max = 0.0;
+};
+
+void Include(Span &s, double v) {
+    s.min = std::min(s.min, v);
+    s.max = std::max(s.max, v);
+}
+
+// n . x along one element over the azimuths [a, b].
+void ElementSpan(const SkyElement &el, double a, double b, Vec n, double R, Span &s) {
+    const auto value = [&](double phi) {
+        const Vec p = At(phi, MapRadius(el.Tan(phi), R));
+        return n.x * p.x + n.y * p.y;
+    };
+    Include(s, value(a));
+    Include(s, value(b));
+    if (el.ring) {
+        for (int k = 1; k < 256; ++k) Include(s, value(a + (b - a) * k / 256.0));
         return;
     }
-    const double d = Dist2D(w, mid);
-    if (!(d > kPointTol && d < R - g)) return;
-    const TAcadPoint along = PolarPoint(w, hc, kProbeLength);
-    TAcadPoint x;
-    const TAcadPoint m0 = m;
-    const TAcadPoint o0 = o;
-    if (Intersect2D(w, along, kOrigin, m0, false, x) && Radius(x) < R) {
-        m = TAcadPoint{x.x, x.y, 0.0};
+    // On the wall's great circle the map point is R (cos tau e1 + sin tau e2) in plan, so
+    // n . x = R (A cos tau + B sin tau): its extremes are at tau* and tau* + pi.
+    const auto tau = [&](double phi) {
+        const double v[3] = {std::cos(phi), std::sin(phi), std::max(el.Tan(phi), 0.0)};
+        const double c1 = v[0] * el.e1[0] + v[1] * el.e1[1] + v[2] * el.e1[2];
+        const double c2 = v[0] * el.e2[0] + v[1] * el.e2[1] + v[2] * el.e2[2];
+        return std::atan2(c2, c1);
+    };
+    const double ta = tau(a);
+    const double width = Wrap(tau(b) - ta);
+    const double A = n.x * el.e1[0] + n.y * el.e1[1];
+    const double B = n.x * el.e2[0] + n.y * el.e2[1];
+    const double star = std::atan2(B, A);
+    const double amp = R * std::hypot(A, B);
+    if (width < kPi) {
+        if (Wrap(star - ta) <= width) Include(s, amp);
+        if (Wrap(star + kPi - ta) <= width) Include(s, -amp);
     }
-    if (Intersect2D(w, along, kOrigin, o0, false, x) && Radius(x) < R) {
-        o = TAcadPoint{x.x, x.y, 0.0};
+}
+
+Span OutlineSpan(const SkyEnvelope &env, double lo, double hi, Vec n, double R) {
+    Span s{1e300, -1e300};
+    std::size_t k = env.PieceAt(lo);
+    double offset = lo - Wrap(lo);
+    if (env.pieces[k].hi + offset <= lo) {
+        ++k;
+        if (k == env.pieces.size()) {
+            k = 0;
+            offset += kTwoPi;
+        }
     }
+    for (std::size_t count = 0; count <= env.pieces.size(); ++count) {
+        const SkyPiece &p = env.pieces[k];
+        const double a = std::max(p.lo + offset, lo);
+        const double b = std::min(p.hi + offset, hi);
+        if (b >= a) {
+            if (p.element >= 0) {
+                ElementSpan(env.elements[static_cast<std::size_t>(p.element)], a, b, n, R, s);
+            } else {
+                Include(s, n.x * R * std::cos(a) + n.y * R * std::sin(a));
+                Include(s, n.x * R * std::cos(b) + n.y * R * std::sin(b));
+            }
+        }
+        if (p.hi + offset >= hi) break;
+        ++k;
+        if (k == env.pieces.size()) {
+            k = 0;
+            offset += kTwoPi;
+        }
+    }
+    return s;
+}
+
+TAcadPoint ToMap(Vec v, double turn) {
+    const double c = std::cos(turn);
+    const double s = std::sin(turn);
+    return TAcadPoint{v.x * c - v.y * s, v.x * s + v.y * c, 0.0};
+}
+
+// The worst rounding of one listed area: dec3(dec5(x) * dec5(y)) against x * y.
+double RoundingBound(double x, double y) {
+    return 0.0005 + 5e-6 * (std::fabs(x) + std::fabs(y)) + 2.5e-11;
 }
 
 }  // namespace
@@ -174,180 +242,171 @@ SkyAreas SkyFactorFromAreas(double r, double alpha, double T) {
     return a;
 }
 
-std::vector<TAcadPoint> FindCorners(const std::vector<TLineEnt> &outline, double R) {
-    std::vector<TAcadPoint> corners;
-    const std::size_t n = outline.size();
-    if (n <= 2) return corners;
-    const double g = R * 0.000005;
-    const auto visit = [&](TAcadPoint u, TAcadPoint v, TAcadPoint w) {
-        double theta = Angle2D(v, w) - Angle2D(v, u);
-        if (theta < 0.0) theta += kTwoPi;
-        if (theta >= kTwoPi) theta -= kTwoPi;
-        if (Fold(theta) < kCornerLimit && Radius(v) + g < R) corners.push_back(v);
-    };
-    for (std::size_t i = 0; i + 1 < n; ++i) visit(outline[i].st, outline[i].ed, outline[i + 1].ed);
-    visit(outline[n - 1].st, outline[n - 1].ed, outline[0].ed);
-    return corners;
-}
+namespace {
 
-std::vector<TAcadPoint> FanPoints(const std::vector<TAcadPoint> &corners,
-                                  const std::vector<TLineEnt> &outline, double R) {
-    std::vector<TAcadPoint> fan;
-    if (corners.empty()) return fan;
-    const double g = R * 0.000005;
-    for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
-        const TAcadPoint c = corners[i];
-        const double beta = Fold(CcwAngle(c, corners[i + 1]));
-        const double h = std::trunc(beta / kFanStep + 1.0);
-        fan.push_back(c);
-        const double start = Angle2D(kOrigin, c);
-        for (int j = 1; j < static_cast<int>(h); ++j) {
-            const TAcadPoint end = PolarPoint(kOrigin, start + beta * j / h, R - g);
-            TAcadPoint hit;
-            if (FirstCrossing(outline, end, hit)) fan.push_back(hit);
-        }
-    }
-    fan.push_back(corners.back());
-    return fan;
-}
-
-std::vector<TSansya> InscribedTriangles(const std::vector<TAcadPoint> &fan) {
-    std::vector<TSansya> triangles;
-    for (std::size_t i = 0; i + 1 < fan.size(); ++i) {
-        TSansya t;
-        if (!MakeTriangle(fan[i], fan[i + 1], t)) continue;
-        t.no = static_cast<std::int32_t>(triangles.size() + 1);
-        triangles.push_back(t);
-    }
-    return triangles;
-}
-
-SansyaPass InscribedPass(const std::vector<TAcadPoint> &fan, const std::vector<TLineEnt> &outline,
-                         double r, double s, double alpha) {
-    const double R = r * s;
+// The pass and the largest difference its rounding and left-out triangles can make, in percent.
+struct PassWithBound {
     SansyaPass pass;
-    for (std::size_t i = 0; i + 1 < fan.size(); ++i) {
-        OpenSector open;
-        if (OpenToHorizon(fan[i], fan[i + 1], outline, R, open)) {
-            pass.openSectors.push_back(open);
-            continue;
-        }
-        TSansya t;
-        if (MakeTriangle(fan[i], fan[i + 1], t)) pass.triangles.push_back(t);
-    }
-    return Finish(std::move(pass), r, s, alpha);
-}
+    double bound = 0.0;
+};
 
-SansyaPass CircumscribedPass(const std::vector<TAcadPoint> &fan,
-                             const std::vector<TLineEnt> &outline, double r, double s,
-                             double alpha) {
+PassWithBound Pass(const SkyEnvelope &env, bool inscribed, const SansyaFrame &frame) {
+    PassWithBound out;
+    SansyaPass &pass = out.pass;
+    const double r = frame.r;
+    const double s = frame.s;
     const double R = r * s;
-    const double g = R * 0.000005;
-    SansyaPass pass;
-    for (std::size_t i = 0; i + 1 < fan.size(); ++i) {
-        TAcadPoint m = fan[i];
-        TAcadPoint o = fan[i + 1];
-        if (Radius(o) > Radius(m)) std::swap(m, o);
-        const TAcadPoint mid{(m.x + o.x) / 2.0, (m.y + o.y) / 2.0, 0.0};
-        TAcadPoint hit;
-        const TLineEnt *seg = nullptr;
-        if (FirstCrossing(outline, PolarPoint(kOrigin, Angle2D(kOrigin, mid), R - g), hit, &seg)) {
-            PushOut(*seg, mid, R, m, o);
-        } else {
-            OpenSector open;
-            if (OpenToHorizon(fan[i], fan[i + 1], outline, R, open)) {
-                pass.openSectors.push_back(open);
+    const double turn = (90.0 - frame.north) * kDegToRad;
+    const double circle = kPi * r * r;
+    double exactOpen = 0.0;    // paper mm2 of the triangles as constructed
+    double exactSector = 0.0;  // paper mm2
+    double slack = 0.0005;     // paper mm2: dec3 of the covered area
+
+    for (const SkyRun &run : env.Runs()) {
+        const std::vector<SkyPiece> seq = RunPieces(env, run);
+        if (seq.empty()) continue;
+        std::vector<Polar> corners = RunCorners(env, run, seq, R);
+        if (run.full) corners.push_back(Polar{corners.front().phi + kTwoPi, corners.front().rho});
+
+        std::vector<Polar> fan;
+        for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
+            const Polar c = corners[i];
+            const double beta = std::max(corners[i + 1].phi - c.phi, 0.0);
+            const double h = std::trunc(beta / kFanStep + 1.0);
+            fan.push_back(c);
+            for (int j = 1; j < static_cast<int>(h); ++j) {
+                const double phi = c.phi + beta * j / h;
+                fan.push_back(Polar{phi, MapRadius(env.TanAt(phi), R)});
+            }
+        }
+        fan.push_back(corners.back());
+
+        SansyaSector sector;
+        sector.full = run.full;
+        sector.A = ToMap(At(corners.front().phi, corners.front().rho), turn);
+        sector.B = ToMap(At(corners.back().phi, corners.back().rho), turn);
+        const double angle = run.full ? kTwoPi : run.hi - run.lo;
+        sector.alpha = run.full ? 360.0 : dec3(angle * kRadToDeg);
+        sector.Q = circle * sector.alpha / 360.0;
+        slack += circle * 0.0005 / 360.0;
+        exactSector += r * r * angle / 2.0;
+        sector.firstTriangle = pass.triangles.size();
+
+        for (std::size_t i = 0; i + 1 < fan.size(); ++i) {
+            const Polar f1 = fan[i];
+            const Polar f2 = fan[i + 1];
+            if (!(f2.phi - f1.phi > 1e-12)) continue;  // both on one ray: no area
+            const Vec p = At(f1.phi, f1.rho);
+            const Vec q = At(f2.phi, f2.rho);
+            const double dx = q.x - p.x;
+            const double dy = q.y - p.y;
+            const double len = std::hypot(dx, dy);
+            if (!(len > 0.0)) continue;
+            Vec n{dy / len, -dx / len};
+            if (n.x * p.x + n.y * p.y < 0.0) n = Vec{-n.x, -n.y};
+            Span span = OutlineSpan(env, f1.phi, f2.phi, n, R);
+            Include(span, n.x * p.x + n.y * p.y);
+            Include(span, n.x * q.x + n.y * q.y);
+            const double c = inscribed ? span.min : span.max;
+            const Vec u1{std::cos(f1.phi), std::sin(f1.phi)};
+            const Vec u2{std::cos(f2.phi), std::sin(f2.phi)};
+            const double d1 = n.x * u1.x + n.y * u1.y;
+            const double d2 = n.x * u2.x + n.y * u2.y;
+            if (!(c > 0.0) || !(d1 > 0.0) || !(d2 > 0.0)) continue;
+            const Vec a{u1.x * c / d1, u1.y * c / d1};
+            const Vec b{u2.x * c / d2, u2.y * c / d2};
+            const bool second = std::hypot(b.x, b.y) > std::hypot(a.x, a.y);
+            const Vec m = second ? b : a;
+            const Vec o = second ? a : b;
+            const double base = std::hypot(m.x, m.y);
+            const double along = (o.x * m.x + o.y * m.y) / base;
+            const Vec foot{m.x / base * along, m.y / base * along};
+            const double height = std::hypot(o.x - foot.x, o.y - foot.y);
+            const double area = base * height / 2.0 / (s * s);
+            exactOpen += area;
+            if (!(height > kMinTriangleHeight)) {
+                slack += area;
                 continue;
             }
+            TSansya t;
+            t.no = static_cast<std::int32_t>(pass.triangles.size() + 1);
+            t.teihen = base;
+            t.takasa = height;
+            t.menseki = dec3(dec5(base / s) * dec5(height / s * 0.5));
+            t.m = ToMap(m, turn);
+            t.o = ToMap(o, turn);
+            t.foot = ToMap(foot, turn);
+            slack += RoundingBound(base / s, height / s * 0.5);
+            pass.T += t.menseki;
+            pass.triangles.push_back(t);
         }
-        TSansya t;
-        if (MakeTriangle(m, o, t)) pass.triangles.push_back(t);
+        sector.triangleCount = pass.triangles.size() - sector.firstTriangle;
+        for (const Polar &c : corners) {
+            if (run.full && &c == &corners.back()) break;
+            pass.corners.push_back(ToMap(At(c.phi, c.rho), turn));
+        }
+        for (const Polar &f : fan) pass.fan.push_back(ToMap(At(f.phi, f.rho), turn));
+        pass.alpha += sector.alpha;
+        pass.Q += sector.Q;
+        pass.sectors.push_back(sector);
     }
-    return Finish(std::move(pass), r, s, alpha);
+    const double K = dec3(circle);
+    pass.F = dec3(pass.Q - pass.T);
+    pass.value = (K - pass.F) / K * 100.0;
+    pass.unrounded = (circle - (exactSector - exactOpen)) / circle * 100.0;
+    out.bound = slack / K * 100.0;
+    return out;
 }
 
-TenkuRituResult GetTenkuRitu(const std::vector<TLineEnt> &outline, double r, double s) {
+std::string Fixed3(double v) {
+    char buf[64];
+    const auto w = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3);
+    return w.ec == std::errc{} ? std::string(buf, w.ptr) : std::string("?");
+}
+
+}  // namespace
+
+SansyaPass TrianglePass(const SkyEnvelope &envelope, bool inscribed, const SansyaFrame &frame) {
+    return Pass(envelope, inscribed, frame).pass;
+}
+
+TenkuRituResult GetTenkuRitu(const SkyBuildings &buildings, TAcadPoint point, double e,
+                             const SansyaFrame &frame, SkyEnvelope *exact) {
     TenkuRituResult res;
+    res.K = dec3(kPi * frame.r * frame.r);
+    const SkyEnvelope outside = BuildEnvelope(SkyElementsOf(buildings, point, e, RoundAs::Outside));
+    const bool round = !buildings.rings.empty();
+    const PassWithBound in = Pass(outside, true, frame);
+    const PassWithBound out =
+        round
+            ? Pass(BuildEnvelope(SkyElementsOf(buildings, point, e, RoundAs::Inside)), false, frame)
+            : Pass(outside, false, frame);
+    SkyEnvelope curve;
+    if (round) curve = BuildEnvelope(SkyElementsOf(buildings, point, e, RoundAs::Curve));
+    const SkyEnvelope &truth = round ? curve : outside;
+    const double share = truth.CoveredShare();
+    if (exact != nullptr) *exact = truth;
+    res.naisetuPass = in.pass;
+    res.gaisetuPass = out.pass;
+    res.naisetu = in.pass.value;
+    res.gaisetu = out.pass.value;
+    res.exact = 100.0 * (1.0 - share);
     res.areacmd = 100.0;
-    if (outline.size() <= 2) return res;
-    const double R = r * s;
-    const std::vector<TAcadPoint> found = FindCorners(outline, R);
-    if (found.size() <= 1) {
-        res.status = TenkuRituStatus::TooFewCorners;
-        return res;
-    }
-
-    // A and B: the widest pair of corners, at most a half turn apart, A first counter-clockwise.
-    double best = 0.0;
-    TAcadPoint a = found[0];
-    TAcadPoint b = found[1];
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        for (std::size_t j = 0; j < found.size(); ++j) {
-            if (i == j) continue;
-            const double angle = Fold(CcwAngle(found[i], found[j]));
-            if (angle > best) {
-                best = angle;
-                a = found[i];
-                b = found[j];
-            }
-        }
-    }
-    if (CcwAngle(a, b) > CcwAngle(b, a)) std::swap(a, b);
-    res.A = a;
-    res.B = b;
-    // Buildings round more than half the horizon (a courtyard) leave corners outside the sector
-    // from A to B: the fan would measure the wrong side, so no sky factor is claimed.
-    const double sector_angle = CcwAngle(a, b);
-    for (const TAcadPoint &c : found) {
-        if (CcwAngle(a, c) > sector_angle + kPointTol) {
-            res.status = TenkuRituStatus::BeyondHalfTurn;
-            return res;
-        }
-    }
-
-    // The outline runs clockwise round the centre from the B end to the A end: number the
-    // corners from B on (wrapping round) and reverse, which gives A ... B counter-clockwise.
-    std::vector<TTempPoint> corners;
-    corners.reserve(found.size());
-    for (const TAcadPoint &p : found) corners.push_back(TTempPoint{0, p, {}});
-    std::size_t first_b = 0;
-    for (std::size_t i = 0; i < corners.size(); ++i) {
-        if (geometry::Near2D(corners[i].pt, b)) {
-            first_b = i;
-            break;
-        }
-    }
-    const std::size_t count = corners.size();
-    for (std::size_t k = 0; k < count; ++k) {
-        corners[(first_b + k) % count].id = static_cast<std::int32_t>(k);
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        for (std::size_t j = i + 1; j < count; ++j) {
-            if (corners[j].id > corners[i].id) std::swap(corners[i], corners[j]);
-        }
-    }
-
-    res.alpha = dec3(Fold(CcwAngle(a, b)) * kRadToDeg);
-    const SkyAreas sector = SkyFactorFromAreas(r, res.alpha, 0.0);
-    res.K = sector.K;
-    res.Q = sector.Q;
-
-    std::vector<TAcadPoint> ordered;
-    ordered.reserve(count);
-    for (const TTempPoint &c : corners) ordered.push_back(c.pt);
-    res.TempPoints = std::move(corners);
-    res.fan = FanPoints(ordered, outline, R);
-
-    res.naisetuPass = InscribedPass(res.fan, outline, r, s, res.alpha);
-    res.gaisetuPass = CircumscribedPass(res.fan, outline, r, s, res.alpha);
-    res.naisetu = res.naisetuPass.value;
-    res.gaisetu = res.gaisetuPass.value;
-    const auto empty = [](const SansyaPass &p) {
-        return p.triangles.empty() && p.openSectors.empty();
-    };
-    res.status = empty(res.naisetuPass) || empty(res.gaisetuPass) ? TenkuRituStatus::NoTriangles
-                                                                  : TenkuRituStatus::Ok;
+    // What the construction guarantees, checked before anything is shown: the triangles as built
+    // bracket the exact value, and the listed values do so up to their rounding.
+    constexpr double kFloat = 1e-7;
+    const bool consistent = in.pass.unrounded <= res.exact + kFloat &&
+                            res.exact <= out.pass.unrounded + kFloat &&
+                            res.naisetu <= res.exact + in.bound + kFloat &&
+                            res.exact <= res.gaisetu + out.bound + kFloat;
+    res.status = consistent ? TenkuRituStatus::Ok : TenkuRituStatus::Inconsistent;
     return res;
+}
+
+std::string InconsistentMessage(const std::string &point, const TenkuRituResult &result) {
+    return "天空率の検算に失敗しました (" + point + "): 計画 " + Fixed3(result.naisetu) +
+           " ≤ 精算 " + Fixed3(result.exact) + " ≤ 適合 " + Fixed3(result.gaisetu) +
+           " が成り立ちません．この点の値は表示しません．";
 }
 
 }  // namespace pimu::sky

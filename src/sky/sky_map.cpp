@@ -148,36 +148,61 @@ MapEntities ResultBlock(double R, double t, const ResultTexts &texts) {
     };
     const double f[] = {0.5, 1.25, 2.0, 2.75, 3.5, 4.25};
     MapEntities out;
-    for (int i = 0; i < 6; ++i)
+    for (int i = texts.interval.empty() ? 1 : 0; i < 6; ++i)
         out.emplace_back(Text(MapLayer::Tenku, P(0, y(f[i])), t, rows[i], 1));
     return out;
 }
 
-std::vector<std::pair<TAcadPoint, TAcadPoint>> HatchLines(const std::vector<TLineEnt> &outline,
-                                                          double R, double H) {
+std::vector<std::pair<TAcadPoint, TAcadPoint>> HatchLines(const SkyEnvelope &envelope, double R,
+                                                          double H, double north) {
     std::vector<std::pair<TAcadPoint, TAcadPoint>> out;
-    if (!(H > 0.0) || outline.size() <= 2) return out;
+    if (!(H > 0.0)) return out;
     const double g = R * 0.000005;
+    const double turn = 90.0 - north;
     const int count = static_cast<int>(std::trunc(359.0 / H));
     for (int k = 0; k <= count; ++k) {
         const double theta = k * H * kDegToRad;
-        const double ux = std::cos(theta);
-        const double uy = std::sin(theta);
-        for (const TLineEnt &s : outline) {
-            // The crossing of the ray with the segment, its ends included: a ray through an
-            // outline vertex meets the outline there.
-            const double ca = ux * s.st.y - uy * s.st.x;
-            const double cb = ux * s.ed.y - uy * s.ed.x;
-            if (ca * cb > 0.0 || ca == cb) continue;
-            const double f = ca / (ca - cb);
-            const TAcadPoint x = P(s.st.x + f * (s.ed.x - s.st.x), s.st.y + f * (s.ed.y - s.st.y));
-            const double along = x.x * ux + x.y * uy;
-            if (along <= 0.0 || along > R - 1.0) continue;
-            // A crossing on the circle itself is the horizon, not the edge of the covered sky.
-            if (Dist2D(kOrigin, x) >= R - g) continue;
-            out.emplace_back(x, PolarPoint(kOrigin, theta, R));
-            break;
+        const double t = envelope.TanAt(theta - turn * kDegToRad);
+        if (!(t > 0.0)) continue;
+        const double rho = MapRadius(t, R);
+        // The buildings' foot on the horizon is no edge of the covered sky.
+        if (rho > R - 1.0 || rho >= R - g) continue;
+        out.emplace_back(PolarPoint(kOrigin, theta, rho), PolarPoint(kOrigin, theta, R));
+    }
+    return out;
+}
+
+std::vector<std::vector<TAcadPoint>> CoveredOutlines(const SkyEnvelope &envelope, double R,
+                                                     double north) {
+    std::vector<std::vector<TAcadPoint>> out;
+    const double turn = (90.0 - north) * kDegToRad;
+    const double step = 0.25 * kDegToRad;
+    const auto at = [&](double phi, double rho) { return PolarPoint(kOrigin, phi + turn, rho); };
+    for (const SkyRun &run : envelope.Runs()) {
+        std::vector<TAcadPoint> chain;
+        if (!run.full) chain.push_back(at(run.lo, R));
+        // Along the buildings piece by piece: each piece's own ends keep the steps between them.
+        double phi = run.lo;
+        while (phi < run.hi) {
+            const SkyPiece &p = envelope.pieces[envelope.PieceAt(phi)];
+            const double offset = phi - std::fmod(phi, 2.0 * geometry::kPi);
+            double hi = std::min(p.hi + offset, run.hi);
+            if (!(hi > phi)) hi = std::min(phi + step, run.hi);
+            const SkyElement &el =
+                envelope.elements[static_cast<std::size_t>(std::max(p.element, 0))];
+            const int n = std::max(1, static_cast<int>(std::ceil((hi - phi) / step)));
+            for (int k = 0; k <= n; ++k) {
+                const double a = phi + (hi - phi) * k / n;
+                chain.push_back(at(a, p.element < 0 ? R : MapRadius(el.Tan(a), R)));
+            }
+            phi = hi;
         }
+        if (!run.full) {
+            const int n = static_cast<int>(std::ceil((run.hi - run.lo) / step));
+            for (int k = 0; k <= n; ++k) chain.push_back(at(run.hi - (run.hi - run.lo) * k / n, R));
+            chain.pop_back();
+        }
+        out.push_back(std::move(chain));
     }
     return out;
 }
@@ -215,34 +240,31 @@ void NumberVertices(std::vector<TTateiti> &entries, const std::vector<TAcadPoint
     }
 }
 
-SkyOverlay BuildOverlay(const std::vector<TLineEnt> &outline, std::vector<TTateiti> &entries,
-                        const OverlayInputs &in) {
+SkyOverlay BuildOverlay(const TenkuRituResult &ritu, const SkyEnvelope &exact,
+                        std::vector<TTateiti> &entries, const OverlayInputs &in) {
     SkyOverlay out;
     const double R = in.R;
-    for (const auto &[a, b] : HatchLines(outline, R, in.H))
+    for (const auto &[a, b] : HatchLines(exact, R, in.H, in.north))
         out.entities.emplace_back(Line(MapLayer::Hatch, Turn(a, in.rot), Turn(b, in.rot)));
     if (in.target == AreaTarget::Area) {
-        MapPolyline p;
-        p.closed = true;
-        for (const TLineEnt &s : outline) p.points.push_back(Turn(s.st, in.rot));
-        out.entities.emplace_back(std::move(p));
+        for (const std::vector<TAcadPoint> &chain : CoveredOutlines(exact, R, in.north)) {
+            MapPolyline p;
+            p.closed = true;
+            for (const TAcadPoint &q : chain) p.points.push_back(Turn(q, in.rot));
+            out.entities.emplace_back(std::move(p));
+        }
         return out;
     }
-    out.ritu = GetTenkuRitu(outline, R / in.s, in.s);
-    const TenkuRituResult &ritu = out.ritu;
-    if (ritu.status == TenkuRituStatus::TooFewSegments ||
-        ritu.status == TenkuRituStatus::TooFewCorners ||
-        ritu.status == TenkuRituStatus::BeyondHalfTurn)
-        return out;
+    out.ritu = ritu;
+    out.pass = in.target == AreaTarget::Tekigou ? &out.ritu.gaisetuPass : &out.ritu.naisetuPass;
+    const SansyaPass &pass = *out.pass;
 
     if (in.marks) {
-        std::vector<TAcadPoint> corners;
-        for (const geometry::TTempPoint &c : ritu.TempPoints) corners.push_back(c.pt);
-        NumberVertices(entries, corners, R, in.north);
+        NumberVertices(entries, pass.corners, R, in.north);
         out.numbered = true;
         for (const TTateiti &e : entries) {
             if (e.no <= 0) continue;
-            const TAcadPoint c = Turn(corners[static_cast<std::size_t>(e.no - 1)], in.rot);
+            const TAcadPoint c = Turn(pass.corners[static_cast<std::size_t>(e.no - 1)], in.rot);
             MapCircle circle;
             circle.layer = MapLayer::Tateiti;
             circle.centre = c;
@@ -256,14 +278,9 @@ SkyOverlay BuildOverlay(const std::vector<TLineEnt> &outline, std::vector<TTatei
         }
     }
 
-    out.pass = in.target == AreaTarget::Tekigou ? &out.ritu.gaisetuPass : &out.ritu.naisetuPass;
-    if (out.pass->triangles.empty() && out.pass->openSectors.empty()) {
-        out.pass = nullptr;
-        return out;
-    }
     if (in.triangles) {
-        for (std::size_t i = 0; i < out.pass->triangles.size(); ++i) {
-            const TSansya &t = out.pass->triangles[i];
+        for (std::size_t i = 0; i < pass.triangles.size(); ++i) {
+            const TSansya &t = pass.triangles[i];
             const TAcadPoint mid{(t.o.x + t.foot.x) / 2.0, (t.o.y + t.foot.y) / 2.0, 0.0};
             const TAcadPoint label = PolarPoint(mid, Angle2D(mid, kOrigin), t.takasa);
             const TAcadPoint at = Turn(label, in.rot);
@@ -285,17 +302,17 @@ SkyOverlay BuildOverlay(const std::vector<TLineEnt> &outline, std::vector<TTatei
     }
     ResultTexts texts = in.texts;
     texts.K = ritu.K;
-    texts.covered = out.pass->F;
-    texts.value = out.pass->value;
+    texts.covered = pass.F;
+    texts.value = pass.value;
     for (MapEntity &e : ResultBlock(R, in.t, texts)) out.entities.push_back(std::move(e));
     return out;
 }
 
-MapEntities TriangleTable(const SansyaPass &pass, const TenkuRituResult &ritu, double R, double s,
-                          double t, const std::string &interval, double mentaka) {
+MapEntities TriangleTable(const SansyaPass &pass, double K, double R, double s, double t,
+                          const std::string &interval, double mentaka) {
     MapEntities out;
     const double p = 2.0 * t;
-    const std::size_t n = pass.triangles.size() + pass.openSectors.size();
+    const std::size_t n = pass.triangles.size();
     const double N = static_cast<double>(n);
     const auto L = MapLayer::Sansya;
     for (std::size_t k = 0; k <= n + 2; ++k)
@@ -309,7 +326,7 @@ MapEntities TriangleTable(const SansyaPass &pass, const TenkuRituResult &ritu, d
         m.fixed4 = true;
         out.emplace_back(std::move(m));
     };
-    text(p, 3.5 * p, "目盛間隔 " + interval + "%%d", 0);
+    if (!interval.empty()) text(p, 3.5 * p, "目盛間隔 " + interval + "%%d", 0);
     text(p, 2.5 * p, "正射影　測定面高さ = " + Fixed(mentaka, 3) + " m", 0);
     text(p, 1.5 * p, "天空図半径(R) = " + Fixed(R / s, 3) + "(図寸mm)", 0);
     text(p, 0.5 * p, "三斜計算　最大分割角 = 10%%d", 0);
@@ -317,36 +334,43 @@ MapEntities TriangleTable(const SansyaPass &pass, const TenkuRituResult &ritu, d
     text(7 * p, -0.5 * p, "底辺(mm)", 2);
     text(11 * p, -0.5 * p, "高さ(mm)", 2);
     text(15.5 * p, -0.5 * p, "面積(mm2)", 2);
-    std::size_t k = 0;
-    for (const TSansya &tr : pass.triangles) {
+    for (std::size_t k = 0; k < n; ++k) {
+        const TSansya &tr = pass.triangles[k];
         const double y = -p * (static_cast<double>(k) + 1.5);
         text(2 * p, y, std::to_string(k + 1), 1);
         text(7.5 * p, y, Fixed(tr.teihen / s, 5), 2);
         text(11.5 * p, y, Fixed(tr.takasa / s, 5), 2);
         text(15.5 * p, y, Fixed(tr.menseki, 3), 2);
-        ++k;
     }
-    // Open sky down to the horizon between two fan points is measured as the circle's sector.
-    for (const OpenSector &o : pass.openSectors) {
-        const double y = -p * (static_cast<double>(k) + 1.5);
-        text(2 * p, y, "扇形", 1);
-        text(7.5 * p, y, Fixed(R / s, 5), 2);
-        text(11.5 * p, y, Fixed(o.angle * kRadToDeg, 3) + "%%d", 2);
-        text(15.5 * p, y, Fixed(o.menseki, 3), 2);
-        ++k;
-    }
-    const double covered = ritu.Q - pass.T;
     text(p, -p * (N + 1.5), "三斜面積合計", 0);
     text(15.5 * p, -p * (N + 1.5), Fixed(pass.T, 3), 2);
-    text(0.5 * p, -p * (N + 2.5), "扇形面積 (扇形中心角 = " + Fixed(ritu.alpha, 3) + "%%d)", 0);
-    text(15.5 * p, -p * (N + 2.5), Fixed(ritu.Q, 3), 2);
-    text(0.5 * p, -p * (N + 3.5), "扇形面積 - 三斜面積合計 = 水平円射影面積", 0);
-    text(15.5 * p, -p * (N + 3.5), Fixed(covered, 3), 2);
-    text(0.5 * p, -p * (N + 4.5), "天空図円面積", 0);
-    text(15.5 * p, -p * (N + 4.5), Fixed(ritu.K, 3), 2);
-    text(0.5 * p, -p * (N + 5.5), "三斜計算　　天空率", 0);
-    text(0.5 * p, -p * (N + 6.5),
-         "(" + Fixed(ritu.K, 3) + " - " + Fixed(covered, 3) + " ) / " + Fixed(ritu.K, 3) +
+    // Buildings in several directions: each covered stretch is a sector of its own, with the
+    // numbers of its triangles; the sector area below is their sum.
+    double row = N + 2.5;
+    if (pass.sectors.size() > 1) {
+        for (std::size_t k = 0; k < pass.sectors.size(); ++k) {
+            const SansyaSector &sec = pass.sectors[k];
+            std::string range = "三角形なし";
+            if (sec.triangleCount > 0)
+                range = "三角形 " + std::to_string(sec.firstTriangle + 1) + "〜" +
+                        std::to_string(sec.firstTriangle + sec.triangleCount);
+            text(0.5 * p, -p * row,
+                 "扇形" + std::to_string(k + 1) + " (中心角 = " + Fixed(sec.alpha, 3) + "%%d, " +
+                     range + ")",
+                 0);
+            text(15.5 * p, -p * row, Fixed(sec.Q, 3), 2);
+            row += 1.0;
+        }
+    }
+    text(0.5 * p, -p * row, "扇形面積 (扇形中心角 = " + Fixed(pass.alpha, 3) + "%%d)", 0);
+    text(15.5 * p, -p * row, Fixed(pass.Q, 3), 2);
+    text(0.5 * p, -p * (row + 1), "扇形面積 - 三斜面積合計 = 水平円射影面積", 0);
+    text(15.5 * p, -p * (row + 1), Fixed(pass.F, 3), 2);
+    text(0.5 * p, -p * (row + 2), "天空図円面積", 0);
+    text(15.5 * p, -p * (row + 2), Fixed(K, 3), 2);
+    text(0.5 * p, -p * (row + 3), "三斜計算　　天空率", 0);
+    text(0.5 * p, -p * (row + 4),
+         "(" + Fixed(K, 3) + " - " + Fixed(pass.F, 3) + " ) / " + Fixed(K, 3) +
              " * 100 = " + Fixed(pass.value, 3) + "%",
          0);
     return out;
@@ -382,7 +406,7 @@ MapEntities TateitiTable(const std::vector<TTateiti> &entries, const TateitiInpu
         "目盛間隔 " + in.interval + "%%d", "正射影　測定面高さ = " + Fixed(in.mentaka, 3) + " m",
         "天空図半径(R) = " + Fixed(in.R / in.s, 3) + " (図寸mm)", "建物位置確認表"};
     const double hy[] = {3.5, 2.5, 1.5, 0.5};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = in.interval.empty() ? 1 : 0; i < 4; ++i) {
         MapText *t = text(p, hy[i] * p, head[i], 0);
         t->useFirstX = true;
         t->firstX = 4 * p;
@@ -410,6 +434,8 @@ MapEntities TateitiTable(const std::vector<TTateiti> &entries, const TateitiInpu
         text(14.75 * p, y, Fixed(e.miagedo, 3), 2);
         text(17.75 * p, y, Fixed(e.rcosh / in.s, 3), 2);
     }
+    // How the azimuth column is measured, under the table.
+    text(0.0, -(m + 3.5) * p, "方位角: 真北を上とした天空図上で東を 0%%d とし反時計回りに測る", 0);
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/types.h"
+#include "sky/sky_envelope.h"
 #include "sky/sky_factor.h"
 #include "sky/sky_projection.h"
 
@@ -85,7 +86,7 @@ MapEntities SkyMapEntities(const SkyProjection &projection, const MapSizes &size
 // The six texts under a map (scale-mark interval, latitude, plane height, areas, sky factor,
 // point label), centred on the map's axis.
 struct ResultTexts {
-    std::string interval;  // the scale-mark field as typed
+    std::string interval;  // the scale-mark field as typed; empty when there are no scale marks
     std::string latitude;  // "緯度 = ..." already assembled
     double mentaka = 0.0;  // plane height, metres
     double K = 0.0;        // circle area, paper mm2
@@ -95,10 +96,15 @@ struct ResultTexts {
 };
 MapEntities ResultBlock(double R, double t, const ResultTexts &texts);
 
-// The hatch of the covered sky every H degrees: from the first outline crossing inside the circle
-// to the circle. Unturned map coordinates; none for H of 0 or less.
-std::vector<std::pair<TAcadPoint, TAcadPoint>> HatchLines(const std::vector<TLineEnt> &outline,
-                                                          double R, double H);
+// The hatch of the covered sky every H degrees of the north-up map: from the outline to the
+// circle, in every covered direction. Unturned map coordinates; none for H of 0 or less.
+std::vector<std::pair<TAcadPoint, TAcadPoint>> HatchLines(const SkyEnvelope &envelope, double R,
+                                                          double H, double north);
+
+// The outline of each covered stretch as a closed chain on the north-up map: in from the horizon,
+// along the buildings, out to the horizon and back along it (all round: the inner outline alone).
+std::vector<std::vector<TAcadPoint>> CoveredOutlines(const SkyEnvelope &envelope, double R,
+                                                     double north);
 
 // Ties the position-table entries to the outline corners (counter-clockwise order): an entry in
 // the direction of a free corner takes the number of the nearest such corner (position + 1);
@@ -126,21 +132,23 @@ struct OverlayInputs {
 // The overlay of one map and the numbers its tables show.
 struct SkyOverlay {
     MapEntities entities;  // hatch, marks, triangles, result block (turned, except the texts)
-    TenkuRituResult ritu;  // corners, fan and both passes (the grid's computation)
+    TenkuRituResult ritu;  // both passes and the exact value
     const SansyaPass *pass = nullptr;  // the pass of the target, inside ritu
     bool numbered = false;             // the entries got their vertex numbers
     bool HasTable() const { return pass != nullptr; }
 };
 
-// The overlay from a traced outline (relative to the centre, north up); `entries` get their
-// vertex numbers when inputs.marks is set. In the AREA target only the hatch and the outline as a
-// closed polyline are made.
-SkyOverlay BuildOverlay(const std::vector<TLineEnt> &outline, std::vector<TTateiti> &entries,
-                        const OverlayInputs &in);
+// The overlay of a point's sky factors (`exact` is the envelope of its covered sky); `entries`
+// get their vertex numbers when inputs.marks is set. In the AREA target only the hatch and the
+// outlines as closed polylines are made.
+SkyOverlay BuildOverlay(const TenkuRituResult &ritu, const SkyEnvelope &exact,
+                        std::vector<TTateiti> &entries, const OverlayInputs &in);
 
-// The triangle area table of a pass (origin at its top-left corner, row pitch p = 2t).
-MapEntities TriangleTable(const SansyaPass &pass, const TenkuRituResult &ritu, double R, double s,
-                          double t, const std::string &interval, double mentaka);
+// The triangle area table of a pass (origin at its top-left corner, row pitch p = 2t): every
+// triangle, the sums, and the sector of each covered stretch when there are several. K is the
+// circle area; an empty interval leaves the scale-mark line out.
+MapEntities TriangleTable(const SansyaPass &pass, double K, double R, double s, double t,
+                          const std::string &interval, double mentaka);
 
 // The building position table of the numbered entries (origin at the top-left corner of its
 // grid, p = text field x 2 x s). Empty when no entry is numbered.
@@ -149,7 +157,7 @@ struct TateitiInputs {
     double s = 1.0;
     double p = 0.0;  // row pitch
     double north = 90.0;
-    std::string interval;  // the scale-mark field as typed
+    std::string interval;  // the scale-mark field as typed; empty: no scale marks
     double mentaka = 0.0;  // metres
 };
 MapEntities TateitiTable(const std::vector<TTateiti> &entries, const TateitiInputs &in);

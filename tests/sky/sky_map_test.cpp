@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/progress.h"
+#include "geometry/outline_test_util.h"
 #include "geometry/primitives.h"
 #include "sky/sky_map.h"
 #include "sky_test_util.h"
@@ -83,28 +84,29 @@ TEST(MapFrame, LettersReadOutwardOneTextHeightOutsideTheCircle) {
     }
 }
 
-// A box north of the measurement point, its outline traced as for a map of radius R.
+// A box north of the measurement point, its sky factors for a map of radius R (1:200).
 struct BoxSite {
     std::vector<Box> boxes{{-6000, 8000, 9000, 14000, 15000}};
     double R = 20000.0;
-    std::vector<TLineEnt> outline;
+    SkyEnvelope env;
+    TenkuRituResult ritu;
     std::vector<TTateiti> entries;
     BoxSite() {
         SkyView view;
         view.SkyRadius = R;
         view.north = 90.0;
-        SkyProjection p = ProjectSky(ModelOf(boxes), view, NoProgress());
-        entries = p.AryTateiti;
-        const SkyOutline o = TenkuRinkaku(std::move(p.AryLine), 1.0, NoProgress());
-        EXPECT_EQ(o.status, SkyStatus::Ok);
-        outline = o.AryLine;
+        const geometry::BuildingModel model = ModelOf(boxes);
+        entries = ProjectSky(model, view, NoProgress()).AryTateiti;
+        ritu = GetTenkuRitu(SkyBuildingsOf(model), TAcadPoint{}, 0.0,
+                            SansyaFrame{R / 200.0, 200.0, 90.0}, &env);
+        EXPECT_TRUE(ritu.Ok());
     }
 };
 
 TEST(HatchLines, MarkEveryCoveredDirectionFromTheOutlineToTheCircle) {
     BoxSite site;
-    EXPECT_TRUE(HatchLines(site.outline, site.R, 0.0).empty());
-    const auto lines = HatchLines(site.outline, site.R, 2.0);
+    EXPECT_TRUE(HatchLines(site.env, site.R, 0.0, 90.0).empty());
+    const auto lines = HatchLines(site.env, site.R, 2.0, 90.0);
     // Independently: a direction is covered where a ray at the horizon meets the box (the ray at
     // 90 degrees passes through an outline vertex and must not be missed).
     std::vector<int> expected;
@@ -120,25 +122,26 @@ TEST(HatchLines, MarkEveryCoveredDirectionFromTheOutlineToTheCircle) {
         EXPECT_NEAR(std::hypot(b.x, b.y), site.R, 1e-6);
         // The line starts where the outline shows the top of the box: R cos(h).
         const double h = HighestBlocked(site.boxes, {0, 0, 0}, phi);
-        EXPECT_NEAR(std::hypot(a.x, a.y), site.R * std::cos(h), 0.01 * site.R) << expected[i];
+        EXPECT_NEAR(std::hypot(a.x, a.y), site.R * std::cos(h), 1e-6 * site.R) << expected[i];
+    }
+    // Turned for north: the same lines, each in its direction on the north-up map.
+    const auto turned = HatchLines(site.env, site.R, 2.0, 60.0);
+    ASSERT_FALSE(turned.empty());
+    for (const auto &[a, b] : turned) {
+        const double map = std::atan2(b.y, b.x);
+        const double t = site.env.TanAt(map - 30.0 * kDeg);
+        EXPECT_GT(t, 0.0);
+        EXPECT_NEAR(std::hypot(a.x, a.y), MapRadius(t, site.R), 1e-6);
     }
 }
 
-TEST(HatchLines, ACrossingOnTheCircleIsPassedOver) {
-    // With R = 400000 the ray reaches R - 1, inside the tolerance g = 2 of the circle: a segment
-    // crossed there lies on the horizon, and the hatch starts at the next crossing.
-    const double R = 400000.0;
-    std::vector<TLineEnt> outline(3);
-    outline[0].st = {R - 1.5, -10.0, 0.0};
-    outline[0].ed = {R - 1.5, 10.0, 0.0};
-    outline[1].st = {R / 2, -10.0, 0.0};
-    outline[1].ed = {R / 2, 10.0, 0.0};
-    outline[2].st = {0.0, 5.0 * R, 0.0};
-    outline[2].ed = {1.0, 5.0 * R, 0.0};
-    const auto lines = HatchLines(outline, R, 90.0);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NEAR(lines[0].first.x, R / 2, 1e-6);
-    EXPECT_NEAR(lines[0].second.x, R, 1e-6);
+TEST(HatchLines, AnOutlineOnTheCircleIsPassedOver) {
+    // A 0.5 m wall 100 m away lies within 1 drawing unit of the circle: no hatch there.
+    SkyBuildings low;
+    geometry::testing::AddBox(low.edges, -10000, 100000, 20000, 5000, 500);
+    const SkyEnvelope env = BuildEnvelope(SkyElementsOf(low, TAcadPoint{}, 0.0, RoundAs::Curve));
+    ASSERT_TRUE(env.Covered());
+    EXPECT_TRUE(HatchLines(env, 20000.0, 1.0, 90.0).empty());
 }
 
 OverlayInputs Inputs(const BoxSite &site, AreaTarget target, double rot) {
@@ -152,6 +155,7 @@ OverlayInputs Inputs(const BoxSite &site, AreaTarget target, double rot) {
     in.marks = true;
     in.triangles = true;
     in.texts.label = "P1";
+    in.texts.interval = "10";
     return in;
 }
 
@@ -159,9 +163,10 @@ TEST(BuildOverlay, TurnsWithTheMapButNotItsTexts) {
     BoxSite site;
     std::vector<TTateiti> e0 = site.entries;
     std::vector<TTateiti> e1 = site.entries;
-    const SkyOverlay flat = BuildOverlay(site.outline, e0, Inputs(site, AreaTarget::Keikaku, 0.0));
+    const SkyOverlay flat =
+        BuildOverlay(site.ritu, site.env, e0, Inputs(site, AreaTarget::Keikaku, 0.0));
     const SkyOverlay turned =
-        BuildOverlay(site.outline, e1, Inputs(site, AreaTarget::Keikaku, 30.0));
+        BuildOverlay(site.ritu, site.env, e1, Inputs(site, AreaTarget::Keikaku, 30.0));
     ASSERT_EQ(flat.entities.size(), turned.entities.size());
     int texts = 0;
     for (std::size_t i = 0; i < flat.entities.size(); ++i) {
@@ -199,17 +204,19 @@ TEST(BuildOverlay, InscribedAndCircumscribedTablesDifferAndMatchTheSkyFactors) {
     BoxSite site;
     std::vector<TTateiti> e0 = site.entries;
     std::vector<TTateiti> e1 = site.entries;
-    const SkyOverlay in = BuildOverlay(site.outline, e0, Inputs(site, AreaTarget::Keikaku, 0.0));
-    const SkyOverlay out = BuildOverlay(site.outline, e1, Inputs(site, AreaTarget::Tekigou, 0.0));
+    const SkyOverlay in =
+        BuildOverlay(site.ritu, site.env, e0, Inputs(site, AreaTarget::Keikaku, 0.0));
+    const SkyOverlay out =
+        BuildOverlay(site.ritu, site.env, e1, Inputs(site, AreaTarget::Tekigou, 0.0));
     ASSERT_TRUE(in.HasTable());
     ASSERT_TRUE(out.HasTable());
-    const TenkuRituResult check = GetTenkuRitu(site.outline, 100.0, 200.0);
+    const TenkuRituResult &check = site.ritu;
     EXPECT_DOUBLE_EQ(in.pass->value, check.naisetu);
     EXPECT_DOUBLE_EQ(out.pass->value, check.gaisetu);
     EXPECT_LT(in.pass->value, out.pass->value);
 
-    const MapEntities ti = TriangleTable(*in.pass, in.ritu, site.R, 200.0, 2000.0, "10", 0.0);
-    const MapEntities to = TriangleTable(*out.pass, out.ritu, site.R, 200.0, 2000.0, "10", 0.0);
+    const MapEntities ti = TriangleTable(*in.pass, in.ritu.K, site.R, 200.0, 2000.0, "10", 0.0);
+    const MapEntities to = TriangleTable(*out.pass, out.ritu.K, site.R, 200.0, 2000.0, "10", 0.0);
     const double p = 4000.0;
     const auto cell = [&](const MapEntities &table, double x, double y) {
         for (const MapEntity &e : table)
@@ -221,7 +228,7 @@ TEST(BuildOverlay, InscribedAndCircumscribedTablesDifferAndMatchTheSkyFactors) {
     // The first row's base and height differ; the last line states the sky factor of the pass.
     EXPECT_NE(cell(ti, 7.5 * p, -1.5 * p) + cell(ti, 11.5 * p, -1.5 * p),
               cell(to, 7.5 * p, -1.5 * p) + cell(to, 11.5 * p, -1.5 * p));
-    const double N = static_cast<double>(in.pass->triangles.size() + in.pass->openSectors.size());
+    const double N = static_cast<double>(in.pass->triangles.size());
     const std::string last = cell(ti, 0.5 * p, -p * (N + 6.5));
     char value[32];
     std::snprintf(value, sizeof value, "%.3f%%", check.naisetu);
@@ -234,44 +241,79 @@ TEST(BuildOverlay, InscribedAndCircumscribedTablesDifferAndMatchTheSkyFactors) {
 }
 
 TEST(TriangleTable, ATriangleNoHigherThanATenthHasNoRow) {
-    // Corners on a ring of radius 12000 inside the circle; two of them 0.05 / 12000 rad apart
-    // (height 0.05), two others 0.5 / 12000 rad apart (height 0.5).
-    const double R = 20000.0;
-    const double r = 12000.0;
-    const double low = 0.05 / r;
-    const double high = 0.5 / r;
-    std::vector<TAcadPoint> chain;  // clockwise round the centre, B end first
-    for (double a :
-         {115 * kDeg, 95 * kDeg + high, 95 * kDeg, 80 * kDeg + low, 80 * kDeg, 65 * kDeg})
-        chain.push_back(geometry::PolarPoint({0, 0, 0}, a, r));
-    std::vector<TAcadPoint> ring;  // the horizon from 60 to 120 degrees
-    for (int k = 0; k <= 60; ++k)
-        ring.push_back(geometry::PolarPoint({0, 0, 0}, (60 + k) * kDeg, R));
-    std::vector<TAcadPoint> pts = ring;
-    pts.insert(pts.end(), chain.begin(), chain.end());
-    std::vector<TLineEnt> outline;
-    for (std::size_t i = 0; i < pts.size(); ++i) {
-        TLineEnt s;
-        s.st = pts[i];
-        s.ed = pts[(i + 1) % pts.size()];
-        outline.push_back(s);
-    }
-    const TenkuRituResult ritu = GetTenkuRitu(outline, 100.0, 200.0);
+    // Standing a hundredth of a millimetre west of the box's west face: that face is seen almost
+    // edge on, its triangle far lower than a tenth.
+    BoxSite site;
+    const SkyBuildings b = SkyBuildingsOf(ModelOf(site.boxes));
+    const TenkuRituResult ritu =
+        GetTenkuRitu(b, TAcadPoint{-6000.01, 0.0, 0.0}, 0.0, SansyaFrame{100.0, 200.0, 90.0});
     ASSERT_TRUE(ritu.Ok());
     const SansyaPass &pass = ritu.naisetuPass;
-    int halfTenths = 0;
-    for (const TSansya &t : pass.triangles) {
-        EXPECT_GT(t.takasa, 0.1);
-        if (std::fabs(t.takasa - 0.5) < 0.01) ++halfTenths;
-    }
-    EXPECT_EQ(halfTenths, 1);
-    const MapEntities table = TriangleTable(pass, ritu, R, 200.0, 2000.0, "0", 0.0);
-    // Rows 1 ... n and nothing more before the sum row.
-    const std::size_t n = pass.triangles.size() + pass.openSectors.size();
+    ASSERT_FALSE(pass.triangles.empty());
+    for (const TSansya &t : pass.triangles) EXPECT_GT(t.takasa, kMinTriangleHeight);
+    // The left-out triangle is in the unrounded value only.
+    EXPECT_NE(pass.unrounded, pass.value);
+    const MapEntities table = TriangleTable(pass, ritu.K, site.R, 200.0, 2000.0, "", 0.0);
+    // Rows 1 ... n and nothing more before the sum row; no scale-mark line without marks.
+    const std::size_t n = pass.triangles.size();
     const MapText *sum = FindText(table, "三斜面積合計");
     ASSERT_NE(sum, nullptr);
     EXPECT_DOUBLE_EQ(sum->at.y, -4000.0 * (static_cast<double>(n) + 1.5));
-    EXPECT_EQ(FindText(table, std::to_string(pass.triangles.size() + 1)), nullptr);
+    EXPECT_EQ(FindText(table, std::to_string(n + 1)), nullptr);
+    for (const MapEntity &e : table) {
+        if (const auto *t = std::get_if<MapText>(&e)) {
+            EXPECT_FALSE(t->text.starts_with("目盛間隔"));
+        }
+    }
+}
+
+// Buildings north and south: one table lists both sectors, their sum is the sector area, and
+// the result states the same sky factor as the list.
+TEST(TriangleTable, TwoSectorsAddUp) {
+    SkyBuildings b;
+    geometry::testing::AddBox(b.edges, -8000, 10000, 16000, 6000, 20000);
+    geometry::testing::AddBox(b.edges, -5000, -16000, 12000, 5000, 12000);
+    SkyEnvelope env;
+    const TenkuRituResult ritu =
+        GetTenkuRitu(b, TAcadPoint{}, 0.0, SansyaFrame{100.0, 200.0, 90.0}, &env);
+    ASSERT_TRUE(ritu.Ok());
+    const SansyaPass &pass = ritu.naisetuPass;
+    ASSERT_EQ(pass.sectors.size(), 2u);
+    const MapEntities table = TriangleTable(pass, ritu.K, 20000.0, 200.0, 2000.0, "10", 0.0);
+    const auto value = [&](const std::string &start) {
+        for (const MapEntity &e : table) {
+            const auto *t = std::get_if<MapText>(&e);
+            if (t == nullptr || !t->text.starts_with(start)) continue;
+            for (const MapEntity &f : table) {
+                const auto *v = std::get_if<MapText>(&f);
+                if (v != nullptr && v != t && std::fabs(v->at.y - t->at.y) < 1e-6 &&
+                    v->horizontal == 2)
+                    return std::stod(v->text);
+            }
+        }
+        return -1.0;
+    };
+    EXPECT_NEAR(value("扇形1") + value("扇形2"), value("扇形面積 ("), 0.002);
+    EXPECT_NEAR(value("扇形面積 -"), pass.F, 0.0005);
+    std::vector<TTateiti> entries;
+    OverlayInputs in;
+    in.R = 20000.0;
+    in.s = 200.0;
+    in.t = 2000.0;
+    in.H = 2.0;
+    in.target = AreaTarget::Keikaku;
+    in.triangles = true;
+    const SkyOverlay overlay = BuildOverlay(ritu, env, entries, in);
+    // Both buildings hatched, every triangle numbered on the map.
+    bool north = false;
+    bool south = false;
+    for (const MapLine &l : Only<MapLine>(overlay.entities, MapLayer::Hatch))
+        (l.b.y > 0 ? north : south) = true;
+    EXPECT_TRUE(north && south);
+    EXPECT_EQ(Only<MapCircle>(overlay.entities, MapLayer::Sansya).size(), pass.triangles.size());
+    char stated[32];
+    std::snprintf(stated, sizeof stated, "天空率 = %.3f%%", ritu.naisetu);
+    EXPECT_NE(FindText(overlay.entities, stated), nullptr);
 }
 
 TEST(TateitiTable, GridOfTheTypeAExample) {
@@ -353,9 +395,7 @@ TEST(NumberVertices, RepeatedEntriesOfOneVertexGetOneNumber) {
     std::vector<TTateiti> entries = site.entries;
     std::vector<TTateiti> twice = entries;
     twice.insert(twice.end(), entries.begin(), entries.end());
-    const TenkuRituResult ritu = GetTenkuRitu(site.outline, 100.0, 200.0);
-    std::vector<TAcadPoint> corners;
-    for (const auto &c : ritu.TempPoints) corners.push_back(c.pt);
+    const std::vector<TAcadPoint> &corners = site.ritu.naisetuPass.corners;
     NumberVertices(twice, corners, site.R, 90.0);
     std::vector<int> seen(corners.size() + 1, 0);
     for (const TTateiti &e : twice)
