@@ -24,8 +24,8 @@ using testing::OnLayer;
 constexpr geometry::TAcadPoint kPoint{15000, 4000, 0};
 
 struct MapWindow : CadWindow {
-    explicit MapWindow(int target = 1) {
-        Acquire(kSiteSmall, {OnLayer("BLD")});
+    explicit MapWindow(int target = 1, const std::string &site = kSiteSmall) {
+        Acquire(site, {OnLayer("BLD")});
         form.RadioGroup2.itemIndex = target;
         form.RadioGroup2Click();
     }
@@ -65,6 +65,38 @@ struct MapWindow : CadWindow {
         return {form.StringGrid1.Cell(5, 1), form.StringGrid1.Cell(6, 1)};
     }
 };
+
+// Buildings in four directions and all round a courtyard: the map hatches every building, its
+// table lists every sector, and it states the sky factor the point list shows.
+TEST(SkyMap, BuildingsRoundThePointAreAllOnTheMap) {
+    for (const char *site : {"/sky_four_blocks.dxf", "/sky_courtyard.dxf"}) {
+        SCOPED_TRACE(site);
+        MapWindow w(1, std::string(PIMU_TEST_DATA) + site);
+        const geometry::TAcadPoint point{50000, 50000, 0};
+        const auto [keikaku, tekigou] = w.GridValues(point);
+        ASSERT_FALSE(keikaku.empty());
+        ASSERT_FALSE(tekigou.empty());
+        EXPECT_LT(std::stod(keikaku), std::stod(w.form.StringGrid1.Cell(8, 1)));
+        EXPECT_GT(std::stod(tekigou), std::stod(w.form.StringGrid1.Cell(8, 1)));
+        const geometry::TAcadPoint map{50000, -40000, 0};
+        w.input.Point(point).Place(map).Place({120000, -30000, 0}).Place({220000, -30000, 0});
+        w.form.Button8Click(w.form.Button11);
+        EXPECT_TRUE(w.Messages().empty()) << w.Messages().front();
+        EXPECT_TRUE(w.Text("天空率 = " + keikaku + "%").has_value()) << keikaku;
+        // Hatch lines in all four quarters of the map.
+        bool quarter[4] = {false, false, false, false};
+        for (const EntityData &l : w.On("PIMU_THATCH", EntityKind::Line)) {
+            const double a = std::atan2(l.p2.y - map.y, l.p2.x - map.x);
+            quarter[static_cast<int>(std::floor((a + M_PI) / (M_PI / 2))) % 4] = true;
+        }
+        for (bool q : quarter) EXPECT_TRUE(q);
+        const bool ring = std::string(site) == "/sky_courtyard.dxf";
+        EXPECT_EQ(w.Text("扇形1").has_value() || w.TextStarting("扇形1 ").has_value(), !ring);
+        const std::optional<EntityData> sum = w.TextStarting("(");
+        ASSERT_TRUE(sum.has_value());
+        EXPECT_TRUE(sum->text.ends_with(" = " + keikaku + "%")) << sum->text;
+    }
+}
 
 // Picked with 測定点指示 for both types, each placed by the user with both tables beside it.
 TEST(SkyMap, PickedPointMapOverlayAndTablesLandWhereTheUserPlacedThem) {
