@@ -1,5 +1,6 @@
 #include "geometry/acquisition.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/primitives.h"
@@ -193,10 +194,157 @@ bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges) {
     return false;
 }
 
+namespace {
+
+// A half-open range of indices.
+struct IndexRange {
+    std::size_t first = 0;
+    std::size_t last = 0;
+};
+
+// A plan outline: drawn in the xy plane, its extrusion straight up.
+bool PlanNormal(TAcadPoint n) {
+    return std::fabs(n.x) < 1e-9 && std::fabs(n.y) < 1e-9 && n.z > 0.0;
+}
+
+// The underside and top of an outline at height z with thickness h: the thickness runs from the
+// outline; without one the outline is a roof standing on the ground. False when that is no solid.
+bool VolumeHeights(double z, double h, double &bottom, double &top) {
+    if (h != 0.0) {
+        bottom = std::min(z, z + h);
+        top = std::max(z, z + h);
+    } else {
+        bottom = 0.0;
+        top = z;
+    }
+    return std::isfinite(bottom) && std::isfinite(top) && top > bottom;
+}
+
+// Appends p unless it repeats the ring's last point.
+void AddRingPoint(std::vector<TAcadPoint> &ring, TAcadPoint p) {
+    p.z = 0.0;
+    if (ring.empty() || !Near2D(ring.back(), p, kPointTol)) ring.push_back(p);
+}
+
+// The points of an arc's bottom chords (its first chords in AryLine) from the end nearer `from`.
+std::vector<TAcadPoint> ArcChordPoints(const std::vector<TLineEnt> &lines, IndexRange r, bool thick,
+                                       TAcadPoint from) {
+    const std::size_t size = r.last - r.first;
+    const std::size_t chords = thick ? (size - 1) / 3 : size;
+    std::vector<TAcadPoint> pts;
+    if (chords == 0) return pts;
+    for (std::size_t i = 0; i < chords; ++i) pts.push_back(lines[r.first + i].st);
+    pts.push_back(lines[r.first + chords - 1].ed);
+    if (Dist2D(pts.front(), from) > Dist2D(pts.back(), from)) std::reverse(pts.begin(), pts.end());
+    return pts;
+}
+
+// A volume found in the conversion, with the indices of its edges in AryLine (ascending).
+struct FoundVolume {
+    Volume volume;
+    std::vector<std::size_t> edges;
+};
+
+}  // namespace
+
 AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
-    ConvertToEdges(arrays);
+    // The steps of ConvertToEdges in their order, one entity at a time, so that the edges of each
+    // closed polyline and circle are known.
+    std::vector<TLineEnt> &lines = arrays.AryLine;
+    ExtrudeLines(lines);
+
+    std::vector<IndexRange> lwpLines, lwpArcs;
+    for (const TLwpEnt &p : arrays.AryLwp) {
+        const IndexRange l0{lines.size(), 0}, a0{arrays.AryArc.size(), 0};
+        PolylinesToLines({p}, arrays.AryLwpEle, arrays.AryArc, lines);
+        lwpLines.push_back({l0.first, lines.size()});
+        lwpArcs.push_back({a0.first, arrays.AryArc.size()});
+    }
+    std::vector<IndexRange> arcLines;
+    for (const TArcEnt &arc : arrays.AryArc) {
+        const std::size_t first = lines.size();
+        ArcsToLines({arc}, kTessellationStep, lines);
+        arcLines.push_back({first, lines.size()});
+    }
+    std::vector<IndexRange> circleLines;
+    for (const TCircleEnt &c : arrays.AryCircle) {
+        const std::size_t first = lines.size();
+        CirclesToLines({c}, kTessellationStep, lines);
+        circleLines.push_back({first, lines.size()});
+    }
+    EllipsesToLines(arrays.AryEllipse, kTessellationStep, lines);
+
+    std::vector<FoundVolume> found;
+    for (std::size_t i = 0; i < arrays.AryLwp.size(); ++i) {
+        const TLwpEnt &p = arrays.AryLwp[i];
+        if (!(p.code70 & 1) || !PlanNormal(p.code210)) continue;
+        std::vector<TLwpEle> v;
+        for (const TLwpEle &e : arrays.AryLwpEle)
+            if (e.hand == p.hand) v.push_back(e);
+        if (v.size() < 3) continue;
+        bool level = true;
+        for (const TLwpEle &e : v) level = level && e.code10.z == v.front().code10.z;
+        FoundVolume f;
+        if (!level || !VolumeHeights(v.front().code10.z, p.atumi, f.volume.bottom, f.volume.top))
+            continue;
+        std::size_t arc = lwpArcs[i].first;
+        for (std::size_t k = 0; k < v.size(); ++k) {
+            AddRingPoint(f.volume.footprint, v[k].code10);
+            if (v[k].code42 == 0.0 || arc >= lwpArcs[i].last) continue;
+            for (TAcadPoint q : ArcChordPoints(lines, arcLines[arc], p.atumi != 0.0, v[k].code10))
+                AddRingPoint(f.volume.footprint, q);
+            ++arc;
+        }
+        std::vector<TAcadPoint> &ring = f.volume.footprint;
+        while (ring.size() > 1 && Near2D(ring.back(), ring.front(), kPointTol)) ring.pop_back();
+        if (ring.size() < 3) continue;
+        for (std::size_t e = lwpLines[i].first; e < lwpLines[i].last; ++e) f.edges.push_back(e);
+        for (std::size_t a = lwpArcs[i].first; a < lwpArcs[i].last; ++a)
+            for (std::size_t e = arcLines[a].first; e < arcLines[a].last; ++e) f.edges.push_back(e);
+        found.push_back(std::move(f));
+    }
+    for (std::size_t i = 0; i < arrays.AryCircle.size(); ++i) {
+        const TCircleEnt &c = arrays.AryCircle[i];
+        const IndexRange r = circleLines[i];
+        if (r.first == r.last || !PlanNormal(c.code210)) continue;
+        FoundVolume f;
+        if (!VolumeHeights(c.center.z, c.atumi, f.volume.bottom, f.volume.top)) continue;
+        f.volume.circle = true;
+        f.volume.centre = {c.center.x, c.center.y, 0.0};
+        f.volume.radius = c.hankei;
+        const std::size_t chords = c.atumi != 0.0 ? (r.last - r.first) / 4 : r.last - r.first;
+        for (std::size_t e = r.first; e < r.first + chords; ++e)
+            AddRingPoint(f.volume.footprint, lines[e].st);
+        for (std::size_t e = r.first; e < r.last; ++e) f.edges.push_back(e);
+        found.push_back(std::move(f));
+    }
+
+    // The model's edges are the converted ones in their order, except that a volume's edges are
+    // moved together to where its first one stands (the chords of a polyline's arcs come after
+    // every polyline in the conversion).
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> owner(lines.size(), kNone);
+    for (std::size_t k = 0; k < found.size(); ++k)
+        for (std::size_t e : found[k].edges) owner[e] = k;
+    std::vector<TLineEnt> edges;
+    edges.reserve(lines.size());
+    std::vector<bool> placed(found.size(), false);
+    for (std::size_t e = 0; e < lines.size(); ++e) {
+        const std::size_t k = owner[e];
+        if (k == kNone) {
+            edges.push_back(lines[e]);
+            continue;
+        }
+        if (placed[k]) continue;
+        placed[k] = true;
+        found[k].volume.firstEdge = edges.size();
+        found[k].volume.edgeCount = found[k].edges.size();
+        for (std::size_t i : found[k].edges) edges.push_back(lines[i]);
+    }
+
     AcquiredModel r;
-    r.Model.SetEdges(arrays.AryLine);
+    r.Model.SetEdges(std::move(edges));
+    for (FoundVolume &f : found) r.Model.Volumes.push_back(std::move(f.volume));
     r.NegativeCoordinate = HasNegativeCoordinate(r.Model.AryTatemono);
     return r;
 }

@@ -46,7 +46,10 @@ bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges);
 
 // The acquisition's conversion as one computation: the arrays as the entity reader filled them
 // become the building model (ConvertToEdges; arrays.AryLine keeps the edges, the other arrays
-// keep what the conversion left in them). NegativeCoordinate: the window warns.
+// keep what the conversion left in them). The model holds the same edges, each closed polyline's
+// and circle's together, and a volume for each closed plan outline with a height: with a
+// thickness from its elevation through the thickness, without one from the ground to its height.
+// NegativeCoordinate: the window warns.
 struct AcquiredModel {
     BuildingModel Model;
     bool NegativeCoordinate = false;

@@ -1,6 +1,7 @@
 // The building model: the flat list of 3D edges every shadow and sky computation starts from.
 #pragma once
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -8,19 +9,38 @@
 
 namespace pimu::geometry {
 
-// Edges in world coordinates of the drawing (mm) with absolute heights. There are no faces or
-// building identities; edges may repeat and may have zero length. The acquisition replaces the
-// whole model; every computation only reads it.
+// One closed outline of the drawing taken as a solid: the prism of its footprint between bottom
+// and top. A closed polyline or a circle with a thickness runs from its elevation through its
+// thickness; one drawn at a height without a thickness is a roof standing on the ground (bottom
+// 0). Its edges are a contiguous range of the model's edges.
+struct Volume {
+    std::vector<TAcadPoint> footprint;  // closed ring in plan (x, y; z unused), first != last
+    double bottom = 0.0;                // z of the underside, mm
+    double top = 0.0;                   // z of the top, mm (top > bottom)
+    bool circle = false;        // round: centre and radius are exact, footprint approximates
+    TAcadPoint centre;          // circle only (x, y)
+    double radius = 0.0;        // circle only, mm
+    std::size_t firstEdge = 0;  // its edges are AryTatemono[firstEdge, firstEdge + edgeCount)
+    std::size_t edgeCount = 0;
+};
+
+// Edges in world coordinates of the drawing (mm) with absolute heights. Edges may repeat and may
+// have zero length. Beside them the volumes the closed outlines stand for; edges outside every
+// volume (lines, open polylines, arcs) are walls or fences of their own. The acquisition replaces
+// the whole model; every computation only reads it.
 struct BuildingModel {
     std::vector<TLineEnt> AryTatemono;
+    std::vector<Volume> Volumes;
     // The largest st.z or ed.z, or 0 when no height is above 0.
     double gbzmax = 0.0;
 
     bool Empty() const { return AryTatemono.empty(); }
 
-    // Replaces the edges and recomputes gbzmax.
+    // Replaces the edges and recomputes gbzmax; the volumes, which index the old edges, are
+    // cleared.
     void SetEdges(std::vector<TLineEnt> edges) {
         AryTatemono = std::move(edges);
+        Volumes.clear();
         gbzmax = 0.0;
         for (const TLineEnt &e : AryTatemono) {
             if (e.st.z > gbzmax) gbzmax = e.st.z;

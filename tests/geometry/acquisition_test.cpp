@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "geometry/primitives.h"
 
@@ -208,6 +211,165 @@ TEST(Acquisition, LinesAreExtrudedBeforePolylineEdgesExist) {
     ASSERT_EQ(a.AryLine.size(), 4u + 4u);
     for (const TLineEnt &e : a.AryLine) EXPECT_EQ(e.atumi, 0.0);
     EXPECT_EQ(a.AryLine[5].st.z, 7.0);
+}
+
+TLwpEnt Outline(EntityArrays &a, const std::string &hand, std::vector<TLwpEle> vertices,
+                double elevation, double thickness, bool closed = true) {
+    TLwpEnt p;
+    p.hand = hand;
+    p.code70 = closed ? 1 : 0;
+    p.code38 = elevation;
+    p.atumi = p.code39 = thickness;
+    a.AryLwp.push_back(p);
+    for (TLwpEle v : vertices) {
+        v.hand = hand;
+        v.code10.z = elevation;
+        a.AryLwpEle.push_back(v);
+    }
+    return p;
+}
+
+double PlanArea(const std::vector<TAcadPoint> &ring) {
+    double s = 0.0;
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+        const TAcadPoint &p = ring[i], &q = ring[(i + 1) % ring.size()];
+        s += p.x * q.y - q.x * p.y;
+    }
+    return s / 2.0;
+}
+
+// Distance in plan from p to the closed ring's boundary.
+double DistanceToRing(TAcadPoint p, const std::vector<TAcadPoint> &ring) {
+    double best = 1e300;
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+        const TAcadPoint a = ring[i], b = ring[(i + 1) % ring.size()];
+        const double dx = b.x - a.x, dy = b.y - a.y, l2 = dx * dx + dy * dy;
+        double t = l2 > 0.0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / l2 : 0.0;
+        t = std::clamp(t, 0.0, 1.0);
+        best = std::min(best, std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy));
+    }
+    return best;
+}
+
+struct VolumeCase {
+    std::string name;
+    std::function<void(EntityArrays &)> fill;
+    std::vector<Volume> expected;  // footprint: only its size is compared, and its area below
+    std::vector<double> areas;
+};
+
+TEST(Acquisition, VolumesOfClosedOutlines) {
+    const std::vector<TLwpEle> square{{"", {0, 0, 0}, 0.0},
+                                      {"", {20000, 0, 0}, 0.0},
+                                      {"", {20000, 10000, 0}, 0.0},
+                                      {"", {0, 10000, 0}, 0.0}};
+    const auto volume = [](std::size_t points, double bottom, double top, std::size_t first,
+                           std::size_t count) {
+        Volume v;
+        v.footprint.resize(points);
+        v.bottom = bottom;
+        v.top = top;
+        v.firstEdge = first;
+        v.edgeCount = count;
+        return v;
+    };
+    const VolumeCase cases[] = {
+        {"raised block after a wall: elevation is the underside",
+         [&](EntityArrays &a) {
+             a.AryLine.push_back(Line({0, -5000, 0}, {1000, -5000, 0}, 2000));
+             Outline(a, "R", square, 9000, 9000);
+         },
+         {volume(4, 9000, 18000, 4, 16)},
+         {2e8}},
+        {"roof at a height without thickness stands on the ground",
+         [&](EntityArrays &a) { Outline(a, "F", square, 5000, 0); },
+         {volume(4, 0, 5000, 0, 4)},
+         {2e8}},
+        {"thickness downwards: between elevation and elevation + thickness",
+         [&](EntityArrays &a) { Outline(a, "D", square, 6000, -2000); },
+         {volume(4, 4000, 6000, 0, 16)},
+         {2e8}},
+        {"repeated closing vertex dropped; open outlines and flat outlines are no volumes",
+         [&](EntityArrays &a) {
+             std::vector<TLwpEle> repeated = square;
+             repeated.push_back(square.front());
+             Outline(a, "O", square, 0, 3000, false);
+             Outline(a, "G", square, 0, 0);
+             Outline(a, "P", repeated, 0, 3000);
+         },
+         {volume(4, 0, 3000, 3 * 4 + 4, 5 * 4)},
+         {2e8}},
+        {"circle with thickness at an elevation: exact centre and radius",
+         [](EntityArrays &a) {
+             a.AryCircle.push_back({{5000, 5000, 100}, 1000, 2000, {0, 0, 1}});
+         },
+         {volume(35, 100, 2100, 0, 35 * 4)},
+         {(34.0 * std::sin(kPi / 18.0) + std::sin(kPi / 9.0)) / 2.0 * 1e6}},
+        {"bulged outline: its arc's chords join its edges, the next outline follows them",
+         [&](EntityArrays &a) {
+             // A 20 x 10 m block with a half-round end to the east, then a second block.
+             std::vector<TLwpEle> rounded = square;
+             rounded[1].code42 = 1.0;
+             Outline(a, "B", rounded, 0, 12000);
+             std::vector<TLwpEle> other = square;
+             for (TLwpEle &v : other) v.code10.x += 40000;
+             Outline(a, "N", other, 0, 6000);
+         },
+         {volume(4 + 17, 0, 12000, 0, 3 * 4 + 19 * 3 + 1), volume(4, 0, 6000, 70, 16)},
+         {2e8 + 18.0 / 2.0 * 25e6 * std::sin(kPi / 18.0), 2e8}},
+    };
+    for (const VolumeCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        EntityArrays a;
+        c.fill(a);
+        EntityArrays literal = a;
+        ConvertToEdges(literal);
+        const AcquiredModel r = ConvertAcquisition(a);
+        const std::vector<Volume> &got = r.Model.Volumes;
+        ASSERT_EQ(got.size(), c.expected.size());
+        // The same edges as the literal conversion, a volume's moved together.
+        ASSERT_EQ(r.Model.AryTatemono.size(), literal.AryLine.size());
+        const auto key = [](const TLineEnt &e) {
+            return std::tuple(e.st.x, e.st.y, e.st.z, e.ed.x, e.ed.y, e.ed.z);
+        };
+        std::vector<std::tuple<double, double, double, double, double, double>> x, y;
+        for (const TLineEnt &e : r.Model.AryTatemono) x.push_back(key(e));
+        for (const TLineEnt &e : literal.AryLine) y.push_back(key(e));
+        std::sort(x.begin(), x.end());
+        std::sort(y.begin(), y.end());
+        EXPECT_EQ(x, y);
+        for (std::size_t k = 0; k < got.size(); ++k) {
+            const Volume &v = got[k], &e = c.expected[k];
+            EXPECT_EQ(v.footprint.size(), e.footprint.size());
+            EXPECT_EQ(v.bottom, e.bottom);
+            EXPECT_EQ(v.top, e.top);
+            EXPECT_EQ(v.firstEdge, e.firstEdge);
+            EXPECT_EQ(v.edgeCount, e.edgeCount);
+            EXPECT_NEAR(std::fabs(PlanArea(v.footprint)), c.areas[k], 1e-3);
+            EXPECT_FALSE(Near2D(v.footprint.front(), v.footprint.back()));
+            // Every edge of the volume lies on its footprint's boundary, between bottom and top.
+            for (std::size_t i = v.firstEdge; i < v.firstEdge + v.edgeCount; ++i) {
+                const TLineEnt &edge = r.Model.AryTatemono[i];
+                for (TAcadPoint p : {edge.st, edge.ed}) {
+                    EXPECT_LT(DistanceToRing(p, v.footprint), 1e-6);
+                    EXPECT_GE(p.z, v.bottom - 1e-9);
+                    EXPECT_LE(p.z, v.top + 1e-9);
+                }
+            }
+        }
+    }
+    EntityArrays a;
+    a.AryCircle.push_back({{5000, 6000, 0}, 1500, 0, {0, 0, 1}});
+    a.AryCircle.push_back({{5000, 6000, 3000}, 1500, 0, {0, 0, 1}});
+    const AcquiredModel r = ConvertAcquisition(a);
+    ASSERT_EQ(r.Model.Volumes.size(), 1u);  // the circle on the ground has no height
+    const Volume &v = r.Model.Volumes[0];
+    EXPECT_TRUE(v.circle);
+    EXPECT_EQ(v.centre, (TAcadPoint{5000, 6000, 0}));
+    EXPECT_EQ(v.radius, 1500.0);
+    EXPECT_EQ(v.bottom, 0.0);
+    EXPECT_EQ(v.top, 3000.0);
+    EXPECT_EQ(v.firstEdge, 35u);
 }
 
 }  // namespace
