@@ -315,7 +315,17 @@ double SkyElement::Integral(double lo, double hi) const {
 
 SkyBuildings SkyBuildingsOf(const geometry::BuildingModel &model) {
     SkyBuildings out;
-    out.edges = model.AryTatemono;
+    // A round volume is its circle; its chords stay out.
+    std::vector<bool> round(model.AryTatemono.size(), false);
+    for (const geometry::Volume &v : model.Volumes) {
+        if (!v.circle || !(v.radius > 0.0)) continue;
+        const std::size_t end = std::min(v.firstEdge + v.edgeCount, round.size());
+        for (std::size_t i = v.firstEdge; i < end; ++i) round[i] = true;
+        out.rings.push_back(SkyRing{v.centre, v.radius, v.top});
+    }
+    out.edges.reserve(model.AryTatemono.size());
+    for (std::size_t i = 0; i < model.AryTatemono.size(); ++i)
+        if (!round[i]) out.edges.push_back(model.AryTatemono[i]);
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/progress.h"
+#include "geometry/acquisition.h"
 #include "geometry/outline_test_util.h"
 #include "sky/reference/sky_factor_traced.h"
 #include "sky/sky_envelope.h"
@@ -237,6 +238,25 @@ TEST(TrianglePass, RoundTowersAsPolygonsEachOnItsSide) {
     EXPECT_LT(r.exact - r.naisetu, 0.1);
     EXPECT_LT(r.gaisetu - r.exact, 0.1);
     EXPECT_LE(6000.0 / std::cos(M_PI / RingSides(6000.0)) - 6000.0, 10.0);
+}
+
+// A circle with a thickness in the drawing is a tower: the sky sees its circle, not its chords.
+TEST(SkyBuildingsOf, ARoundVolumeIsItsCircle) {
+    geometry::EntityArrays arrays;
+    geometry::TCircleEnt c;
+    c.center = TAcadPoint{60000, 60000, 0};
+    c.hankei = 6000;
+    c.atumi = 30000;
+    arrays.AryCircle.push_back(c);
+    geometry::testing::AddBox(arrays.AryLine, 30000, 62000, 8000, 8000, 0);
+    const geometry::AcquiredModel acquired = geometry::ConvertAcquisition(arrays);
+    const SkyBuildings b = SkyBuildingsOf(acquired.Model);
+    ASSERT_EQ(b.rings.size(), 1u);
+    EXPECT_DOUBLE_EQ(b.rings[0].radius, 6000.0);
+    EXPECT_DOUBLE_EQ(b.rings[0].top, 30000.0);
+    const Site tower{{}, {{60000, 60000, 6000, 30000}}};
+    EXPECT_NEAR(ExactSkyFactor(acquired.Model, TAcadPoint{50000, 50000, 0}, 0.0),
+                IndependentSkyFactor(tower, 50000, 50000, 0.0), 0.001);
 }
 
 // 200 random points round one to six blocks and towers of random size, turn and height.
