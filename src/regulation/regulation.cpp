@@ -412,9 +412,9 @@ bool Reaches(double hours, double limit) {
 // The exact shadow times of points for the check.
 class ExactTimes {
 public:
-    ExactTimes(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+    ExactTimes(const geometry::BuildingModel &model, const solar::SolarState &sun,
                const RegulationInputs &in)
-        : probe_(edges, sun, in.PlaneHeight), in_(in) {}
+        : probe_(model.AryTatemono, sun, in.PlaneHeight, model.Volumes), in_(in) {}
 
     // The time of p to the second, sampled every minute.
     double Hours(TAcadPoint p) const {
@@ -644,7 +644,11 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
             if (counter) shadow::CountShadowRuns(edges, sun, t, in.PlaneHeight, raster, *counter);
         });
         if (!ran) return Stopped(std::move(result));
-        if (counter) counter->AddTo(*grid);
+        if (counter) {
+            counter->AddTo(*grid);
+            shadow::CountFootprints(model.Volumes, in.PlaneHeight, raster,
+                                    instants - result.NoSunInstants, *grid);
+        }
     }
 
     // The cells near the thresholds and the lines: their distances from the deemed outline, and
@@ -701,7 +705,7 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
 
     // Where a count lies within `band` instants of a threshold the time is made exact: sampled
     // counts differ from the exact time by less than a step at each end of a shadow.
-    const ExactTimes exact(edges, sun, in);
+    const ExactTimes exact(model, sun, in);
     const int band = 3 + static_cast<int>(std::ceil(2.0 / step));
     constexpr double kUnknown = -1.0;
     std::vector<double> cellHours(candidates.size(), kUnknown);

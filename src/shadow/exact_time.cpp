@@ -12,8 +12,34 @@ namespace pimu::shadow {
 using geometry::TAcadPoint;
 using geometry::TLineEnt;
 
-ExactShadow::ExactShadow(std::span<const TLineEnt> edges, const solar::SolarState &sun, double h)
-    : edges_(edges), sun_(sun), h_(h) {}
+ExactShadow::ExactShadow(std::span<const TLineEnt> edges, const solar::SolarState &sun, double h,
+                         std::span<const geometry::Volume> volumes)
+    : edges_(edges), volumes_(volumes), sun_(sun), h_(h) {}
+
+bool ExactShadow::UnderVolume(TAcadPoint p) const {
+    for (std::size_t i = 0; i < volumes_.size(); ++i) {
+        const geometry::Volume &v = volumes_[i];
+        if (!(v.top > h_)) continue;
+        // Each group of the same bottom and top once, at its first volume.
+        bool first = true;
+        for (std::size_t j = 0; j < i && first; ++j)
+            first = volumes_[j].top != v.top || volumes_[j].bottom != v.bottom;
+        if (!first) continue;
+        bool inside = false;
+        for (std::size_t j = i; j < volumes_.size(); ++j) {
+            if (volumes_[j].top != v.top || volumes_[j].bottom != v.bottom) continue;
+            const std::vector<TAcadPoint> &ring = volumes_[j].footprint;
+            for (std::size_t k = 0, m = ring.size(); k < m; ++k) {
+                const TAcadPoint a = ring[k], b = ring[(k + 1) % m];
+                if ((a.y > p.y) != (b.y > p.y) &&
+                    p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
+                    inside = !inside;
+            }
+        }
+        if (inside) return true;
+    }
+    return false;
+}
 
 ExactShadow::Instant ExactShadow::At(double t) const {
     Instant s;
@@ -68,6 +94,7 @@ bool ExactShadow::InQuad(const TLineEnt &e, const Instant &s, TAcadPoint p) cons
 bool ExactShadow::ShadedBy(std::span<const std::size_t> edges, TAcadPoint p, double t) const {
     const Instant s = At(t);
     if (!s.sun) return false;
+    if (UnderVolume(p)) return true;
     for (std::size_t i : edges)
         if (InQuad(edges_[i], s, p)) return true;
     return false;
@@ -76,6 +103,7 @@ bool ExactShadow::ShadedBy(std::span<const std::size_t> edges, TAcadPoint p, dou
 bool ExactShadow::Shaded(TAcadPoint p, double t) const {
     const Instant s = At(t);
     if (!s.sun) return false;
+    if (UnderVolume(p)) return true;
     for (const TLineEnt &e : edges_)
         if (InQuad(e, s, p)) return true;
     return false;

@@ -2,14 +2,16 @@
 // the buildings' shadow, found to a fraction of a second, not to the sampling step.
 //
 // A point is shaded at an instant when it lies in (or on) the quadrilateral an edge and its
-// shadow span (ShadowQuad). The day is sampled every `step` minutes, both ends of the range
-// included; every change between two samples is narrowed by bisection, looking only at the edges
-// whose quadrilaterals come near the point in that step.
+// shadow span (ShadowQuad), or in the footprint of a volume rising above the plane. The day is
+// sampled every `step` minutes, both ends of the range included; every change between two samples
+// is narrowed by bisection, looking only at the edges whose quadrilaterals come near the point in
+// that step.
 #pragma once
 
 #include <span>
 #include <vector>
 
+#include "geometry/building_model.h"
 #include "geometry/types.h"
 #include "solar/sun.h"
 
@@ -20,8 +22,11 @@ inline constexpr double kExactTimeResolution = 1e-3 / 3600.0;
 
 class ExactShadow {
 public:
-    // The edges must outlive the object. h is the plane height (mm).
-    ExactShadow(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun, double h);
+    // The edges and volumes must outlive the object. h is the plane height (mm). Footprints of
+    // volumes with the same bottom and top are taken together by the even-odd rule (a courtyard
+    // stays lit).
+    ExactShadow(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun, double h,
+                std::span<const geometry::Volume> volumes = {});
 
     // Whether p is in the shadow at time t (hours); lit when the sun casts no shadow then.
     bool Shaded(geometry::TAcadPoint p, double t) const;
@@ -39,8 +44,10 @@ private:
     geometry::TAcadPoint Cast(geometry::TAcadPoint p, const Instant &s) const;
     bool InQuad(const geometry::TLineEnt &e, const Instant &s, geometry::TAcadPoint p) const;
     bool ShadedBy(std::span<const std::size_t> edges, geometry::TAcadPoint p, double t) const;
+    bool UnderVolume(geometry::TAcadPoint p) const;
 
     std::span<const geometry::TLineEnt> edges_;
+    std::span<const geometry::Volume> volumes_;
     solar::SolarState sun_;
     double h_ = 0.0;
 };
