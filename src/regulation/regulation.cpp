@@ -414,7 +414,8 @@ class ExactTimes {
 public:
     ExactTimes(const geometry::BuildingModel &model, const solar::SolarState &sun,
                const RegulationInputs &in)
-        : probe_(model.AryTatemono, sun, in.PlaneHeight, model.Volumes), in_(in) {}
+        : probe_(model.AryTatemono, sun, in.PlaneHeight, model.Volumes, in.Start, in.End),
+          in_(in) {}
 
     // The time of p to the second, sampled every minute.
     double Hours(TAcadPoint p) const {

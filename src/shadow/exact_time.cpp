@@ -13,8 +13,35 @@ using geometry::TAcadPoint;
 using geometry::TLineEnt;
 
 ExactShadow::ExactShadow(std::span<const TLineEnt> edges, const solar::SolarState &sun, double h,
-                         std::span<const geometry::Volume> volumes)
-    : edges_(edges), volumes_(volumes), sun_(sun), h_(h) {}
+                         std::span<const geometry::Volume> volumes, double start, double end)
+    : edges_(edges), volumes_(volumes), sun_(sun), h_(h) {
+    // The shadows every minute; between two of them a shadow point moves less than the chord
+    // between its places, by which the box is widened.
+    std::vector<Instant> instants;
+    const int steps = std::max(1, static_cast<int>(std::ceil((end - start) * 60.0)));
+    for (int k = 0; k <= steps; ++k) instants.push_back(At(start + (end - start) * k / steps));
+    reach_.reserve(edges_.size());
+    for (const TLineEnt &e : edges_) {
+        Box b{std::min(e.st.x, e.ed.x), std::min(e.st.y, e.ed.y), std::max(e.st.x, e.ed.x),
+              std::max(e.st.y, e.ed.y)};
+        double pad = 0.0;
+        for (const TAcadPoint &p : {e.st, e.ed}) {
+            bool first = true;
+            TAcadPoint last;
+            for (const Instant &s : instants) {
+                if (!s.sun) continue;
+                const TAcadPoint q = Cast(p, s);
+                b = {std::min(b.x0, q.x), std::min(b.y0, q.y), std::max(b.x1, q.x),
+                     std::max(b.y1, q.y)};
+                if (!first) pad = std::max(pad, std::hypot(q.x - last.x, q.y - last.y));
+                last = q;
+                first = false;
+            }
+        }
+        pad += 1.0;
+        reach_.push_back({b.x0 - pad, b.y0 - pad, b.x1 + pad, b.y1 + pad});
+    }
+}
 
 bool ExactShadow::UnderVolume(TAcadPoint p) const {
     for (std::size_t i = 0; i < volumes_.size(); ++i) {
@@ -115,13 +142,19 @@ double ExactShadow::ShadedHours(TAcadPoint p, double start, double end, double s
     const int steps = std::max(1, static_cast<int>(std::ceil((end - start) / step - 1e-9)));
     const auto time = [&](int k) { return k == steps ? end : start + step * k; };
 
+    // The edges whose shadows reach p at all.
+    std::vector<std::size_t> reaching;
+    for (std::size_t i = 0; i < edges_.size(); ++i) {
+        const Box &b = reach_[i];
+        if (p.x >= b.x0 && p.x <= b.x1 && p.y >= b.y0 && p.y <= b.y1) reaching.push_back(i);
+    }
     // The edges whose quadrilateral (or its box, widened a little for the path between the two
     // instants) comes near p in a step.
     std::vector<std::size_t> near;
     const auto nearEdges = [&](double t0, double t1) {
         near.clear();
         const Instant a = At(t0), b = At(t1);
-        for (std::size_t i = 0; i < edges_.size(); ++i) {
+        for (std::size_t i : reaching) {
             const TLineEnt &e = edges_[i];
             if (!(e.st.z > h_ || e.ed.z > h_)) continue;
             double x0 = std::min(e.st.x, e.ed.x), x1 = std::max(e.st.x, e.ed.x);
@@ -142,10 +175,10 @@ double ExactShadow::ShadedHours(TAcadPoint p, double start, double end, double s
     };
 
     double shaded = 0.0;
-    bool was = Shaded(p, time(0));
+    bool was = ShadedBy(reaching, p, time(0));
     for (int k = 1; k <= steps; ++k) {
         const double t0 = time(k - 1), t1 = time(k);
-        const bool is = Shaded(p, t1);
+        const bool is = ShadedBy(reaching, p, t1);
         if (is == was) {
             if (is) shaded += t1 - t0;
             continue;

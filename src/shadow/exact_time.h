@@ -24,9 +24,11 @@ class ExactShadow {
 public:
     // The edges and volumes must outlive the object. h is the plane height (mm). Footprints of
     // volumes with the same bottom and top are taken together by the even-odd rule (a courtyard
-    // stays lit).
+    // stays lit). Times asked for lie between start and end (hours): each edge's shadows over
+    // that range are framed once, so that a point looks only at the edges whose shadows reach it.
     ExactShadow(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun, double h,
-                std::span<const geometry::Volume> volumes = {});
+                std::span<const geometry::Volume> volumes = {}, double start = 8.0,
+                double end = 16.0);
 
     // Whether p is in the shadow at time t (hours); lit when the sun casts no shadow then.
     bool Shaded(geometry::TAcadPoint p, double t) const;
@@ -46,8 +48,13 @@ private:
     bool ShadedBy(std::span<const std::size_t> edges, geometry::TAcadPoint p, double t) const;
     bool UnderVolume(geometry::TAcadPoint p) const;
 
+    struct Box {
+        double x0, y0, x1, y1;
+    };
+
     std::span<const geometry::TLineEnt> edges_;
     std::span<const geometry::Volume> volumes_;
+    std::vector<Box> reach_;  // per edge: the box of its shadows between start and end
     solar::SolarState sun_;
     double h_ = 0.0;
 };
