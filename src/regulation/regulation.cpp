@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "shadow/exact_time.h"
 #include "shadow/jikoku.h"
 #include "shadow/shadow_bitmap.h"
 #include "shadow/shadow_regions.h"
@@ -390,6 +391,62 @@ RegulationResult Stopped(RegulationResult result) {
     return result;
 }
 
+// Exact shadow times are sampled every minute, whatever the check's step, and placed to the
+// millisecond; where a time comes near a limit it is sampled again every ten seconds, so that no
+// shadow shorter than a minute between two samples is missed.
+constexpr double kExactStepMinutes = 1.0;
+constexpr double kFineStepMinutes = 10.0 / 60.0;
+// Line samples are this far apart at most (mm), whatever the raster.
+constexpr double kLineSpacing = 50.0;
+
+// Hours rounded to the second: the times are judged and shown to the second.
+double ToSecond(double hours) {
+    return std::round(hours * 3600.0) / 3600.0;
+}
+
+// "At least the limit": a time equal to the limit to the second reaches it.
+bool Reaches(double hours, double limit) {
+    return std::round(hours * 3600.0) >= std::round(limit * 3600.0);
+}
+
+// The exact shadow times of points for the check.
+class ExactTimes {
+public:
+    ExactTimes(const geometry::BuildingModel &model, const solar::SolarState &sun,
+               const RegulationInputs &in)
+        : probe_(model.AryTatemono, sun, in.PlaneHeight, model.Volumes, in.Start, in.End),
+          in_(in) {}
+
+    // The time of p to the second, sampled every minute.
+    double Hours(TAcadPoint p) const {
+        return ToSecond(probe_.ShadedHours(p, in_.Start, in_.End, kExactStepMinutes));
+    }
+    // The same, sampled again every ten seconds when it lies within a minute of a limit.
+    double Settled(TAcadPoint p) const { return Settle(p, Hours(p)); }
+    double Settle(TAcadPoint p, double hours) const {
+        for (double limit : {in_.Limit5, in_.Limit10})
+            if (std::fabs(hours - limit) <= 1.0 / 60.0)
+                return ToSecond(probe_.ShadedHours(p, in_.Start, in_.End, kFineStepMinutes));
+        return hours;
+    }
+
+private:
+    shadow::ExactShadow probe_;
+    const RegulationInputs &in_;
+};
+
+// A count standing for an exact time in the grid: on the same side of both thresholds as the
+// time is of both limits.
+std::uint16_t CountFor(double hours, const std::array<LimitResult, 2> &limits, double step) {
+    int c = static_cast<int>(std::floor(hours * 60.0 / step + 1e-9));
+    std::array<const LimitResult *, 2> order{&limits[0], &limits[1]};
+    if (order[0]->LimitHours > order[1]->LimitHours) std::swap(order[0], order[1]);
+    for (const LimitResult *limit : order)
+        c = Reaches(hours, limit->LimitHours) ? std::max(c, limit->Threshold)
+                                              : std::min(c, limit->Threshold - 1);
+    return static_cast<std::uint16_t>(std::clamp(c, 0, 65535));
+}
+
 }  // namespace
 
 std::vector<TLineEnt> DeemOutline(const std::vector<TLineEnt> &outline,
@@ -588,7 +645,11 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
             if (counter) shadow::CountShadowRuns(edges, sun, t, in.PlaneHeight, raster, *counter);
         });
         if (!ran) return Stopped(std::move(result));
-        if (counter) counter->AddTo(*grid);
+        if (counter) {
+            counter->AddTo(*grid);
+            shadow::CountFootprints(model.Volumes, in.PlaneHeight, raster,
+                                    instants - result.NoSunInstants, *grid);
+        }
     }
 
     // The cells near the thresholds and the lines: their distances from the deemed outline, and
@@ -624,43 +685,136 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
     }
     result.RefinedCells = static_cast<int>(refine.size());
 
-    // The lines, sampled at half a cell at most.
-    double spacing = raster.Cell / 2.0;
-    if (!counting) {
-        double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
-        bool first = true;
-        for (const boundary::KyoukaisenVertex &v : result.Limits[1].Line.vertices) {
-            x0 = first ? v.pt.x : std::min(x0, v.pt.x);
-            x1 = first ? v.pt.x : std::max(x1, v.pt.x);
-            y0 = first ? v.pt.y : std::min(y0, v.pt.y);
-            y1 = first ? v.pt.y : std::max(y1, v.pt.y);
-            first = false;
-        }
-        spacing = std::max(x1 - x0, y1 - y0) / n / 2.0;
-    }
+    // The lines, sampled every kLineSpacing at most (the same samples whatever the raster).
     std::array<std::size_t, 3> lineStart{};
     lineStart[0] = points.size();
     for (int k = 0; k < 2; ++k) {
         const std::vector<TAcadPoint> samples =
-            SampleLine(result.Limits[static_cast<std::size_t>(k)].Line, spacing);
+            SampleLine(result.Limits[static_cast<std::size_t>(k)].Line, kLineSpacing);
         points.insert(points.end(), samples.begin(), samples.end());
         lineStart[static_cast<std::size_t>(k) + 1] = points.size();
     }
     result.LineSamples = static_cast<int>(points.size() - lineStart[0]);
 
-    // The exact shadow times of the lines and the refined cells.
-    PointCounter exact(std::move(points));
+    // The counts of the lines and the refined cells at the check's instants.
+    PointCounter counted(std::move(points));
     if (!EachInstant(in, instants, progress,
-                     [&](int i, double t) { exact.Add(edges, sun, t, in.PlaneHeight, i); }))
+                     [&](int i, double t) { counted.Add(edges, sun, t, in.PlaneHeight, i); }))
         return Stopped(std::move(result));
-    const std::vector<int> &exactCounts = exact.Counts();
+    const std::vector<int> &counts = counted.Counts();
+    const std::vector<TAcadPoint> &at = counted.Points();
+
+    // Where a count lies within `band` instants of a threshold the time is made exact: sampled
+    // counts differ from the exact time by less than a step at each end of a shadow.
+    const ExactTimes exact(model, sun, in);
+    const int band = 3 + static_cast<int>(std::ceil(2.0 / step));
+    constexpr double kUnknown = -1.0;
+    std::vector<double> cellHours(candidates.size(), kUnknown);
     for (std::size_t j = 0; j < refine.size(); ++j) {
         const Candidate &cell = candidates[refine[j]];
-        grid->At(cell.Row, cell.Col) = static_cast<std::uint16_t>(exactCounts[j]);
+        grid->At(cell.Row, cell.Col) = static_cast<std::uint16_t>(counts[j]);
     }
 
-    // The judgement: the largest time on each line, the cells beyond it that reach its limit,
-    // and how far inside the others stay.
+    // The lines: the exact time of every sample near its limit or near the line's largest count,
+    // and around each local maximum near either the largest time on the line is searched for
+    // between the neighbouring samples.
+    std::array<bool, 2> crossesOnLine{};
+    for (int k = 0; k < 2; ++k) {
+        LimitResult &limit = result.Limits[static_cast<std::size_t>(k)];
+        const std::size_t first = lineStart[static_cast<std::size_t>(k)];
+        const std::size_t m = lineStart[static_cast<std::size_t>(k) + 1] - first;
+        if (m == 0) continue;
+        int maxCount = 0;
+        for (std::size_t j = 0; j < m; ++j) maxCount = std::max(maxCount, counts[first + j]);
+        std::vector<double> hours(m, kUnknown);
+        const auto hoursAt = [&](std::size_t j) {
+            if (hours[j] == kUnknown) hours[j] = exact.Hours(at[first + j]);
+            return hours[j];
+        };
+        double best = -1.0;
+        // The peaks found (place, time): the best sample and the maxima between samples.
+        std::vector<std::pair<TAcadPoint, double>> peaks;
+        for (std::size_t j = 0; j < m; ++j) {
+            const int c = counts[first + j];
+            if (c < maxCount - band && std::abs(c - limit.Threshold) > band) continue;
+            if (!progress.KeepRunning()) return Stopped(std::move(result));
+            if (hoursAt(j) > best) {
+                best = hours[j];
+                limit.MaxHoursAt = at[first + j];
+            }
+        }
+        // Local maxima within two minutes of the limit or of the largest time: the largest time
+        // between their neighbours, by golden-section search along the chord.
+        const double close = 2.0 / 60.0;
+        for (std::size_t j = 0; j < m; ++j) {
+            if (hours[j] == kUnknown) continue;
+            const double h = hours[j];
+            if (std::fabs(h - limit.LimitHours) > close && h < best - close) continue;
+            const std::size_t prev = (j + m - 1) % m, next = (j + 1) % m;
+            // A peak, not a plateau: no neighbour higher, one lower.
+            if (hoursAt(prev) > h || hoursAt(next) > h || (hours[prev] == h && hours[next] == h))
+                continue;
+            if (!progress.KeepRunning()) return Stopped(std::move(result));
+            const TAcadPoint a = at[first + prev], b = at[first + next];
+            const auto point = [&](double f) {
+                return TAcadPoint{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, 0.0};
+            };
+            const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+            double lo = 0.0, hi = 1.0;
+            double x1 = hi - g * (hi - lo), x2 = lo + g * (hi - lo);
+            double f1 = exact.Hours(point(x1)), f2 = exact.Hours(point(x2));
+            for (int it = 0; it < 16; ++it) {
+                if (f1 >= f2) {
+                    hi = x2;
+                    x2 = x1;
+                    f2 = f1;
+                    x1 = hi - g * (hi - lo);
+                    f1 = exact.Hours(point(x1));
+                } else {
+                    lo = x1;
+                    x1 = x2;
+                    f1 = f2;
+                    x2 = lo + g * (hi - lo);
+                    f2 = exact.Hours(point(x2));
+                }
+            }
+            peaks.push_back({point(f1 >= f2 ? x1 : x2), std::max(f1, f2)});
+            peaks.push_back({at[first + j], h});
+        }
+        if (best >= 0.0) peaks.push_back({limit.MaxHoursAt, best});
+        // The peaks within a minute of a limit are sampled again every ten seconds: a shadow
+        // shorter than a minute may lie between two samples.
+        best = -1.0;
+        for (const auto &[place, h] : peaks) {
+            const double settled = exact.Settle(place, h);
+            if (settled > best) {
+                best = settled;
+                limit.MaxHoursAt = place;
+            }
+        }
+        limit.MaxHoursOnLine = std::max(best, 0.0);
+        crossesOnLine[static_cast<std::size_t>(k)] =
+            Reaches(limit.MaxHoursOnLine, limit.LimitHours);
+    }
+
+    // Beyond a line the line does not decide: cells whose count is near its threshold are made
+    // exact, so that a region that crosses without touching the line is judged to the second.
+    for (int k = 0; k < 2; ++k) {
+        const LimitResult &limit = result.Limits[static_cast<std::size_t>(k)];
+        if (crossesOnLine[static_cast<std::size_t>(k)] || !counting) continue;
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            const Candidate &cell = candidates[i];
+            if (cellHours[i] != kUnknown || cell.Outside < limit.Distance) continue;
+            std::uint16_t &value = grid->At(cell.Row, cell.Col);
+            if (std::abs(value - limit.Threshold) > band) continue;
+            if (!progress.KeepRunning()) return Stopped(std::move(result));
+            cellHours[i] = exact.Settled(shadow::CellPoint(raster, cell.Row, cell.Col));
+            value = CountFor(cellHours[i], result.Limits, step);
+        }
+    }
+
+    // The judgement: the cells beyond each line that reach its limit, and how far inside the
+    // others stay.
     const double cellArea = raster.Cell * raster.Cell;
     std::unique_ptr<ShadowCountGrid> crossing, work;
     if (counting) {
@@ -670,41 +824,68 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
     progress.Start(4);
     for (int k = 0; k < 2; ++k) {
         LimitResult &limit = result.Limits[static_cast<std::size_t>(k)];
-        int best = -1;
-        for (std::size_t j = lineStart[static_cast<std::size_t>(k)];
-             j < lineStart[static_cast<std::size_t>(k) + 1]; ++j) {
-            if (exactCounts[j] > best) {
-                best = exactCounts[j];
-                limit.MaxHoursAt = exact.Points()[j];
-            }
-        }
-        limit.MaxHoursOnLine = std::max(best, 0) * step / 60.0;
-        const bool crossesOnLine = best >= limit.Threshold;
-        double inside = std::numeric_limits<double>::infinity();
         std::int64_t crossingCells = 0;
         CellBox regionBox, crossingBox;
+        // Cells inside the line that may reach the limit, nearest the line first.
+        std::vector<std::pair<double, std::size_t>> inside;
         if (counting) {
             crossing->Clear();
-            for (const Candidate &cell : candidates) {
-                if (grid->At(cell.Row, cell.Col) < limit.Threshold) continue;
-                regionBox.Add(cell.Row, cell.Col);
+            for (std::size_t i = 0; i < candidates.size(); ++i) {
+                const Candidate &cell = candidates[i];
+                const int value = grid->At(cell.Row, cell.Col);
                 const double beyond = cell.Outside - limit.Distance;
+                if (beyond < 0.0 && value >= limit.Threshold - band) inside.push_back({-beyond, i});
+                if (value < limit.Threshold) continue;
+                regionBox.Add(cell.Row, cell.Col);
                 if (beyond >= 0.0) {  // on the line counts as beyond
                     crossing->At(cell.Row, cell.Col) = 1;
                     crossingBox.Add(cell.Row, cell.Col);
                     ++crossingCells;
                     limit.MaxBeyond = std::max(limit.MaxBeyond, beyond);
-                } else {
-                    inside = std::min(inside, -beyond);
                 }
             }
         }
-        limit.Complies = crossingCells == 0 && !crossesOnLine;
+        limit.Complies = crossingCells == 0 && !crossesOnLine[static_cast<std::size_t>(k)];
         limit.CrossingArea = static_cast<double>(crossingCells) * cellArea;
-        if (!limit.Complies)
+        if (!limit.Complies) {
             limit.Margin = -limit.MaxBeyond;
-        else if (std::isfinite(inside))
-            limit.Margin = inside;
+        } else {
+            // The nearest cells whose exact times reach the limit (those within two cells of the
+            // first found), and from each the place towards the line where the time falls below
+            // the limit.
+            std::sort(inside.begin(), inside.end());
+            double reach = std::numeric_limits<double>::infinity();
+            for (const auto &[distance, i] : inside) {
+                if (distance > reach + 2.0 * raster.Cell) break;
+                const Candidate &cell = candidates[i];
+                const TAcadPoint p = shadow::CellPoint(raster, cell.Row, cell.Col);
+                if (!progress.KeepRunning()) return Stopped(std::move(result));
+                if (cellHours[i] == kUnknown) cellHours[i] = exact.Settled(p);
+                if (!Reaches(cellHours[i], limit.LimitHours)) continue;
+                reach = std::min(reach, distance);
+                // Towards the line: up the distance from the deemed outline.
+                const double e = raster.Cell / 8.0;
+                double gx = outside({p.x + e, p.y, 0.0}) - outside({p.x - e, p.y, 0.0});
+                double gy = outside({p.x, p.y + e, 0.0}) - outside({p.x, p.y - e, 0.0});
+                const double gl = std::hypot(gx, gy);
+                double margin = distance;
+                if (gl > 0.0) {
+                    gx /= gl;
+                    gy /= gl;
+                    const auto along = [&](double s) {
+                        return TAcadPoint{p.x + gx * s, p.y + gy * s, 0.0};
+                    };
+                    double lo = 0.0, hi = std::min(distance, 1.5 * raster.Cell);
+                    if (Reaches(exact.Hours(along(hi)), limit.LimitHours)) lo = hi;
+                    while (hi - lo > 1.0) {
+                        const double mid = (lo + hi) / 2.0;
+                        (Reaches(exact.Hours(along(mid)), limit.LimitHours) ? lo : hi) = mid;
+                    }
+                    margin = std::max(0.0, limit.Distance - outside(along(lo)));
+                }
+                limit.Margin = std::min(limit.Margin.value_or(margin), margin);
+            }
+        }
 
         // The outlines: the crossings, then the regions with their holes.
         for (int part = 0; part < 2; ++part) {

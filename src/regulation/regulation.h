@@ -146,8 +146,8 @@ struct RegulationResult {
     int Instants = 0;                   // sampled instants
     int NoSunInstants = 0;              // of them, with the sun down (counted lit)
     double Cell = 0.0;                  // cell size of the count grid (mm)
-    int LineSamples = 0;                // points of both lines given exact shadow times
-    int RefinedCells = 0;               // cells near the lines whose count was made exact
+    int LineSamples = 0;                // points of both lines sampled
+    int RefinedCells = 0;               // cells near the lines counted point by point
     bool Complies() const { return Limits[0].Complies && Limits[1].Complies; }
 };
 
@@ -160,13 +160,20 @@ struct RegulationResult {
 // - A point is "beyond" a line when it lies at least the line's distance from the deemed outline:
 //   a point on the line counts as beyond, since a sampled raster cannot place it more exactly.
 // - The regions are counted on a 2000-cell raster over the ground shaded about the smaller limit.
-//   The lines, sampled every half cell, and the cells within a cell and a half of a line whose
-//   count is near its threshold get exact counts (the point in the quadrilateral an edge and its
-//   shadow span, at every instant). A limit is kept when no cell beyond its line and no sample
-//   of its line is shaded the limit or longer.
+// - Each line is decided from exact shadow times (shadow::ExactShadow: sampled every minute
+//   whatever the step, each change placed to the millisecond, judged to the second; within a
+//   minute of a limit sampled again every ten seconds). The lines are sampled every 50 mm; every
+//   sample whose count at the check's instants lies near its limit or near the line's largest
+//   count gets its exact time, and the largest time between two samples around each peak is
+//   searched for. A limit is reached by a time equal to it to the second. So the verdict and the
+//   largest time of a line depend neither on the step nor on the other line's limit.
+// - Where a line is not crossed, the cells beyond it whose count is near its limit get exact
+//   times too, so that a region beyond the line that does not touch it is judged alike.
 // - CrossingArea is the crossing cells times the cell's area, MaxBeyond the largest distance of a
-//   crossing cell beyond the line. Margin is the smallest distance inside the line of a cell
-//   shaded the limit or longer; where the line is crossed it is -MaxBeyond (0 or negative).
+//   crossing cell beyond the line. Where the line is crossed Margin is -MaxBeyond (0 or
+//   negative); otherwise it is the distance from the line of the nearest point whose exact time
+//   reaches the limit: the nearest cells that reach it, each followed towards the line to where
+//   the time falls below the limit (to a millimetre).
 // Progress: the RegulationPhase phases, KeepRunning asked within every long loop; a stop returns
 // Stopped with the inputs and lines but nothing judged.
 RegulationResult CheckRegulation(const geometry::BuildingModel &model, const solar::SolarState &sun,

@@ -59,6 +59,7 @@ ToujiDiagram ComputeToujikan(const geometry::BuildingModel &model, const solar::
         d.Status = ToujiStatus::Stopped;
         return d;
     }
+    CountFootprints(model.Volumes, in.PlaneHeight, d.Raster, d.Counted.Counted, grid);
 
     ContourSettings settings;
     settings.Checked = in.Checked;

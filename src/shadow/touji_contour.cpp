@@ -387,10 +387,34 @@ HourExtraction ExtractHour(ShadowCountGrid &grid, const RasterGeometry &raster,
             break;
         }
         if (traceEnd == TraceEnd::Isolated || outline.Pixels.empty()) {
-            // A lone cell (or the last cell of a two-cell region, whose tip the dead-end rule
-            // already removed): take it out and look for the next region.
+            // A region of one or two cells (the tracer's dead-end rule takes the tip of a
+            // two-cell region and leaves a lone cell): its line is the square round its cells,
+            // half a cell out. The cells are taken out and the search goes on.
+            const std::int32_t region = cells.RegionAt(isolated.y, isolated.x);
+            int r0 = n, r1 = -1, c0 = n, c1 = -1;
+            for (int r = std::max(0, isolated.y - 2); r <= std::min(n - 1, isolated.y + 2); ++r)
+                for (int c = std::max(0, isolated.x - 2); c <= std::min(n - 1, isolated.x + 2);
+                     ++c) {
+                    if (region == 0 || cells.RegionAt(r, c) != region) continue;
+                    r0 = std::min(r0, r);
+                    r1 = std::max(r1, r);
+                    c0 = std::min(c0, c);
+                    c1 = std::max(c1, c);
+                    outline.Pixels.push_back(PixelPoint{c, r});
+                    std::uint16_t &cell = grid.At(r, c);
+                    if (Reaches(cell, threshold)) cell = lowered;
+                }
             std::uint16_t &cell = grid.At(isolated.y, isolated.x);
             if (Reaches(cell, threshold)) cell = lowered;
+            if (r1 < 0 || traced[static_cast<std::size_t>(region)]) continue;
+            const double half = raster.Cell / 2.0;
+            const TAcadPoint low = CellPoint(raster, r1, c0), high = CellPoint(raster, r0, c1);
+            outline.Points = {{low.x - half, low.y - half, 0.0},
+                              {high.x + half, low.y - half, 0.0},
+                              {high.x + half, high.y + half, 0.0},
+                              {low.x - half, high.y + half, 0.0}};
+            traced[static_cast<std::size_t>(region)] = true;
+            result.Outlines.push_back(std::move(outline));
             continue;
         }
         const std::int32_t region = cells.RegionAt(startRow, startCol);

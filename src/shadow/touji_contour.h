@@ -102,8 +102,9 @@ struct HourIssue {
 double CountThreshold(double threshold);
 
 // Traces every region of one hour, found in the order of their top-left cells, and lowers each
-// traced region in `grid` to LoweredCount so that the next attempt finds the next region; a lone
-// cell is lowered and the search goes on. Then traces the holes of the traced regions (places
+// traced region in `grid` to LoweredCount so that the next attempt finds the next region; a region
+// of one or two cells (which the cell trace cannot follow) gets the square half a cell round its
+// cells as its outline. Then traces the holes of the traced regions (places
 // enclosed by a region whose count is below the threshold), on the grid as it was when the hour
 // began. There is no limit on the number of regions or holes.
 // The bitmap is the N x N work bitmap of the counting pass; it is overwritten.

@@ -335,6 +335,61 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
     return summary;
 }
 
+void CountFootprints(std::span<const geometry::Volume> volumes, double planeHeight,
+                     const RasterGeometry &raster, int count, ShadowCountGrid &grid) {
+    const int n = raster.N;
+    if (n <= 0 || n > ShadowCountGrid::kSize || !(raster.Cell > 0.0) || count <= 0) return;
+    const auto value = static_cast<std::uint16_t>(std::min(count, 65535));
+    std::vector<bool> done(volumes.size(), false);
+    std::vector<double> xs;
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        if (done[i] || !(volumes[i].top > planeHeight)) continue;
+        // The volumes of this height, taken together.
+        std::vector<std::size_t> group;
+        double ymin = std::numeric_limits<double>::infinity(), ymax = -ymin;
+        for (std::size_t j = i; j < volumes.size(); ++j) {
+            if (done[j] || volumes[j].top != volumes[i].top ||
+                volumes[j].bottom != volumes[i].bottom)
+                continue;
+            done[j] = true;
+            group.push_back(j);
+            for (const TAcadPoint &p : volumes[j].footprint) {
+                ymin = std::min(ymin, p.y);
+                ymax = std::max(ymax, p.y);
+            }
+        }
+        if (!(ymin <= ymax)) continue;
+        // Row r samples y = Y0 + Cell * (N - r).
+        const int r0 =
+            std::max(0, static_cast<int>(std::floor(n - (ymax - raster.Y0) / raster.Cell)));
+        const int r1 =
+            std::min(n - 1, static_cast<int>(std::ceil(n - (ymin - raster.Y0) / raster.Cell)));
+        for (int r = r0; r <= r1; ++r) {
+            const double y = raster.Y0 + raster.Cell * (n - r);
+            xs.clear();
+            for (std::size_t j : group) {
+                const std::vector<TAcadPoint> &ring = volumes[j].footprint;
+                for (std::size_t k = 0; k < ring.size(); ++k) {
+                    const TAcadPoint a = ring[k], b = ring[(k + 1) % ring.size()];
+                    if ((a.y > y) == (b.y > y)) continue;
+                    xs.push_back(a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y));
+                }
+            }
+            std::sort(xs.begin(), xs.end());
+            std::span<std::uint16_t> row = grid.Row(r);
+            for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {
+                const int c0 =
+                    std::max(0, static_cast<int>(std::ceil((xs[k] - raster.X0) / raster.Cell)));
+                const int c1 = std::min(
+                    n - 1, static_cast<int>(std::floor((xs[k + 1] - raster.X0) / raster.Cell)));
+                for (int c = c0; c <= c1; ++c)
+                    row[static_cast<std::size_t>(c)] =
+                        std::max(row[static_cast<std::size_t>(c)], value);
+            }
+        }
+    }
+}
+
 ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                        double planeHeight, double startHour, double endHour, double referenceHour,
                        const Extent &pimuHani, ShadowCountGrid &grid, Progress &progress) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/progress.h"
+#include "geometry/building_model.h"
 #include "geometry/types.h"
 #include "shadow/shadow_bitmap.h"
 #include "solar/sun.h"
@@ -137,6 +138,13 @@ PassSummary CountFinePass(std::span<const geometry::TLineEnt> edges, const solar
                           const Extent &extent, double planeHeight, int n, double stepMinutes,
                           double startHour, double endHour, ShadowCountGrid &grid,
                           Progress &progress, RasterGeometry &raster, int threads = 1);
+
+// The ground under the buildings: every cell whose point (CellPoint) lies in the footprint of a
+// volume rising above the plane (top above planeHeight) is raised to `count`, the instants counted,
+// since it is shaded at each of them. Footprints of volumes with the same bottom and top are taken
+// together by the even-odd rule, so that a courtyard drawn inside its block stays lit.
+void CountFootprints(std::span<const geometry::Volume> volumes, double planeHeight,
+                     const RasterGeometry &raster, int count, ShadowCountGrid &grid);
 
 // The extent pass over a 480 x 480 raster with 2-minute steps.
 inline constexpr int kExtentRasterSize = 480;

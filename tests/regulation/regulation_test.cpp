@@ -430,6 +430,134 @@ TEST(RegulationRun, TheDayIsTheWinterSolsticeInTrueSolarTimeAndTheNorthUsesNineT
                     kStep / 60.0 + 1e-9);
 }
 
+// --- a line near its limit, judged to the second ----------------------------------------------
+
+// The sun in drawing axes (x, y, up) at latitude lat and true north at `north` degrees from +x.
+SunVector SunIn(double lat, double north, double t) {
+    const double phi = lat * kPi / 180.0, delta = -23.45 * kPi / 180.0;
+    const double h = (t - 12.0) * 15.0 * kPi / 180.0;
+    const double e = -std::cos(delta) * std::sin(h);
+    const double n =
+        std::cos(phi) * std::sin(delta) - std::sin(phi) * std::cos(delta) * std::cos(h);
+    const double u =
+        std::sin(phi) * std::sin(delta) + std::cos(phi) * std::cos(delta) * std::cos(h);
+    const double a = north * kPi / 180.0;
+    return {n * std::cos(a) + e * std::sin(a), n * std::sin(a) - e * std::cos(a), u};
+}
+
+// The shaded hours of p by rays: every 20 s, each change placed by bisection to 10 ms.
+double RayHours(TAcadPoint p, double plane, const std::vector<Box> &boxes, double lat, double north,
+                double start, double end) {
+    const auto shaded = [&](double t) {
+        const SunVector s = SunIn(lat, north, t);
+        if (s.u <= 0.0) return false;
+        for (const Box &b : boxes)
+            if (RayHits(p, plane, s, b)) return true;
+        return false;
+    };
+    const double step = 20.0 / 3600.0;
+    const int n = static_cast<int>(std::lround((end - start) / step));
+    double hours = 0.0;
+    bool was = shaded(start);
+    for (int k = 1; k <= n; ++k) {
+        const double t0 = start + (k - 1) * step, t1 = k == n ? end : start + k * step;
+        const bool is = shaded(t1);
+        if (is != was) {
+            double lo = t0, hi = t1;
+            while (hi - lo > 0.01 / 3600.0) {
+                const double mid = (lo + hi) / 2.0;
+                (shaded(mid) == was ? lo : hi) = mid;
+            }
+            hours += was ? lo - t0 : t1 - lo;
+        } else if (is) {
+            hours += t1 - t0;
+        }
+        was = is;
+    }
+    return hours;
+}
+
+TEST(RegulationRun, ALineNearItsLimitIsJudgedToTheSecondWhateverTheStepOrTheOtherLimit) {
+    // An L-shaped site at 34 degrees 30 minutes north, north 75 degrees from the x axis, with a
+    // 20 m block in its western arm. The 5 m line's longest shadow is a few tens of seconds
+    // under 3 hours, at the line's inner corner (23, 23) m.
+    const double lat = 34.5, north = 75.0;
+    const std::vector<Box> boxes{{6000, 6000, 16400, 14000, 20000}};
+    const geometry::BuildingModel model =
+        Model({{{6000, 6000, 0}, {16400, 6000, 0}, {16400, 14000, 0}, {6000, 14000, 0}}}, 20000);
+    const solar::SolarState sun = solar::MakeSolarState(lat, solar::kWinterDeclination, north);
+    const std::vector<TLineEnt> site = Closed({{0, 0, 0},
+                                               {30000, 0, 0},
+                                               {30000, 18000, 0},
+                                               {18000, 18000, 0},
+                                               {18000, 30000, 0},
+                                               {0, 30000, 0}});
+    const auto check = [&](double step, double limit5, double limit10) {
+        RegulationInputs in = InputsForZone(*FindZoneRule("2-1-4"));
+        in.StepMinutes = step;
+        in.Limit5 = limit5;
+        in.Limit10 = limit10;
+        RegulationResult r = CheckRegulation(model, sun, site, in);
+        EXPECT_EQ(r.Status, RegulationStatus::Done);
+        return r;
+    };
+    const RegulationResult zone = check(1.0, 3.0, 2.0);
+    const LimitResult &line = zone.Limits[0];
+
+    // The rays: the line's longest time, on both sides of its corner every 50 mm.
+    const auto rays = [&](TAcadPoint p) { return RayHours(p, 4000.0, boxes, lat, north, 8, 16); };
+    double rayMax = 0.0;
+    for (int j = -60; j <= 60; ++j) {
+        rayMax = std::max(
+            rayMax, rays({23000.0 + 50.0 * std::max(j, 0), 23000.0 + 50.0 * std::max(-j, 0), 0}));
+    }
+    EXPECT_GT(rayMax, 3.0 - 60.0 / 3600.0);
+    EXPECT_LT(rayMax, 3.0);
+    EXPECT_NEAR(line.MaxHoursOnLine, rayMax, 1.0 / 3600.0);
+    EXPECT_NEAR(rays(line.MaxHoursAt), line.MaxHoursOnLine, 1.0 / 3600.0);
+    EXPECT_TRUE(line.Complies);
+    EXPECT_EQ(line.CrossingArea, 0.0);
+
+    // The margin: the nearest point of the ground shaded 3 hours, by rays along directions from
+    // the corner every 3 degrees into the ground inside the line (the time rises towards the
+    // block), each boundary placed to a millimetre. The line near its corner is the two rays
+    // from (23, 23) m to the east and to the north.
+    const auto toLine = [](TAcadPoint q) {
+        const double dx = q.x - 23000.0, dy = q.y - 23000.0;
+        const double east = dx >= 0.0 ? std::fabs(dy) : std::hypot(dx, dy);
+        const double north = dy >= 0.0 ? std::fabs(dx) : std::hypot(dx, dy);
+        return std::min(east, north);
+    };
+    double rayMargin = std::numeric_limits<double>::infinity();
+    for (int deg = 93; deg <= 357; deg += 3) {
+        const double a = deg * kPi / 180.0;
+        const auto along = [&](double r) {
+            return TAcadPoint{23000.0 + r * std::cos(a), 23000.0 + r * std::sin(a), 0};
+        };
+        double lo = 0.0, hi = 800.0;
+        if (rays(along(hi)) < 3.0) continue;
+        while (hi - lo > 1.0) {
+            const double mid = (lo + hi) / 2.0;
+            (rays(along(mid)) >= 3.0 ? hi : lo) = mid;
+        }
+        rayMargin = std::min(rayMargin, toLine(along(hi)));
+    }
+    ASSERT_TRUE(line.Margin.has_value());
+    EXPECT_NEAR(*line.Margin, rayMargin, 20.0);
+
+    // The same figures at a coarse step with another limit beyond the 10 m line.
+    const RegulationResult other = check(5.0, 3.0, 3.0);
+    EXPECT_EQ(other.Limits[0].MaxHoursOnLine, line.MaxHoursOnLine);
+    EXPECT_TRUE(other.Limits[0].Complies);
+    ASSERT_TRUE(other.Limits[0].Margin.has_value());
+    EXPECT_NEAR(*other.Limits[0].Margin, rayMargin, 20.0);
+
+    // A limit equal to the longest time is reached: the line does not comply.
+    const RegulationResult at = check(2.0, line.MaxHoursOnLine, 2.0);
+    EXPECT_FALSE(at.Limits[0].Complies);
+    EXPECT_EQ(at.Limits[0].MaxHoursOnLine, line.MaxHoursOnLine);
+}
+
 // --- stops and refusals ----------------------------------------------------------------------
 
 class StopAfter : public Progress {

@@ -325,34 +325,32 @@ TEST_F(ToujiContour, RegionAtTheBorderIsReportedAndGivesNoOutline) {
     }
 }
 
-// However few cells remain after a lone cell, they still get their line.
-TEST_F(ToujiContour, IsolatedCellsAreDroppedAndTheHourGoesOn) {
+// A region of one or two cells gets the square half a cell round its cells, and however few
+// cells remain after it, they still get their line.
+TEST_F(ToujiContour, OneAndTwoCellRegionsGetTheSquareRoundTheirCellsAndTheHourGoesOn) {
     struct Case {
         const char *name;
         std::vector<std::string> map;
-        std::size_t outlines;
-        HourEnd end;
+        int lastRow;  // of the small region, in column 3 from row 3
     } cases[] = {
-        {"lone cell, 12 cells left",
-         {"", "", "", "...a", "", "", "..aaaa", "..aaaa", "..aaaa"},
-         1,
-         HourEnd::NoStart},
-        {"lone cell, 4 cells left",
-         {"", "", "", "...a", "", "", "..aa", "..aa"},
-         1,
-         HourEnd::NoStart},
+        {"lone cell, 12 cells left", {"", "", "", "...a", "", "", "..aaaa", "..aaaa", "..aaaa"}, 3},
+        {"lone cell, 4 cells left", {"", "", "", "...a", "", "", "..aa", "..aa"}, 3},
         {"two cells, 12 cells left",
          {"", "", "", "...a", "...a", "", "..aaaa", "..aaaa", "..aaaa"},
-         1,
-         HourEnd::NoStart},
+         4},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         grid->Clear();
         Load(c.map);
         const HourExtraction ex = Extract(0);
-        EXPECT_EQ(ex.Outlines.size(), c.outlines);
-        EXPECT_EQ(ex.End, c.end);
+        ASSERT_EQ(ex.Outlines.size(), 2u);
+        EXPECT_EQ(ex.End, HourEnd::NoStart);
+        const std::vector<TAcadPoint> &square = ex.Outlines[0].Points;
+        ASSERT_EQ(square.size(), 4u);
+        EXPECT_EQ(square[0], (TAcadPoint{2.5, kN - c.lastRow - 0.5, 0}));
+        EXPECT_EQ(square[2], (TAcadPoint{3.5, kN - 3 + 0.5, 0}));
+        EXPECT_GE(ex.Outlines[1].Points.size(), 4u);
         EXPECT_EQ(grid->At(3, 3), LoweredCount(90.0));
         EXPECT_LT(grid->At(4, 3), 90);
     }
@@ -395,12 +393,25 @@ TEST_F(ToujiContour, OutlinesOfACountedBuildingNestFromLongestToShortest) {
     s.StepMinutes = 2.0;
     const ContourRun run = TraceToujiContours(*grid, fineRaster, fine, s, progress);
     EXPECT_TRUE(run.Issues.empty());
-    ASSERT_EQ(run.Outlines.size(), 14u);  // one per hour: the footprint is shaded all day
+    // One outline per hour round the box (the footprint is shaded all day); beside them a few
+    // squares of one or two cells counted an instant above their neighbours, each within two
+    // cells of its hour's outline.
+    std::vector<ToujiOutline> main, small;
+    for (const ToujiOutline &o : run.Outlines) (o.Points.size() == 4 ? small : main).push_back(o);
+    ASSERT_EQ(main.size(), 14u);
+    for (const ToujiOutline &sq : small) {
+        double best = 1e300;
+        for (const ToujiOutline &o : main)
+            if (o.ItemIndex == sq.ItemIndex)
+                for (const TAcadPoint &p : o.Points)
+                    best = std::min(best, std::hypot(p.x - sq.Points[0].x, p.y - sq.Points[0].y));
+        EXPECT_LE(best, 2.5 * fineRaster.Cell) << sq.ItemText;
+    }
     struct Box {
         double x0, y0, x1, y1;
     };
     std::vector<std::pair<int, Box>> boxes;
-    for (const ToujiOutline &o : run.Outlines) {
+    for (const ToujiOutline &o : main) {
         Box b{1e300, 1e300, -1e300, -1e300};
         for (const TAcadPoint &p : o.Points) {
             b = {std::min(b.x0, p.x), std::min(b.y0, p.y), std::max(b.x1, p.x),

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -218,6 +219,50 @@ TEST(ComputeToujikan, BoxIsochroneLiesWithinHalfACellOfTheAnalyticLine) {
         EXPECT_GE(rays, 20);
         EXPECT_GE(tight, 8);  // along the walls and the south side: half a cell
     }
+}
+
+// A deep low block (50 x 40 m, 10 m tall, plane 4 m): its shadow is shorter than it is deep, so
+// the ground under it is shaded only because it is under it. No line runs inside its footprint,
+// and the longest hour's region holds the whole footprint; a point a cell outside the footprint
+// on its sunny side is lit by the rays at every instant and lies in no region.
+TEST(ComputeToujikan, NoLineRunsInsideADeepBlockAndItsGroundCountsAsShadedAllDay) {
+    const double x0 = 10000, y0 = 10000, w = 50000, d = 40000;
+    std::vector<geometry::TLineEnt> edges;
+    geometry::testing::AddBox(edges, x0, y0, w, d, 10000);
+    geometry::BuildingModel model;
+    model.SetEdges(edges);
+    geometry::Volume v;
+    v.footprint = {{x0, y0, 0}, {x0 + w, y0, 0}, {x0 + w, y0 + d, 0}, {x0, y0 + d, 0}};
+    v.top = 10000;
+    v.edgeCount = edges.size();
+    model.Volumes.push_back(v);
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination);
+    auto grid = std::make_unique<ShadowCountGrid>();
+    ToujiInputs in = Inputs(8, 16, {1, 5, 11, 13});  // 2.0, 4.0, 7.0 and 8.0 hours
+    in.PlaneHeight = 4000;
+    const ToujiDiagram diagram = ComputeToujikan(model, sun, in, *grid, NoProgress());
+    ASSERT_EQ(diagram.Status, ToujiStatus::Done);
+    const double cell = diagram.Raster.Cell;
+    const auto insideRing = [](const std::vector<geometry::TAcadPoint> &ring, double x, double y) {
+        bool inside = false;
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
+            if ((ring[i].y > y) != (ring[j].y > y) &&
+                x < ring[i].x + (y - ring[i].y) * (ring[j].x - ring[i].x) / (ring[j].y - ring[i].y))
+                inside = !inside;
+        return inside;
+    };
+    std::array<int, kHourItemCount> holding{};
+    for (const ToujiOutline &o : diagram.Contours.Outlines) {
+        for (const geometry::TAcadPoint &p : o.Points) {
+            const double depth = std::min({p.x - x0, x0 + w - p.x, p.y - y0, y0 + d - p.y});
+            EXPECT_LT(depth, cell) << o.ItemText << " at " << p.x << ", " << p.y;
+        }
+        if (insideRing(o.Points, x0 + w / 2, y0 + d / 2))
+            ++holding[static_cast<std::size_t>(o.ItemIndex)];
+        // South of the block, a cell out: lit all day.
+        EXPECT_FALSE(insideRing(o.Points, x0 + w / 2, y0 - 1.5 * cell)) << o.ItemText;
+    }
+    for (int item : {1, 5, 11, 13}) EXPECT_EQ(holding[static_cast<std::size_t>(item)], 1) << item;
 }
 
 }  // namespace
