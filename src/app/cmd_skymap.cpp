@@ -332,6 +332,7 @@ void TForm1::Button8Click(const TButton &sender) {
         ShowMessage(kNoBuildings);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     if (!CadAvailable(false)) return;
     // The fields are checked before the user is asked for anything.
     ReadSkyMapFields(typ);
@@ -391,6 +392,7 @@ void TForm1::Button13Click(const TButton &sender) {
         ShowMessage(kNoBuildings);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     if (!CadAvailable(true)) return;
     const int row = StringGrid1.row;
     if (row <= 0 || row >= StringGrid1.RowCount()) {
@@ -431,6 +433,7 @@ void TForm1::Button18Click(const TButton &sender) {
         ShowMessage(kNoBuildings);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     ReadSkyMapFields(typ);
     RunScope run(RunFlag);
     cadlink::ApplicationPtr app = AttachCad();

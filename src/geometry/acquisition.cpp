@@ -194,8 +194,9 @@ bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges) {
 }
 
 AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
-    ConvertToEdges(arrays);
     AcquiredModel r;
+    r.WithoutHeight = FindEntitiesWithoutHeight(arrays);
+    ConvertToEdges(arrays);
     r.Model.SetEdges(arrays.AryLine);
     r.NegativeCoordinate = HasNegativeCoordinate(r.Model.AryTatemono);
     return r;

@@ -8,6 +8,7 @@
 
 #include "geometry/building_model.h"
 #include "geometry/entities.h"
+#include "geometry/height_check.h"
 #include "geometry/types.h"
 
 namespace pimu::geometry {
@@ -46,10 +47,13 @@ bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges);
 
 // The acquisition's conversion as one computation: the arrays as the entity reader filled them
 // become the building model (ConvertToEdges; arrays.AryLine keeps the edges, the other arrays
-// keep what the conversion left in them). NegativeCoordinate: the window warns.
+// keep what the conversion left in them). NegativeCoordinate: the window warns. WithoutHeight:
+// the entities that give no height (FindEntitiesWithoutHeight); no command computes while any is
+// among the buildings.
 struct AcquiredModel {
     BuildingModel Model;
     bool NegativeCoordinate = false;
+    std::vector<HeightFinding> WithoutHeight;
 };
 AcquiredModel ConvertAcquisition(EntityArrays &arrays);
 

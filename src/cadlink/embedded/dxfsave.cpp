@@ -730,11 +730,15 @@ std::string WriteDxf(const Drawing &drawing) {
     return writer.Run();
 }
 
-void SaveDxf(const Drawing &drawing, const std::filesystem::path &path) {
+void SaveDxf(const Drawing &drawing, const std::filesystem::path &path,
+             const std::function<bool()> &keepGoing) {
+    if (keepGoing && !keepGoing()) throw WriteStopped(path);
     const std::string text = WriteDxf(drawing);
     const std::string source = path.filename().string();
     try {
-        WriteFileAtomically(path, text);
+        WriteFileAtomically(path, text, keepGoing);
+    } catch (const WriteStopped &) {
+        throw;
     } catch (const FileWriteError &e) {
         throw DxfError(source, 0, e.reason());
     }
