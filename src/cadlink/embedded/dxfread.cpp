@@ -510,6 +510,7 @@ private:
             }
         }
         d_.sourceVersion = version_;
+        d_.sourceCodepage = codepage_;
         starts.push_back(i_ - 1);  // the ENDSEC group
         for (std::size_t k = 0; k + 1 < starts.size(); ++k)
             d_.kept.header.push_back(Raw(starts[k], starts[k + 1]));
