@@ -89,6 +89,7 @@ void TForm1::Button3Click() {
         ShowMessage(kNoModel);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     DrawPimuLine();
 }
 

@@ -110,6 +110,7 @@ void TForm1::Button26Click() {
         ShowMessage(kNoBuildings);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     if (!CadAvailable(true)) return;
 
     // Everything typed is read and checked before the user is asked for the site.

@@ -85,6 +85,7 @@ void TForm1::Button9Click() {
         ShowMessage(kNoBuildings);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
 
     TStringGrid &sg = StringGrid1;
     sg.SetColCount(9);

@@ -333,6 +333,7 @@ void TForm1::Button8Click(const TButton &sender) {
         ShowMessage(kNoBuildings);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     if (!CadAvailable(false)) return;
     // The fields are checked before the user is asked for anything.
     ReadSkyMapFields(typ);
@@ -392,6 +393,7 @@ void TForm1::Button13Click(const TButton &sender) {
         ShowMessage(kNoBuildings);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     if (!CadAvailable(true)) return;
     const int row = StringGrid1.row;
     if (row <= 0 || row >= StringGrid1.RowCount()) {
@@ -432,6 +434,7 @@ void TForm1::Button18Click(const TButton &sender) {
         ShowMessage(kNoBuildings);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     ReadSkyMapFields(typ);
     RunScope run(RunFlag);
     cadlink::ApplicationPtr app = AttachCad();

@@ -292,7 +292,7 @@ void TForm1::Button22Click(const TButton &sender) {
 // ---- Shadow times -----------------------------------------------------------------------------
 
 bool TForm1::GetTokuteiJikan() {
-    if (Model.Empty()) return false;
+    if (Model.Empty() || !BuildingsHaveHeight()) return false;
     TStringGrid &grid = StringGrid2;
     // Everything is read and checked before a cell changes: a bad field or cell stops the
     // computation with a message and leaves the grid as it was.
@@ -387,6 +387,7 @@ void TForm1::Button15Click() {
         ShowMessage(kNoBuilding);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     bool any = false;
     for (int r = StringGrid2.RowCount() - 1; r >= 1 && !any; --r)
         any = HasCoordinates(StringGrid2, r);

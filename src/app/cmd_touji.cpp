@@ -154,6 +154,7 @@ void TForm1::Button6Click() {
         ShowMessage(kNoBaseData);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
     if (!CadAvailable(true)) return;
     DrawToujikan5A();
 }

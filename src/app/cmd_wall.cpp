@@ -92,6 +92,7 @@ void TForm1::Button5Click() {
         ShowMessage(kNoModel);
         return;
     }
+    if (!BuildingsHaveHeight()) return;
 
     WallFields fields;
     try {

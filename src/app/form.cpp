@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/textfile.h"
+#include "base/error_text.h"
 #include "base/numconv.h"
 
 namespace pimu::app {
@@ -277,7 +278,7 @@ void TForm1::Invoke(const std::function<void()> &handler) {
     try {
         handler();
     } catch (const std::exception &e) {
-        ShowMessage(e.what());
+        ShowMessage(UserMessage(e, true));
     }
     PublishChanges();
 }

@@ -30,6 +30,7 @@
 #include "cadlink/insert.h"
 #include "geometry/building_model.h"
 #include "geometry/entities.h"
+#include "geometry/height_check.h"
 #include "geometry/shadow_outline.h"
 #include "geometry/types.h"
 #include "geometry/wireframe.h"
@@ -56,6 +57,10 @@ inline constexpr const char *kEqTimeTable2025File = "kinjisa_2025-135.txt";
 inline constexpr const char *kNoCadMessage = "有効な CAD が見つかりません．";
 inline constexpr const char *kNegativeCoordinateMessage =
     "マイナスの座標が含まれています．\n日影図、天空図が正しく作成されない可能性があります．";
+// The entities that give the buildings no height, each named by kind, handle and layer, with how
+// to give them one (the window's words; `english` for the command line's).
+std::string WithoutHeightMessage(const std::vector<geometry::HeightFinding> &findings,
+                                 bool english = false);
 // The local calendar date of now.
 std::chrono::year_month_day LocalToday();
 // 23.45 degrees: the declination of the solstices.
@@ -365,6 +370,10 @@ public:
     // The isochronal raster, allocated on first use (2000 x 2000 counters).
     shadow::ShadowCountGrid &CountGrid();
     bool HasBuildingModel() const { return !Model.Empty(); }
+    // Whether every acquired building entity gives a height (BuildingsWithoutHeight is empty);
+    // when not, says which do not and how to give them one. Every command that computes from the
+    // buildings asks this first.
+    bool BuildingsHaveHeight();
     // Isochronal shadow diagram (cmd_touji.cpp). Button6Click checks the model and the CAD and
     // runs DrawToujikan5A under the isochrone busy state; Button7Click stops it.
     void Button6Click();
@@ -530,6 +539,8 @@ public:
     // ---- Building model and work arrays ----------------------------------------------------
     // The model (AryTatemono, gbzmax), replaced only by an acquisition.
     geometry::BuildingModel Model;
+    // The acquired entities that give no height (geometry::FindEntitiesWithoutHeight).
+    std::vector<geometry::HeightFinding> BuildingsWithoutHeight;
     // AryLine, AryRinkaku, TempPoints and the trace state of the polygon operations.
     geometry::PolygonWorkspace Workspace;
     // What the entity reader filled (AryLine holds the acquisition's edges afterwards).

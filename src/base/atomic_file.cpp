@@ -188,6 +188,19 @@ void WriteAll(HANDLE h, std::string_view bytes, const fs::path &path) {
     }
 }
 
+// The bytes in pieces of 4 MB, asking keepGoing before each.
+template <class File>
+void WriteInPieces(File f, std::string_view bytes, const fs::path &path,
+                   const std::function<bool()> &keepGoing) {
+    constexpr std::size_t kPiece = std::size_t{4} << 20;
+    do {
+        if (keepGoing && !keepGoing()) throw WriteStopped(path);
+        const std::string_view piece = bytes.substr(0, kPiece);
+        WriteAll(f, piece, path);
+        bytes.remove_prefix(piece.size());
+    } while (!bytes.empty());
+}
+
 }  // namespace
 
 void CheckWritableTarget(const fs::path &path) {
@@ -201,7 +214,8 @@ void CheckWritableTarget(const fs::path &path) {
 
 // The new content goes to "<name>.<random>.pimu-tmp" beside the target, created only if no such
 // file exists (CREATE_NEW), flushed to the disk, then moved over the target in one step.
-void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
+void WriteFileAtomically(const fs::path &path, std::string_view bytes,
+                         const std::function<bool()> &keepGoing) {
     if (path.empty()) throw FileWriteError(path, "an empty file name");
     const Target target = Resolve(path);
     if (!target.refusal.empty()) throw FileWriteError(path, target.refusal);
@@ -223,10 +237,11 @@ void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
     Handle file(raw);
     bool created = true;  // `temp` is ours (created exclusively) and must go on failure
     try {
-        WriteAll(file.get(), bytes, path);
+        WriteInPieces(file.get(), bytes, path, keepGoing);
         if (!FlushFileBuffers(file.get()))
             throw FileWriteError(path, "cannot flush to the disk: " + ErrorText(GetLastError()));
         if (!file.Close()) throw FileWriteError(path, "cannot write: " + ErrorText(GetLastError()));
+        if (keepGoing && !keepGoing()) throw WriteStopped(path);
         if (!MoveFileExW(temp.c_str(), target.path.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             throw FileWriteError(path, "cannot replace the file: " + ErrorText(GetLastError()));
@@ -322,6 +337,19 @@ void WriteAll(int fd, std::string_view bytes, const fs::path &path) {
     }
 }
 
+// The bytes in pieces of 4 MB, asking keepGoing before each.
+template <class File>
+void WriteInPieces(File f, std::string_view bytes, const fs::path &path,
+                   const std::function<bool()> &keepGoing) {
+    constexpr std::size_t kPiece = std::size_t{4} << 20;
+    do {
+        if (keepGoing && !keepGoing()) throw WriteStopped(path);
+        const std::string_view piece = bytes.substr(0, kPiece);
+        WriteAll(f, piece, path);
+        bytes.remove_prefix(piece.size());
+    } while (!bytes.empty());
+}
+
 // The new file keeps the old one's permissions; a new file gets the usual 0666 less the umask
 // (open applied it already).
 void KeepMode(int fd, const Target &target) {
@@ -341,7 +369,8 @@ void CheckWritableTarget(const fs::path &path) {
         throw FileWriteError(path, "the folder does not exist");
 }
 
-void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
+void WriteFileAtomically(const fs::path &path, std::string_view bytes,
+                         const std::function<bool()> &keepGoing) {
     if (path.empty()) throw FileWriteError(path, "an empty file name");
     const Target target = Resolve(path);
     if (!target.refusal.empty()) throw FileWriteError(path, target.refusal);
@@ -363,7 +392,7 @@ void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
     bool linked = !unnamed;  // whether `temp` names our file and must go on failure
     try {
         KeepMode(fd.get(), target);
-        WriteAll(fd.get(), bytes, path);
+        WriteInPieces(fd.get(), bytes, path, keepGoing);
         if (::fsync(fd.get()) != 0)
             throw FileWriteError(path, "cannot flush to the disk: " + ErrnoText(errno));
         if (unnamed) {
@@ -380,6 +409,7 @@ void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
         }
         if (fd.Close() != 0) throw FileWriteError(path, "cannot write: " + ErrnoText(errno));
         SyncFolder(folder, path);
+        if (keepGoing && !keepGoing()) throw WriteStopped(path);
         if (::rename(temp.c_str(), target.path.c_str()) != 0)
             throw FileWriteError(path, "cannot replace the file: " + ErrnoText(errno));
         linked = false;
@@ -391,5 +421,9 @@ void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
 }
 
 #endif
+
+void WriteFileAtomically(const fs::path &path, std::string_view bytes) {
+    WriteFileAtomically(path, bytes, {});
+}
 
 }  // namespace pimu

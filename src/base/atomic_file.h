@@ -17,6 +17,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -33,7 +34,17 @@ private:
     std::string reason_;
 };
 
+// Thrown when a write was stopped (keepGoing answered false): the old file is as it was.
+class WriteStopped : public FileWriteError {
+public:
+    explicit WriteStopped(const std::filesystem::path &path) : FileWriteError(path, "stopped") {}
+};
+
 void WriteFileAtomically(const std::filesystem::path &path, std::string_view bytes);
+// The same, asking `keepGoing` between pieces of the write and last of all just before the new
+// file replaces the old: once it answers false, the new file is removed and WriteStopped thrown.
+void WriteFileAtomically(const std::filesystem::path &path, std::string_view bytes,
+                         const std::function<bool()> &keepGoing);
 
 // Throws FileWriteError when `path` names something other than a regular file (or a link to
 // one), or a folder that is missing: what WriteFileAtomically would refuse, checked before

@@ -21,6 +21,7 @@ int ReadEntities(ISelectionSet &set, EntityArrays &a) {
     for (int i = 0; i < count; ++i) {
         EntityPtr e = set.Item(i);
         const std::string name = e->EntityName();
+        const auto source = [&] { return geometry::TEntitySource{e->Handle(), e->Layer()}; };
         if (name == "AcDbLine") {
             TLineEnt line;
             line.st = e->StartPoint();
@@ -28,8 +29,10 @@ int ReadEntities(ISelectionSet &set, EntityArrays &a) {
             line.atumi = e->Thickness();
             line.code210 = e->Normal();
             a.AryLine.push_back(line);
+            a.LineSource.push_back(source());
         } else if (name == "AcDbCircle") {
             a.AryCircle.push_back({e->Center(), e->Radius(), e->Thickness(), e->Normal()});
+            a.CircleSource.push_back(source());
         } else if (name == "AcDbArc") {
             TArcEnt arc;
             arc.center = e->Center();
@@ -39,6 +42,7 @@ int ReadEntities(ISelectionSet &set, EntityArrays &a) {
             arc.stdeg = e->StartAngle() * kRadToDeg;
             arc.eddeg = e->EndAngle() * kRadToDeg;
             a.AryArc.push_back(arc);
+            a.ArcSource.push_back(source());
         } else if (name == "AcDbEllipse") {
             // The axis comes from the CAD itself: the end point of an elliptical arc is not the
             // end of its major axis. The sweep is in parameters, which is what the chords need,
@@ -52,6 +56,7 @@ int ReadEntities(ISelectionSet &set, EntityArrays &a) {
             el.owari = e->EndParameter() * kRadToDeg;
             if (el.owari <= el.kaisi) el.owari += 360.0;
             a.AryEllipse.push_back(el);
+            a.EllipseSource.push_back(source());
         } else if (name == "AcDbPolyline" || name == "AcDb2dPolyline" || name == "AcDb3dPolyline") {
             const bool is3d = name == "AcDb3dPolyline";
             const std::vector<double> coords = e->Coordinates();
@@ -66,6 +71,7 @@ int ReadEntities(ISelectionSet &set, EntityArrays &a) {
                 lwp.atumi = lwp.code39;
             }
             a.AryLwp.push_back(lwp);
+            a.LwpSource.push_back({lwp.hand, e->Layer()});
             for (std::size_t j = 0; j < n; ++j) {
                 const TAcadPoint c = e->Coordinate(static_cast<int>(j));
                 TLwpEle ele;

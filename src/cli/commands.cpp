@@ -8,6 +8,7 @@
 #include "app/point_grid.h"
 #include "app/regulation_output.h"
 #include "base/ascii.h"
+#include "base/error_text.h"
 #include "base/numconv.h"
 #include "base/quote.h"
 #include "cadlink/dxftext.h"
@@ -217,10 +218,21 @@ int Regulation(Session &s) {
     f.RegulationOpenSides = o.openSides;
     f.Edit54.text = "0";
     s.input().Select(*o.site);
+    const std::size_t said = s.host().messages().size();
     s.RunCommand(app::FormCommand::Regulation);
     if (!f.LastRegulation) {
-        s.host().Say(Tr(l, "regulation: no result (the reason is above)",
-                        "regulation: 結果がありません（理由は上記）"));
+        s.host().Flush();
+        if (s.host().Interrupted()) {  // a stop says nothing of its own
+            s.host().Say(Tr(l, "regulation: stopped; nothing was judged and no drawing was saved",
+                            "regulation: 中止しました．判定せず，図面は保存していません"));
+            return 1;
+        }
+        if (s.host().messages().size() > said)
+            s.host().Say(Tr(l, "regulation: no result (the reason is above)",
+                            "regulation: 結果がありません（理由は上記）"));
+        else
+            s.host().Say(Tr(l, "regulation: no result; the check ended without a reason",
+                            "regulation: 結果がありません．判定は理由なく終わりました"));
         return 1;
     }
     const regulation::RegulationResult &result = *f.LastRegulation;
@@ -650,7 +662,8 @@ int RunCommandLine(const std::vector<std::string_view> &args, std::FILE *out, st
                                  " --help でオプションを表示します)"));
         return 2;
     } catch (const std::exception &e) {
-        PrintMessage(err, "pimu " + name + ": " + e.what());
+        PrintMessage(err,
+                     "pimu " + name + ": " + UserMessage(e, MessageLanguage(args) == Lang::Ja));
         return 1;
     }
 }

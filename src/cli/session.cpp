@@ -231,7 +231,10 @@ void Session::OpenDrawing() {
     if (!fs::is_regular_file(path, ec))
         throw RunError(VisibleText(path.string(), 200) + ": no such file");
     try {
-        doc.Open(path);
+        doc.Open(path, [this] { return !host_.Interrupted(); });
+    } catch (const cadlink::embedded::ReadStopped &) {
+        throw RunError(Tr(lang(), "stopped while reading the drawing; no drawing was saved",
+                          "図面の読み込み中に中止しました．図面は保存していません"));
     } catch (const std::exception &e) {
         throw RunError(e.what());
     }
@@ -357,8 +360,10 @@ bool Session::Run(const std::function<void()> &handler) {
 void Session::Acquire() {
     if (runningCad_) {  // in a running CAD the user selects the buildings there
         RunCommand(app::FormCommand::Acquire, false);
-        if (form_->HasBuildingModel()) return;
-        throw RunError("no building edges among the entities selected in the CAD");
+        if (!form_->HasBuildingModel())
+            throw RunError("no building edges among the entities selected in the CAD");
+        CheckBuildingHeights({});
+        return;
     }
     const Lang l = lang();
     const std::string name = options_.drawing->filename().string();
@@ -398,30 +403,21 @@ void Session::Acquire() {
                          Tr(l, ": nothing in the drawing matches. The layers of ",
                             ": 一致する図形がありません．") +
                          name + Tr(l, ":\n", " の画層:\n") + LayerTable());
-    // An outline without thickness is a building without height: its "shadow" would be its
-    // own footprint. None with a height stops the command; some without one are named.
-    const auto flat = std::count_if(chosen.begin(), chosen.end(), IsFlatShape);
-    const bool anyHeight = std::any_of(chosen.begin(), chosen.end(), [](const auto &e) {
-        using cadlink::embedded::EntityKind;
-        return IsBuildingShape(e) || e.thickness != 0.0 || e.kind == EntityKind::Polyline3d ||
-               (e.kind == EntityKind::Line && (e.p1.z != 0.0 || e.p2.z != 0.0));
-    });
-    const std::string noThickness =
-        std::to_string(flat) +
-        Tr(l,
-           " closed polylines or circles without thickness. Pimu takes a building's height "
-           "from the thickness of its outline: give each outline its height in drawing units "
-           "(mm) as thickness (in the CAD: Properties > Thickness; in DXF: group code 39).",
-           " 個の閉じたポリライン・円に厚みがありません．建物の高さは外形線の厚みから取ります．"
-           "各外形線に高さ（mm）を厚みとして与えて下さい（CAD のプロパティの厚さ，DXF の"
-           "グループコード 39）．");
-    if (flat > 0 && !anyHeight) throw RunError(chosenBy + ": " + noThickness);
-    if (flat > 0) host_.Say(chosenBy + ": " + noThickness);
     input_.Select(selection);
     RunCommand(app::FormCommand::Acquire, false);
-    if (form_->HasBuildingModel()) return;
-    throw RunError(chosenBy + Tr(l, ": no building edges among the chosen entities",
-                                 ": 選んだ図形に建物の辺がありません"));
+    if (!form_->HasBuildingModel())
+        throw RunError(chosenBy + Tr(l, ": no building edges among the chosen entities",
+                                     ": 選んだ図形に建物の辺がありません"));
+    CheckBuildingHeights(chosenBy);
+}
+
+// An entity without height would give a result from buildings that are not there (its "shadow"
+// is its own footprint): no command runs on such a selection.
+void Session::CheckBuildingHeights(const std::string &chosenBy) {
+    const auto &without = form_->BuildingsWithoutHeight;
+    if (without.empty()) return;
+    throw RunError((chosenBy.empty() ? "" : chosenBy + ": ") +
+                   app::WithoutHeightMessage(without, lang() == Lang::En));
 }
 
 void Session::Command(const std::function<void()> &handler) {
@@ -515,8 +511,14 @@ int Session::FinishDrawing(bool pictures) {
     if (options_.noClobber && fs::exists(output_, ec))  // made while the command ran
         throw RunError(output_.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
                                              " があります．--no-clobber のため置き換えません"));
+    // A stop while the drawing is written leaves the old file: the new one replaces it only
+    // when it is complete and no stop came.
     try {
-        doc.Save(output_);
+        doc.Save(output_, [this] { return !host_.Interrupted(); });
+    } catch (const WriteStopped &) {
+        host_.Say(command_ + Tr(lang(), ": stopped; no drawing was saved",
+                                ": 中止しました．図面は保存していません"));
+        return 1;
     } catch (const std::exception &e) {
         throw RunError("cannot save " + Q(output_) + ": " + e.what());
     }

@@ -248,6 +248,9 @@ struct FoundVolume {
 }  // namespace
 
 AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
+    AcquiredModel r;
+    // Before the conversion changes the arrays: the entities that give no height.
+    r.WithoutHeight = FindEntitiesWithoutHeight(arrays);
     // The steps of ConvertToEdges in their order, one entity at a time, so that the edges of each
     // closed polyline and circle are known.
     std::vector<TLineEnt> &lines = arrays.AryLine;
@@ -342,7 +345,6 @@ AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
         for (std::size_t i : found[k].edges) edges.push_back(lines[i]);
     }
 
-    AcquiredModel r;
     r.Model.SetEdges(std::move(edges));
     for (FoundVolume &f : found) r.Model.Volumes.push_back(std::move(f.volume));
     r.NegativeCoordinate = HasNegativeCoordinate(r.Model.AryTatemono);

@@ -8,6 +8,7 @@
 
 #include "geometry/building_model.h"
 #include "geometry/entities.h"
+#include "geometry/height_check.h"
 #include "geometry/types.h"
 
 namespace pimu::geometry {
@@ -49,10 +50,12 @@ bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges);
 // keep what the conversion left in them). The model holds the same edges, each closed polyline's
 // and circle's together, and a volume for each closed plan outline with a height: with a
 // thickness from its elevation through the thickness, without one from the ground to its height.
-// NegativeCoordinate: the window warns.
+// NegativeCoordinate: the window warns. WithoutHeight: the entities that give no height
+// (FindEntitiesWithoutHeight); no command computes while any is among the buildings.
 struct AcquiredModel {
     BuildingModel Model;
     bool NegativeCoordinate = false;
+    std::vector<HeightFinding> WithoutHeight;
 };
 AcquiredModel ConvertAcquisition(EntityArrays &arrays);
 

@@ -76,6 +76,12 @@ struct TTextEnt {
     double code50 = 0.0;
 };
 
+// Where a record came from: the handle and the layer of its entity in the drawing.
+struct TEntitySource {
+    std::string hand;
+    std::string layer;
+};
+
 // The entity arrays. The vertices of one polyline are consecutive in AryLwpEle and carry the
 // `hand` of its TLwpEnt.
 struct EntityArrays {
@@ -89,6 +95,14 @@ struct EntityArrays {
     std::vector<TFaceEnt> AryFace;
     std::vector<TInsertEnt> AryInsert;
     std::vector<TPointEnt> AryPoint;
+    // The handle and layer of each record as the entity reader read it, one per record in the
+    // order of its array (AryLine, AryCircle, AryArc, AryEllipse, AryLwp). Records made in other
+    // ways have none; the conversion adds edges and arcs past the end of these lists.
+    std::vector<TEntitySource> LineSource;
+    std::vector<TEntitySource> CircleSource;
+    std::vector<TEntitySource> ArcSource;
+    std::vector<TEntitySource> EllipseSource;
+    std::vector<TEntitySource> LwpSource;
 };
 
 }  // namespace pimu::geometry

@@ -87,6 +87,42 @@ TEST(Acquire, NegativeCoordinatesWarnButTheModelStands) {
     EXPECT_EQ(w.form.Model.AryTatemono.size(), 1u);
 }
 
+// Buildings without a height: every command that computes from them names them and draws
+// nothing; the regulation check keeps no result.
+TEST(Acquire, BuildingsWithoutHeightStopEveryCommand) {
+    CadWindow w;
+    w.doc().Layers().Add("建物");
+    auto line = w.doc().ModelSpace().AddLine({0, 0, 0}, {10000, 0, 0});
+    line->SetLayer("建物");
+    const std::string handle = line->Handle();
+    w.Acquire("", {EntityQuery{}});
+    ASSERT_TRUE(w.form.HasBuildingModel());
+    ASSERT_EQ(w.form.BuildingsWithoutHeight.size(), 1u);
+    w.form.Edit17.text = "0";
+    w.form.RadioGroup2.itemIndex = w.form.RadioGroup4.itemIndex = 1;  // the 計画 triangles
+    w.form.StringGrid1.Cell(1, 1) = "5000";
+    w.form.StringGrid1.Cell(2, 1) = "-5000";
+    w.form.StringGrid2.Cell(1, 1) = "5000";
+    w.form.StringGrid2.Cell(2, 1) = "-5000";
+    const std::size_t entities = w.drawing().ModelSpace().size();
+    for (FormCommand c :
+         {FormCommand::TimeOfDay, FormCommand::Isochrone, FormCommand::Regulation,
+          FormCommand::SkyFactors, FormCommand::PointTimes, FormCommand::SkyMapRowA}) {
+        SCOPED_TRACE(w.form.CommandButton(c).name);
+        w.host.messages.clear();
+        w.form.CommandButton(c).enabled = true;
+        w.form.Invoke([&] { w.form.RunCommand(c); });
+        ASSERT_FALSE(w.Messages().empty());
+        EXPECT_NE(w.Messages().front().find("高さのない建物図形が 1 個あります"), std::string::npos)
+            << w.Messages().front();
+        EXPECT_NE(w.Messages().front().find("LINE ハンドル " + handle + " 画層 建物"),
+                  std::string::npos)
+            << w.Messages().front();
+        EXPECT_EQ(w.drawing().ModelSpace().size(), entities);
+        EXPECT_FALSE(w.form.LastRegulation);
+    }
+}
+
 TEST(Acquire, WithoutARunningCadNothingChanges) {
     testing::TempDir dir;
     RecordingUiHost host;

@@ -342,11 +342,11 @@ TEST(Jikoku, StopLeavesNothingInTheDrawing) {
 }
 
 TEST(Jikoku, AStrayWallBelowThePlaneDoesNotSpoilTheDiagram) {
-    // A lone wall below the plane, west of the building, is the left-most vertex of the graph;
-    // it casts no shadow and must not stop the building's outline from being traced.
+    // A lone wall 1 mm high (below the plane), west of the building, is the left-most vertex of
+    // the graph; it casts no shadow and must not stop the building's outline from being traced.
     CadWindow w;
     Box(w, 40000, 10000, 50000, 18000, 9000);
-    w.doc().ModelSpace().AddLine({1000, 5000, 0}, {1000, 9000, 0});
+    w.doc().ModelSpace().AddLine({1000, 5000, 1}, {1000, 9000, 1});
     w.Acquire("", {EntityQuery{}});
     w.form.Edit2.text = "9";
     w.form.Edit7.text = "10";

@@ -115,6 +115,23 @@ TEST_F(AtomicFile, AFailureLeavesTheOldFile) {
     EXPECT_EQ(Entries(), 1u);  // no temporary file left
 }
 
+// A stop at any point of the write (before it, between pieces, just before the rename) leaves
+// the old file and no temporary one; with no stop the new content is there.
+TEST_F(AtomicFile, AStopLeavesTheOldFile) {
+    const std::string bytes((std::size_t{9} << 20) + 5, 'n');  // three pieces of 4 MB
+    for (int allowed : {0, 1, 2, 3}) {
+        SCOPED_TRACE(allowed);
+        Write(dir_ / "a.dxf", "old");
+        int asked = 0;
+        const auto keepGoing = [&] { return asked++ < allowed; };
+        EXPECT_THROW(WriteFileAtomically(dir_ / "a.dxf", bytes, keepGoing), WriteStopped);
+        EXPECT_EQ(Read(dir_ / "a.dxf"), "old");
+        EXPECT_EQ(Entries(), 1u);
+    }
+    WriteFileAtomically(dir_ / "a.dxf", bytes, [] { return true; });
+    EXPECT_EQ(Read(dir_ / "a.dxf"), bytes);
+}
+
 TEST(TemporaryName, MatchesOnlyTemporaryFilesOfTheTarget) {
     EXPECT_TRUE(IsTemporaryNameOf("a.dxf.pimu-tmp", "a.dxf"));
     EXPECT_TRUE(IsTemporaryNameOf("./a.dxf.x7k2m9qa.pimu-tmp", "a.dxf"));

@@ -35,6 +35,14 @@ TEST(DxfReader, ReportsTheLineAndReasonOfTheFirstFault) {
         {"polyline unterminated", R12("0\nPOLYLINE\n70\n0\n0\nVERTEX\n10\n0\n20\n0\n"), 25,
          "SEQEND"},
         {"lonely vertex", R12("0\nVERTEX\n10\n0\n20\n0\n"), 15, "outside a POLYLINE"},
+        {"a coordinate no site has", R12("0\nLINE\n5\n3A\n10\n1\n20\n1e308\n11\n3\n21\n4\n"), 15,
+         "LINE 3A: the coordinate 1e+308 is beyond what a drawing of a site holds"},
+        {"a thickness no building has", R12("0\nLINE\n39\n1e12\n10\n1\n20\n2\n11\n3\n21\n4\n"), 15,
+         "LINE: the thickness 1e+12"},
+        {"a radius no site has", R12("0\nCIRCLE\n10\n1\n20\n2\n40\n2e10\n"), 15,
+         "the radius 2e+10"},
+        {"a bulge of 1e9", R12("0\nLWPOLYLINE\n10\n0\n20\n0\n42\n1e9\n10\n1\n20\n1\n"), 15,
+         "the bulge 1e+09"},
         {"undefined block", R12("0\nINSERT\n2\nNOPE\n10\n0\n20\n0\n"), 15, "undefined block"},
         {"bad Shift-JIS", R12("0\nTEXT\n10\n0\n20\n0\n40\n1\n1\n\x82\n"), 24, "Shift-JIS"},
         {"undefined inner block",
@@ -163,6 +171,27 @@ TEST(DxfReader, TextEncodingFollowsVersionAndCodePage) {
         "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n9\n$DWGCODEPAGE\n3\nANSI_1253\n0\nENDSEC\n"
         "0\nSECTION\n2\nENTITIES\n0\nTEXT\n10\n0\n20\n0\n40\n1\n1\n\xe1\n0\nENDSEC\n0\nEOF\n";
     EXPECT_THROW(ReadDxf(greek), DxfError);
+
+    // A drawing in ANSI_1252 is saved in it: its own characters a byte each, others escaped.
+    const std::string latin =
+        "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n9\n$DWGCODEPAGE\n3\nANSI_1252\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n0\nTEXT\n8\n\xdf\xdf\xdf\n10\n0\n20\n0\n40\n1\n1\n\xe9t\xe9\n"
+        "0\nENDSEC\n0\nEOF\n";
+    d = ReadDxf(latin);
+    EXPECT_EQ(OfKind(d, EntityKind::Text).at(0).layer, "ßßß");
+    EntityData jp = OfKind(d, EntityKind::Text).at(0);
+    jp.handle = 0;
+    jp.text = "日影 é";
+    d.Add(jp);
+    const std::string saved = WriteDxf(d);
+    EXPECT_NE(saved.find("ANSI_1252"), std::string::npos);
+    EXPECT_EQ(saved.find("ANSI_932"), std::string::npos);
+    EXPECT_NE(saved.find("\n\xdf\xdf\xdf\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("\\U+65E5\\U+5F71 \xe9"), std::string::npos);
+    const Drawing back = ReadDxf(saved);
+    EXPECT_EQ(OfKind(back, EntityKind::Text).at(0).text, "été");
+    EXPECT_EQ(OfKind(back, EntityKind::Text).at(1).text, "日影 é");
+    EXPECT_EQ(OfKind(back, EntityKind::Text).at(1).layer, "ßßß");
 }
 
 TEST(DxfReader, AcceptsCrLfLongLinesAndSkipsWhatItDoesNotKeep) {

@@ -109,7 +109,7 @@ TEST(CliSafety, DrawingsFromTheWild) {
          "drawing as they are):\n        ARC 1A (line"},
         {{"shadow", fixture("flat.dxf"), "-o", "f.dxf"},
          1,
-         "nothing was drawn: the buildings have no height (no closed shapes with thickness)"},
+         "no height above the ground in 3 building entities:\n        LINE handle 100 on layer B"},
         {{"shadow", fixture("escapes.dxf"), "-o", "e.dxf"}, 0, ""},
         {{"shadow", fixture("block_2147483647.dxf"), "-o", "n.dxf"}, 0, ""},
         {{"shadow", "cr.dxf", "-o", "c.dxf"}, 1, "cr.dxf: line 4: a control character (\"\\r\")"},
@@ -173,9 +173,9 @@ TEST(CliSafety, SignalsStopCleanlyAndStaleFoldersGo) {
     fs::create_directory(root / alive);
     for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE(sig);
-        const pid_t pid = Start({"isochrone", kExample.string(), "--settings", kExampleSettings,
-                                 "--buildings", "all", "-o", "i.dxf"},
-                                dir.path(), dir / "runtime");
+        const pid_t pid =
+            Start({"isochrone", kExample.string(), "--settings", kExampleSettings, "-o", "i.dxf"},
+                  dir.path(), dir / "runtime");
         // Once its folders exist the run catches the signals; then let it compute a little.
         for (int k = 0; k < 400; ++k) {
             bool running = false;

@@ -853,8 +853,9 @@ EmbeddedDocument::EmbeddedDocument(Drawing drawing, std::filesystem::path baseDi
 
 EmbeddedDocument::~EmbeddedDocument() = default;
 
-void EmbeddedDocument::Open(const std::filesystem::path &path) {
-    Drawing loaded = OpenDxf(path);
+void EmbeddedDocument::Open(const std::filesystem::path &path,
+                            const std::function<bool()> &keepGoing) {
+    Drawing loaded = OpenDxf(path, keepGoing);
     drawing_ = std::move(loaded);
     impl_->sets.clear();
     undoStack_.clear();
@@ -862,8 +863,9 @@ void EmbeddedDocument::Open(const std::filesystem::path &path) {
     undoDepth_ = 0;
 }
 
-void EmbeddedDocument::Save(const std::filesystem::path &path) const {
-    SaveDxf(drawing_, path);
+void EmbeddedDocument::Save(const std::filesystem::path &path,
+                            const std::function<bool()> &keepGoing) const {
+    SaveDxf(drawing_, path, keepGoing);
 }
 
 IEntityContainer &EmbeddedDocument::ModelSpace() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,8 +30,8 @@ public:
     ~EmbeddedDocument() override;
 
     // Replaces the drawing by a DXF file. On any error the document is unchanged.
-    void Open(const std::filesystem::path &path);
-    void Save(const std::filesystem::path &path) const;
+    void Open(const std::filesystem::path &path, const std::function<bool()> &keepGoing = {});
+    void Save(const std::filesystem::path &path, const std::function<bool()> &keepGoing = {}) const;
 
     Drawing &drawing() { return drawing_; }
     const Drawing &drawing() const { return drawing_; }

@@ -230,6 +230,7 @@ public:
     // Header values kept from a loaded file.
     TAcadPoint insBase;
     std::string sourceVersion = "AC1015";
+    std::string sourceCodepage;  // $DWGCODEPAGE as read; empty: absent
     // Entity kinds of a loaded file that the drawing does not model and keeps only as read
     // ("HATCH" -> 3, "paper space" -> 1).
     std::map<std::string, int> skipped;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,15 +35,27 @@ private:
     int line_;
 };
 
+// A reading stopped because keepGoing answered false.
+class ReadStopped : public DxfError {
+public:
+    explicit ReadStopped(const std::string &source) : DxfError(source, 0, "stopped") {}
+};
+
+// keepGoing, when given, is asked many times a second while the text is read; once it answers
+// false the reading ends with ReadStopped.
 Drawing ReadDxf(std::string_view bytes, const std::string &source = "DXF");
 // The same over bytes the drawing then shares: entities it does not change are saved from them.
-Drawing ReadDxf(std::shared_ptr<const std::string> bytes, const std::string &source = "DXF");
+Drawing ReadDxf(std::shared_ptr<const std::string> bytes, const std::string &source = "DXF",
+                const std::function<bool()> &keepGoing = {});
 // Throws DxfError for a missing or unreadable file; the file is only read.
-Drawing OpenDxf(const std::filesystem::path &path);
+Drawing OpenDxf(const std::filesystem::path &path, const std::function<bool()> &keepGoing = {});
 
 std::string WriteDxf(const Drawing &drawing);
 // Writes through WriteFileAtomically (base/atomic_file.h): a failed save leaves an existing file
 // intact, and only a regular file (or a link to one) is replaced.
-void SaveDxf(const Drawing &drawing, const std::filesystem::path &path);
+// keepGoing, when given, is asked before and while the file is written; once it answers false
+// the old file stays and WriteStopped (base/atomic_file.h) is thrown.
+void SaveDxf(const Drawing &drawing, const std::filesystem::path &path,
+             const std::function<bool()> &keepGoing = {});
 
 }  // namespace pimu::cadlink::embedded

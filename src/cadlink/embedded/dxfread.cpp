@@ -16,6 +16,7 @@
 #include "base/quote.h"
 #include "cadlink/embedded/dxfio.h"
 #include "cadlink/textcodec.h"
+#include "geometry/site_limits.h"
 
 namespace pimu::cadlink::embedded {
 
@@ -268,11 +269,13 @@ bool PlainAscii(std::string_view value) {
 
 class Parser {
 public:
-    Parser(std::shared_ptr<const std::string> bytes, std::string source)
+    Parser(std::shared_ptr<const std::string> bytes, std::string source,
+           std::function<bool()> keepGoing = {})
         : bytes_(std::move(bytes)),
           text_(Body(*bytes_, source)),
           source_(std::move(source)),
-          g_(text_, source_) {
+          g_(text_, source_),
+          keepGoing_(std::move(keepGoing)) {
         d_.SetSourceText({bytes_, version_, codepage_});
     }
 
@@ -331,6 +334,13 @@ private:
     std::string codepage_;                                // empty: absent
     std::pair<std::size_t, std::size_t> endBlock_{0, 0};  // the last ENDBLK read
     std::set<std::string> layersRead_;
+    std::function<bool()> keepGoing_;
+    unsigned polls_ = 0;
+
+    // Asks keepGoing once in `every` calls; a stop ends the reading.
+    void Poll(unsigned every) {
+        if (keepGoing_ && ++polls_ % every == 0 && !keepGoing_()) throw ReadStopped(source_);
+    }
 
     [[noreturn]] void Fail(const Group &gr, const std::string &reason) {
         throw DxfError(source_, gr.line, reason);
@@ -462,6 +472,7 @@ private:
     void ReserveFileHandles() {
         Tokenizer tokens(text_, source_);
         for (Group gr; tokens.Next(gr);) {
+            Poll(1u << 16);
             if (gr.code != 5 && gr.code != 105) continue;
             const std::string_view v = Trim(gr.value);
             if (!IsHandle(v)) continue;
@@ -499,6 +510,7 @@ private:
             }
         }
         d_.sourceVersion = version_;
+        d_.sourceCodepage = codepage_;
         starts.push_back(i_ - 1);  // the ENDSEC group
         for (std::size_t k = 0; k + 1 < starts.size(); ++k)
             d_.kept.header.push_back(Raw(starts[k], starts[k + 1]));
@@ -674,6 +686,7 @@ private:
         const bool inBlock = !owner.empty();
         for (;;) {
             if (owner.empty()) g_.Release(i_);  // the entities before are stored
+            Poll(1u << 10);
             if (AtEnd()) Next(inBlock ? "ENDBLK" : "ENDSEC");
             const Group &gr = g_[i_];
             if (gr.code != 0) Fail(gr, "expected an entity (group 0)");
@@ -932,7 +945,45 @@ private:
             return std::nullopt;
         }
         if (paper) return Skip(type, paper);
+        CheckNumbers(head, d);
         return d;
+    }
+
+    // Numbers no site can have (a coordinate of 1e308, a thickness of 1e12, a bulge of 1e9)
+    // would overflow or size the work past any memory: the entity is refused by its line and
+    // handle, before anything is computed from it.
+    void CheckNumbers(const Group &head, const EntityData &d) {
+        using geometry::kMaxBulge;
+        using geometry::kMaxDrawingNumber;
+        const auto refuse = [&](const char *what, double v, double limit) {
+            std::string name = std::string(head.value);
+            if (d.handle != 0) {
+                char buf[24];
+                std::snprintf(buf, sizeof buf, " %llX", static_cast<unsigned long long>(d.handle));
+                name += buf;
+            }
+            Fail(head, name + ": " + what + " " + Short(v) +
+                           " is beyond what a drawing of a site " + "holds (at most " +
+                           Short(limit) + ")");
+        };
+        const auto number = [&](const char *what, double v) {
+            if (std::abs(v) > kMaxDrawingNumber) refuse(what, v, kMaxDrawingNumber);
+        };
+        const auto point = [&](const TAcadPoint &p) {
+            number("the coordinate", p.x);
+            number("the coordinate", p.y);
+            number("the coordinate", p.z);
+        };
+        point(d.p1);
+        point(d.p2);
+        number("the elevation", d.elevation);
+        number("the thickness", d.thickness);
+        number("the radius", d.radius);
+        number("the height", d.height);
+        for (const Vertex &v : d.vertices) {
+            point(v.pt);
+            if (std::abs(v.bulge) > kMaxBulge) refuse("the bulge", v.bulge, kMaxBulge);
+        }
     }
 
     static std::string Short(double v) {
@@ -1024,8 +1075,9 @@ RawGroups GroupsIn(const SourceText &text, std::uint64_t begin, std::uint64_t en
     return out;
 }
 
-Drawing ReadDxf(std::shared_ptr<const std::string> bytes, const std::string &source) {
-    Parser parser(std::move(bytes), source);
+Drawing ReadDxf(std::shared_ptr<const std::string> bytes, const std::string &source,
+                const std::function<bool()> &keepGoing) {
+    Parser parser(std::move(bytes), source, keepGoing);
     return parser.Run();
 }
 
@@ -1033,7 +1085,7 @@ Drawing ReadDxf(std::string_view bytes, const std::string &source) {
     return ReadDxf(std::make_shared<const std::string>(bytes), source);
 }
 
-Drawing OpenDxf(const std::filesystem::path &path) {
+Drawing OpenDxf(const std::filesystem::path &path, const std::function<bool()> &keepGoing) {
     const std::string source = path.filename().string();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
@@ -1047,7 +1099,7 @@ Drawing OpenDxf(const std::filesystem::path &path) {
     if (!ec) bytes->reserve(static_cast<std::size_t>(size));
     bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad()) throw DxfError(source, 0, "the file cannot be read");
-    return ReadDxf(std::shared_ptr<const std::string>(std::move(bytes)), source);
+    return ReadDxf(std::shared_ptr<const std::string>(std::move(bytes)), source, keepGoing);
 }
 
 }  // namespace pimu::cadlink::embedded

@@ -34,6 +34,33 @@ std::string Num(double v) {
     return s;
 }
 
+// A \U+XXXX escape of a character the code page lacks (four hex digits: U+FFFD beyond them).
+std::string Escape(unsigned cp) {
+    char buf[16];
+    if (cp > 0xFFFF) cp = 0xFFFD;
+    std::snprintf(buf, sizeof buf, "\\U+%04X", cp);
+    return buf;
+}
+
+// UTF-8 -> ANSI_1252 as the reader decodes it (a byte per character up to U+00FF); other
+// characters become \U+XXXX escapes.
+std::string EncodeLatin(const std::string &utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        unsigned cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+        for (std::size_t k = 1; k < len && i + k < utf8.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += len;
+        if (cp <= 0xFF)
+            out += static_cast<char>(cp);
+        else
+            out += Escape(cp);
+    }
+    return out;
+}
+
 // UTF-8 -> Shift-JIS; characters that Shift-JIS lacks become \U+XXXX escapes.
 std::string Encode(const std::string &utf8) {
     try {
@@ -420,7 +447,9 @@ private:
         G(0, "SECTION"), G(2, "HEADER");
         G(9, "$ACADVER"), G(1, version_);
         bool codepage = false, insbase = false, handseed = false;
-        auto writeCodepage = [&] { G(9, "$DWGCODEPAGE"), G(3, "ANSI_932"), codepage = true; };
+        auto writeCodepage = [&] {
+            G(9, "$DWGCODEPAGE"), G(3, latin_ ? "ANSI_1252" : "ANSI_932"), codepage = true;
+        };
         auto writeInsbase = [&] {
             G(9, "$INSBASE"), G(10, Num(d_.insBase.x)), G(20, Num(d_.insBase.y)),
                 G(30, Num(d_.insBase.z));
@@ -487,9 +516,13 @@ private:
     std::string out_;
     std::string version_ = "AC1015";
     bool utf8_ = false;
+    // Read in ANSI_1252: saved in it (any other drawing is saved in ANSI_932).
+    bool latin_ = UpperAscii(d_.sourceCodepage) == "ANSI_1252";
     bool legacy_;  // read from an R12 file: its own groups lack what R2000 needs
 
-    std::string E(const std::string &utf8) const { return utf8_ ? utf8 : Encode(utf8); }
+    std::string E(const std::string &utf8) const {
+        return utf8_ ? utf8 : latin_ ? EncodeLatin(utf8) : Encode(utf8);
+    }
 
     std::uint64_t New() { return next_++; }
 
@@ -730,11 +763,15 @@ std::string WriteDxf(const Drawing &drawing) {
     return writer.Run();
 }
 
-void SaveDxf(const Drawing &drawing, const std::filesystem::path &path) {
+void SaveDxf(const Drawing &drawing, const std::filesystem::path &path,
+             const std::function<bool()> &keepGoing) {
+    if (keepGoing && !keepGoing()) throw WriteStopped(path);
     const std::string text = WriteDxf(drawing);
     const std::string source = path.filename().string();
     try {
-        WriteFileAtomically(path, text);
+        WriteFileAtomically(path, text, keepGoing);
+    } catch (const WriteStopped &) {
+        throw;
     } catch (const FileWriteError &e) {
         throw DxfError(source, 0, e.reason());
     }
