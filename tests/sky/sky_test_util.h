@@ -75,42 +75,6 @@ inline double HighestBlocked(const std::vector<Box> &boxes, const std::array<dou
     return lo;
 }
 
-// The sky factor in percent by integrating over the hemisphere with rays: the orthographic
-// share of the open sky is 1 - (1 / 2pi) * integral of sin^2 H(phi), H the highest blocked
-// elevation. The azimuth is cut at every box corner (where H jumps) and each piece integrated
-// by composite 5-point Gauss-Legendre.
-inline double RaySkyFactor(const std::vector<Box> &boxes, double px, double py, double e,
-                           int pieces = 200) {
-    const std::array<double, 3> p{px, py, e};
-    std::vector<double> cuts{0.0, 2.0 * M_PI};
-    for (const Box &b : boxes) {
-        for (const auto &[x, y] : {std::pair{b.x0, b.y0}, std::pair{b.x1, b.y0},
-                                   std::pair{b.x1, b.y1}, std::pair{b.x0, b.y1}}) {
-            double a = std::atan2(y - py, x - px);
-            if (a < 0.0) a += 2.0 * M_PI;
-            cuts.push_back(a);
-        }
-    }
-    std::sort(cuts.begin(), cuts.end());
-    static const double kNodes[5] = {-0.9061798459386640, -0.5384693101056831, 0.0,
-                                     0.5384693101056831, 0.9061798459386640};
-    static const double kWeights[5] = {0.2369268850561891, 0.4786286704993665, 0.5688888888888889,
-                                       0.4786286704993665, 0.2369268850561891};
-    double integral = 0.0;
-    for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
-        const double width = (cuts[c + 1] - cuts[c]) / pieces;
-        if (width <= 0.0) continue;
-        for (int k = 0; k < pieces; ++k) {
-            const double mid = cuts[c] + (k + 0.5) * width;
-            for (int g = 0; g < 5; ++g) {
-                const double s = std::sin(HighestBlocked(boxes, p, mid + kNodes[g] * width / 2));
-                integral += kWeights[g] * width / 2 * s * s;
-            }
-        }
-    }
-    return 100.0 * (1.0 - integral / (2.0 * M_PI));
-}
-
 // A site for the independent sky factor: prisms over convex or concave footprints standing on the
 // ground, and round towers.
 struct Prism {
