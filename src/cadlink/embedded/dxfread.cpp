@@ -11,6 +11,7 @@
 #include <numbers>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "base/numconv.h"
 #include "base/quote.h"
@@ -1094,10 +1095,16 @@ Drawing OpenDxf(const std::filesystem::path &path, const std::function<bool()> &
     if (!in) throw DxfError(source, 0, "the file cannot be opened");
     // Read into one buffer of the file's size (a string stream would hold it twice); the drawing
     // keeps it for the entities it does not change.
+    // It is read in pieces of 4 MB, a stop heard between them.
     auto bytes = std::make_shared<std::string>();
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (!ec) bytes->reserve(static_cast<std::size_t>(size));
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<char> piece(std::size_t{4} << 20);
+    while (in) {
+        if (keepGoing && !keepGoing()) throw ReadStopped(source);
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        bytes->append(piece.data(), static_cast<std::size_t>(in.gcount()));
+    }
     if (in.bad()) throw DxfError(source, 0, "the file cannot be read");
     return ReadDxf(std::shared_ptr<const std::string>(std::move(bytes)), source, keepGoing);
 }
