@@ -43,7 +43,7 @@ const Example &Site() {
 }
 
 void Report(benchmark::State &state) {
-    state.counters["instants"] = InstantCount(kStart, kEnd, kStep) - 1;
+    state.counters["instants"] = InstantCount(kStart, kEnd, kStep);
     state.counters["edges"] = static_cast<double>(Site().model.AryTatemono.size());
 }
 
@@ -69,9 +69,9 @@ void BM_FinePass_Bitmap(benchmark::State &state) {
     for (auto _ : state) {
         grid->Clear();
         const int m = InstantCount(kStart, kEnd, kStep);
-        for (int i = 1; i < m; ++i)
-            CountShadowInstant(site.model.AryTatemono, site.sun, kStart + kStep * i / 60.0, kPlane,
-                               raster, bitmap, *grid);
+        for (int i = 0; i < m; ++i)
+            CountShadowInstant(site.model.AryTatemono, site.sun, InstantTime(kStart, kStep, i),
+                               kPlane, raster, bitmap, *grid);
         benchmark::DoNotOptimize(grid->At(1000, 1000));
     }
     Report(state);

@@ -129,7 +129,6 @@ void TForm1::AcquireFromEntities() {
     ClearAryEnt();
     Model = std::move(acquired.Model);
     BuildingsWithoutHeight = std::move(acquired.WithoutHeight);
-    const bool negative = acquired.NegativeCoordinate;
 
     GB_cvsc = 0.0;
     SetUpDownPosition(UpDown4, 60);
@@ -137,8 +136,6 @@ void TForm1::AcquireFromEntities() {
     SetUpDownPosition(UpDown3, 315);
     GB_Draw3dHdeg = 315;
     DrawWaku3D(false);
-
-    if (negative) ShowMessage(kNegativeCoordinateMessage);
 }
 
 void TForm1::StoreAcquisitionHistory() {

@@ -16,6 +16,7 @@
 #include "cadlink/tables.h"
 #include "geometry/acquisition.h"
 #include "regulation/regulation.h"
+#include "solar/timetext.h"
 
 namespace pimu::app {
 
@@ -50,7 +51,7 @@ std::string VerdictText(const regulation::RegulationResult &r) {
     const char *names[] = {"5m", "10m"};
     for (int k = 0; k < 2; ++k) {
         const regulation::LimitResult &l = r.Limits[static_cast<std::size_t>(k)];
-        text += std::string("  ") + names[k] + " " + cadlink::DxfFixed(l.MaxHoursOnLine, 2) + "/" +
+        text += std::string("  ") + names[k] + " " + solar::FormatClock(l.MaxHoursOnLine) + "/" +
                 cadlink::DxfNumber(l.LimitHours) + "h";
     }
     return text;

@@ -39,10 +39,10 @@ constexpr int kMaxFailedCycles = 3;
 // Columns of StringGrid2.
 constexpr int kColX = 1, kColY = 2, kColName = 3, kColTotal = 4, kColFirstTime = 5;
 
-// The shortest decimal text that reads back as the value.
+// The shortest decimal text in fixed notation that reads back as the value (200000, not 2e+05).
 std::string ShortestText(double v) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    char buf[400];  // the largest double has 309 integer digits
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
     return std::string(buf, r.ptr);
 }
 

@@ -113,8 +113,6 @@ inline constexpr std::string_view kHourItems =
     X(TEdit, Edit54, .tab = 1, .group = "GroupBox17", .caption = "道路等の幅", .suffix = "ｍ", .text = "0.0", .section = "Kisei", .key = "douro", .order = 64, .note = "width of the road, river or the like that the sides picked after the site face (their boundary is deemed further out); 0: no side is picked") \
     X(TButton, Button26, .tab = 1, .group = "GroupBox17", .caption = "日影規制チェック", .hint = "敷地の線分を選択", .enabled = false, .note = "checks the acquired buildings against the zone's limits on the lines around the site picked in the CAD, and draws the result") \
     X(TLabel, Label66, .tab = 1, .group = "GroupBox17", .note = "verdict of the last shadow-regulation check") \
-    X(TLabel, Label8, .tab = 1, .caption = "※すべてがプラス座標でないと", .note = "notice, first line: every coordinate must be positive") \
-    X(TLabel, Label61, .tab = 1, .caption = "　正しく作成されません｡", .note = "notice, second line") \
     /* tab 2 "特定点": specific points */ \
     X(TButton, Button21, .tab = 2, .caption = "特定点連続指示", .hint = "特定点を連続で指示", .enabled = false, .note = "picks specific points (tokutei) one after another") \
     X(TButton, Button22, .tab = 2, .caption = "特定点一括取得", .hint = "複数の特定点のマーク（円、番号）を一括で選択", .enabled = false, .note = "takes specific points from their marks (circle and number) in a selection") \

@@ -55,8 +55,6 @@ inline constexpr const char *kAcquiredBeforeFile = "dxfpre.dxf";
 inline constexpr const char *kEqTimeTable2024File = "kinjisa_2024-135.txt";
 inline constexpr const char *kEqTimeTable2025File = "kinjisa_2025-135.txt";
 inline constexpr const char *kNoCadMessage = "有効な CAD が見つかりません．";
-inline constexpr const char *kNegativeCoordinateMessage =
-    "マイナスの座標が含まれています．\n日影図、天空図が正しく作成されない可能性があります．";
 // The entities that give the buildings no height, each named by kind, handle and layer, with how
 // to give them one (the window's words; `english` for the command line's).
 std::string WithoutHeightMessage(const std::vector<geometry::HeightFinding> &findings,

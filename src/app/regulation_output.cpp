@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "geometry/primitives.h"
+#include "solar/timetext.h"
 
 namespace pimu::app {
 
@@ -87,8 +88,10 @@ std::vector<std::vector<std::string>> RegulationRows(const regulation::Regulatio
     rows.push_back({"判定", Verdict(result.Complies()), ""});
     rows.push_back({"", "5mライン", "10mライン"});
     rows.push_back({"規制時間", Hours(a.LimitHours), Hours(b.LimitHours)});
-    rows.push_back({"ライン上の最大日影時間", Fixed(a.MaxHoursOnLine, 2) + " 時間",
-                    Fixed(b.MaxHoursOnLine, 2) + " 時間"});
+    // To the second the line was judged by (2:59:08), so a time just under a limit never reads
+    // as the limit itself.
+    rows.push_back({"ライン上の最大日影時間", solar::FormatClock(a.MaxHoursOnLine),
+                    solar::FormatClock(b.MaxHoursOnLine)});
     rows.push_back({"はみ出し面積", Fixed(a.CrossingArea / 1e6, 2) + " ㎡",
                     Fixed(b.CrossingArea / 1e6, 2) + " ㎡"});
     rows.push_back({"最大はみ出し距離", Fixed(a.MaxBeyond / 1000.0, 2) + " m",

@@ -13,6 +13,7 @@
 #include "app/regulation_output.h"
 #include "base/atomic_file.h"
 #include "cadlink/dxftext.h"
+#include "solar/timetext.h"
 
 namespace pimu::cli {
 namespace {
@@ -194,7 +195,7 @@ void DrawPlan(cairo_t *cr, const regulation::RegulationResult &r,
         cairo_new_path(cr);  // a text leaves its end as the current point
         cairo_arc(cr, x, y, 2.2, 0, 2 * std::numbers::pi);
         cairo_fill(cr);
-        Text(cr, x + 3.5, y - 3.0, 7.0, cadlink::DxfFixed(l.MaxHoursOnLine, 2) + "h",
+        Text(cr, x + 3.5, y - 3.0, 7.0, solar::FormatClock(l.MaxHoursOnLine),
              l.Complies ? lineColours[k] : kCrossing);
     }
     cairo_restore(cr);

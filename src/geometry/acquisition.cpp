@@ -186,14 +186,6 @@ void ConvertToEdges(EntityArrays &a) {
     EllipsesToLines(a.AryEllipse, kTessellationStep, a.AryLine);
 }
 
-bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges) {
-    for (const TLineEnt &e : edges)
-        if (e.st.x < 0.0 || e.st.y < 0.0 || e.st.z < 0.0 || e.ed.x < 0.0 || e.ed.y < 0.0 ||
-            e.ed.z < 0.0)
-            return true;
-    return false;
-}
-
 namespace {
 
 // A half-open range of indices.
@@ -347,7 +339,6 @@ AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
 
     r.Model.SetEdges(std::move(edges));
     for (FoundVolume &f : found) r.Model.Volumes.push_back(std::move(f.volume));
-    r.NegativeCoordinate = HasNegativeCoordinate(r.Model.AryTatemono);
     return r;
 }
 

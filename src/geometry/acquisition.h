@@ -42,19 +42,15 @@ void EllipsesToLines(const std::vector<TEllipseEnt> &AryEllipse, double step,
 // The five steps in their order (step 10 degrees), leaving every edge in arrays.AryLine.
 void ConvertToEdges(EntityArrays &arrays);
 
-// Whether any coordinate of any edge is below 0 (the shadow drawings assume positive ones).
-bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges);
-
 // The acquisition's conversion as one computation: the arrays as the entity reader filled them
 // become the building model (ConvertToEdges; arrays.AryLine keeps the edges, the other arrays
 // keep what the conversion left in them). The model holds the same edges, each closed polyline's
 // and circle's together, and a volume for each closed plan outline with a height: with a
 // thickness from its elevation through the thickness, without one from the ground to its height.
-// NegativeCoordinate: the window warns. WithoutHeight: the entities that give no height
+// WithoutHeight: the entities that give no height
 // (FindEntitiesWithoutHeight); no command computes while any is among the buildings.
 struct AcquiredModel {
     BuildingModel Model;
-    bool NegativeCoordinate = false;
     std::vector<HeightFinding> WithoutHeight;
 };
 AcquiredModel ConvertAcquisition(EntityArrays &arrays);

@@ -17,6 +17,7 @@
 #include "boundary/kyoukaisen.h"
 #include "geometry/building_model.h"
 #include "geometry/types.h"
+#include "shadow/instants.h"
 #include "solar/sun.h"
 
 namespace pimu::regulation {
@@ -62,13 +63,13 @@ struct RegulationInputs {
 // The inputs of a zone row (its plane, limits and hours).
 RegulationInputs InputsForZone(const ZoneRule &rule);
 
-// The sampled instants of the check: the midpoints of the K steps between Start and End,
-// Start + (i + 1/2) * step for i = 0 .. K - 1, K = round((End - Start) * 60 / step), so that the
-// shadow time of a point is its shaded instants times the step and no instant lies on a range
-// end. 0 when the inputs give no whole step.
+// The sampled instants of the check are those of every count of shadow time (shadow/instants.h):
+// the middles of the K steps between Start and End, K = round((End - Start) * 60 / step), so that
+// the shadow time of a point is its shaded instants times the step. 0 when the inputs give no
+// whole step.
 int RegulationInstantCount(const RegulationInputs &in);
 inline double RegulationInstant(const RegulationInputs &in, int i) {
-    return in.Start + (i + 0.5) * in.StepMinutes / 60.0;
+    return shadow::InstantTime(in.Start, in.StepMinutes, i);
 }
 
 // The count of shaded instants that reaches `hours` ("at least": 2.5 h at 1 min is 150).
@@ -122,7 +123,7 @@ struct LimitResult {
     // How far inside the line the regions stay (mm): the smallest distance from the line to a
     // point shaded at least LimitHours; empty when nothing is shaded that long.
     std::optional<double> Margin;
-    // The largest shadow time found on the line (hours) and where.
+    // The largest shadow time found on the line (hours, a whole number of seconds) and where.
     double MaxHoursOnLine = 0.0;
     TAcadPoint MaxHoursAt;
     bool Complies = true;

@@ -24,27 +24,27 @@ TokuteiCheck CheckTokuteiInputs(const TokuteiInputs &in, int &instants) {
     const double steps = std::floor((in.End - in.Start) * 60.0 / in.StepMinutes + kStepSlack);
     if (!(steps >= 1.0)) return TokuteiCheck::NoInstants;
     // Outside this window there is no computed sun: the times would be those of a made-up one.
-    const double last = TokuteiInstant(in, 0) + in.StepMinutes * (steps - 1.0) / 60.0;
+    const double end = in.Start + in.StepMinutes * steps / 60.0;
     if (!(in.Start >= solar::kFirstSunTime - kStepSlack) ||
-        !(last <= solar::kLastSunTime + kStepSlack) || steps > kMaxInstants)
+        !(end <= solar::kLastSunTime + kStepSlack) || steps > kMaxInstants)
         return TokuteiCheck::OutsideSunHours;
     instants = static_cast<int>(steps);
     return TokuteiCheck::Ok;
 }
 
-void ShadowTimeTally::Add(bool shaded, double t) {
+void ShadowTimeTally::Add(bool shaded, double stepStart) {
     if (shaded) {
         ++times_.ShadedInstants;
         if (open_) return;
         open_ = true;
         ++times_.Runs;
         if (static_cast<int>(times_.Intervals.size()) < kListedIntervals)
-            times_.Intervals.push_back({t, std::nullopt});
+            times_.Intervals.push_back({stepStart, std::nullopt});
         return;
     }
     if (!open_) return;
     open_ = false;
-    if (times_.Runs <= kListedIntervals) times_.Intervals.back().Out = t;
+    if (times_.Runs <= kListedIntervals) times_.Intervals.back().Out = stepStart;
 }
 
 void ShadowTimeTally::Finish(double end, double stepMinutes) {
@@ -113,9 +113,10 @@ TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
         }
         if (shadow.status == RegionStatus::NoSun) ++result.NoSunInstants;
         const std::vector<char> shaded = PointsInShadow(shadow, points);
-        for (std::size_t k = 0; k < points.size(); ++k) tallies[k].Add(shaded[k] != 0, t);
+        const double stepStart = StepStartTime(in.Start, in.StepMinutes, i);
+        for (std::size_t k = 0; k < points.size(); ++k) tallies[k].Add(shaded[k] != 0, stepStart);
     }
-    const double end = TokuteiInstant(in, instants - 1) + in.StepMinutes / 60.0;
+    const double end = StepStartTime(in.Start, in.StepMinutes, instants);
     for (ShadowTimeTally &tally : tallies) tally.Finish(end, in.StepMinutes);
     progress.Position(instants);
     return result;

@@ -13,6 +13,7 @@
 #include "base/progress.h"
 #include "geometry/building_model.h"
 #include "geometry/types.h"
+#include "shadow/instants.h"
 #include "shadow/shadow_regions.h"
 #include "solar/sun.h"
 
@@ -35,21 +36,22 @@ enum class TokuteiCheck {
     Ok,
     StepNotPositive,  // StepMinutes <= 0 (or not a number)
     NoInstants,       // no instant from Start before End
-    OutsideSunHours,  // an instant before kFirstSunTime or after kLastSunTime
+    OutsideSunHours,  // the counted range begins before kFirstSunTime or ends after kLastSunTime
 };
 
-// The instants: Start + StepMinutes * i / 60 for i = 0 ... K - 1, K = the whole number of steps
-// from Start to End (the end itself is not an instant). `instants` is set only when Ok.
+// The instants: the middles of the K whole steps from Start to End (shadow/instants.h); each
+// stands for its step. `instants` is set only when Ok.
 TokuteiCheck CheckTokuteiInputs(const TokuteiInputs &in, int &instants);
 
 // The clock time of instant i.
 inline double TokuteiInstant(const TokuteiInputs &in, int i) {
-    return in.Start + in.StepMinutes * i / 60.0;
+    return InstantTime(in.Start, in.StepMinutes, i);
 }
 
-// One shadow interval: the instant the point was first found shaded, and the first instant it was
-// found lit again (or, for a shadow lasting to the end, the last instant plus one step). No Out:
-// the run stopped while the point was shaded.
+// One shadow interval: the start of the first step whose instant found the point shaded, and the
+// start of the first step found lit again (or, for a shadow lasting to the end, the end of the
+// counted range), so that the intervals add up to the total. No Out: the run stopped while the
+// point was shaded.
 struct ShadowInterval {
     double In = 0.0;
     std::optional<double> Out;
@@ -67,8 +69,8 @@ struct PointShadowTimes {
 class ShadowTimeTally {
 public:
     explicit ShadowTimeTally(PointShadowTimes &times) : times_(times) {}
-    // The point at the instant t (hours).
-    void Add(bool shaded, double t);
+    // The point at the instant of the step that begins at `stepStart` (hours).
+    void Add(bool shaded, double stepStart);
     // The run is complete: an open interval closes at `end`, the total is `stepMinutes` times the
     // shaded instants.
     void Finish(double end, double stepMinutes);

@@ -301,9 +301,8 @@ double HourOfItemText(std::string_view itemText) {
     return hour;
 }
 
-double HourThreshold(double hour, double stepMinutes, double startHour, double endHour) {
-    const double threshold = hour * 60.0 / stepMinutes;
-    return hour >= endHour - startHour ? threshold - 1.0 : threshold;
+double HourThreshold(double hour, double stepMinutes) {
+    return hour * 60.0 / stepMinutes;
 }
 
 double CountThreshold(double threshold) {
@@ -328,7 +327,7 @@ ContourHour MakeContourHour(int itemIndex, double stepMinutes, double startHour,
     hour.ItemIndex = itemIndex;
     hour.ItemText = HourItemText(itemIndex);
     hour.Hour = HourOfItemText(hour.ItemText);
-    hour.Threshold = HourThreshold(hour.Hour, stepMinutes, startHour, endHour);
+    hour.Threshold = HourThreshold(hour.Hour, stepMinutes);
     hour.WithinRange = hour.Hour <= endHour - startHour;
     return hour;
 }

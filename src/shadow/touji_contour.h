@@ -36,9 +36,10 @@ constexpr int HourColor(int index) {
     return index % 5 + 2;
 }
 
-// Count a cell must reach to lie inside hour `hour`'s outline: hour * 60 / step, one less when the
-// hour covers the whole evaluation range (a cell shaded at every sampled instant counts M - 1).
-double HourThreshold(double hour, double stepMinutes, double startHour, double endHour);
+// Count a cell must reach to lie inside hour `hour`'s outline: hour * 60 / step, the instants of
+// that many hours (each instant stands for one step; shadow/instants.h). An hour as long as the
+// whole range needs every instant.
+double HourThreshold(double hour, double stepMinutes);
 
 // The value a traced cell is lowered to: truncate(threshold) - 1, kept within the counter's
 // range. It stays at or above the thresholds of every lower hour.

@@ -226,12 +226,6 @@ bool CountShadowInstant(std::span<const TLineEnt> edges, const solar::SolarState
     return true;
 }
 
-int InstantCount(double startHour, double endHour, double stepMinutes) {
-    const double span = endHour - startHour;
-    if (!std::isfinite(span) || !(stepMinutes > 0.0) || span <= 0.0 || span > 24.0) return 0;
-    return static_cast<int>(std::trunc(span * 60.0 / stepMinutes));
-}
-
 namespace {
 
 // One counting thread: its own counter, added to the pass's grid at the end.
@@ -259,7 +253,7 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
 
     PassSummary summary;
     summary.Maximum = InstantCount(startHour, endHour, stepMinutes);
-    summary.Sampled = std::max(summary.Maximum - 1, 0);
+    summary.Sampled = summary.Maximum;
     progress.Start(summary.Maximum);
 
     // Every instant is announced, in order, on this thread before it is counted, and a stop
@@ -301,8 +295,8 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
     };
 
     try {
-        for (int i = 1; i < summary.Maximum; ++i) {
-            const double time = startHour + stepMinutes * i / 60.0;
+        for (int i = 0; i < summary.Maximum; ++i) {
+            const double time = InstantTime(startHour, stepMinutes, i);
             progress.Status(solar::FormatHM(time));
             progress.Position(i + 1);
             if (!progress.KeepRunning()) {
@@ -408,10 +402,10 @@ ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState 
     result.Cell = c;
     PassSummary &summary = result.Summary;
     summary.Maximum = InstantCount(startHour, endHour, kExtentStepMinutes);
-    summary.Sampled = std::max(summary.Maximum - 1, 0);
+    summary.Sampled = summary.Maximum;
     progress.Start(summary.Maximum);
-    for (int k = 1; k < summary.Maximum; ++k) {
-        const double time = startHour + 2.0 * k / 60.0;
+    for (int k = 0; k < summary.Maximum; ++k) {
+        const double time = InstantTime(startHour, kExtentStepMinutes, k);
         progress.Position(k + 1);
         if (!progress.KeepRunning()) {
             summary.Stopped = true;  // a stop ends the pass at once: its frame is not used
@@ -426,9 +420,7 @@ ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState 
         }
     }
 
-    // A cell shaded at every sampled instant must qualify: the contours lower the threshold of an
-    // hour that spans the whole range by one for the same reason, and without the cap an
-    // "8.0Hr" over 8:00-16:00 (240 needed, 239 sampled) would frame nothing at all.
+    // A range shorter than the reference hour frames the cells shaded at every instant.
     const double threshold =
         std::max(1.0, std::min(referenceHour * 60.0 / 2.0, static_cast<double>(summary.Sampled)));
     int minCol = n - 1, maxCol = 0, minRow = n - 1, maxRow = 0;

@@ -13,6 +13,7 @@
 #include "base/progress.h"
 #include "geometry/building_model.h"
 #include "geometry/types.h"
+#include "shadow/instants.h"
 #include "shadow/shadow_bitmap.h"
 #include "solar/sun.h"
 
@@ -103,7 +104,7 @@ bool CountShadowInstant(std::span<const geometry::TLineEnt> edges, const solar::
                         double time, double planeHeight, const RasterGeometry &raster,
                         ShadowBitmap &bitmap, ShadowCountGrid &grid);
 
-// What a pass did. Sampled = M - 1 instants (start and end themselves are never sampled), of
+// What a pass did. Sampled = the M instants of shadow/instants.h (the middles of the steps), of
 // which Counted were painted and counted and SkippedNoSun fell outside the daytime window or had
 // the sun below the horizon (the command should tell the user when this is not 0).
 struct PassSummary {
@@ -114,17 +115,13 @@ struct PassSummary {
     bool Stopped = false;
 };
 
-// Instants in a range: M = truncate((end - start) * 60 / stepMinutes); 0 when the range is
-// empty, not finite, or longer than a day (such a range cannot be meant and would run for ever).
-int InstantCount(double startHour, double endHour, double stepMinutes);
-
 // The cell size of an N-cell square raster over the extent: max(width, height) / N (also what the
 // mesh-size preview shows). Not positive for an inverted extent.
 inline double FineCellSize(const Extent &extent, int n) {
     return std::max(extent.XMax - extent.XMin, extent.YMax - extent.YMin) / n;
 }
 
-// The fine pass: clears the grid and counts instants start + step * i / 60 h, i = 1..M-1, on the
+// The fine pass: clears the grid and counts the M instants of shadow/instants.h on the
 // square N x N raster with origin (extent.XMin, extent.YMin) and cell size
 // max(width, height) / N. Returns its summary; `raster` receives the raster geometry.
 // With threads > 1 that many threads count the instants into grids of their own, which are then

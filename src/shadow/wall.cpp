@@ -376,7 +376,7 @@ PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
     grid.Clear();
     PassSummary summary;
     summary.Maximum = InstantCount(startHour, endHour, stepMinutes);
-    summary.Sampled = std::max(summary.Maximum - 1, 0);
+    summary.Sampled = summary.Maximum;
     progress.Start(summary.Maximum);
 
     // Every instant is announced, in order, on this thread before it is counted, and a stop
@@ -423,8 +423,8 @@ PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
             if (w->thread.joinable()) w->thread.join();
     };
     try {
-        for (int i = 1; i < summary.Maximum; ++i) {
-            const double time = startHour + stepMinutes * i / 60.0;
+        for (int i = 0; i < summary.Maximum; ++i) {
+            const double time = InstantTime(startHour, stepMinutes, i);
             progress.Status(solar::FormatHM(time));
             progress.Position(i + 1);
             if (!progress.KeepRunning()) {
@@ -539,9 +539,7 @@ WallTouji ComputeWallTouji(std::span<const TLineEnt> edges, const WallLine &wall
         ch.ItemIndex = 2 * hour - 3;
         ch.ItemText = label;
         ch.Hour = hour;
-        // An hour as long as the whole range is lowered by one, as on the ground: a cell shaded
-        // at every sampled instant counts one less than the hour's instants.
-        ch.Threshold = HourThreshold(hour, step, in.Start, in.End);
+        ch.Threshold = HourThreshold(hour, step);
         ch.WithinRange = hour <= in.End - in.Start;
         const HourExtraction ex = ExtractHour(grid, result.Raster, bitmap, ch, progress);
         if (ex.End == HourEnd::Stopped) {

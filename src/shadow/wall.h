@@ -127,8 +127,8 @@ bool PaintWallShadowBitmap(std::span<const geometry::TLineEnt> edges, const Wall
                            const solar::SolarState &sun, double time, const RasterGeometry &raster,
                            ShadowBitmap &bitmap, PaintedRange &range);
 
-// The counting pass on the wall: clears the grid and counts the instants start + step i / 60,
-// i = 1 .. M - 1, with `threads` threads (same result as one). Progress as CountFinePass.
+// The counting pass on the wall: clears the grid and counts the M instants of shadow/instants.h,
+// with `threads` threads (same result as one). Progress as CountFinePass.
 PassSummary CountWallPass(std::span<const geometry::TLineEnt> edges, const WallLine &wall,
                           const solar::SolarState &sun, const RasterGeometry &raster,
                           double stepMinutes, double startHour, double endHour,

@@ -94,7 +94,7 @@ TEST(RegulationOutput, TableRowsSayTheVerdictAndTheFigures) {
     EXPECT_EQ(byCaption["判定"][1], "不適合");  // the first 判定 row is the whole check
     EXPECT_EQ(rows.back(), (std::vector<std::string>{"判定", "不適合", "適合"}));
     EXPECT_EQ(byCaption["規制時間"], (std::vector<std::string>{"規制時間", "3 時間", "2 時間"}));
-    EXPECT_EQ(byCaption["ライン上の最大日影時間"][1], "3.50 時間");
+    EXPECT_EQ(byCaption["ライン上の最大日影時間"][1], "3:30:00");  // to the second it was judged by
     EXPECT_EQ(byCaption["はみ出し面積"][1], "24.00 ㎡");
     EXPECT_EQ(byCaption["最大はみ出し距離"][1], "2.00 m");
     EXPECT_EQ(byCaption["余裕（ラインまで）"],
@@ -173,7 +173,7 @@ TEST(RegulationOutput, DrawingItemsOnTheirLayers) {
 
     std::set<std::string> said;
     for (const EntityData &e : texts) said.insert(e.text);
-    for (const char *t : {"用途地域", "不適合", "適合", "5mライン", "10mライン", "3.50 時間",
+    for (const char *t : {"用途地域", "不適合", "適合", "5mライン", "10mライン", "3:30:00",
                           "24.00 ㎡", "2.00 m", "3.00 m"})
         EXPECT_TRUE(said.count(t)) << t;
     EXPECT_GT(tableLeft, plotRight);

@@ -185,7 +185,7 @@ TEST(TokuteiEndToEnd, ContinuousPickingBothMethods) {
         AddMarks(w);
         w.form.ProgID = progId;
         w.form.Edit7.text = "10";  // two hours are enough here
-        w.input.Point({15000, 21000, 0}).Point({50000, 3000, 0});
+        w.input.Point({15000, 21000, 0}).Point({200000, 3000, 0});
         const bool idMethod = progId.find("Auto") != std::string::npos;
         // The ID method ends at the origin; the other at Enter (no answer).
         if (idMethod) w.input.Point({0, 0, 0}).Point({1, 1, 0});
@@ -196,6 +196,7 @@ TEST(TokuteiEndToEnd, ContinuousPickingBothMethods) {
         ASSERT_EQ(g.RowCount(), 3);
         // Named after the text around it, else its number in picking order.
         EXPECT_EQ(Column(g, 3), (Strings{"P-A", "2"}));
+        EXPECT_EQ(Column(g, 1), (Strings{"15000", "200000"}));  // fixed notation, never 2e+05
         EXPECT_FALSE(g.Cell(4, 1).empty());
         EXPECT_NE(g.Cell(5, 1), "");  // north of building A: shaded for a while
         EXPECT_TRUE(w.form.Workspace.TempPoints.empty());

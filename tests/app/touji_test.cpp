@@ -158,7 +158,7 @@ TEST(Touji, SiteDiagramEndToEnd) {
     EXPECT_EQ(w.form.Label2.caption.rfind("所要時間 : 0:", 0), 0u) << w.form.Label2.caption;
 
     // What the tab showed on the way: the instants, then the hours.
-    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "時刻：08:01"), statuses.end());
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "時刻：08:00"), statuses.end());
     EXPECT_NE(std::find(statuses.begin(), statuses.end(), "時刻：15:59"), statuses.end());
     EXPECT_EQ(std::find(statuses.begin(), statuses.end(), "時刻：16:00"), statuses.end());
     const auto hour4 = std::find(statuses.begin(), statuses.end(), "等時間：4.0Hr");
@@ -173,7 +173,7 @@ TEST(Touji, SiteDiagramEndToEnd) {
 }
 
 TEST(Touji, FullRangeHourAndSmoothing) {
-    // 8:00-16:00 at 60 s samples 479 instants: "8.0Hr" needs all of them (480 - 1). Its outline
+    // 8:00-16:00 at 60 s samples 480 instants: "8.0Hr" needs all of them. Its outline
     // encloses the footprint, which is shaded all day.
     for (bool smoothing : {false, true}) {
         SCOPED_TRACE(smoothing);

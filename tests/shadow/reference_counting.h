@@ -25,8 +25,8 @@ inline void FinePass(std::span<const geometry::TLineEnt> edges, const solar::Sol
                                 n};
     ShadowBitmap bitmap(n);
     const int m = InstantCount(startHour, endHour, stepMinutes);
-    for (int i = 1; i < m; ++i) {
-        const double time = startHour + stepMinutes * i / 60.0;
+    for (int i = 0; i < m; ++i) {
+        const double time = startHour + stepMinutes * (i + 0.5) / 60.0;
         bitmap.Clear();
         bitmap.SetColor(PixelColor::Black);
         PaintedRange unused;

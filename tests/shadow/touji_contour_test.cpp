@@ -18,7 +18,7 @@ using geometry::TAcadPoint;
 constexpr int kN = 16;
 
 // Counts by map letter; with a 1-minute step over 8..16 the thresholds are 90 (1.5Hr), 120,
-// ... 450 (7.5Hr) and 479 (8.0Hr).
+// ... 450 (7.5Hr) and 480 (8.0Hr).
 int CountOf(char ch) {
     switch (ch) {
         case 'a':
@@ -26,7 +26,7 @@ int CountOf(char ch) {
         case 'b':
             return 300;  // up to 5.0Hr
         case 'f':
-            return 479;  // 8.0Hr exactly
+            return 480;  // 8.0Hr exactly
         case 'g':
             return 500;  // every hour
         default:
@@ -129,15 +129,13 @@ TEST(ToujiHours, ItemsColoursAndThresholds) {
     for (int i = 0; i < kHourItemCount; ++i) EXPECT_EQ(HourColor(i), colours[i]) << i;
 
     struct Case {
-        double hour, step, start, end, threshold;
+        double hour, step, threshold;
     } cases[] = {
-        {8.0, 1.0, 8.0, 16.0, 479},  // the whole range: M - 1 instants at most
-        {7.5, 1.0, 8.0, 16.0, 450},       {1.5, 0.5, 8.0, 16.0, 180},
-        {1.5, 1.0 / 6.0, 8.0, 16.0, 540}, {6.0, 1.0, 8.0, 14.0, 359},  // hour beyond the range
-        {8.0, 2.0, 8.0, 16.0, 239},
+        {8.0, 1.0, 480},  // the whole 8:00-16:00 range: every one of its 480 instants
+        {7.5, 1.0, 450}, {1.5, 0.5, 180}, {1.5, 1.0 / 6.0, 540}, {8.0, 2.0, 240},
     };
     for (const Case &c : cases) {
-        EXPECT_DOUBLE_EQ(HourThreshold(c.hour, c.step, c.start, c.end), c.threshold) << c.hour;
+        EXPECT_DOUBLE_EQ(HourThreshold(c.hour, c.step), c.threshold) << c.hour;
         EXPECT_EQ(LoweredCount(c.threshold), static_cast<int>(c.threshold) - 1);
     }
     EXPECT_EQ(LoweredCount(0.5), 0);
@@ -208,11 +206,11 @@ TEST_F(ToujiContour, EraseLowersTheRegionJustBelowItsHourOnly) {
         }
 }
 
-TEST_F(ToujiContour, FullDayHourUsesTheLoweredThreshold) {
+TEST_F(ToujiContour, FullDayHourNeedsEveryInstant) {
     struct Case {
         double end;
         std::size_t outlines;
-    } cases[] = {{16.0, 1}, {17.0, 0}};  // T = 479, then 480 once 8 hours no longer fill the range
+    } cases[] = {{16.0, 1}, {17.0, 1}};  // T = 480, whether 8 hours fill the range or not
     for (const Case &c : cases) {
         grid->Clear();
         Load({"", "", "", "....ffff", "....ffff", "....ffff"});
@@ -469,7 +467,7 @@ struct LineCheck {
 
 LineCheck CheckLines(const CountedSite &site, const ContourRun &run, int item) {
     const int n = site.raster.N;
-    const double t = CountThreshold(HourThreshold(HourOfItem(item), 2.0, 8.0, 16.0));
+    const double t = CountThreshold(HourThreshold(HourOfItem(item), 2.0));
     std::vector<int> inside(static_cast<std::size_t>(n) * n, 0);
     std::vector<bool> onLine(inside.size(), false);
     LineCheck check;

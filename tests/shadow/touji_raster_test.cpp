@@ -122,15 +122,15 @@ TEST_F(TouJiRaster, SamplesEveryInstantStrictlyInsideTheRange) {
                                         1.0, 8.0, 16.0, *grid, rec, raster);
     EXPECT_EQ(rec.maximum, 480);
     EXPECT_EQ(s.Maximum, 480);
-    ASSERT_EQ(rec.times.size(), 479u);
-    EXPECT_EQ(rec.times.front(), "08:01");
+    ASSERT_EQ(rec.times.size(), 480u);  // 8:00:30 ... 15:59:30
+    EXPECT_EQ(rec.times.front(), "08:00");
     EXPECT_EQ(rec.times.back(), "15:59");
-    EXPECT_EQ(rec.instants.size(), 479u);
-    EXPECT_EQ(s.Sampled, 479);
-    EXPECT_EQ(s.Counted, 479);
+    EXPECT_EQ(rec.instants.size(), 480u);
+    EXPECT_EQ(s.Sampled, 480);
+    EXPECT_EQ(s.Counted, 480);
     EXPECT_EQ(s.SkippedNoSun, 0);
     EXPECT_FALSE(s.Stopped);
-    EXPECT_EQ(MaxCount(*grid, 64), 479);  // the cells next to the north wall stay shaded
+    EXPECT_EQ(MaxCount(*grid, 64), 480);  // the cells next to the north wall stay shaded
     EXPECT_EQ(raster.Cell, 80000.0 / 64);
     EXPECT_EQ(raster.X0, -40000.0);
     EXPECT_EQ(raster.Y0, -10000.0);
@@ -143,18 +143,18 @@ TEST_F(TouJiRaster, StopEndsThePassBeforeTheInstant) {
     const PassSummary s = CountFinePass(edges, Tokyo(), {-40000, -10000, 40000, 70000}, 64, 64, 1.0,
                                         8.0, 16.0, *grid, rec, raster);
     EXPECT_TRUE(s.Stopped);
-    EXPECT_EQ(rec.times.size(), 5u);
-    EXPECT_EQ(s.Counted, 4);
-    EXPECT_EQ(MaxCount(*grid, 64), 4);
+    EXPECT_EQ(rec.times.size(), 6u);  // instants 0 ... 4 counted, the stop asked before 5
+    EXPECT_EQ(s.Counted, 5);
+    EXPECT_EQ(MaxCount(*grid, 64), 5);
 }
 
 TEST_F(TouJiRaster, InstantsWithoutARealSunAreSkippedAndReported) {
     const auto edges = Box(0, 0, 10000, 10000, 20000);
-    // 7:01 ... 8:59: the 29 instants before 7:30 are outside the daytime window.
+    // 7:00:30 ... 8:59:30: the 30 instants before 7:30 are outside the daytime window.
     PassSummary s = CountFinePass(edges, Tokyo(), {-40000, -10000, 40000, 70000}, 0, 64, 1.0, 7.0,
                                   9.0, *grid, NoProgress(), raster);
-    EXPECT_EQ(s.Sampled, 119);
-    EXPECT_EQ(s.SkippedNoSun, 29);
+    EXPECT_EQ(s.Sampled, 120);
+    EXPECT_EQ(s.SkippedNoSun, 30);
     EXPECT_EQ(s.Counted, 90);
     EXPECT_EQ(MaxCount(*grid, 64), 90);
     // At 45 degrees north in winter the sun is still below the horizon at 7:30.
@@ -182,7 +182,7 @@ TEST_F(TouJiRaster, EdgesAtOrBelowThePlaneCastNoShadow) {
     for (const Case &c : cases) {
         const PassSummary s = CountFinePass(c.edges, Tokyo(), ext, plane, 64, 30.0, 8.0, 16.0,
                                             *grid, NoProgress(), raster);
-        EXPECT_EQ(s.Counted, 15) << c.name;
+        EXPECT_EQ(s.Counted, 16) << c.name;
         EXPECT_EQ(TotalCount(*grid, 64) > 0, c.shades) << c.name;
     }
 }
@@ -469,8 +469,8 @@ TEST_F(TouJiRaster, CountsMatchAnIndependentShadowTestAwayFromOutlines) {
             const double x = raster.X0 + raster.Cell * col;
             const double y = raster.Y0 + raster.Cell * (n - row);
             int sure = 0, unsure = 0;
-            for (int i = 1; i < m; ++i) {
-                const solar::SunResult s = solar::SunPosition(sun, 8.0 + step * i / 60.0);
+            for (int i = 0; i < m; ++i) {
+                const solar::SunResult s = solar::SunPosition(sun, 8.0 + step * (i + 0.5) / 60.0);
                 const double dir = solar::ShadowAngle(sun, s.Azimuth);
                 const double len = (height - plane) * s.Ratio;
                 bool shaded = false, nearOutline = false;
@@ -512,7 +512,7 @@ TEST_F(TouJiRaster, ExtentPassFramesTheCellsOfTheReferenceHour) {
     Recorder rec;
     const ToujiHani t = GetToujiHani(edges, Tokyo(), 4000, 8.0, 16.0, 2.0, hani, *grid, rec);
     EXPECT_EQ(rec.maximum, 240);
-    EXPECT_EQ(rec.instants.size(), 239u);
+    EXPECT_EQ(rec.instants.size(), 240u);
     EXPECT_TRUE(rec.times.empty());
     ASSERT_TRUE(t.Found);
     const double xmin = -60000 - 130000 * 0.025, ymin = -5000 - 95000 * 0.025;
@@ -558,8 +558,8 @@ TEST_F(TouJiRaster, ExtentPassWithNoQualifyingCellGivesTheInvertedRectangle) {
 }
 
 TEST_F(TouJiRaster, ExtentPassFramesAnHourAsLongAsTheRange) {
-    // 8 hours over 8:00-16:00 need 240 instants; 239 are sampled, so the cells shaded at every
-    // one of them are framed, around the building's footprint.
+    // 8 hours over 8:00-16:00 need all 240 instants: the cells shaded at every one of them are
+    // framed, around the building's footprint.
     const auto edges = Box(0, 0, 12000, 8000, 25000);
     const Extent hani{-60000, -5000, 70000, 90000};
     const ToujiHani t =

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "geometry/outline_test_util.h"
+#include "shadow/jikoku.h"
+#include "shadow/tokutei.h"
 
 namespace pimu::shadow {
 namespace {
@@ -152,13 +154,13 @@ TEST(ComputeToujikan, BoxIsochroneLiesWithinHalfACellOfTheAnalyticLine) {
         const double step = in.Interval.StepMinutes();
         const int m = InstantCount(8, 16, step);
         std::vector<std::pair<double, double>> shadows;  // the shadow vector of every instant
-        for (int i = 1; i < m; ++i) {
-            const solar::SunResult pos = solar::SunPosition(sun, 8.0 + step * i / 60.0);
+        for (int i = 0; i < m; ++i) {
+            const solar::SunResult pos = solar::SunPosition(sun, 8.0 + step * (i + 0.5) / 60.0);
             if (!CastsShadows(pos)) continue;
             const double a = solar::ShadowAngle(sun, pos.Azimuth), len = (roof - plane) * pos.Ratio;
             shadows.push_back({len * std::cos(a), len * std::sin(a)});
         }
-        const double threshold = HourThreshold(HourOfItem(c.item), step, 8, 16);
+        const double threshold = HourThreshold(HourOfItem(c.item), step);
         auto count = [&](std::pair<double, double> p) {
             int shadedInstants = 0;
             for (const auto &[vx, vy] : shadows)
@@ -263,6 +265,69 @@ TEST(ComputeToujikan, NoLineRunsInsideADeepBlockAndItsGroundCountsAsShadedAllDay
         EXPECT_FALSE(insideRing(o.Points, x0 + w / 2, y0 - 1.5 * cell)) << o.ItemText;
     }
     for (int item : {1, 5, 11, 13}) EXPECT_EQ(holding[static_cast<std::size_t>(item)], 1) << item;
+}
+
+// Where the site lies in the drawing changes nothing: the same blocks moved half a kilometre
+// into negative coordinates (by a power of two, so every coordinate moves exactly) give the same
+// isochrones, time-of-day outlines and point times, moved with them.
+TEST(ShadowResults, DoNotDependOnWhereTheSiteLies) {
+    const double dx = -524288.0, dy = -393216.0;
+    auto site = [](double x0, double y0) {
+        std::vector<geometry::TLineEnt> edges;
+        geometry::testing::AddBox(edges, x0, y0, 12000, 8000, 18000);
+        geometry::testing::AddBox(edges, x0 + 20000, y0 + 4000, 6000, 6000, 30000);
+        geometry::testing::AddBox(edges, x0 - 15000, y0 + 16000, 9000, 5000, 12000);
+        geometry::BuildingModel model;
+        model.SetEdges(edges);
+        return model;
+    };
+    const geometry::BuildingModel here = site(0, 0), there = site(dx, dy);
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination, 80.0);
+    auto same = [&](const std::vector<geometry::TAcadPoint> &a,
+                    const std::vector<geometry::TAcadPoint> &b) {
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            EXPECT_NEAR(a[i].x + dx, b[i].x, 1e-6);
+            EXPECT_NEAR(a[i].y + dy, b[i].y, 1e-6);
+        }
+    };
+
+    ToujiInputs in = Inputs(8, 16, {1, 3, 5});
+    in.PlaneHeight = 4000;
+    auto grid = std::make_unique<ShadowCountGrid>();
+    const ToujiDiagram a = ComputeToujikan(here, sun, in, *grid, NoProgress());
+    const ToujiDiagram b = ComputeToujikan(there, sun, in, *grid, NoProgress());
+    ASSERT_EQ(a.Status, ToujiStatus::Done);
+    ASSERT_EQ(b.Status, ToujiStatus::Done);
+    ASSERT_EQ(a.Contours.Outlines.size(), b.Contours.Outlines.size());
+    ASSERT_FALSE(a.Contours.Outlines.empty());
+    for (std::size_t i = 0; i < a.Contours.Outlines.size(); ++i)
+        same(a.Contours.Outlines[i].Points, b.Contours.Outlines[i].Points);
+
+    const JikokuInputs hours{8.0, 16.0, 1.0, 4000};
+    const JikokuDiagram ja = ComputeJikoku(here, sun, hours, 1.4, NoProgress());
+    const JikokuDiagram jb = ComputeJikoku(there, sun, hours, 1.4, NoProgress());
+    ASSERT_EQ(ja.Instants.size(), jb.Instants.size());
+    for (std::size_t i = 0; i < ja.Instants.size(); ++i) {
+        ASSERT_EQ(ja.Instants[i].Outlines.size(), jb.Instants[i].Outlines.size());
+        for (std::size_t k = 0; k < ja.Instants[i].Outlines.size(); ++k)
+            same(ja.Instants[i].Outlines[k].Points, jb.Instants[i].Outlines[k].Points);
+    }
+
+    std::vector<geometry::TAcadPoint> points, moved;
+    for (int i = 0; i < 20; ++i) {
+        points.push_back({-20000.0 + 2500.0 * i, 9000.0 + 1700.0 * i, 0.0});
+        moved.push_back({points.back().x + dx, points.back().y + dy, 0.0});
+    }
+    const TokuteiInputs pin{8.0, 16.0, 1.0, 4000};
+    const TokuteiResult pa = GetTokuteiJikan(points, here, sun, pin, NoProgress());
+    const TokuteiResult pb = GetTokuteiJikan(moved, there, sun, pin, NoProgress());
+    int shaded = 0;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        EXPECT_EQ(pa.Points[k].ShadedInstants, pb.Points[k].ShadedInstants) << k;
+        shaded += pa.Points[k].ShadedInstants > 0;
+    }
+    EXPECT_GT(shaded, 5);
 }
 
 }  // namespace

@@ -345,12 +345,12 @@ TEST(WallIsochrones, CountingMatchesThePerPixelReferenceOnAnyThreads) {
 
     reference.Clear();
     ShadowBitmap bitmap(raster.N);
-    for (int i = 1; i < a.Maximum; ++i) {
+    for (int i = 0; i < a.Maximum; ++i) {
         bitmap.Clear();
         bitmap.SetColor(PixelColor::Black);
         PaintedRange unused;
-        if (PaintWallShadowBitmap(site.edges, site.wall, sun, 8.0 + 2.0 * i / 60.0, raster, bitmap,
-                                  unused))
+        if (PaintWallShadowBitmap(site.edges, site.wall, sun, 8.0 + 2.0 * (i + 0.5) / 60.0, raster,
+                                  bitmap, unused))
             reference::CountEveryPixel(bitmap, reference);
     }
     EXPECT_TRUE(one == reference);
@@ -438,8 +438,8 @@ TEST(WallIsochrones, CountsMatchRaysCastTowardsTheSun) {
             if (q.x < 0 || q.x > len || q.y < 0 || q.y > WallHeight(site.wall)) continue;
             const TAcadPoint p{site.wall.st.x + ux * q.x, site.wall.st.y + uy * q.x, q.y};
             int count = 0;
-            for (int i = 1; i < pass.Maximum; ++i) {
-                const solar::SunResult pos = solar::SunPosition(sun, 8.0 + 4.0 * i / 60.0);
+            for (int i = 0; i < pass.Maximum; ++i) {
+                const solar::SunResult pos = solar::SunPosition(sun, 8.0 + 4.0 * (i + 0.5) / 60.0);
                 const double a = solar::ShadowAngle(sun, pos.Azimuth) + geometry::kPi;
                 const double alt = std::atan(1.0 / pos.Ratio);
                 const TAcadPoint s{std::cos(a) * std::cos(alt), std::sin(a) * std::cos(alt),
