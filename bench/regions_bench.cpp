@@ -186,6 +186,68 @@ void BM_ReferenceSegments(benchmark::State &state) {
     Report(state, model.AryTatemono.size(), outlines, 1);
 }
 
+// One round outline of n vertices with a 20 m thickness (a finely drawn tower), edges in the
+// order the acquisition gives them: the bottom ring, then per side its top edge and two verticals.
+pimu::geometry::BuildingModel RoundOutline(int n) {
+    std::vector<TAcadPoint> ring;
+    for (int k = 0; k < n; ++k) {
+        const double a = 6.283185307179586 * k / n;
+        ring.push_back({50000.0 + 30000.0 * std::cos(a), 50000.0 + 30000.0 * std::sin(a), 0});
+    }
+    std::vector<TLineEnt> edges;
+    for (int i = 0; i < n; ++i) edges.push_back(Edge(ring[i], ring[(i + 1) % n]));
+    for (int i = 0; i < n; ++i) {
+        const TAcadPoint a = ring[i], b = ring[(i + 1) % n];
+        const TAcadPoint at{a.x, a.y, 20000}, bt{b.x, b.y, 20000};
+        edges.push_back(Edge(at, bt));
+        edges.push_back(Edge(a, at));
+        edges.push_back(Edge(bt, b));
+    }
+    pimu::geometry::BuildingModel model;
+    model.SetEdges(edges);
+    return model;
+}
+
+// Production: the edges that continue each other swept as one ring, the union in tiles.
+void BM_RegionsRoundOutline(benchmark::State &state) {
+    const auto model = RoundOutline(static_cast<int>(state.range(0)));
+    std::size_t regions = 0;
+    double gap = 0.0;
+    for (auto _ : state) {
+        GapClock clock;
+        const auto r = pimu::shadow::ShadowRegionsAt(model.AryTatemono, kSun, 10.0, kPlane, clock);
+        regions = r.regions.size();
+        gap = std::max(gap, clock.longest);
+    }
+    Report(state, model.AryTatemono.size(), regions, 1);
+    state.counters["longest_stop_wait_ms"] = gap;
+}
+
+// The literal trace on the same outline.
+void BM_ReferenceRoundOutline(benchmark::State &state) {
+    const auto model = RoundOutline(static_cast<int>(state.range(0)));
+    pimu::geometry::PolygonWorkspace ws;
+    std::size_t outlines = 0;
+    for (auto _ : state) {
+        outlines = 0;
+        pimu::shadow::ShadowSegments(ws, model, kSun, 10.0, kPlane);
+        ws.AllOutlines(pimu::geometry::MaxSpanRule::MeasureTimes1000,
+                       [&](const std::vector<TLineEnt> &) { ++outlines; });
+    }
+    Report(state, model.AryTatemono.size(), outlines, 1);
+}
+
+BENCHMARK(BM_RegionsRoundOutline)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Arg(16000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceRoundOutline)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RegionsBlocks)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 // 1,000 blocks take the literal trace many minutes per instant: left out.
 BENCHMARK(BM_ReferenceBlocks)->Arg(10)->Arg(100)->Iterations(1)->Unit(benchmark::kMillisecond);

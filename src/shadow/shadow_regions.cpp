@@ -446,8 +446,10 @@ double ClockwiseTurn(const cl::IntPoint &u, const cl::IntPoint &w) {
 
 // The union of paths under the fill rule, in tiles. `whole` is one more set of paths that winds
 // 0 or 1 everywhere (regions put out before), united with the rest.
+// Paths from firstPositive on are known to wind 0 or more everywhere.
 bool TiledUnion(const cl::Paths &paths, const cl::Paths &whole, cl::PolyFillType fill,
-                std::size_t tileWork, std::vector<RawRegion> &out, Progress &progress) {
+                std::size_t tileWork, std::vector<RawRegion> &out, Progress &progress,
+                std::size_t firstPositive = std::numeric_limits<std::size_t>::max()) {
     // Every path with its box; the ones that surely wind 0 or 1 everywhere may fill a tile alone.
     struct Item {
         const cl::Path *path;
@@ -467,7 +469,7 @@ bool TiledUnion(const cl::Paths &paths, const cl::Paths &whole, cl::PolyFillType
         const Box b = BoxOf(p);
         if (b.x0 == b.x1 || b.y0 == b.y1) continue;  // encloses nothing
         const bool convex = ConvexCounterClockwise(p);
-        items.push_back(Item{&p, b, convex, convex || fromWhole});
+        items.push_back(Item{&p, b, convex, convex || fromWhole || i >= firstPositive});
         all = Box{std::min(all.x0, b.x0), std::min(all.y0, b.y0), std::max(all.x1, b.x1),
                   std::max(all.y1, b.y1)};
     }
@@ -977,13 +979,62 @@ EdgeQuad ShadowQuad(const TLineEnt &e, double h, double shadowAngle, double rati
 
 namespace {
 
+// The quadrilaterals of consecutive edges of one outline, each continuing the last (its foot and
+// shadow start where the last one's end) and turning the same way, swept as one ring: the feet
+// forward, then the shadows back. The connector two of them share is walked once each way and
+// cancels, so the ring winds around every point as many times as the quadrilaterals do; as each
+// of them is strictly convex and turns the same way, that is 0 or more, and the ring covers
+// exactly their union. A long outline so gives the union a few rings instead of one
+// quadrilateral per edge, whose shared edges the library joins in time growing with the square
+// of their number.
+class ChainSweep {
+public:
+    // Takes the quadrilateral (foot start, foot end, shadow end, shadow start) with the sign of
+    // its area into the chain, putting the chain before it into `out` when it does not continue
+    // it; false when the quadrilateral is not strictly convex, so stays a path of its own.
+    bool Add(const cl::Path &quad, int sign, cl::Paths &out) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            const long double turn = Cross(quad[i], quad[(i + 1) % 4], quad[(i + 2) % 4]);
+            if (turn == 0.0L || (turn > 0.0L) != (sign > 0)) {
+                Flush(out);
+                return false;
+            }
+        }
+        if (feet_.empty() || sign != sign_ || feet_.back() != quad[0] ||
+            shadows_.back() != quad[3]) {
+            Flush(out);
+            sign_ = sign;
+            feet_.push_back(quad[0]);
+            shadows_.push_back(quad[3]);
+        }
+        feet_.push_back(quad[1]);
+        shadows_.push_back(quad[2]);
+        return true;
+    }
+    void Flush(cl::Paths &out) {
+        if (feet_.empty()) return;
+        cl::Path ring = std::move(feet_);
+        ring.insert(ring.end(), shadows_.rbegin(), shadows_.rend());
+        if (sign_ < 0) std::reverse(ring.begin(), ring.end());
+        out.push_back(std::move(ring));
+        feet_.clear();
+        shadows_.clear();
+    }
+
+private:
+    cl::Path feet_, shadows_;
+    int sign_ = 0;
+};
+
 // The union of the paths and of `whole` (winding 0 or 1 everywhere), in tiles of up to tileWork
 // vertices or, for the reference (tileWork 0), by the library alone.
+// Paths from firstPositive on wind 0 or more everywhere, whatever their shape.
 ShadowRegions Unite(cl::Paths paths, const cl::Paths &whole, const Grid &grid, std::size_t tileWork,
-                    Progress &progress) {
+                    Progress &progress,
+                    std::size_t firstPositive = std::numeric_limits<std::size_t>::max()) {
     std::vector<RawRegion> raw;
     if (tileWork > 0) {
-        if (!TiledUnion(paths, whole, cl::pftNonZero, tileWork, raw, progress)) {
+        if (!TiledUnion(paths, whole, cl::pftNonZero, tileWork, raw, progress, firstPositive)) {
             ShadowRegions stopped;
             stopped.status = RegionStatus::Stopped;
             return stopped;
@@ -1032,10 +1083,11 @@ ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState
     }
     grid.Fix();
 
-    cl::Paths paths;
+    cl::Paths paths, swept;
     paths.reserve(quads.size());
     std::vector<FootIn> feet;
     feet.reserve(quads.size());
+    ChainSweep chain;
     for (std::size_t i = 0; i < quads.size(); ++i) {
         if (i % kEdgeBatch == 0 && !progress.KeepRunning()) {
             result.status = RegionStatus::Stopped;
@@ -1047,9 +1099,15 @@ ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState
         feet.push_back(FootIn{path[0], path[1], tops[i]});
         const long double a = TwiceArea(path);
         if (a == 0.0L) continue;  // a vertical edge, or an edge at or below the plane
+        if (chain.Add(path, a > 0.0L ? 1 : -1, swept)) continue;
         if (a < 0.0L) std::reverse(path.begin(), path.end());
         paths.push_back(std::move(path));
     }
+    chain.Flush(swept);
+    // The swept rings go last: the union knows every path from there on winds 0 or more.
+    const std::size_t firstSwept = paths.size();
+    for (cl::Path &ring : swept) paths.push_back(std::move(ring));
+    swept.clear();
     quads.clear();
     quads.shrink_to_fit();
 
@@ -1080,7 +1138,7 @@ ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState
         result.status = RegionStatus::Stopped;
         return result;
     }
-    return Unite(std::move(paths), footprints, grid, tileWork, progress);
+    return Unite(std::move(paths), footprints, grid, tileWork, progress, firstSwept);
 }
 
 ShadowRegions RingsUnion(const std::vector<std::vector<TAcadPoint>> &rings, std::size_t tileWork,

@@ -198,5 +198,46 @@ TEST(CliSafety, SignalsStopCleanlyAndStaleFoldersGo) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);  // runtime, .stderr
 }
 
+// A stop while the result of a large drawing is written: status 1, the old output as it was,
+// no temporary file. The signal is sent once the run holds a file open in the output's folder
+// (the temporary file of the atomic write), so it lands in the save, not in the reading.
+TEST(CliSafety, StopDuringTheSaveKeepsTheOldOutput) {
+    Scratch dir;
+    fs::create_directory(dir / "runtime");
+    fs::create_directory(dir / "out");
+    std::string text =
+        "0\nSECTION\n2\nENTITIES\n"
+        "0\nLWPOLYLINE\n8\nS\n90\n4\n70\n1\n"
+        "10\n0\n20\n0\n10\n40000\n20\n0\n10\n40000\n20\n30000\n10\n0\n20\n30000\n";
+    for (int i = 0; i < 120000; ++i) {
+        const std::string x = std::to_string(i % 400 * 100), y = std::to_string(i / 400 * 100);
+        text += "0\nLINE\n8\nL\n10\n" + x + "\n20\n" + y + "\n11\n" + x + ".5\n21\n" + y + ".5\n";
+    }
+    text += "0\nENDSEC\n0\nEOF\n";
+    dir.Write("big.dxf", text);
+    dir.Write("out/r.dxf", "old result");
+    const pid_t pid = Start({"boundary", "big.dxf", "--site", "layer:S", "-o", "out/r.dxf"},
+                            dir.path(), dir / "runtime");
+    const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    const std::string outFolder = fs::canonical(dir / "out").string();
+    bool saving = false;
+    for (int k = 0; k < 60000 && !saving; ++k) {
+        std::error_code ec;
+        for (const auto &e : fs::directory_iterator(fds, ec)) {
+            std::error_code ec2;
+            saving |= fs::read_symlink(e.path(), ec2).string().starts_with(outFolder);
+        }
+        if (ec) break;  // the run ended
+        if (!saving) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(saving) << "the run ended before its save was seen: " << dir.Read(".stderr");
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(Wait(pid), 1) << dir.Read(".stderr");
+    EXPECT_NE(dir.Read(".stderr").find("stopped; no drawing was saved"), std::string::npos)
+        << dir.Read(".stderr");
+    EXPECT_EQ(dir.Read("out/r.dxf"), "old result");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), {}), 1);
+}
+
 }  // namespace
 }  // namespace pimu::cli

@@ -569,6 +569,40 @@ TEST(ShadowRegions, NeighbourhoodOfAThousandBuildings) {
     }
 }
 
+// Outlines of many vertices (a finely drawn round tower with bays, a serrated facade whose edges
+// turn to the sun and away from it by turns): the edges that continue each other are swept as one
+// ring, and the union is still the independent union of every edge's quadrilateral.
+TEST(ShadowRegions, ManyVertexOutlinesMatchTheIndependentUnion) {
+    struct Case {
+        const char *name;
+        int vertices;
+        double wave;  // radial amplitude of the bays, mm
+        int period;   // vertices per bay
+    };
+    const Case cases[] = {{"round with bays", 8000, 1500.0, 800}, {"serrated", 3000, 400.0, 2}};
+    const solar::SolarState sun = solar::MakeSolarState(35.68, solar::kWinterDeclination, 90.0);
+    for (const Case &c : cases) {
+        Site site;
+        Ring ring;
+        for (int k = 0; k < c.vertices; ++k) {
+            const double a = geometry::kTwoPi * k / c.vertices;
+            const double r =
+                30000.0 + c.wave * std::sin(geometry::kTwoPi * (k % c.period) / c.period);
+            ring.push_back({50000.0 + r * std::cos(a), 50000.0 + r * std::sin(a), 0.0});
+        }
+        site.Add(ring, 20000.0);
+        for (double t : {9.0, 12.0, 14.5}) {
+            SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(t));
+            const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, t, 4000.0);
+            ASSERT_EQ(shadow.status, RegionStatus::Done);
+            ASSERT_EQ(shadow.regions.size(), 1u);
+            ExpectConvention(shadow);
+            const double expected = IndependentArea(site, sun, t, 4000.0);
+            EXPECT_NEAR(ShadedArea(shadow), expected, kRelative * expected);
+        }
+    }
+}
+
 // A circle with a thickness, as CAD programs draw round towers, casts the shadow of a cylinder.
 TEST(ShadowRegions, CylinderFromACircleWithThickness) {
     geometry::EntityArrays a;

@@ -365,14 +365,25 @@ public:
         }
         return out;
     }
+    // One vertex is read without copying the polyline: a reader asking for each vertex in turn
+    // takes time in proportion to the vertices, not to their square.
     TAcadPoint Coordinate(int index) override {
-        const EntityData &e = Poly("Coordinate");
+        const EntityData *held = impl_.dw().Peek(id_);
+        const EntityData copy = held ? EntityData{} : Poly("Coordinate");
+        const EntityData &e = held ? *held : copy;
+        if (held && !IsPolyline(e.kind)) No("Coordinate");
         const Vertex &v = At(e, index);
         if (e.kind == EntityKind::Polyline3d) return v.pt;
         return {v.pt.x, v.pt.y, e.elevation};
     }
     double GetBulge(int index) override {
-        const EntityData &e = Need({EntityKind::LwPolyline, EntityKind::Polyline2d}, "GetBulge");
+        const EntityData *held = impl_.dw().Peek(id_);
+        const EntityData copy =
+            held ? EntityData{}
+                 : Need({EntityKind::LwPolyline, EntityKind::Polyline2d}, "GetBulge");
+        const EntityData &e = held ? *held : copy;
+        if (held && e.kind != EntityKind::LwPolyline && e.kind != EntityKind::Polyline2d)
+            No("GetBulge");
         return At(e, index).bulge;
     }
     void SetBulge(int index, double bulge) override {
@@ -528,6 +539,10 @@ private:
         const EntityData &e = E();
         if (std::find(kinds.begin(), kinds.end(), e.kind) == kinds.end()) No(member);
         return e;
+    }
+    static bool IsPolyline(EntityKind k) {
+        return k == EntityKind::LwPolyline || k == EntityKind::Polyline2d ||
+               k == EntityKind::Polyline3d;
     }
     EntityData Poly(const char *member) {
         return Need({EntityKind::LwPolyline, EntityKind::Polyline2d, EntityKind::Polyline3d},

@@ -397,6 +397,11 @@ EntityData Drawing::Get(EntityId id) const {
     return Expand(Need(id));
 }
 
+const EntityData *Drawing::Peek(EntityId id) const {
+    const Whole *whole = Need(id).whole.get();
+    return whole ? &whole->data : nullptr;
+}
+
 EntityData &Drawing::Edit(EntityId id) {
     Slot &slot = Need(id);
     if (!slot.whole.get()) slot.whole = Boxed<Whole>(Whole{Expand(slot), {}});

@@ -181,6 +181,9 @@ public:
     bool Exists(EntityId id) const;
     // A copy of the entity; throws CadError for an erased one.
     EntityData Get(EntityId id) const;
+    // The entity without a copy where it is held whole (polylines, texts, ...), else nullptr; valid
+    // until the next change to the drawing's entities. Throws CadError for an erased one.
+    const EntityData *Peek(EntityId id) const;
     // The entity for changing in place; the reference is valid until the next change to the
     // drawing's entities.
     EntityData &Edit(EntityId id);

@@ -88,10 +88,16 @@ std::string Encode(const std::string &utf8) {
     return out;
 }
 
+// Thrown by the writer when its keepGoing answers false.
+struct TextStopped {};
+
 class Writer {
 public:
-    explicit Writer(const Drawing &d)
-        : d_(d), next_(d.HandleSeed() + 1), legacy_(d.sourceVersion < "AC1015") {}
+    explicit Writer(const Drawing &d, const std::function<bool()> *keepGoing = nullptr)
+        : d_(d),
+          next_(d.HandleSeed() + 1),
+          legacy_(d.sourceVersion < "AC1015"),
+          keepGoing_(keepGoing) {}
 
     std::string Run() {
         const KeptContent &k = d_.kept;
@@ -423,6 +429,9 @@ private:
     // An owner's entities in drawing order: kept ones and unchanged read ones as read.
     void Contents(const std::string &owner, std::uint64_t record) {
         for (EntityId id : d_.Sequence(owner)) {
+            // A large drawing's text takes seconds to build: a stop is heard between entities.
+            if (keepGoing_ && ++written_ % kEntitiesPerQuestion == 0 && !(*keepGoing_)())
+                throw TextStopped{};
             if (const RawGroups *raw = d_.RawOf(id))
                 legacy_ ? LegacyRaw(*raw) : Raw(*raw);
             else if (const std::optional<RawGroups> source = d_.UnchangedSource(id))
@@ -511,6 +520,7 @@ private:
         G(42, "2.5"), G(3, "txt"), G(4, "");
     }
 
+    static constexpr std::size_t kEntitiesPerQuestion = 4096;
     const Drawing &d_;
     std::uint64_t next_;
     std::string out_;
@@ -519,6 +529,8 @@ private:
     // Read in ANSI_1252: saved in it (any other drawing is saved in ANSI_932).
     bool latin_ = UpperAscii(d_.sourceCodepage) == "ANSI_1252";
     bool legacy_;  // read from an R12 file: its own groups lack what R2000 needs
+    const std::function<bool()> *keepGoing_ = nullptr;
+    std::size_t written_ = 0;
 
     std::string E(const std::string &utf8) const {
         return utf8_ ? utf8 : latin_ ? EncodeLatin(utf8) : Encode(utf8);
@@ -766,7 +778,13 @@ std::string WriteDxf(const Drawing &drawing) {
 void SaveDxf(const Drawing &drawing, const std::filesystem::path &path,
              const std::function<bool()> &keepGoing) {
     if (keepGoing && !keepGoing()) throw WriteStopped(path);
-    const std::string text = WriteDxf(drawing);
+    std::string text;
+    try {
+        Writer writer(drawing, keepGoing ? &keepGoing : nullptr);
+        text = writer.Run();
+    } catch (const TextStopped &) {
+        throw WriteStopped(path);
+    }
     const std::string source = path.filename().string();
     try {
         WriteFileAtomically(path, text, keepGoing);
