@@ -421,12 +421,16 @@ public:
     double Hours(TAcadPoint p) const {
         return ToSecond(probe_.ShadedHours(p, in_.Start, in_.End, kExactStepMinutes));
     }
+    // The time of p sampled every ten seconds: no shadow or lit gap of ten seconds or more
+    // between two samples.
+    double Fine(TAcadPoint p) const {
+        return ToSecond(probe_.ShadedHours(p, in_.Start, in_.End, kFineStepMinutes));
+    }
     // The same, sampled again every ten seconds when it lies within a minute of a limit.
     double Settled(TAcadPoint p) const { return Settle(p, Hours(p)); }
     double Settle(TAcadPoint p, double hours) const {
         for (double limit : {in_.Limit5, in_.Limit10})
-            if (std::fabs(hours - limit) <= 1.0 / 60.0)
-                return ToSecond(probe_.ShadedHours(p, in_.Start, in_.End, kFineStepMinutes));
+            if (std::fabs(hours - limit) <= 1.0 / 60.0) return Fine(p);
         return hours;
     }
 
@@ -785,10 +789,21 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
         // The peaks within a minute of a limit are sampled again every ten seconds: a shadow
         // shorter than a minute may lie between two samples.
         best = -1.0;
+        for (auto &[place, h] : peaks) {
+            h = exact.Settle(place, h);
+            best = std::max(best, h);
+        }
+        // The line's largest time as the table shows it: the peaks within two minutes of the
+        // largest sampled every ten seconds too, so that a lit gap shorter than a minute
+        // between two passing shadows does not add to it.
+        const double top = best;
+        best = -1.0;
         for (const auto &[place, h] : peaks) {
-            const double settled = exact.Settle(place, h);
-            if (settled > best) {
-                best = settled;
+            if (h < top - close) continue;
+            if (!progress.KeepRunning()) return Stopped(std::move(result));
+            const double fine = exact.Fine(place);
+            if (fine > best) {
+                best = fine;
                 limit.MaxHoursAt = place;
             }
         }
