@@ -161,7 +161,8 @@ void TForm1::Button26Click() {
     {
         BusyScope busy(*this, LongCommand::Isochrone);
         FormProgress progress(*this, true, "日影規制：");
-        result = regulation::CheckRegulation(Model, sun, std::move(site.AryLine), in, progress);
+        result =
+            regulation::CheckRegulation(ShadowModel(), sun, std::move(site.AryLine), in, progress);
         ProgressBar1.position = 0;
         if (!RunFlag) result.Status = regulation::RegulationStatus::Stopped;
     }

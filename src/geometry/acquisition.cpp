@@ -345,6 +345,10 @@ AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
         for (std::size_t i : found[k].edges) edges.push_back(lines[i]);
     }
 
+    // A volume's edges stand on its underside.
+    for (const FoundVolume &f : found)
+        for (std::size_t e = 0; e < f.volume.edgeCount; ++e)
+            edges[f.volume.firstEdge + e].base = f.volume.bottom;
     r.Model.SetEdges(std::move(edges));
     for (FoundVolume &f : found) r.Model.Volumes.push_back(std::move(f.volume));
     r.NegativeCoordinate = HasNegativeCoordinate(r.Model.AryTatemono);
