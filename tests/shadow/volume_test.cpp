@@ -88,6 +88,8 @@ double RayHours(const Box &b, TAcadPoint p, const solar::SolarState &s, double s
     return shaded * step / 3600.0;
 }
 
+constexpr double kTwoPiForTest = 6.283185307179586;
+
 const solar::SolarState kTokyo = solar::MakeSolarState(35.68, solar::kWinterDeclination, 90.0);
 constexpr double kPlane = 4000.0;
 // A deep block, 30 m east-west and 24 m north-south, so that its shadow sweeps less than its depth.
@@ -267,6 +269,61 @@ TEST(RaisedVolumes, WallShadowAgreesWithRays) {
             }
     }
     EXPECT_GT(compared, 500);
+}
+
+// A round tower's shadow is the union of its circle and the circle's shadow joined by their
+// tangents: every point within R of the segment between the two centres. Its outline never runs
+// inside that and at most 10 mm outside it, for a small tower and a large one, with and without a
+// thickness.
+TEST(RoundVolumes, TowerShadowHoldsTheTrueOneWithin10mm) {
+    struct Tower {
+        geometry::TCircleEnt circle;
+        double top;
+    };
+    const Tower towers[] = {
+        {{{30000, 20000, 33000}, 4500, 0, {0, 0, 1}}, 33000},   // drawn at its height
+        {{{30000, 20000, 0}, 3000, 24000, {0, 0, 1}}, 24000},   // a thickness from the ground
+        {{{60000, 50000, 0}, 40000, 12000, {0, 0, 1}}, 12000},  // a wide round hall
+    };
+    for (const Tower &tower : towers) {
+        SCOPED_TRACE("radius " + std::to_string(tower.circle.hankei));
+        geometry::EntityArrays a;
+        a.AryCircle.push_back(tower.circle);
+        const geometry::BuildingModel model = geometry::ConvertAcquisition(a).Model;
+        const double R = tower.circle.hankei;
+        const TAcadPoint c{tower.circle.center.x, tower.circle.center.y, 0};
+        for (double t : {8.5, 10.0, 12.0, 15.0}) {
+            SCOPED_TRACE("t " + std::to_string(t));
+            const ShadowRegions shadow = ShadowRegionsAt(model.AryTatemono, kTokyo, t, kPlane);
+            ASSERT_EQ(shadow.regions.size(), 1u);
+            const Sun s = SunAt(kTokyo, t);
+            const double L = (tower.top - kPlane) * s.ratio;
+            const TAcadPoint e{c.x + L * s.ux, c.y + L * s.uy, 0};
+            // Distance in plan from the segment c..e.
+            const auto reach = [&](TAcadPoint p) {
+                const double k =
+                    std::clamp(((p.x - c.x) * s.ux + (p.y - c.y) * s.uy) / L, 0.0, 1.0);
+                return std::hypot(p.x - c.x - k * (e.x - c.x), p.y - c.y - k * (e.y - c.y));
+            };
+            const double tol = 2.0 * shadow.resolution;
+            for (const TAcadPoint &p : shadow.regions[0].outer) {
+                EXPECT_GE(reach(p), R - tol);
+                EXPECT_LE(reach(p), R + 10.0 + tol);
+            }
+            // The true outline lies within the drawn one.
+            for (int k = 0; k < 720; ++k) {
+                const double phi = kTwoPiForTest * k / 720;
+                for (const TAcadPoint &o : {c, e}) {
+                    const TAcadPoint p{o.x + (R - tol) * std::cos(phi),
+                                       o.y + (R - tol) * std::sin(phi), 0};
+                    EXPECT_NE(LocatePoint(shadow, p, 0.0), PointPlace::Outside) << k;
+                }
+            }
+            const double area = 3.14159265358979323846 * R * R + 2.0 * R * L;
+            EXPECT_GE(ShadedArea(shadow), area * (1 - 1e-9));
+            EXPECT_LE(ShadedArea(shadow), area + 10.0 * (2.0 * 3.15 * R + 2.0 * L));
+        }
+    }
 }
 
 }  // namespace
