@@ -155,7 +155,7 @@ void TForm1::Button26Click() {
             in.OpenSides.push_back({{p.x, p.y, 0.0}, openWidth});
         }
     }
-    geometry::ConvertToEdges(site);
+    geometry::ConvertToEdges(site, geometry::CircleFit::Inside);
 
     regulation::RegulationResult result;
     {

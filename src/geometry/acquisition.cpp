@@ -129,25 +129,26 @@ void ArcsToLines(const std::vector<TArcEnt> &AryArc, double step, std::vector<TL
     }
 }
 
-int CircleSides(double radius, double step) {
+int CircleSides(double radius, double step, CircleFit fit) {
     if (!(step > 0.0) || !std::isfinite(step)) return 0;
     const double least = std::ceil(360.0 / step - 1e-9);
     const double r = std::fabs(radius);
     double sides = least;
-    // R (1 / cos(pi / n) - 1) <= kMaxSagitta.
+    // Round: R (1 / cos(pi / n) - 1) <= kMaxSagitta; inside: R (1 - cos(pi / n)) <= kMaxSagitta.
+    const double c = fit == CircleFit::Round ? r / (r + kMaxSagitta) : 1.0 - kMaxSagitta / r;
     if (r > kMaxSagitta && std::isfinite(r))
-        sides = std::max(least, std::ceil(kPi / std::acos(r / (r + kMaxSagitta)) - 1e-9));
+        sides = std::max(least, std::ceil(kPi / std::acos(c) - 1e-9));
     return sides > kMaxCircleSides ? kMaxCircleSides : static_cast<int>(sides);
 }
 
 void CirclesToLines(const std::vector<TCircleEnt> &AryCircle, double step,
-                    std::vector<TLineEnt> &AryLine) {
+                    std::vector<TLineEnt> &AryLine, CircleFit fit) {
     for (const TCircleEnt &c : AryCircle) {
-        const int n = CircleSides(c.hankei, step);
+        const int n = CircleSides(c.hankei, step, fit);
         if (n < 3) continue;
-        // The polygon drawn round the circle: its sides touch it, its corners lie R / cos(pi / n)
-        // from the centre, the first at angle 0.
-        const double corner = c.hankei / std::cos(kPi / n);
+        // Round: the polygon drawn round the circle, its sides touching it, its corners
+        // R / cos(pi / n) from the centre; inside: the corners on the circle. The first at 0.
+        const double corner = fit == CircleFit::Round ? c.hankei / std::cos(kPi / n) : c.hankei;
         std::vector<TAcadPoint> q;
         q.reserve(static_cast<std::size_t>(n));
         for (int k = 0; k < n; ++k)
@@ -199,11 +200,11 @@ void EllipsesToLines(const std::vector<TEllipseEnt> &AryEllipse, double step,
     }
 }
 
-void ConvertToEdges(EntityArrays &a) {
+void ConvertToEdges(EntityArrays &a, CircleFit circles) {
     ExtrudeLines(a.AryLine);
     PolylinesToLines(a.AryLwp, a.AryLwpEle, a.AryArc, a.AryLine);
     ArcsToLines(a.AryArc, kTessellationStep, a.AryLine);
-    CirclesToLines(a.AryCircle, kTessellationStep, a.AryLine);
+    CirclesToLines(a.AryCircle, kTessellationStep, a.AryLine, circles);
     EllipsesToLines(a.AryEllipse, kTessellationStep, a.AryLine);
 }
 

@@ -21,13 +21,17 @@ inline constexpr double kMaxSagitta = 10.0;
 // No circle gets more sides than this (a radius of about 25 km at 10 mm).
 inline constexpr int kMaxCircleSides = 4096;
 
+// How a circle becomes a polygon: drawn round it (a building's shadow is never understated) or
+// inscribed in it (a site's outline never reaches beyond the circle).
+enum class CircleFit { Round, Inside };
+
 // The largest chord angle (degrees) of an arc of this radius: the step, or less where a chord of
 // the step would stray more than kMaxSagitta from the arc.
 double ChordStep(double radius, double step);
 
-// The sides of a circle's polygon: at least 360 / step, and enough that its corners lie at most
-// kMaxSagitta outside the circle. 0 for a step that is not positive.
-int CircleSides(double radius, double step);
+// The sides of a circle's polygon: at least 360 / step, and enough that it strays at most
+// kMaxSagitta from the circle. 0 for a step that is not positive.
+int CircleSides(double radius, double step, CircleFit fit = CircleFit::Round);
 
 // Every line among those in AryLine when the step starts whose thickness is not 0 gets a top
 // edge and two verticals; the line itself stays as the bottom edge.
@@ -45,17 +49,19 @@ void ArcsToLines(const std::vector<TArcEnt> &AryArc, double step, std::vector<TL
 
 // Each circle into the closed ring of the polygon drawn round it (CircleSides sides, the first
 // corner at angle 0): its shadow is never smaller than the circle's and at most kMaxSagitta
-// larger. A thickness adds, after the ring, a raised side and two verticals per side (along the
-// circle's extrusion direction), as for a closed polyline with a thickness.
+// larger (CircleFit::Inside: the polygon inscribed in it, for a site). A thickness adds, after the
+// ring, a raised side and two verticals per side (along the circle's extrusion direction), as for a
+// closed polyline with a thickness.
 void CirclesToLines(const std::vector<TCircleEnt> &AryCircle, double step,
-                    std::vector<TLineEnt> &AryLine);
+                    std::vector<TLineEnt> &AryLine, CircleFit fit = CircleFit::Round);
 
 // Each ellipse into chords of `step` degrees of parameter; chords shorter than 1e-5 are left out.
 void EllipsesToLines(const std::vector<TEllipseEnt> &AryEllipse, double step,
                      std::vector<TLineEnt> &AryLine);
 
-// The five steps in their order (step 10 degrees), leaving every edge in arrays.AryLine.
-void ConvertToEdges(EntityArrays &arrays);
+// The five steps in their order (step 10 degrees), leaving every edge in arrays.AryLine. A site's
+// outline takes its circles inscribed (CircleFit::Inside), buildings round.
+void ConvertToEdges(EntityArrays &arrays, CircleFit circles = CircleFit::Round);
 
 // Whether any coordinate of any edge is below 0 (the shadow drawings assume positive ones).
 bool HasNegativeCoordinate(const std::vector<TLineEnt> &edges);

@@ -384,3 +384,29 @@ TEST(Acquisition, VolumesOfClosedOutlines) {
 
 }  // namespace
 }  // namespace pimu::geometry
+
+namespace pimu::geometry {
+namespace {
+
+// A building's circle is the polygon round it, a site's the one inscribed in it; either strays at
+// most 10 mm from the circle, with at least 36 sides.
+TEST(Acquisition, CirclesRoundForBuildingsInsideForSites) {
+    for (CircleFit fit : {CircleFit::Round, CircleFit::Inside}) {
+        for (double r : {300.0, 4500.0, 40000.0}) {
+            SCOPED_TRACE(std::to_string(r) + (fit == CircleFit::Round ? " round" : " inside"));
+            std::vector<TLineEnt> edges;
+            CirclesToLines({{{1000, 2000, 0}, r, 0, {0, 0, 1}}}, kTessellationStep, edges, fit);
+            ASSERT_GE(edges.size(), 36u);
+            for (const TLineEnt &e : edges) {
+                const double corner = Dist2D(e.st, {1000, 2000, 0});
+                const double middle =
+                    Dist2D({(e.st.x + e.ed.x) / 2, (e.st.y + e.ed.y) / 2, 0}, {1000, 2000, 0});
+                EXPECT_NEAR(fit == CircleFit::Round ? middle : corner, r, 1e-6 * r);
+                EXPECT_LE(corner - middle, 10.0);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pimu::geometry
