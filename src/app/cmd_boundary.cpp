@@ -73,7 +73,7 @@ void TForm1::Button20Click() {
     geometry::EntityArrays site;
     if (SelectSiteLines(doc, site) <= 0) return;
 
-    geometry::ConvertToEdges(site);
+    geometry::ConvertToEdges(site, geometry::CircleFit::Inside);
     // Not a long command: it has no stop button, and a site's outline is traced at once.
     const boundary::KyoukaisenResult result = boundary::MakeKyoukaisen(std::move(site.AryLine));
     switch (result.status) {

@@ -123,8 +123,8 @@ void TForm1::DrawPimuLine() {
 
     BusyScope busy(*this, LongCommand::TimeOfDay);
     FormProgress progress(*this);
-    const shadow::JikokuDiagram diagram =
-        shadow::ComputeJikoku(Model, common.Sun, in, common.North * geometry::kDegToRad, progress);
+    const shadow::JikokuDiagram diagram = shadow::ComputeJikoku(
+        ShadowModel(), common.Sun, in, common.North * geometry::kDegToRad, progress);
     ProgressBar1.position = ProgressBar1.max;
     ProgressBar1.position = 0;
     if (diagram.Stopped || !RunFlag) return;

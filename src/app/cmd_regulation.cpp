@@ -156,13 +156,14 @@ void TForm1::Button26Click() {
             in.OpenSides.push_back({{p.x, p.y, 0.0}, openWidth});
         }
     }
-    geometry::ConvertToEdges(site);
+    geometry::ConvertToEdges(site, geometry::CircleFit::Inside);
 
     regulation::RegulationResult result;
     {
         BusyScope busy(*this, LongCommand::Isochrone);
         FormProgress progress(*this, true, "日影規制：");
-        result = regulation::CheckRegulation(Model, sun, std::move(site.AryLine), in, progress);
+        result =
+            regulation::CheckRegulation(ShadowModel(), sun, std::move(site.AryLine), in, progress);
         ProgressBar1.position = 0;
         if (!RunFlag) result.Status = regulation::RegulationStatus::Stopped;
     }

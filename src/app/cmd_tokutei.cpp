@@ -340,7 +340,7 @@ bool TForm1::GetTokuteiJikan() {
         for (int r = 1; r < grid.RowCount(); ++r)
             for (int c = kColTotal; c < grid.ColCount() && c <= 10; ++c) grid.Cell(c, r).clear();
         FormProgress progress(*this);
-        result = shadow::GetTokuteiJikan(points, Model, common.Sun, in, progress);
+        result = shadow::GetTokuteiJikan(points, ShadowModel(), common.Sun, in, progress);
         for (std::size_t k = 0; k < rows.size() && k < result.Points.size(); ++k) {
             const shadow::PointShadowTimes &t = result.Points[k];
             const int r = rows[k];

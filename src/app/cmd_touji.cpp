@@ -189,7 +189,7 @@ void TForm1::DrawToujikan5A() {
     const auto started = ElapsedClock();
     ToujiProgress progress(*this, started);
     const shadow::ToujiDiagram d =
-        shadow::ComputeToujikan(Model, sun, in, CountGrid(), progress, CountingThreads());
+        shadow::ComputeToujikan(ShadowModel(), sun, in, CountGrid(), progress, CountingThreads());
     ProgressBar1.position = 0;
     ShowToujiIssues(d.Contours.Issues);
     if (d.Status == shadow::ToujiStatus::Stopped || !RunFlag) return;
@@ -261,7 +261,8 @@ void TForm1::CheckListBox1Click() {
     }
     // The extent pass shows only the bar; no command runs, so nothing stops it.
     PreviewProgress progress(*this);
-    const shadow::ToujiHani hani = shadow::FindToujiHani(Model, sun, in, CountGrid(), progress);
+    const shadow::ToujiHani hani =
+        shadow::FindToujiHani(ShadowModel(), sun, in, CountGrid(), progress);
     ProgressBar1.position = 0;
     // An extent without a qualifying cell has no mesh to show.
     if (!hani.Found) return;

@@ -249,8 +249,9 @@ bool TForm1::DrawKabeLine(cadlink::DxfText &sl, const WallFields &fields) {
 
     // The shadow lines stop with the stop button too: a stop here ends the whole command.
     FormProgress progress(*this, true);
+    const geometry::BuildingModel model = ShadowModel();
     const shadow::WallShadowLines lines = shadow::ComputeWallShadowLines(
-        Model.AryTatemono, WallLine, fields.common.Sun, fields.lines, progress);
+        model.AryTatemono, WallLine, fields.common.Sun, fields.lines, progress, model.Volumes);
     ProgressBar1.position = 0;
     if (lines.Stopped || !RunFlag) return false;
     for (const shadow::WallInstant &instant : lines.Instants) {
@@ -278,9 +279,10 @@ bool TForm1::DrawKabeTouji(cadlink::DxfText &sl, const WallFields &fields) {
     const auto started = ElapsedClock();
     RunFlag = true;
     WallProgress progress(*this);
+    const geometry::BuildingModel model = ShadowModel();
     const shadow::WallTouji t =
-        shadow::ComputeWallTouji(Model.AryTatemono, WallLine, fields.common.Sun, fields.touji,
-                                 CountGrid(), progress, CountingThreads());
+        shadow::ComputeWallTouji(model.AryTatemono, WallLine, fields.common.Sun, fields.touji,
+                                 CountGrid(), progress, CountingThreads(), model.Volumes);
     ProgressBar1.position = 0;
     if (t.Status == shadow::WallToujiStatus::NoMesh) {
         Label24.caption = "ﾒｯｼｭｻｲｽﾞ :" + cadlink::DxfFixed(0.0, 1);

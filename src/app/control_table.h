@@ -192,6 +192,7 @@ inline constexpr std::string_view kHourItems =
     X(TCheckBox, CheckBox2, .tab = 6, .group = "GroupBox12", .caption = "等時間の評価時間を 1/10 に", .checked = false, .section = "Touji", .key = "kankaku10", .order = 58, .note = "divides the evaluation interval of isochrones and points by 10") \
     X(TCheckBox, CheckBox11, .tab = 6, .group = "GroupBox12", .caption = "時刻日影図に時刻のみ記入（方位角不要）", .checked = true, .section = "Jikoku", .key = "NotHoui", .order = 10, .note = "time-of-day labels without the azimuth (houi)") \
     X(TCheckBox, CheckBox16, .tab = 6, .group = "GroupBox12", .caption = "時刻日影図に日影の穴（囲まれた日なた）も作図", .checked = false, .section = "Jikoku", .key = "Ana", .order = 57, .note = "time-of-day diagrams also draw the lit holes inside the outlines (ana)") \
+    X(TCheckBox, CheckBox17, .tab = 6, .group = "GroupBox12", .caption = "浮いた建物（ピロティ等）も地面から建つとして日影を計算", .checked = false, .section = "Common", .key = "Jimen", .order = 65, .note = "shadow diagrams, points, wall and regulation take every volume as standing on the ground (jimen), as before raised volumes cast their true shadow") \
     X(TButton, Button20, .tab = 6, .caption = "境界線作成", .hint = "敷地の線分を選択", .note = "deemed boundary line (kyoukaisen) from the site outline") \
     X(TGroupBox, GroupBox16, .tab = 6, .caption = "換算", .note = "degree converter") \
     X(TEdit, Edit46, .tab = 6, .group = "GroupBox16", .caption = "度", .text = "130", .note = "converter: degrees") \

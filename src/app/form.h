@@ -537,6 +537,11 @@ public:
     // ---- Building model and work arrays ----------------------------------------------------
     // The model (AryTatemono, gbzmax), replaced only by an acquisition.
     geometry::BuildingModel Model;
+    // The model the shadow diagrams cast: Model, or with CheckBox17 every volume standing on the
+    // ground (the reading before raised volumes cast their true shadow).
+    geometry::BuildingModel ShadowModel() const {
+        return CheckBox17.checked ? geometry::StandingOnGround(Model) : Model;
+    }
     // The acquired entities that give no height (geometry::FindEntitiesWithoutHeight).
     std::vector<geometry::HeightFinding> BuildingsWithoutHeight;
     // AryLine, AryRinkaku, TempPoints and the trace state of the polygon operations.

@@ -445,12 +445,14 @@ constexpr Subcommand kSubcommands[] = {
     {"shadow", "time-of-day shadow diagram",
      "Acquires the buildings (--buildings) and draws the outline of their shadow on the\n"
      "measurement plane at every time step (Jikoku/kaishi, owari, kankaku; Common/takasa).",
-     kDrawingOptions | kOptSun | kOptTimes | kOptInterval | kOptPlane | kOptTextHeight,
+     kDrawingOptions | kOptSun | kOptTimes | kOptInterval | kOptPlane | kOptTextHeight |
+         kOptVolumes,
      DrawingUse::Required, Shadow},
     {"isochrone", "isochronal shadow diagram",
      "Acquires the buildings and draws the lines shaded for 1.5 to 8.0 hours on the\n"
      "measurement plane (Touji/chk0..13 choose the hours, Touji/kankaku2 the interval).",
-     kDrawingOptions | kOptSun | kOptTimes | kOptPlane | kOptTextHeight | kOptHours | kOptStep,
+     kDrawingOptions | kOptSun | kOptTimes | kOptPlane | kOptTextHeight | kOptHours | kOptStep |
+         kOptVolumes,
      DrawingUse::Required, Isochrone},
     {"wall", "wall shadow lines and wall isochrones",
      "Acquires the buildings, picks the LINE nearest to --wall X,Y (within 1 unit) as the\n"
@@ -458,7 +460,8 @@ constexpr Subcommand kSubcommands[] = {
      "owari, kankaku) and the wall isochrones of 8 to 1 hours (Touji/kankaku3 the interval),\n"
      "inserted along the wall line (Hekimen/senjou; as a block with Hekimen/block) or, with\n"
      "Hekimen/senjou=0, placed at --place X,Y.",
-     kDrawingOptions | kOptWall | kOptPlace | kOptSun | kOptTimes | kOptTextHeight | kOptStep,
+     kDrawingOptions | kOptWall | kOptPlace | kOptSun | kOptTimes | kOptTextHeight | kOptStep |
+         kOptVolumes,
      DrawingUse::Required, Wall},
     {"points", "shadow times of specific points",
      "Acquires the buildings, takes the points (--point X,Y repeated, or the circles and\n"
@@ -466,7 +469,7 @@ constexpr Subcommand kSubcommands[] = {
      "shadow and for how long it is shaded (Tokutei/takasa, Touji/kankaku, Jikoku/kaishi,\n"
      "owari) and prints the point grid; --place X,Y also draws the summary block there.",
      kDrawingOptions | kOptPoint | kOptMarks | kOptPlace | kOptCsv | kOptSun | kOptTimes |
-         kOptPlane | kOptStep,
+         kOptPlane | kOptStep | kOptVolumes,
      DrawingUse::Required, Points},
     {"sky", "sky map of one point",
      "Acquires the buildings and draws the sky map of --point X,Y, type --type A|B,\n"
@@ -499,7 +502,7 @@ constexpr Subcommand kSubcommands[] = {
      "writes the report sheet to --report and the table to --csv (UTF-8 with a byte-order\n"
      "mark). Exit status: 0 complies, 3 does not comply, 1 a problem, 2 a usage error.",
      kDrawingOptions | kOptSite | kOptRegulation | kOptCsv | kOptPlane | kOptStep | kOptLatitude |
-         kOptNorth | kOptTextHeight,
+         kOptNorth | kOptTextHeight | kOptVolumes,
      DrawingUse::Required, Regulation},
     {"ratio-table", "the shadow ratio table",
      "Prints the shadow ratio table of the winter solstice at the set latitude (--latitude\n"

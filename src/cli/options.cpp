@@ -236,6 +236,9 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
                   : command == "regulation" ? "Kisei"
                                             : "Common",
                   "takasa");
+        } else if (a == "--volumes-on-ground") {
+            Require(accepted, kOptVolumes, a);
+            o.sets.push_back({"Common", "Jimen", "1", std::string(a)});
         } else if (a == "--text-height") {
             plain(a, kOptTextHeight, "Common", "takasa2");
         } else if (a == "--hours") {
@@ -450,6 +453,8 @@ std::string CommonOptionsHelp(unsigned accepted, std::string_view command) {
     if (accepted & kOptPlane)
         h += "  --plane-height M       measurement plane height, metres      " + PlaneKey(command) +
              "\n";
+    if (accepted & kOptVolumes)
+        h += "  --volumes-on-ground    raised volumes reach down to the ground   Common/Jimen\n";
     if (accepted & kOptTextHeight)
         h += "  --text-height MM       label height in drawing units         Common/takasa2\n";
     if (accepted & kOptHours)

@@ -43,6 +43,7 @@ enum OptionBit : unsigned {
     kOptSolarNoon = 1u << 23,   // --longitude DEG, --eot MIN
     kOptEqTimePlot = 1u << 24,  // --tables FOLDER, --compare-tables, --formula
     kOptRegulation = 1u << 25,  // --zone, --limits, --open-side, --report
+    kOptVolumes = 1u << 26,     // --volumes-on-ground
     kOptDrawing = kOptBuildings | kOptOutput,
     kOptSun = kOptLatitude | kOptSeason | kOptNorth,
 };

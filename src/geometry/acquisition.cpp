@@ -82,13 +82,21 @@ void PolylinesToLines(const std::vector<TLwpEnt> &AryLwp, const std::vector<TLwp
     }
 }
 
+double ChordStep(double radius, double step) {
+    const double r = std::fabs(radius);
+    if (!(r > kMaxSagitta)) return step;
+    const double fit = 2.0 * std::acos(1.0 - kMaxSagitta / r) * kRadToDeg;
+    return std::min(step, fit);
+}
+
 void ArcsToLines(const std::vector<TArcEnt> &AryArc, double step, std::vector<TLineEnt> &AryLine) {
     const double k = kDegToRad;
     for (const TArcEnt &arc : AryArc) {
         const double a = arc.stdeg * k;
         double b = arc.eddeg * k;
         if (b < a) b += kTwoPi;
-        const double q = (b - a) / (step * k);
+        const double chord = ChordStep(arc.hankei, step);
+        const double q = (b - a) / (chord * k);
         // A span that is not finite or absurdly large cannot be cut into chords; such an arc is
         // left out rather than looping without end.
         if (std::isnan(q) || q > 1e6) continue;
@@ -99,7 +107,7 @@ void ArcsToLines(const std::vector<TArcEnt> &AryArc, double step, std::vector<TL
             Edge(PolarPoint(arc.center, arc.stdeg * kPi / 180.0, arc.hankei), {}, arc.code210));
         double deg = arc.stdeg;
         for (long i = 0; i < n; ++i) {
-            deg += step;
+            deg += chord;
             const TAcadPoint p = PolarPoint(arc.center, deg * kPi / 180.0, arc.hankei);
             AryLine.back().ed = p;
             AryLine.push_back(Edge(p, {}, arc.code210));
@@ -121,17 +129,31 @@ void ArcsToLines(const std::vector<TArcEnt> &AryArc, double step, std::vector<TL
     }
 }
 
+int CircleSides(double radius, double step, CircleFit fit) {
+    if (!(step > 0.0) || !std::isfinite(step)) return 0;
+    const double least = std::ceil(360.0 / step - 1e-9);
+    const double r = std::fabs(radius);
+    double sides = least;
+    // Round: R (1 / cos(pi / n) - 1) <= kMaxSagitta; inside: R (1 - cos(pi / n)) <= kMaxSagitta.
+    const double c = fit == CircleFit::Round ? r / (r + kMaxSagitta) : 1.0 - kMaxSagitta / r;
+    if (r > kMaxSagitta && std::isfinite(r))
+        sides = std::max(least, std::ceil(kPi / std::acos(c) - 1e-9));
+    return sides > kMaxCircleSides ? kMaxCircleSides : static_cast<int>(sides);
+}
+
 void CirclesToLines(const std::vector<TCircleEnt> &AryCircle, double step,
-                    std::vector<TLineEnt> &AryLine) {
-    const double s = step * kPi / 180.0;
-    const auto n = static_cast<int>(std::trunc(kTwoPi / s - 0.5));
-    if (n < 2) return;
+                    std::vector<TLineEnt> &AryLine, CircleFit fit) {
     for (const TCircleEnt &c : AryCircle) {
+        const int n = CircleSides(c.hankei, step, fit);
+        if (n < 3) continue;
+        // Round: the polygon drawn round the circle, its sides touching it, its corners
+        // R / cos(pi / n) from the centre; inside: the corners on the circle. The first at 0.
+        const double corner = fit == CircleFit::Round ? c.hankei / std::cos(kPi / n) : c.hankei;
         std::vector<TAcadPoint> q;
         q.reserve(static_cast<std::size_t>(n));
-        for (int k = 1; k <= n; ++k)
-            q.push_back(AddPoint(
-                OcsToWcs(PolarPoint({}, k * step * kPi / 180.0, c.hankei), c.code210), c.center));
+        for (int k = 0; k < n; ++k)
+            q.push_back(
+                AddPoint(OcsToWcs(PolarPoint({}, kTwoPi * k / n, corner), c.code210), c.center));
         const std::size_t first = AryLine.size();
         for (int k = 0; k + 1 < n; ++k) AryLine.push_back(Edge(q[k], q[k + 1]));
         AryLine.push_back(Edge(q.back(), q.front()));
@@ -178,11 +200,11 @@ void EllipsesToLines(const std::vector<TEllipseEnt> &AryEllipse, double step,
     }
 }
 
-void ConvertToEdges(EntityArrays &a) {
+void ConvertToEdges(EntityArrays &a, CircleFit circles) {
     ExtrudeLines(a.AryLine);
     PolylinesToLines(a.AryLwp, a.AryLwpEle, a.AryArc, a.AryLine);
     ArcsToLines(a.AryArc, kTessellationStep, a.AryLine);
-    CirclesToLines(a.AryCircle, kTessellationStep, a.AryLine);
+    CirclesToLines(a.AryCircle, kTessellationStep, a.AryLine, circles);
     EllipsesToLines(a.AryEllipse, kTessellationStep, a.AryLine);
 }
 
@@ -337,6 +359,10 @@ AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
         for (std::size_t i : found[k].edges) edges.push_back(lines[i]);
     }
 
+    // A volume's edges stand on its underside.
+    for (const FoundVolume &f : found)
+        for (std::size_t e = 0; e < f.volume.edgeCount; ++e)
+            edges[f.volume.firstEdge + e].base = f.volume.bottom;
     r.Model.SetEdges(std::move(edges));
     for (FoundVolume &f : found) r.Model.Volumes.push_back(std::move(f.volume));
     return r;

@@ -1,6 +1,7 @@
 // The building model: the flat list of 3D edges every shadow and sky computation starts from.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -26,7 +27,9 @@ struct Volume {
 
 // Edges in world coordinates of the drawing (mm) with absolute heights. Edges may repeat and may
 // have zero length. Beside them the volumes the closed outlines stand for; edges outside every
-// volume (lines, open polylines, arcs) are walls or fences of their own. The acquisition replaces
+// volume (lines, open polylines, arcs) are walls or fences of their own, standing on the ground;
+// a volume's edges have its bottom as their base, so a raised one casts only from its underside
+// up. The acquisition replaces
 // the whole model; every computation only reads it.
 struct BuildingModel {
     std::vector<TLineEnt> AryTatemono;
@@ -48,5 +51,13 @@ struct BuildingModel {
         }
     }
 };
+
+// The model as if every volume stood on the ground: raised volumes reach down to it, as drawings
+// were read before volumes had an underside (the setting that keeps that reading).
+inline BuildingModel StandingOnGround(BuildingModel model) {
+    for (TLineEnt &e : model.AryTatemono) e.base = std::min(e.base, 0.0);
+    for (Volume &v : model.Volumes) v.bottom = std::min(v.bottom, 0.0);
+    return model;
+}
 
 }  // namespace pimu::geometry

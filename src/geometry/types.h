@@ -21,6 +21,9 @@ struct TLineEnt {
     TAcadPoint ed;
     double atumi = 0.0;                 // thickness
     TAcadPoint code210{0.0, 0.0, 1.0};  // extrusion direction
+    // Building edges: the height of the edge's foot. The edge stands for the wall below it down
+    // to this height (0: down to the ground; the underside of a raised volume for its edges).
+    double base = 0.0;
 };
 
 // A picked or scratch point with a name.

@@ -231,9 +231,10 @@ public:
     const std::vector<TAcadPoint> &Points() const { return points_; }
     const std::vector<int> &Counts() const { return counts_; }
 
-    // One instant; false when the sun casts no shadows then.
-    bool Add(std::span<const TLineEnt> edges, const solar::SolarState &sun, double t, double h,
-             int instant) {
+    // One instant; false when the sun casts no shadows then. The undersides of volumes raised
+    // above the plane are cast on it too.
+    bool Add(std::span<const TLineEnt> edges, std::span<const geometry::Volume> volumes,
+             const solar::SolarState &sun, double t, double h, int instant) {
         const solar::SunResult pos = solar::SunPosition(sun, t);
         if (!shadow::CastsShadows(pos)) return false;
         if (points_.empty()) return true;
@@ -278,6 +279,34 @@ public:
                     }
                 }
         }
+        for (const geometry::Volume &v : volumes) {
+            if (!(v.bottom > h && v.top > v.bottom) || v.footprint.size() < 3) continue;
+            const double dx = std::cos(theta) * (v.bottom - h) * pos.Ratio;
+            const double dy = std::sin(theta) * (v.bottom - h) * pos.Ratio;
+            if (!std::isfinite(dx) || !std::isfinite(dy)) continue;
+            double qx0 = v.footprint[0].x, qx1 = qx0, qy0 = v.footprint[0].y, qy1 = qy0;
+            for (const TAcadPoint &p : v.footprint) {
+                qx0 = std::min(qx0, p.x);
+                qx1 = std::max(qx1, p.x);
+                qy0 = std::min(qy0, p.y);
+                qy1 = std::max(qy1, p.y);
+            }
+            qx0 += dx, qx1 += dx, qy0 += dy, qy1 += dy;
+            if (qx1 < x0_ || qx0 > x1_ || qy1 < y0_ || qy0 > y1_) continue;
+            for (int r = Row(qy0); r <= Row(qy1); ++r)
+                for (int c = Col(qx0); c <= Col(qx1); ++c) {
+                    const std::size_t b = static_cast<std::size_t>(r) * cols_ + c;
+                    for (int k = first_[b]; k < first_[b + 1]; ++k) {
+                        const auto i =
+                            static_cast<std::size_t>(order_[static_cast<std::size_t>(k)]);
+                        if (stamp_[i] == instant) continue;
+                        if (InRing(v.footprint, points_[i].x - dx, points_[i].y - dy)) {
+                            stamp_[i] = instant;
+                            ++counts_[i];
+                        }
+                    }
+                }
+        }
         return true;
     }
 
@@ -292,6 +321,15 @@ private:
         Vec d;
         double slack;
     };
+    // Even-odd: whether (x, y) lies inside the ring.
+    static bool InRing(const std::vector<TAcadPoint> &ring, double x, double y) {
+        bool in = false;
+        for (std::size_t k = 0, m = ring.size(); k < m; ++k) {
+            const TAcadPoint a = ring[k], b = ring[(k + 1) % m];
+            if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y)) in = !in;
+        }
+        return in;
+    }
     static bool InQuad(const Side (&sides)[4], TAcadPoint p) {
         for (const Side &s : sides)
             if (Cross(s.d, Sub(p, s.a)) < s.slack) return false;
@@ -620,8 +658,9 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
     const double referenceHour =
         std::max(std::min(in.Limit5, in.Limit10) - 4.0 * shadow::kExtentStepMinutes / 60.0,
                  shadow::kExtentStepMinutes / 60.0);
-    const shadow::ToujiHani hani = shadow::GetToujiHani(
-        edges, sun, in.PlaneHeight, in.Start, in.End, referenceHour, pimuHani, *grid, progress);
+    const shadow::ToujiHani hani =
+        shadow::GetToujiHani(edges, sun, in.PlaneHeight, in.Start, in.End, referenceHour, pimuHani,
+                             *grid, progress, model.Volumes);
     if (hani.Summary.Stopped || !progress.KeepRunning()) {
         return Stopped(std::move(result));
     }
@@ -646,7 +685,9 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
                 ++result.NoSunInstants;
                 return;
             }
-            if (counter) shadow::CountShadowRuns(edges, sun, t, in.PlaneHeight, raster, *counter);
+            if (counter)
+                shadow::CountShadowRuns(edges, sun, t, in.PlaneHeight, raster, *counter,
+                                        model.Volumes);
         });
         if (!ran) return Stopped(std::move(result));
         if (counter) {
@@ -702,8 +743,9 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
 
     // The counts of the lines and the refined cells at the check's instants.
     PointCounter counted(std::move(points));
-    if (!EachInstant(in, instants, progress,
-                     [&](int i, double t) { counted.Add(edges, sun, t, in.PlaneHeight, i); }))
+    if (!EachInstant(in, instants, progress, [&](int i, double t) {
+            counted.Add(edges, model.Volumes, sun, t, in.PlaneHeight, i);
+        }))
         return Stopped(std::move(result));
     const std::vector<int> &counts = counted.Counts();
     const std::vector<TAcadPoint> &at = counted.Points();

@@ -43,10 +43,16 @@ ExactShadow::ExactShadow(std::span<const TLineEnt> edges, const solar::SolarStat
     }
 }
 
-bool ExactShadow::UnderVolume(TAcadPoint p) const {
+bool ExactShadow::UnderVolume(TAcadPoint p, const Instant &s) const {
     for (std::size_t i = 0; i < volumes_.size(); ++i) {
         const geometry::Volume &v = volumes_[i];
         if (!(v.top > h_)) continue;
+        // A volume raised above the plane shades its underside's shadow, not the ground under it.
+        TAcadPoint q = p;
+        if (v.bottom > h_) {
+            q.x -= (v.bottom - h_) * s.dx;
+            q.y -= (v.bottom - h_) * s.dy;
+        }
         // Each group of the same bottom and top once, at its first volume.
         bool first = true;
         for (std::size_t j = 0; j < i && first; ++j)
@@ -58,8 +64,8 @@ bool ExactShadow::UnderVolume(TAcadPoint p) const {
             const std::vector<TAcadPoint> &ring = volumes_[j].footprint;
             for (std::size_t k = 0, m = ring.size(); k < m; ++k) {
                 const TAcadPoint a = ring[k], b = ring[(k + 1) % m];
-                if ((a.y > p.y) != (b.y > p.y) &&
-                    p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
+                if ((a.y > q.y) != (b.y > q.y) &&
+                    q.x < a.x + (q.y - a.y) * (b.x - a.x) / (b.y - a.y))
                     inside = !inside;
             }
         }
@@ -95,8 +101,8 @@ TAcadPoint ExactShadow::Cast(TAcadPoint p, const Instant &s) const {
 bool ExactShadow::InQuad(const TLineEnt &e, const Instant &s, TAcadPoint p) const {
     // Only an edge above the plane casts a shadow of some size.
     if (!(e.st.z > h_ || e.ed.z > h_)) return false;
-    const TAcadPoint v[4] = {
-        {e.st.x, e.st.y, 0.0}, {e.ed.x, e.ed.y, 0.0}, Cast(e.ed, s), Cast(e.st, s)};
+    const TAcadPoint v[4] = {Cast({e.st.x, e.st.y, e.base}, s), Cast({e.ed.x, e.ed.y, e.base}, s),
+                             Cast(e.ed, s), Cast(e.st, s)};
     const double tol = geometry::kPointTol;
     if ((p.x < v[0].x - tol && p.x < v[1].x - tol && p.x < v[2].x - tol && p.x < v[3].x - tol) ||
         (p.x > v[0].x + tol && p.x > v[1].x + tol && p.x > v[2].x + tol && p.x > v[3].x + tol) ||
@@ -121,7 +127,7 @@ bool ExactShadow::InQuad(const TLineEnt &e, const Instant &s, TAcadPoint p) cons
 bool ExactShadow::ShadedBy(std::span<const std::size_t> edges, TAcadPoint p, double t) const {
     const Instant s = At(t);
     if (!s.sun) return false;
-    if (UnderVolume(p)) return true;
+    if (UnderVolume(p, s)) return true;
     for (std::size_t i : edges)
         if (InQuad(edges_[i], s, p)) return true;
     return false;
@@ -130,7 +136,7 @@ bool ExactShadow::ShadedBy(std::span<const std::size_t> edges, TAcadPoint p, dou
 bool ExactShadow::Shaded(TAcadPoint p, double t) const {
     const Instant s = At(t);
     if (!s.sun) return false;
-    if (UnderVolume(p)) return true;
+    if (UnderVolume(p, s)) return true;
     for (const TLineEnt &e : edges_)
         if (InQuad(e, s, p)) return true;
     return false;

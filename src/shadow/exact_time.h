@@ -2,7 +2,8 @@
 // the buildings' shadow, found to a fraction of a second, not to the sampling step.
 //
 // A point is shaded at an instant when it lies in (or on) the quadrilateral an edge and its
-// shadow span (ShadowQuad), or in the footprint of a volume rising above the plane. The day is
+// shadow span (ShadowQuad), in the footprint of a volume rising above the plane from at or below
+// it, or in the shadow of the underside of a volume raised above the plane. The day is
 // sampled every `step` minutes, both ends of the range included; every change between two samples
 // is narrowed by bisection, looking only at the edges whose quadrilaterals come near the point in
 // that step.
@@ -46,7 +47,7 @@ private:
     geometry::TAcadPoint Cast(geometry::TAcadPoint p, const Instant &s) const;
     bool InQuad(const geometry::TLineEnt &e, const Instant &s, geometry::TAcadPoint p) const;
     bool ShadedBy(std::span<const std::size_t> edges, geometry::TAcadPoint p, double t) const;
-    bool UnderVolume(geometry::TAcadPoint p) const;
+    bool UnderVolume(geometry::TAcadPoint p, const Instant &s) const;
 
     struct Box {
         double x0, y0, x1, y1;

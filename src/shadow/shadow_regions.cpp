@@ -970,8 +970,8 @@ cl::Paths NestedFootprints(std::vector<Walk> walks, Progress &progress, bool &st
 
 EdgeQuad ShadowQuad(const TLineEnt &e, double h, double shadowAngle, double ratio) {
     EdgeQuad q;
-    q.footSt = TAcadPoint{e.st.x, e.st.y, 0.0};
-    q.footEd = TAcadPoint{e.ed.x, e.ed.y, 0.0};
+    q.footSt = solar::ShadowPoint({e.st.x, e.st.y, e.base}, h, shadowAngle, ratio, 0.0);
+    q.footEd = solar::ShadowPoint({e.ed.x, e.ed.y, e.base}, h, shadowAngle, ratio, 0.0);
     q.shadowEd = solar::ShadowPoint(e.ed, h, shadowAngle, ratio, 0.0);
     q.shadowSt = solar::ShadowPoint(e.st, h, shadowAngle, ratio, 0.0);
     return q;
@@ -1071,6 +1071,8 @@ ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState
             result.status = RegionStatus::Stopped;
             return result;
         }
+        // An edge at or below the plane casts nothing and bounds no footprint there.
+        if (!(std::max(edges[i].st.z, edges[i].ed.z) > h)) continue;
         const EdgeQuad q = ShadowQuad(edges[i], h, theta, pos.Ratio);
         if (!Finite(q.footSt) || !Finite(q.footEd) || !Finite(q.shadowSt) || !Finite(q.shadowEd))
             continue;

@@ -52,7 +52,9 @@ struct ShadowRegions {
 };
 
 // The quadrilateral of one edge at an instant: foot start, foot end, shadow of the end, shadow of
-// the start (the segments the literal routines make for the edge), all at z 0.
+// the start (the segments the literal routines make for the edge), all at z 0. The feet are the
+// shadows of the edge's ends at its base (on the ground, or under a raised volume's underside,
+// moved along the shadow where the base is above the plane).
 struct EdgeQuad {
     geometry::TAcadPoint footSt, footEd, shadowEd, shadowSt;
 };
@@ -62,8 +64,9 @@ EdgeQuad ShadowQuad(const geometry::TLineEnt &e, double h, double shadowAngle, d
 
 // The shadow regions of the model's edges at time t (hours) on the plane at height h (drawing
 // units). The footprints are the areas enclosed by closed chains of the edges' feet (closed
-// polylines, circles, lines drawn end to end); lines and open chains cast only their shadows. A
-// chain inside an odd number of chains of the same height is a courtyard, not a footprint.
+// polylines, circles, lines drawn end to end; a raised volume's underside cast on the plane);
+// lines and open chains cast only their shadows. A chain inside an odd number of chains of the
+// same height is a courtyard, not a footprint. Edges at or below the plane take no part.
 // Asks progress.KeepRunning() between batches of work.
 ShadowRegions ShadowRegionsAt(std::span<const geometry::TLineEnt> edges,
                               const solar::SolarState &sun, double t, double h,

@@ -30,7 +30,8 @@ ToujiHani FindToujiHani(const geometry::BuildingModel &model, const solar::Solar
     GetPimuHani(model, sun, in.PlaneHeight, in.Start, in.End, pimuHani.XMin, pimuHani.YMin,
                 pimuHani.XMax, pimuHani.YMax);
     return GetToujiHani(model.AryTatemono, sun, in.PlaneHeight, in.Start, in.End,
-                        ReferenceHour(FirstCheckedHour(in)), pimuHani, grid, progress);
+                        ReferenceHour(FirstCheckedHour(in)), pimuHani, grid, progress,
+                        model.Volumes);
 }
 
 ToujiDiagram ComputeToujikan(const geometry::BuildingModel &model, const solar::SolarState &sun,
@@ -54,7 +55,7 @@ ToujiDiagram ComputeToujikan(const geometry::BuildingModel &model, const solar::
 
     d.Counted = CountFinePass(model.AryTatemono, sun, d.Hani.Rect, in.PlaneHeight,
                               in.Interval.RasterSize, in.Interval.StepMinutes(), in.Start, in.End,
-                              grid, progress, d.Raster, threads);
+                              grid, progress, d.Raster, threads, model.Volumes);
     if (d.Counted.Stopped) {
         d.Status = ToujiStatus::Stopped;
         return d;

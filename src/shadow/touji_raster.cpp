@@ -92,7 +92,8 @@ void CheckRasterSize(int n) {
 }
 
 template <class Paint>
-bool ForEachShadowPolygon(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+bool ForEachShadowPolygon(std::span<const TLineEnt> edges,
+                          std::span<const geometry::Volume> volumes, const solar::SolarState &sun,
                           double time, double planeHeight, const RasterGeometry &raster,
                           PaintedRange &range, Paint paint) {
     if (edges.empty() || !(raster.Cell > 0.0) || !std::isfinite(raster.Cell) ||
@@ -123,33 +124,42 @@ bool ForEachShadowPolygon(std::span<const TLineEnt> edges, const solar::SolarSta
 
     std::vector<PixelXY> clipped;
     std::vector<PixelPoint> far;
+    // Paints one polygon given in drawing units, unless a vertex is not finite.
+    const auto paintPolygon = [&](std::span<const TAcadPoint> polygon) {
+        clipped.clear();
+        bool near = true;
+        for (const TAcadPoint &p : polygon) {
+            const PixelXY q = toPixel(p);
+            if (!std::isfinite(q.x) || !std::isfinite(q.y)) return;
+            near = near && std::fabs(q.x) <= kFarLimit && std::fabs(q.y) <= kFarLimit;
+            clipped.push_back(q);
+        }
+        for (const TAcadPoint &p : polygon) extend(p);
+        if (!near) ClipToBox(clipped, -kClipMargin, n + kClipMargin);
+        if (clipped.empty()) return;
+        far.clear();
+        for (const PixelXY &p : clipped) far.push_back(Rounded(p));
+        paint(std::span<const PixelPoint>(far));
+    };
+    const auto cast = [&](TAcadPoint p, double z) {
+        if (z > planeHeight) p = geometry::PolarPoint(p, theta, (z - planeHeight) * pos.Ratio);
+        p.z = 0.0;
+        return p;
+    };
     for (const TLineEnt &e : edges) {
         if (!(e.st.z > planeHeight && e.ed.z > planeHeight)) continue;
-        const TAcadPoint s1 = geometry::PolarPoint(e.st, theta, (e.st.z - planeHeight) * pos.Ratio);
-        const TAcadPoint s2 = geometry::PolarPoint(e.ed, theta, (e.ed.z - planeHeight) * pos.Ratio);
-        const std::array<PixelXY, 4> quad{toPixel(e.st), toPixel(e.ed), toPixel(s2), toPixel(s1)};
-        bool finite = true, near = true;
-        for (const PixelXY &p : quad) {
-            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
-            near = near && std::fabs(p.x) <= kFarLimit && std::fabs(p.y) <= kFarLimit;
-        }
-        if (!finite) continue;
-        extend(e.st);
-        extend(e.ed);
-        extend(s1);
-        extend(s2);
-        if (near) {
-            std::array<PixelPoint, 4> px;
-            for (std::size_t i = 0; i < 4; ++i) px[i] = Rounded(quad[i]);
-            paint(std::span<const PixelPoint>(px));
-        } else {
-            clipped.assign(quad.begin(), quad.end());
-            ClipToBox(clipped, -kClipMargin, n + kClipMargin);
-            if (clipped.empty()) continue;
-            far.clear();
-            for (const PixelXY &p : clipped) far.push_back(Rounded(p));
-            paint(std::span<const PixelPoint>(far));
-        }
+        const std::array<TAcadPoint, 4> quad{cast(e.st, e.base), cast(e.ed, e.base),
+                                             cast(e.ed, e.ed.z), cast(e.st, e.st.z)};
+        paintPolygon(quad);
+    }
+    // The underside of each volume raised above the plane, cast on it. (A courtyard in a raised
+    // volume is painted with it: the count errs on the shaded side there.)
+    std::vector<TAcadPoint> ring;
+    for (const geometry::Volume &v : volumes) {
+        if (!(v.bottom > planeHeight && v.top > v.bottom) || v.footprint.size() < 3) continue;
+        ring.clear();
+        for (const TAcadPoint &p : v.footprint) ring.push_back(cast(p, v.bottom));
+        paintPolygon(ring);
     }
 
     const int last = raster.N - 1;
@@ -164,23 +174,24 @@ bool ForEachShadowPolygon(std::span<const TLineEnt> edges, const solar::SolarSta
 
 bool PaintShadowBitmap(std::span<const TLineEnt> edges, const solar::SolarState &sun, double time,
                        double planeHeight, const RasterGeometry &raster, ShadowBitmap &bitmap,
-                       PaintedRange &range) {
+                       PaintedRange &range, std::span<const geometry::Volume> volumes) {
     if (raster.N != bitmap.Size()) {
         throw std::invalid_argument("raster size differs from the bitmap's size");
     }
     return ForEachShadowPolygon(
-        edges, sun, time, planeHeight, raster, range,
+        edges, volumes, sun, time, planeHeight, raster, range,
         [&](std::span<const PixelPoint> polygon) { bitmap.FillPolygon(polygon); });
 }
 
 bool CountShadowRuns(std::span<const TLineEnt> edges, const solar::SolarState &sun, double time,
-                     double planeHeight, const RasterGeometry &raster, RunCounter &counter) {
+                     double planeHeight, const RasterGeometry &raster, RunCounter &counter,
+                     std::span<const geometry::Volume> volumes) {
     if (raster.N != counter.Size()) {
         throw std::invalid_argument("raster size differs from the counter's size");
     }
     PaintedRange unused;
     const bool painted = ForEachShadowPolygon(
-        edges, sun, time, planeHeight, raster, unused,
+        edges, volumes, sun, time, planeHeight, raster, unused,
         [&](std::span<const PixelPoint> polygon) { counter.AddPolygon(polygon); });
     if (painted) counter.EndInstant();
     return painted;
@@ -217,11 +228,12 @@ void CountShadowBitmap(const ShadowBitmap &bitmap, const PaintedRange &range,
 
 bool CountShadowInstant(std::span<const TLineEnt> edges, const solar::SolarState &sun, double time,
                         double planeHeight, const RasterGeometry &raster, ShadowBitmap &bitmap,
-                        ShadowCountGrid &grid) {
+                        ShadowCountGrid &grid, std::span<const geometry::Volume> volumes) {
     bitmap.Clear(PixelColor::White);
     bitmap.SetColor(PixelColor::Black);
     PaintedRange range;
-    if (!PaintShadowBitmap(edges, sun, time, planeHeight, raster, bitmap, range)) return false;
+    if (!PaintShadowBitmap(edges, sun, time, planeHeight, raster, bitmap, range, volumes))
+        return false;
     CountShadowBitmap(bitmap, range, grid);
     return true;
 }
@@ -242,7 +254,8 @@ struct CountingWorker {
 PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                           const Extent &extent, double planeHeight, int n, double stepMinutes,
                           double startHour, double endHour, ShadowCountGrid &grid,
-                          Progress &progress, RasterGeometry &raster, int threads) {
+                          Progress &progress, RasterGeometry &raster, int threads,
+                          std::span<const geometry::Volume> volumes) {
     CheckRasterSize(n);
     if (!(stepMinutes > 0.0)) throw std::invalid_argument("the step must be positive");
     grid.Clear();
@@ -273,7 +286,8 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
                 try {
                     double time;
                     while (queue->Pop(time)) {
-                        if (CountShadowRuns(edges, sun, time, planeHeight, raster, w.counter))
+                        if (CountShadowRuns(edges, sun, time, planeHeight, raster, w.counter,
+                                            volumes))
                             ++w.counted;
                     }
                 } catch (...) {
@@ -309,7 +323,7 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
             }
             if (queue) {
                 queue->Push(time);
-            } else if (CountShadowRuns(edges, sun, time, planeHeight, raster, *counter)) {
+            } else if (CountShadowRuns(edges, sun, time, planeHeight, raster, *counter, volumes)) {
                 ++summary.Counted;
             }
         }
@@ -337,7 +351,7 @@ void CountFootprints(std::span<const geometry::Volume> volumes, double planeHeig
     std::vector<bool> done(volumes.size(), false);
     std::vector<double> xs;
     for (std::size_t i = 0; i < volumes.size(); ++i) {
-        if (done[i] || !(volumes[i].top > planeHeight)) continue;
+        if (done[i] || !(volumes[i].top > planeHeight) || volumes[i].bottom > planeHeight) continue;
         // The volumes of this height, taken together.
         std::vector<std::size_t> group;
         double ymin = std::numeric_limits<double>::infinity(), ymax = -ymin;
@@ -386,7 +400,8 @@ void CountFootprints(std::span<const geometry::Volume> volumes, double planeHeig
 
 ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                        double planeHeight, double startHour, double endHour, double referenceHour,
-                       const Extent &pimuHani, ShadowCountGrid &grid, Progress &progress) {
+                       const Extent &pimuHani, ShadowCountGrid &grid, Progress &progress,
+                       std::span<const geometry::Volume> volumes) {
     constexpr int n = kExtentRasterSize;
     grid.Clear();
     double xmin = pimuHani.XMin, ymin = pimuHani.YMin, xmax = pimuHani.XMax, ymax = pimuHani.YMax;
@@ -415,7 +430,7 @@ ToujiHani GetToujiHani(std::span<const TLineEnt> edges, const solar::SolarState 
             ++summary.SkippedNoSun;
             continue;
         }
-        if (CountShadowInstant(edges, sun, time, planeHeight, raster, bitmap, grid)) {
+        if (CountShadowInstant(edges, sun, time, planeHeight, raster, bitmap, grid, volumes)) {
             ++summary.Counted;
         }
     }

@@ -82,15 +82,17 @@ inline bool CastsShadows(const solar::SunResult &sun) {
 
 // Paints, in the bitmap's current colour, the shadow that every building edge casts at `time`
 // (hours) on the plane at `planeHeight` (mm): for each edge with both ends strictly above the
-// plane, the quadrilateral st, ed, S2, S1 of the edge and its shadow, outline included (see
-// ShadowBitmap::FillPolygon). Edges with an end at or below the plane cast nothing.
+// plane, the quadrilateral of its feet (at its base, see ShadowQuad) and its shadow, outline
+// included (see ShadowBitmap::FillPolygon), and the underside of each of `volumes` raised above
+// the plane, cast on it. Edges with an end at or below the plane cast nothing.
 // On success writes the touched range and returns true. Returns false, painting nothing and
 // leaving `range` alone, when there are no edges, the cell size is not positive (or the raster is
 // not finite), or the sun casts no shadows at that time (CastsShadows).
 // Throws std::invalid_argument when raster.N differs from the bitmap's size.
 bool PaintShadowBitmap(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                        double time, double planeHeight, const RasterGeometry &raster,
-                       ShadowBitmap &bitmap, PaintedRange &range);
+                       ShadowBitmap &bitmap, PaintedRange &range,
+                       std::span<const geometry::Volume> volumes = {});
 
 // Adds 1 to the counter of every black pixel of the bitmap inside `range`, walking whole bytes:
 // a byte of 0 adds to eight cells at once, a byte of 255 is passed over. Throws
@@ -102,7 +104,8 @@ void CountShadowBitmap(const ShadowBitmap &bitmap, const PaintedRange &range,
 // false when nothing was painted (see PaintShadowBitmap).
 bool CountShadowInstant(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                         double time, double planeHeight, const RasterGeometry &raster,
-                        ShadowBitmap &bitmap, ShadowCountGrid &grid);
+                        ShadowBitmap &bitmap, ShadowCountGrid &grid,
+                        std::span<const geometry::Volume> volumes = {});
 
 // What a pass did. Sampled = the M instants of shadow/instants.h (the middles of the steps), of
 // which Counted were painted and counted and SkippedNoSun fell outside the daytime window or had
@@ -134,10 +137,12 @@ inline double FineCellSize(const Extent &extent, int n) {
 PassSummary CountFinePass(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                           const Extent &extent, double planeHeight, int n, double stepMinutes,
                           double startHour, double endHour, ShadowCountGrid &grid,
-                          Progress &progress, RasterGeometry &raster, int threads = 1);
+                          Progress &progress, RasterGeometry &raster, int threads = 1,
+                          std::span<const geometry::Volume> volumes = {});
 
 // The ground under the buildings: every cell whose point (CellPoint) lies in the footprint of a
-// volume rising above the plane (top above planeHeight) is raised to `count`, the instants counted,
+// volume rising above the plane from at or below it (bottom at or below planeHeight, top above
+// it) is raised to `count`, the instants counted,
 // since it is shaded at each of them. Footprints of volumes with the same bottom and top are taken
 // together by the even-odd rule, so that a courtyard drawn inside its block stays lit.
 void CountFootprints(std::span<const geometry::Volume> volumes, double planeHeight,
@@ -163,7 +168,8 @@ struct ToujiHani {
 // false answer only marks the summary Stopped.
 ToujiHani GetToujiHani(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                        double planeHeight, double startHour, double endHour, double referenceHour,
-                       const Extent &pimuHani, ShadowCountGrid &grid, Progress &progress);
+                       const Extent &pimuHani, ShadowCountGrid &grid, Progress &progress,
+                       std::span<const geometry::Volume> volumes = {});
 
 // The hour of item `index` of the hour list ("1.5Hr" ... "8.0Hr"): 1.5 + 0.5 * index.
 constexpr double HourOfItem(int index) {

@@ -94,6 +94,6 @@ private:
 // nothing. Throws std::invalid_argument when raster.N differs from the counter's size.
 bool CountShadowRuns(std::span<const geometry::TLineEnt> edges, const solar::SolarState &sun,
                      double time, double planeHeight, const RasterGeometry &raster,
-                     RunCounter &counter);
+                     RunCounter &counter, std::span<const geometry::Volume> volumes = {});
 
 }  // namespace pimu::shadow

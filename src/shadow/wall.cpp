@@ -84,7 +84,8 @@ void ClipToBox(std::vector<TAcadPoint> &poly, double x0, double y0, double x1, d
 
 std::vector<std::vector<TAcadPoint>> WallShadowPolygons(std::span<const TLineEnt> edges,
                                                         const WallLine &wall,
-                                                        const solar::SolarState &sun, double time) {
+                                                        const solar::SolarState &sun, double time,
+                                                        std::span<const geometry::Volume> volumes) {
     std::vector<std::vector<TAcadPoint>> out;
     const double len = WallLength(wall);
     if (!(len > geometry::kPointTol) || edges.empty()) return out;
@@ -126,9 +127,29 @@ std::vector<std::vector<TAcadPoint>> WallShadowPolygons(std::span<const TLineEnt
         }
         const TAcadPoint topA = project(a.x, a.y, std::max(a.z, 0.0));
         const TAcadPoint topB = project(b.x, b.y, std::max(b.z, 0.0));
-        const TAcadPoint footA = project(a.x, a.y, 0.0);
-        const TAcadPoint footB = project(b.x, b.y, 0.0);
+        const double base = std::max(e.base, 0.0);
+        const TAcadPoint footA = project(a.x, a.y, base);
+        const TAcadPoint footB = project(b.x, b.y, base);
         poly.assign({topA, topB, footB, footA});
+        bool finite = true;
+        for (const TAcadPoint &p : poly)
+            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
+        if (!finite) continue;
+        ClipToBox(poly, -m, -m, len + m, h + m);
+        if (poly.size() >= 3) out.push_back(poly);
+    }
+    // The undersides of raised volumes: the part on the buildings' side of the wall plane.
+    for (const geometry::Volume &v : volumes) {
+        if (!(v.bottom > 0.0 && v.top > v.bottom) || v.footprint.size() < 3) continue;
+        poly = v.footprint;
+        ClipHalfPlane(
+            poly, [&](TAcadPoint p) { return f.Side(p.x, p.y) >= 0.0; },
+            [&](TAcadPoint a, TAcadPoint b) {
+                const double sa = f.Side(a.x, a.y), sb = f.Side(b.x, b.y);
+                const double t = sa / (sa - sb);
+                return TAcadPoint{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), 0.0};
+            });
+        for (TAcadPoint &p : poly) p = project(p.x, p.y, v.bottom);
         bool finite = true;
         for (const TAcadPoint &p : poly)
             finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
@@ -151,11 +172,13 @@ int ClampedIndex(double pixel, int lo, int hi) {
 
 bool CountWallInstant(std::span<const TLineEnt> edges, const WallLine &wall,
                       const solar::SolarState &sun, double time, const RasterGeometry &raster,
-                      ShadowBitmap &bitmap, ShadowCountGrid &grid) {
+                      ShadowBitmap &bitmap, ShadowCountGrid &grid,
+                      std::span<const geometry::Volume> volumes) {
     bitmap.Clear(PixelColor::White);
     bitmap.SetColor(PixelColor::Black);
     PaintedRange range;
-    if (!PaintWallShadowBitmap(edges, wall, sun, time, raster, bitmap, range)) return false;
+    if (!PaintWallShadowBitmap(edges, wall, sun, time, raster, bitmap, range, volumes))
+        return false;
     CountShadowBitmap(bitmap, range, grid);
     return true;
 }
@@ -242,8 +265,9 @@ std::vector<WallFrameLine> WallFrameLines(double length, double height, bool onW
 }
 
 ShadowRegions WallShadowAt(std::span<const TLineEnt> edges, const WallLine &wall,
-                           const solar::SolarState &sun, double time, Progress &progress) {
-    return UnionRings(WallShadowPolygons(edges, wall, sun, time), progress);
+                           const solar::SolarState &sun, double time, Progress &progress,
+                           std::span<const geometry::Volume> volumes) {
+    return UnionRings(WallShadowPolygons(edges, wall, sun, time, volumes), progress);
 }
 
 std::vector<std::vector<TAcadPoint>> ClipOutlineToWall(std::span<const TAcadPoint> outline,
@@ -296,7 +320,8 @@ std::vector<std::vector<TAcadPoint>> ClipOutlineToWall(std::span<const TAcadPoin
 
 WallShadowLines ComputeWallShadowLines(std::span<const TLineEnt> edges, const WallLine &wall,
                                        const solar::SolarState &sun, const WallLineInputs &in,
-                                       Progress &progress) {
+                                       Progress &progress,
+                                       std::span<const geometry::Volume> volumes) {
     WallShadowLines result;
     if (!(in.Interval > 0.0) || !std::isfinite(in.Start) || !std::isfinite(in.End)) return result;
     const int count = static_cast<int>(std::floor((in.End - in.Start) / in.Interval + 1e-6)) + 1;
@@ -314,7 +339,7 @@ WallShadowLines ComputeWallShadowLines(std::span<const TLineEnt> edges, const Wa
         WallInstant instant;
         instant.Time = t;
         instant.WholeHour = std::fabs(t - std::round(t)) < 1e-9;
-        const ShadowRegions shadow = WallShadowAt(edges, wall, sun, t, progress);
+        const ShadowRegions shadow = WallShadowAt(edges, wall, sun, t, progress, volumes);
         if (shadow.status == RegionStatus::Stopped) {
             result.Stopped = true;
             break;
@@ -331,11 +356,12 @@ WallShadowLines ComputeWallShadowLines(std::span<const TLineEnt> edges, const Wa
 
 bool PaintWallShadowBitmap(std::span<const TLineEnt> edges, const WallLine &wall,
                            const solar::SolarState &sun, double time, const RasterGeometry &raster,
-                           ShadowBitmap &bitmap, PaintedRange &range) {
+                           ShadowBitmap &bitmap, PaintedRange &range,
+                           std::span<const geometry::Volume> volumes) {
     if (raster.N != bitmap.Size())
         throw std::invalid_argument("raster size differs from the bitmap's size");
     if (edges.empty() || !(raster.Cell > 0.0) || !std::isfinite(raster.Cell)) return false;
-    const auto polygons = WallShadowPolygons(edges, wall, sun, time);
+    const auto polygons = WallShadowPolygons(edges, wall, sun, time, volumes);
     if (polygons.empty()) return false;
     const double n = raster.N;
     // The polygons lie within the wall's margin, so far from kMaxCoord for any raster that frames
@@ -369,7 +395,8 @@ bool PaintWallShadowBitmap(std::span<const TLineEnt> edges, const WallLine &wall
 PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
                           const solar::SolarState &sun, const RasterGeometry &raster,
                           double stepMinutes, double startHour, double endHour,
-                          ShadowCountGrid &grid, Progress &progress, int threads) {
+                          ShadowCountGrid &grid, Progress &progress, int threads,
+                          std::span<const geometry::Volume> volumes) {
     if (raster.N < 8 || raster.N > ShadowCountGrid::kSize || raster.N % 8 != 0)
         throw std::invalid_argument("raster size must be a multiple of 8 from 8 to 2000");
     if (!(stepMinutes > 0.0)) throw std::invalid_argument("the step must be positive");
@@ -406,7 +433,8 @@ PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
                 double time = 0.0;
                 try {
                     while (queue->Pop(time))
-                        if (CountWallInstant(edges, wall, sun, time, raster, me.bitmap, target))
+                        if (CountWallInstant(edges, wall, sun, time, raster, me.bitmap, target,
+                                             volumes))
                             ++me.counted;
                 } catch (...) {
                     me.error = std::current_exception();
@@ -437,7 +465,8 @@ PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
             }
             if (queue) {
                 queue->Push(time);
-            } else if (CountWallInstant(edges, wall, sun, time, raster, pool[0]->bitmap, grid)) {
+            } else if (CountWallInstant(edges, wall, sun, time, raster, pool[0]->bitmap, grid,
+                                        volumes)) {
                 ++pool[0]->counted;
             }
         }
@@ -462,7 +491,7 @@ PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
 
 ToujiHani GetKabeToujiHani(std::span<const TLineEnt> edges, const WallLine &wall,
                            const solar::SolarState &sun, double startHour, double endHour,
-                           ShadowCountGrid &grid) {
+                           ShadowCountGrid &grid, std::span<const geometry::Volume> volumes) {
     constexpr int n = kExtentRasterSize;
     const double len = WallLength(wall), h = WallHeight(wall), m = WallMargin(len, h);
     double xmin = -m, ymin = -m, xmax = len + m, ymax = h + m;
@@ -477,7 +506,7 @@ ToujiHani GetKabeToujiHani(std::span<const TLineEnt> edges, const WallLine &wall
     ToujiHani result;
     result.Cell = c;
     result.Summary = CountWallPass(edges, wall, sun, raster, kExtentStepMinutes, startHour, endHour,
-                                   grid, NoProgress());
+                                   grid, NoProgress(), 1, volumes);
     // An hour, or every sampled instant when the range is shorter.
     const double threshold = std::max(
         1.0, std::min(60.0 / kExtentStepMinutes, static_cast<double>(result.Summary.Sampled)));
@@ -503,9 +532,10 @@ ToujiHani GetKabeToujiHani(std::span<const TLineEnt> edges, const WallLine &wall
 
 WallTouji ComputeWallTouji(std::span<const TLineEnt> edges, const WallLine &wall,
                            const solar::SolarState &sun, const WallToujiInputs &in,
-                           ShadowCountGrid &grid, Progress &progress, int threads) {
+                           ShadowCountGrid &grid, Progress &progress, int threads,
+                           std::span<const geometry::Volume> volumes) {
     WallTouji result;
-    result.Hani = GetKabeToujiHani(edges, wall, sun, in.Start, in.End, grid);
+    result.Hani = GetKabeToujiHani(edges, wall, sun, in.Start, in.End, grid, volumes);
     const int n = in.Interval.RasterSize;
     const double c = FineCellSize(result.Hani.Rect, n);
     if (!result.Hani.Found || !(c > 0.0)) {
@@ -515,7 +545,7 @@ WallTouji ComputeWallTouji(std::span<const TLineEnt> edges, const WallLine &wall
     result.Raster = {result.Hani.Rect.XMin, result.Hani.Rect.YMin, c, n};
     const double step = in.Interval.StepMinutes();
     result.Counted = CountWallPass(edges, wall, sun, result.Raster, step, in.Start, in.End, grid,
-                                   progress, threads);
+                                   progress, threads, volumes);
     if (result.Counted.Stopped) {
         result.Status = WallToujiStatus::Stopped;
         return result;

@@ -63,17 +63,19 @@ double WallMargin(double length, double height);
 
 // The shadow polygons on the wall's plane at one instant, in wall coordinates: one per casting
 // face (a quadrilateral, or fewer or more corners where the margin cuts it), what WallShadowAt
-// unites and PaintWallShadowBitmap paints.
+// unites and PaintWallShadowBitmap paints. Each edge casts the face below it down to its base;
+// a volume raised off the ground also casts its underside (a courtyard in it is cast with it).
 std::vector<std::vector<geometry::TAcadPoint>> WallShadowPolygons(
     std::span<const geometry::TLineEnt> edges, const WallLine &wall, const solar::SolarState &sun,
-    double time);
+    double time, std::span<const geometry::Volume> volumes = {});
 
 // The shadow on the wall's plane at one instant, in wall coordinates: the union of the faces'
 // shadows, kept within the wall rectangle widened by WallMargin on every side. No regions when the
 // sun casts no shadow, runs along the wall or lies behind its seen face.
 ShadowRegions WallShadowAt(std::span<const geometry::TLineEnt> edges, const WallLine &wall,
                            const solar::SolarState &sun, double time,
-                           Progress &progress = NoProgress());
+                           Progress &progress = NoProgress(),
+                           std::span<const geometry::Volume> volumes = {});
 
 // Cuts a closed outline (last point joined to the first) at the wall rectangle 0 <= x <= L,
 // 0 <= y <= H and joins what is left into open chains: a chain continues while the next kept
@@ -116,7 +118,8 @@ struct WallShadowLines {
 // Start(instants), Position and KeepRunning before each.
 WallShadowLines ComputeWallShadowLines(std::span<const geometry::TLineEnt> edges,
                                        const WallLine &wall, const solar::SolarState &sun,
-                                       const WallLineInputs &in, Progress &progress);
+                                       const WallLineInputs &in, Progress &progress,
+                                       std::span<const geometry::Volume> volumes = {});
 
 // ---- The wall isochrones ------------------------------------------------------------------
 
@@ -125,21 +128,23 @@ WallShadowLines ComputeWallShadowLines(std::span<const geometry::TLineEnt> edges
 // when nothing can be painted (no edges, no positive cell, no shadow on the wall's plane).
 bool PaintWallShadowBitmap(std::span<const geometry::TLineEnt> edges, const WallLine &wall,
                            const solar::SolarState &sun, double time, const RasterGeometry &raster,
-                           ShadowBitmap &bitmap, PaintedRange &range);
+                           ShadowBitmap &bitmap, PaintedRange &range,
+                           std::span<const geometry::Volume> volumes = {});
 
 // The counting pass on the wall: clears the grid and counts the M instants of shadow/instants.h,
 // with `threads` threads (same result as one). Progress as CountFinePass.
 PassSummary CountWallPass(std::span<const geometry::TLineEnt> edges, const WallLine &wall,
                           const solar::SolarState &sun, const RasterGeometry &raster,
                           double stepMinutes, double startHour, double endHour,
-                          ShadowCountGrid &grid, Progress &progress, int threads = 1);
+                          ShadowCountGrid &grid, Progress &progress, int threads = 1,
+                          std::span<const geometry::Volume> volumes = {});
 
 // The extent pass: the wall rectangle widened by WallMargin, then by 2.5 % on every side, counted
 // on the 480-cell raster every 2 minutes; the rectangle around the cells shaded for an hour (at
 // every sampled instant when the range is shorter), with the margins of GetToujiHani.
 ToujiHani GetKabeToujiHani(std::span<const geometry::TLineEnt> edges, const WallLine &wall,
                            const solar::SolarState &sun, double startHour, double endHour,
-                           ShadowCountGrid &grid);
+                           ShadowCountGrid &grid, std::span<const geometry::Volume> volumes = {});
 
 struct WallToujiInputs {
     double Start = 8.0;
@@ -176,6 +181,7 @@ struct WallTouji {
 // (Start(8), then Position(k + 1), Status "8.0Hr" ... and KeepRunning for every hour).
 WallTouji ComputeWallTouji(std::span<const geometry::TLineEnt> edges, const WallLine &wall,
                            const solar::SolarState &sun, const WallToujiInputs &in,
-                           ShadowCountGrid &grid, Progress &progress, int threads = 1);
+                           ShadowCountGrid &grid, Progress &progress, int threads = 1,
+                           std::span<const geometry::Volume> volumes = {});
 
 }  // namespace pimu::shadow

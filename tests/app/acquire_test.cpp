@@ -32,9 +32,9 @@ TEST(Acquire, BuildingsOfALayerBecomeTheModel) {
     w.form.Label22.caption = "old";
     w.Acquire(kSiteSmall, {OnLayer("BLD")});
 
-    // Rectangle A 4 + 12, parapet line 4, bay arc 19 chords + 19 raised + 20 verticals,
-    // rectangle B 4 + 12.
-    EXPECT_EQ(w.form.Model.AryTatemono.size(), 16u + 4u + 58u + 16u);
+    // Rectangle A 4 + 12, parapet line 4, bay arc 20 chords (each within 10 mm of the arc)
+    // + 20 raised + 21 verticals, rectangle B 4 + 12.
+    EXPECT_EQ(w.form.Model.AryTatemono.size(), 16u + 4u + 61u + 16u);
     EXPECT_EQ(w.form.Model.gbzmax, 12000.0);
     EXPECT_TRUE(w.Messages().empty());
     EXPECT_EQ(w.form.GB_toujiidx, -1);
@@ -62,13 +62,13 @@ TEST(Acquire, BuildingsOfALayerBecomeTheModel) {
 TEST(Acquire, NothingSelectedKeepsTheModelAndEnablesTheCommands) {
     CadWindow w;
     w.Acquire(kSiteSmall, {OnLayer("TOWER")});
-    ASSERT_EQ(w.form.Model.AryTatemono.size(), 35u);  // the ring only
+    ASSERT_EQ(w.form.Model.AryTatemono.size(), 36u);  // the ring only: 36 sides round it
     for (const char *b : kModelCommands) w.form.FindControl(b)->enabled = false;
 
     w.input.Select({});
     w.form.Button2Click();
     EXPECT_EQ(w.doc().prompts().back(), "何も選択されませんでした.\r\n");
-    EXPECT_EQ(w.form.Model.AryTatemono.size(), 35u);
+    EXPECT_EQ(w.form.Model.AryTatemono.size(), 36u);
     for (const char *b : kModelCommands) EXPECT_TRUE(w.form.FindControl(b)->enabled) << b;
 
     // A selection the CAD refuses is reported, and the command goes on with an empty set.
@@ -76,7 +76,7 @@ TEST(Acquire, NothingSelectedKeepsTheModelAndEnablesTheCommands) {
     w.form.Button2Click();
     EXPECT_EQ(w.Messages(), std::vector<std::string>{"選択処理失敗"});
     EXPECT_EQ(w.doc().prompts().back(), "何も選択されませんでした.\r\n");
-    EXPECT_EQ(w.form.Model.AryTatemono.size(), 35u);
+    EXPECT_EQ(w.form.Model.AryTatemono.size(), 36u);
 }
 
 // Results do not depend on where the site lies, so negative coordinates need no warning.

@@ -149,10 +149,10 @@ TEST(Boundary, CircleAndArcsBecomeChordsOfTheOutline) {
     ASSERT_EQ(w.form.RunCommand(FormCommand::Boundary), CommandOutcome::Ran);
     const std::vector<EntityData> added = Added(w, before);
     ASSERT_EQ(added.size(), 2u);
-    // The circle's 35 chords (the last one spans 20 degrees), each moved out, and an arc at
-    // every corner.
-    EXPECT_EQ(added[0].vertices.size(), 70u);
-    EXPECT_EQ(added[1].vertices.size(), 70u);
+    // The circle's polygon inscribed in it, 71 sides within 10 mm of it (a site never reaches
+    // beyond its circle), each moved out, and an arc at every corner.
+    EXPECT_EQ(added[0].vertices.size(), 142u);
+    EXPECT_EQ(added[1].vertices.size(), 142u);
 }
 
 // ---- The shadow ratio table in the drawing ----------------------------------------------

@@ -89,9 +89,9 @@ TEST(Preview, DrawnIntoTheCadAsABlockTheUserPlaces) {
         ++colours[e.color];
         xmin = std::min({xmin, e.p1.x, e.p2.x});
     }
-    EXPECT_EQ(colours[1], 35);  // the ring's edges in red
-    EXPECT_EQ(colours[9], 35);  // dropped to the ground in silver
-    EXPECT_EQ(colours[8], 70);  // verticals in grey
+    EXPECT_EQ(colours[1], 36);  // the ring's 36 sides in red
+    EXPECT_EQ(colours[9], 36);  // dropped to the ground in silver
+    EXPECT_EQ(colours[8], 72);  // verticals in grey
     EXPECT_NEAR(xmin, 1000, 1e-6);
     EXPECT_EQ(w.doc().undoGroups(), 1u);
 

@@ -103,32 +103,38 @@ TEST(Acquisition, ConversionCases) {
              ExpectPoint(a.AryLine[17].ed, {2000, 0, 0}, 1e-6);
              EXPECT_LT(Dist2D(a.AryLine[18].st, a.AryLine[18].ed), 1e-6);
          }},
-        {"circle: 35 chords, none at angle 0",
+        {"circle: the polygon of 36 sides round it, the first corner at angle 0",
          [](EntityArrays &a) {
              a.AryCircle.push_back({{5000, 5000, 0}, 1000, 0, {0, 0, 1}});
          },
-         35,
+         36,
          [](const EntityArrays &a) {
-             ExpectPoint(a.AryLine[0].st, PolarPoint({5000, 5000, 0}, 10 * kDegToRad, 1000));
-             ExpectPoint(a.AryLine[34].st, PolarPoint({5000, 5000, 0}, 350 * kDegToRad, 1000));
-             ExpectPoint(a.AryLine[34].ed, a.AryLine[0].st);
-             for (const TLineEnt &e : a.AryLine) EXPECT_EQ(e.st.z, 0.0);
+             const double corner = 1000 / std::cos(5 * kDegToRad);
+             ExpectPoint(a.AryLine[0].st, PolarPoint({5000, 5000, 0}, 0.0, corner));
+             ExpectPoint(a.AryLine[35].st, PolarPoint({5000, 5000, 0}, 350 * kDegToRad, corner));
+             ExpectPoint(a.AryLine[35].ed, a.AryLine[0].st);
+             for (const TLineEnt &e : a.AryLine) {
+                 EXPECT_EQ(e.st.z, 0.0);
+                 // Each side touches the circle at its middle.
+                 const TAcadPoint m{(e.st.x + e.ed.x) / 2, (e.st.y + e.ed.y) / 2, 0};
+                 EXPECT_NEAR(Dist2D(m, {5000, 5000, 0}), 1000.0, 1e-9);
+             }
          }},
         {"circle with thickness: the ring, then per chord a raised chord and two verticals",
          [](EntityArrays &a) {
              a.AryCircle.push_back({{5000, 5000, 100}, 1000, 2000, {0, 0, 1}});
          },
-         35 * 4,
+         36 * 4,
          [](const EntityArrays &a) {
-             for (int k = 0; k < 35; ++k) {
+             for (int k = 0; k < 36; ++k) {
                  const TLineEnt &chord = a.AryLine[k];
-                 const TLineEnt &top = a.AryLine[35 + 3 * k];
+                 const TLineEnt &top = a.AryLine[36 + 3 * k];
                  ExpectPoint(top.st, {chord.st.x, chord.st.y, 2100});
                  ExpectPoint(top.ed, {chord.ed.x, chord.ed.y, 2100});
-                 ExpectPoint(a.AryLine[36 + 3 * k].st, chord.st);
-                 ExpectPoint(a.AryLine[36 + 3 * k].ed, top.st);
-                 ExpectPoint(a.AryLine[37 + 3 * k].st, top.ed);
-                 ExpectPoint(a.AryLine[37 + 3 * k].ed, chord.ed);
+                 ExpectPoint(a.AryLine[37 + 3 * k].st, chord.st);
+                 ExpectPoint(a.AryLine[37 + 3 * k].ed, top.st);
+                 ExpectPoint(a.AryLine[38 + 3 * k].st, top.ed);
+                 ExpectPoint(a.AryLine[38 + 3 * k].ed, chord.ed);
              }
          }},
         {"arc 350 to 10 degrees: one chord to 360 and the closing chord",
@@ -301,8 +307,8 @@ TEST(Acquisition, VolumesOfClosedOutlines) {
          [](EntityArrays &a) {
              a.AryCircle.push_back({{5000, 5000, 100}, 1000, 2000, {0, 0, 1}});
          },
-         {volume(35, 100, 2100, 0, 35 * 4)},
-         {(34.0 * std::sin(kPi / 18.0) + std::sin(kPi / 9.0)) / 2.0 * 1e6}},
+         {volume(36, 100, 2100, 0, 36 * 4)},
+         {36.0 * std::tan(kPi / 36.0) * 1e6}},
         {"bulged outline: its arc's chords join its edges, the next outline follows them",
          [&](EntityArrays &a) {
              // A 20 x 10 m block with a half-round end to the east, then a second block.
@@ -313,8 +319,12 @@ TEST(Acquisition, VolumesOfClosedOutlines) {
              for (TLwpEle &v : other) v.code10.x += 40000;
              Outline(a, "N", other, 0, 6000);
          },
-         {volume(4 + 17, 0, 12000, 0, 3 * 4 + 19 * 3 + 1), volume(4, 0, 6000, 70, 16)},
-         {2e8 + 18.0 / 2.0 * 25e6 * std::sin(kPi / 18.0), 2e8}},
+         // Chords of ChordStep(5000) = 7.25 degrees (10 mm from the arc), 24 and a last one.
+         {volume(4 + 24, 0, 12000, 0, 3 * 4 + 25 * 3 + 1), volume(4, 0, 6000, 88, 16)},
+         {2e8 + 25e6 / 2.0 *
+                    (24.0 * std::sin(ChordStep(5000, 10) * kDegToRad) +
+                     std::sin((180.0 - 24.0 * ChordStep(5000, 10)) * kDegToRad)),
+          2e8}},
     };
     for (const VolumeCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -367,7 +377,33 @@ TEST(Acquisition, VolumesOfClosedOutlines) {
     EXPECT_EQ(v.radius, 1500.0);
     EXPECT_EQ(v.bottom, 0.0);
     EXPECT_EQ(v.top, 3000.0);
-    EXPECT_EQ(v.firstEdge, 35u);
+    EXPECT_EQ(v.firstEdge, 36u);
+}
+
+}  // namespace
+}  // namespace pimu::geometry
+
+namespace pimu::geometry {
+namespace {
+
+// A building's circle is the polygon round it, a site's the one inscribed in it; either strays at
+// most 10 mm from the circle, with at least 36 sides.
+TEST(Acquisition, CirclesRoundForBuildingsInsideForSites) {
+    for (CircleFit fit : {CircleFit::Round, CircleFit::Inside}) {
+        for (double r : {300.0, 4500.0, 40000.0}) {
+            SCOPED_TRACE(std::to_string(r) + (fit == CircleFit::Round ? " round" : " inside"));
+            std::vector<TLineEnt> edges;
+            CirclesToLines({{{1000, 2000, 0}, r, 0, {0, 0, 1}}}, kTessellationStep, edges, fit);
+            ASSERT_GE(edges.size(), 36u);
+            for (const TLineEnt &e : edges) {
+                const double corner = Dist2D(e.st, {1000, 2000, 0});
+                const double middle =
+                    Dist2D({(e.st.x + e.ed.x) / 2, (e.st.y + e.ed.y) / 2, 0}, {1000, 2000, 0});
+                EXPECT_NEAR(fit == CircleFit::Round ? middle : corner, r, 1e-6 * r);
+                EXPECT_LE(corner - middle, 10.0);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -35,9 +35,11 @@ using Ring = std::vector<TAcadPoint>;
 struct Site {
     std::vector<TLineEnt> edges;
     std::vector<Ring> footprints;
+    std::vector<double> tops;  // of the footprints added by Add; the others rise above any plane
     void Add(const Ring &footprint, double height) {
         AddPrism(edges, footprint, height);
         footprints.push_back(footprint);
+        tops.push_back(height);
     }
 };
 
@@ -53,9 +55,10 @@ std::vector<Ring> ShadowParts(const Site &site, const solar::SolarState &sun, do
         const EdgeQuad q = ShadowQuad(e, h, theta, pos.Ratio);
         parts.push_back({moved(q.footSt), moved(q.footEd), moved(q.shadowEd), moved(q.shadowSt)});
     }
-    for (const Ring &f : site.footprints) {
+    for (std::size_t i = 0; i < site.footprints.size(); ++i) {
+        if (i < site.tops.size() && !(site.tops[i] > h)) continue;  // a volume under the plane
         parts.emplace_back();
-        for (const TAcadPoint &p : f) parts.back().push_back(moved(p));
+        for (const TAcadPoint &p : site.footprints[i]) parts.back().push_back(moved(p));
     }
     return parts;
 }
@@ -243,8 +246,12 @@ TEST(ShadowRegions, RandomSitesMatchTheUnionAndTheReference) {
         areas.push_back(ShadedArea(shadow));
         cases.push_back(ShadowParts(site, sun, t, h, {}));
 
+        // The literal trace of the edges above the plane (those at or below it cast nothing).
+        std::vector<TLineEnt> above;
+        for (const TLineEnt &e : site.edges)
+            if (std::max(e.st.z, e.ed.z) > h) above.push_back(e);
         geometry::BuildingModel model;
-        model.SetEdges(site.edges);
+        model.SetEdges(above);
         geometry::PolygonWorkspace ws;
         ShadowSegments(ws, model, sun, t, h);
         std::vector<std::vector<TLineEnt>> outlines;
@@ -404,7 +411,7 @@ TEST(ShadowRegions, TilesGiveTheSameRegionsAsOneUnion) {
     // The courtyard's hole survives the tiles.
     const ShadowRegions tiled =
         ShadowRegionsInTilesAt(court.edges, cases[cases.size() - 2].sun, 12.0, 4000.0, 8);
-    ASSERT_EQ(tiled.regions.size(), 2u);
+    ASSERT_EQ(tiled.regions.size(), 1u);
     EXPECT_EQ(tiled.regions[0].holes.size(), 1u);
 }
 
@@ -440,7 +447,7 @@ TEST(ShadowRegions, CourtyardGivesItsHole) {
     site.Add(Rect(0, 52000, 40000, 8000), H);        // north wing
     site.Add(Rect(0, 8000, 8000, 44000), H);         // west wing
     site.Add(Rect(32000, 8000, 8000, 44000), H);     // east wing
-    site.Add(Rect(18000, 38000, 4000, 4000), 3000);  // a shed in the court, below the plane
+    site.Add(Rect(18000, 38000, 4000, 4000), 3000);  // a shed in the court, below the plane: lit
     const solar::SolarState sun = solar::MakeSolarState(36.0, solar::kWinterDeclination, 90.0);
     const double L = (H - h) * solar::SunPosition(sun, 12.0).Ratio;
     ASSERT_LT(L, 44000.0);
@@ -448,10 +455,10 @@ TEST(ShadowRegions, CourtyardGivesItsHole) {
     const ShadowRegions shadow = ShadowRegionsAt(site.edges, sun, 12.0, h);
     ASSERT_EQ(shadow.status, RegionStatus::Done);
     ExpectConvention(shadow);
-    ASSERT_EQ(shadow.regions.size(), 2u);
+    ASSERT_EQ(shadow.regions.size(), 1u);
     ASSERT_EQ(shadow.regions[0].holes.size(), 1u);
     const Ring &hole = shadow.regions[0].holes[0];
-    EXPECT_NEAR(-RingArea(hole), 24000.0 * (44000.0 - L), 1.0);  // the shed is an island in it
+    EXPECT_NEAR(-RingArea(hole), 24000.0 * (44000.0 - L), 1.0);
     // The lowest vertex of the left-most column, to the grid's resolution.
     EXPECT_NEAR(hole.front().x, 8000.0, shadow.resolution);
     EXPECT_NEAR(hole.front().y, 8000.0 + L, shadow.resolution);
@@ -461,8 +468,7 @@ TEST(ShadowRegions, CourtyardGivesItsHole) {
     EXPECT_EQ(LocatePoint(shadow, {20000, 30000 + L / 2, 0}), PointPlace::Outside);  // lit court
     EXPECT_EQ(LocatePoint(shadow, {20000, 9000, 0}), PointPlace::Inside);            // shaded court
     EXPECT_EQ(LocatePoint(shadow, {20000, 8000 + L, 0}), PointPlace::On);            // hole's edge
-    EXPECT_EQ(LocatePoint(shadow, {20000, 40000, 0}), PointPlace::Inside);           // the shed
-    EXPECT_EQ(LocatePoint(shadow, {20000, 42000, 0}), PointPlace::On);
+    EXPECT_EQ(LocatePoint(shadow, {20000, 40000, 0}), PointPlace::Outside);  // the shed: lit
     EXPECT_EQ(LocatePoint(shadow, {-1, 100, 0}), PointPlace::Outside);
 }
 
@@ -649,10 +655,11 @@ TEST(ShadowRegions, DegenerateInputs) {
                                          line({0, 5000, 0}, {10000, 6000, 0})};
     const Case cases[] = {
         {"empty model", {}, 12.0, RegionStatus::Done, 0, 0.0},
-        {"all below the plane: the footprint only", box, 12.0, RegionStatus::Done, 1, 1e8},
-        {"zero-length edges and lone verticals add nothing", withZero, 12.0, RegionStatus::Done, 1,
-         1e8},
-        {"a coordinate that is not a number is left out", nan, 12.0, RegionStatus::Done, 1, 1e8},
+        {"all below the plane: nothing, not even the footprint", box, 12.0, RegionStatus::Done, 0,
+         0.0},
+        {"zero-length edges and lone verticals add nothing", withZero, 12.0, RegionStatus::Done, 0,
+         0.0},
+        {"a coordinate that is not a number is left out", nan, 12.0, RegionStatus::Done, 0, 0.0},
         {"lines without thickness", lines, 12.0, RegionStatus::Done, 0, 0.0},
         {"no sun before 7:30", box, 7.0, RegionStatus::NoSun, 0, 0.0},
     };
