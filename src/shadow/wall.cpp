@@ -109,6 +109,14 @@ std::vector<std::vector<TAcadPoint>> WallShadowPolygons(std::span<const TLineEnt
         const double d = side / -across;
         return TAcadPoint{f.Along(x, y) + d * along, z - d / pos.Ratio, 0.0};
     };
+    // A face's polygon on the wall, clipped to the margins round it; one with a vertex thrown
+    // beyond every number (a sun grazing the wall) is left out.
+    auto keep = [&](std::vector<TAcadPoint> &poly) {
+        for (const TAcadPoint &p : poly)
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+        ClipToBox(poly, -m, -m, len + m, h + m);
+        if (poly.size() >= 3) out.push_back(poly);
+    };
     std::vector<TAcadPoint> poly;
     for (const TLineEnt &e : edges) {
         if (!(e.st.z > 0.0 || e.ed.z > 0.0)) continue;
@@ -131,12 +139,7 @@ std::vector<std::vector<TAcadPoint>> WallShadowPolygons(std::span<const TLineEnt
         const TAcadPoint footA = project(a.x, a.y, base);
         const TAcadPoint footB = project(b.x, b.y, base);
         poly.assign({topA, topB, footB, footA});
-        bool finite = true;
-        for (const TAcadPoint &p : poly)
-            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
-        if (!finite) continue;
-        ClipToBox(poly, -m, -m, len + m, h + m);
-        if (poly.size() >= 3) out.push_back(poly);
+        keep(poly);
     }
     // The undersides of raised volumes: the part on the buildings' side of the wall plane.
     for (const geometry::Volume &v : volumes) {
@@ -150,12 +153,7 @@ std::vector<std::vector<TAcadPoint>> WallShadowPolygons(std::span<const TLineEnt
                 return TAcadPoint{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), 0.0};
             });
         for (TAcadPoint &p : poly) p = project(p.x, p.y, v.bottom);
-        bool finite = true;
-        for (const TAcadPoint &p : poly)
-            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
-        if (!finite) continue;
-        ClipToBox(poly, -m, -m, len + m, h + m);
-        if (poly.size() >= 3) out.push_back(poly);
+        keep(poly);
     }
     return out;
 }
