@@ -429,11 +429,6 @@ RegulationResult Stopped(RegulationResult result) {
     return result;
 }
 
-// Exact shadow times are sampled every minute, whatever the check's step, and placed to the
-// millisecond; where a time comes near a limit it is sampled again every ten seconds, so that no
-// shadow shorter than a minute between two samples is missed.
-constexpr double kExactStepMinutes = 1.0;
-constexpr double kFineStepMinutes = 10.0 / 60.0;
 // Line samples are this far apart at most (mm), whatever the raster.
 constexpr double kLineSpacing = 50.0;
 
@@ -452,29 +447,13 @@ class ExactTimes {
 public:
     ExactTimes(const geometry::BuildingModel &model, const solar::SolarState &sun,
                const RegulationInputs &in)
-        : probe_(model.AryTatemono, sun, in.PlaneHeight, model.Volumes, in.Start, in.End),
-          in_(in) {}
+        : probe_(model.AryTatemono, sun, in.PlaneHeight, model.Volumes, in.Start, in.End) {}
 
-    // The time of p to the second, sampled every minute.
-    double Hours(TAcadPoint p) const {
-        return ToSecond(probe_.ShadedHours(p, in_.Start, in_.End, kExactStepMinutes));
-    }
-    // The time of p sampled every ten seconds: no shadow or lit gap of ten seconds or more
-    // between two samples.
-    double Fine(TAcadPoint p) const {
-        return ToSecond(probe_.ShadedHours(p, in_.Start, in_.End, kFineStepMinutes));
-    }
-    // The same, sampled again every ten seconds when it lies within a minute of a limit.
-    double Settled(TAcadPoint p) const { return Settle(p, Hours(p)); }
-    double Settle(TAcadPoint p, double hours) const {
-        for (double limit : {in_.Limit5, in_.Limit10})
-            if (std::fabs(hours - limit) <= 1.0 / 60.0) return Fine(p);
-        return hours;
-    }
+    // The time of p to the second.
+    double Hours(TAcadPoint p) const { return ToSecond(probe_.ShadedHours(p)); }
 
 private:
     shadow::ExactShadow probe_;
-    const RegulationInputs &in_;
 };
 
 // A count standing for an exact time in the grid: on the same side of both thresholds as the
@@ -778,8 +757,6 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
             return hours[j];
         };
         double best = -1.0;
-        // The peaks found (place, time): the best sample and the maxima between samples.
-        std::vector<std::pair<TAcadPoint, double>> peaks;
         for (std::size_t j = 0; j < m; ++j) {
             const int c = counts[first + j];
             if (c < maxCount - band && std::abs(c - limit.Threshold) > band) continue;
@@ -824,29 +801,9 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
                     f2 = exact.Hours(point(x2));
                 }
             }
-            peaks.push_back({point(f1 >= f2 ? x1 : x2), std::max(f1, f2)});
-            peaks.push_back({at[first + j], h});
-        }
-        if (best >= 0.0) peaks.push_back({limit.MaxHoursAt, best});
-        // The peaks within a minute of a limit are sampled again every ten seconds: a shadow
-        // shorter than a minute may lie between two samples.
-        best = -1.0;
-        for (auto &[place, h] : peaks) {
-            h = exact.Settle(place, h);
-            best = std::max(best, h);
-        }
-        // The line's largest time as the table shows it: the peaks within two minutes of the
-        // largest sampled every ten seconds too, so that a lit gap shorter than a minute
-        // between two passing shadows does not add to it.
-        const double top = best;
-        best = -1.0;
-        for (const auto &[place, h] : peaks) {
-            if (h < top - close) continue;
-            if (!progress.KeepRunning()) return Stopped(std::move(result));
-            const double fine = exact.Fine(place);
-            if (fine > best) {
-                best = fine;
-                limit.MaxHoursAt = place;
+            if (std::max(f1, f2) > best) {
+                best = std::max(f1, f2);
+                limit.MaxHoursAt = point(f1 >= f2 ? x1 : x2);
             }
         }
         limit.MaxHoursOnLine = std::max(best, 0.0);
@@ -865,7 +822,7 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
             std::uint16_t &value = grid->At(cell.Row, cell.Col);
             if (std::abs(value - limit.Threshold) > band) continue;
             if (!progress.KeepRunning()) return Stopped(std::move(result));
-            cellHours[i] = exact.Settled(shadow::CellPoint(raster, cell.Row, cell.Col));
+            cellHours[i] = exact.Hours(shadow::CellPoint(raster, cell.Row, cell.Col));
             value = CountFor(cellHours[i], result.Limits, step);
         }
     }
@@ -917,7 +874,7 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
                 const Candidate &cell = candidates[i];
                 const TAcadPoint p = shadow::CellPoint(raster, cell.Row, cell.Col);
                 if (!progress.KeepRunning()) return Stopped(std::move(result));
-                if (cellHours[i] == kUnknown) cellHours[i] = exact.Settled(p);
+                if (cellHours[i] == kUnknown) cellHours[i] = exact.Hours(p);
                 if (!Reaches(cellHours[i], limit.LimitHours)) continue;
                 reach = std::min(reach, distance);
                 // Towards the line: up the distance from the deemed outline.

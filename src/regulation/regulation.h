@@ -161,9 +161,9 @@ struct RegulationResult {
 // - A point is "beyond" a line when it lies at least the line's distance from the deemed outline:
 //   a point on the line counts as beyond, since a sampled raster cannot place it more exactly.
 // - The regions are counted on a 2000-cell raster over the ground shaded about the smaller limit.
-// - Each line is decided from exact shadow times (shadow::ExactShadow: sampled every minute
-//   whatever the step, each change placed to the millisecond, judged to the second; within a
-//   minute of a limit sampled again every ten seconds). The lines are sampled every 50 mm; every
+// - Each line is decided from exact shadow times (shadow::ExactShadow: every change of shade
+//   placed to the millisecond whatever the step, however short the shadow or the lit gap, judged
+//   to the second). The lines are sampled every 50 mm; every
 //   sample whose count at the check's instants lies near its limit or near the line's largest
 //   count gets its exact time, and the largest time between two samples around each peak is
 //   searched for. A limit is reached by a time equal to it to the second. So the verdict and the

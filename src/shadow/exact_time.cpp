@@ -15,11 +15,31 @@ using geometry::TLineEnt;
 ExactShadow::ExactShadow(std::span<const TLineEnt> edges, const solar::SolarState &sun, double h,
                          std::span<const geometry::Volume> volumes, double start, double end)
     : edges_(edges), volumes_(volumes), sun_(sun), h_(h) {
-    // The shadows every minute; between two of them a shadow point moves less than the chord
-    // between its places, by which the box is widened.
-    std::vector<Instant> instants;
-    const int steps = std::max(1, static_cast<int>(std::ceil((end - start) * 60.0)));
-    for (int k = 0; k <= steps; ++k) instants.push_back(At(start + (end - start) * k / steps));
+    // The sun every minute, at the middle of every minute, and where it rises or sets.
+    const int steps = std::max(1, static_cast<int>(std::ceil((end - start) * 60.0 - 1e-9)));
+    for (int k = 0; k <= steps; ++k) {
+        times_.push_back(k == steps ? end : start + (end - start) * k / steps);
+        atTimes_.push_back(At(times_.back()));
+    }
+    for (int k = 0; k < steps; ++k) {
+        const double t0 = times_[static_cast<std::size_t>(k)];
+        const double t1 = times_[static_cast<std::size_t>(k) + 1];
+        atMiddles_.push_back(At((t0 + t1) / 2.0));
+        const bool up = atTimes_[static_cast<std::size_t>(k)].sun;
+        if (up == atTimes_[static_cast<std::size_t>(k) + 1].sun) {
+            sunChange_.push_back(-1.0);
+            continue;
+        }
+        double lo = t0, hi = t1;
+        while (hi - lo > kExactTimeResolution) {
+            const double mid = (lo + hi) / 2.0;
+            (At(mid).sun == up ? lo : hi) = mid;
+        }
+        sunChange_.push_back((lo + hi) / 2.0);
+    }
+
+    // Between two minutes a shadow point moves less than the chord between its places, by which
+    // each edge's box is widened.
     reach_.reserve(edges_.size());
     for (const TLineEnt &e : edges_) {
         Box b{std::min(e.st.x, e.ed.x), std::min(e.st.y, e.ed.y), std::max(e.st.x, e.ed.x),
@@ -28,7 +48,7 @@ ExactShadow::ExactShadow(std::span<const TLineEnt> edges, const solar::SolarStat
         for (const TAcadPoint &p : {e.st, e.ed}) {
             bool first = true;
             TAcadPoint last;
-            for (const Instant &s : instants) {
+            for (const Instant &s : atTimes_) {
                 if (!s.sun) continue;
                 const TAcadPoint q = Cast(p, s);
                 b = {std::min(b.x0, q.x), std::min(b.y0, q.y), std::max(b.x1, q.x),
@@ -41,26 +61,36 @@ ExactShadow::ExactShadow(std::span<const TLineEnt> edges, const solar::SolarStat
         pad += 1.0;
         reach_.push_back({b.x0 - pad, b.y0 - pad, b.x1 + pad, b.y1 + pad});
     }
+
+    for (std::size_t i = 0; i < volumes_.size(); ++i) {
+        const geometry::Volume &v = volumes_[i];
+        if (!(v.top > h_) || v.footprint.empty()) continue;
+        auto g = std::find_if(groups_.begin(), groups_.end(), [&](const VolumeGroup &x) {
+            return x.top == v.top && x.bottom == v.bottom;
+        });
+        if (g == groups_.end()) {
+            const TAcadPoint &a = v.footprint.front();
+            groups_.push_back({v.bottom, v.top, {}, {a.x, a.y, a.x, a.y}});
+            g = groups_.end() - 1;
+        }
+        g->members.push_back(i);
+        for (const TAcadPoint &a : v.footprint)
+            g->box = {std::min(g->box.x0, a.x), std::min(g->box.y0, a.y), std::max(g->box.x1, a.x),
+                      std::max(g->box.y1, a.y)};
+    }
 }
 
 bool ExactShadow::UnderVolume(TAcadPoint p, const Instant &s) const {
-    for (std::size_t i = 0; i < volumes_.size(); ++i) {
-        const geometry::Volume &v = volumes_[i];
-        if (!(v.top > h_)) continue;
+    for (const VolumeGroup &g : groups_) {
         // A volume raised above the plane shades its underside's shadow, not the ground under it.
         TAcadPoint q = p;
-        if (v.bottom > h_) {
-            q.x -= (v.bottom - h_) * s.dx;
-            q.y -= (v.bottom - h_) * s.dy;
+        if (g.bottom > h_) {
+            q.x -= (g.bottom - h_) * s.dx;
+            q.y -= (g.bottom - h_) * s.dy;
         }
-        // Each group of the same bottom and top once, at its first volume.
-        bool first = true;
-        for (std::size_t j = 0; j < i && first; ++j)
-            first = volumes_[j].top != v.top || volumes_[j].bottom != v.bottom;
-        if (!first) continue;
+        if (q.x < g.box.x0 || q.x > g.box.x1 || q.y < g.box.y0 || q.y > g.box.y1) continue;
         bool inside = false;
-        for (std::size_t j = i; j < volumes_.size(); ++j) {
-            if (volumes_[j].top != v.top || volumes_[j].bottom != v.bottom) continue;
+        for (std::size_t j : g.members) {
             const std::vector<TAcadPoint> &ring = volumes_[j].footprint;
             for (std::size_t k = 0, m = ring.size(); k < m; ++k) {
                 const TAcadPoint a = ring[k], b = ring[(k + 1) % m];
@@ -124,8 +154,69 @@ bool ExactShadow::InQuad(const TLineEnt &e, const Instant &s, TAcadPoint p) cons
     return true;
 }
 
-bool ExactShadow::ShadedBy(std::span<const std::size_t> edges, TAcadPoint p, double t) const {
-    const Instant s = At(t);
+void ExactShadow::Quad(const TLineEnt &e, const Instant &s, TAcadPoint v[4]) const {
+    v[0] = Cast({e.st.x, e.st.y, e.base}, s);
+    v[1] = Cast({e.ed.x, e.ed.y, e.base}, s);
+    v[2] = Cast(e.ed, s);
+    v[3] = Cast(e.st, s);
+}
+
+void ExactShadow::Sides(const TAcadPoint v[4], TAcadPoint p, double out[5]) {
+    out[4] = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        const TAcadPoint a = v[k], b = v[(k + 1) % 4];
+        out[k] = Cross(b.x - a.x, b.y - a.y, p.x - a.x, p.y - a.y);
+        out[4] += Cross(a.x, a.y, b.x, b.y);
+    }
+}
+
+bool ExactShadow::Near(TAcadPoint p, const Box &a, const Box &b) {
+    const Box u{std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1),
+                std::max(a.y1, b.y1)};
+    const double pad = 0.05 * std::max(u.x1 - u.x0, u.y1 - u.y0) + 1.0;
+    return p.x >= u.x0 - pad && p.x <= u.x1 + pad && p.y >= u.y0 - pad && p.y <= u.y1 + pad;
+}
+
+bool ExactShadow::OutsideThroughout(const double before[5], const double after[5]) {
+    if ((before[4] < 0.0) != (after[4] < 0.0) || before[4] == 0.0 || after[4] == 0.0) return false;
+    const double sign = before[4] > 0.0 ? 1.0 : -1.0;
+    for (int j = 0; j < 4; ++j)
+        if (sign * before[j] < 0.0 && sign * after[j] < 0.0) return true;
+    return false;
+}
+
+double ExactShadow::Change(const TLineEnt &e, TAcadPoint p, int j, double lo, double hi, double flo,
+                           double fhi) const {
+    // Regula falsi, the end kept twice halved (Illinois), each guess kept a quarter of the
+    // resolution inside the bracket so that the bracket closes once the guess is good.
+    const bool negative = flo < 0.0;
+    int kept = 0;
+    TAcadPoint v[4];
+    double f[5];
+    for (int it = 0; it < 60 && hi - lo > kExactTimeResolution; ++it) {
+        const double margin = kExactTimeResolution / 4.0;
+        double x = it < 40 && fhi != flo ? (lo * fhi - hi * flo) / (fhi - flo) : (lo + hi) / 2.0;
+        if (!(x > lo + margin)) x = lo + margin;
+        if (!(x < hi - margin)) x = hi - margin;
+        Quad(e, At(x), v);
+        Sides(v, p, f);
+        if ((f[j] < 0.0) == negative) {
+            lo = x;
+            flo = f[j];
+            if (kept < 0) fhi /= 2.0;
+            kept = kept < 0 ? kept - 1 : -1;
+        } else {
+            hi = x;
+            fhi = f[j];
+            if (kept > 0) flo /= 2.0;
+            kept = kept > 0 ? kept + 1 : 1;
+        }
+    }
+    return (lo + hi) / 2.0;
+}
+
+bool ExactShadow::ShadedBy(std::span<const std::size_t> edges, TAcadPoint p,
+                           const Instant &s) const {
     if (!s.sun) return false;
     if (UnderVolume(p, s)) return true;
     for (std::size_t i : edges)
@@ -142,63 +233,91 @@ bool ExactShadow::Shaded(TAcadPoint p, double t) const {
     return false;
 }
 
-double ExactShadow::ShadedHours(TAcadPoint p, double start, double end, double stepMinutes) const {
-    if (!(end > start) || !(stepMinutes > 0.0)) return 0.0;
-    const double step = stepMinutes / 60.0;
-    const int steps = std::max(1, static_cast<int>(std::ceil((end - start) / step - 1e-9)));
-    const auto time = [&](int k) { return k == steps ? end : start + step * k; };
+double ExactShadow::ShadedHours(TAcadPoint p) const {
+    const std::size_t steps = times_.size() - 1;
+    if (steps == 0 || !(times_.back() > times_.front())) return 0.0;
 
-    // The edges whose shadows reach p at all.
+    // The edges above the plane whose shadows reach p at all.
     std::vector<std::size_t> reaching;
     for (std::size_t i = 0; i < edges_.size(); ++i) {
         const Box &b = reach_[i];
-        if (p.x >= b.x0 && p.x <= b.x1 && p.y >= b.y0 && p.y <= b.y1) reaching.push_back(i);
+        const TLineEnt &e = edges_[i];
+        if ((e.st.z > h_ || e.ed.z > h_) && p.x >= b.x0 && p.x <= b.x1 && p.y >= b.y0 &&
+            p.y <= b.y1)
+            reaching.push_back(i);
     }
-    // The edges whose quadrilateral (or its box, widened a little for the path between the two
-    // instants) comes near p in a step.
-    std::vector<std::size_t> near;
-    const auto nearEdges = [&](double t0, double t1) {
-        near.clear();
-        const Instant a = At(t0), b = At(t1);
-        for (std::size_t i : reaching) {
+
+    // Step by step: the changes of sign in the step, and the edges whose quadrilateral may hold p
+    // in it. An edge is passed over in a step when its box at both ends (widened a little for
+    // the path between) is far from p, or when p lies outside one of its sides at both ends of
+    // the step and that side and the area keep their signs in between. Between two changes p is
+    // looked at once, at the middle.
+    struct Last {
+        TAcadPoint v[4];
+        Box box;
+        double f[5];
+        bool sides;  // f holds the sides of v
+    };
+    std::vector<Last> last(reaching.size());
+    std::vector<std::size_t> edges;
+    std::vector<double> cuts;
+    double now[5];
+    TAcadPoint v[4];
+    double shaded = 0.0;
+    for (std::size_t k = 0; k <= steps; ++k) {
+        const Instant &s = atTimes_[k];
+        const bool before = k > 0 && atTimes_[k - 1].sun;
+        edges.clear();
+        cuts.clear();
+        for (std::size_t n = 0; n < reaching.size(); ++n) {
+            const std::size_t i = reaching[n];
+            if (!s.sun) {
+                // A step with the sun down at one end: the edge is looked at in it as a whole.
+                if (k > 0) edges.push_back(i);
+                continue;
+            }
             const TLineEnt &e = edges_[i];
-            if (!(e.st.z > h_ || e.ed.z > h_)) continue;
-            double x0 = std::min(e.st.x, e.ed.x), x1 = std::max(e.st.x, e.ed.x);
-            double y0 = std::min(e.st.y, e.ed.y), y1 = std::max(e.st.y, e.ed.y);
-            for (const Instant &s : {a, b}) {
-                if (!s.sun) continue;
-                for (const TAcadPoint &v : {Cast(e.st, s), Cast(e.ed, s)}) {
-                    x0 = std::min(x0, v.x);
-                    x1 = std::max(x1, v.x);
-                    y0 = std::min(y0, v.y);
-                    y1 = std::max(y1, v.y);
+            Quad(e, s, v);
+            Box b{v[0].x, v[0].y, v[0].x, v[0].y};
+            for (const TAcadPoint &q : v)
+                b = {std::min(b.x0, q.x), std::min(b.y0, q.y), std::max(b.x1, q.x),
+                     std::max(b.y1, q.y)};
+            Last &l = last[n];
+            bool sides = false;
+            if (k > 0 && !before) {
+                edges.push_back(i);
+            } else if (k > 0 && Near(p, l.box, b)) {
+                if (!l.sides) Sides(l.v, p, l.f);
+                Sides(v, p, now);
+                sides = true;
+                if (!OutsideThroughout(l.f, now)) {
+                    edges.push_back(i);
+                    for (int j = 0; j < 5; ++j)
+                        if ((l.f[j] < 0.0) != (now[j] < 0.0))
+                            cuts.push_back(
+                                Change(e, p, j, times_[k - 1], times_[k], l.f[j], now[j]));
                 }
             }
-            const double pad = 0.05 * std::max(x1 - x0, y1 - y0) + 1.0;
-            if (p.x >= x0 - pad && p.x <= x1 + pad && p.y >= y0 - pad && p.y <= y1 + pad)
-                near.push_back(i);
+            std::copy(v, v + 4, l.v);
+            l.box = b;
+            l.sides = sides;
+            if (sides) std::copy(now, now + 5, l.f);
         }
-    };
-
-    double shaded = 0.0;
-    bool was = ShadedBy(reaching, p, time(0));
-    for (int k = 1; k <= steps; ++k) {
-        const double t0 = time(k - 1), t1 = time(k);
-        const bool is = ShadedBy(reaching, p, t1);
-        if (is == was) {
-            if (is) shaded += t1 - t0;
+        if (k == 0) continue;
+        const double t0 = times_[k - 1], t1 = times_[k];
+        if (sunChange_[k - 1] >= 0.0) cuts.push_back(sunChange_[k - 1]);
+        if (cuts.empty()) {
+            if (ShadedBy(edges, p, atMiddles_[k - 1])) shaded += t1 - t0;
             continue;
         }
-        // One change in the step, placed by bisection among the edges near p.
-        nearEdges(t0, t1);
-        double lo = t0, hi = t1;
-        while (hi - lo > kExactTimeResolution) {
-            const double mid = (lo + hi) / 2.0;
-            (ShadedBy(near, p, mid) == was ? lo : hi) = mid;
+        for (double &c : cuts) c = std::clamp(c, t0, t1);
+        cuts.push_back(t0);
+        cuts.push_back(t1);
+        std::sort(cuts.begin(), cuts.end());
+        for (std::size_t c = 1; c < cuts.size(); ++c) {
+            const double a = cuts[c - 1], b = cuts[c];
+            if (b > a && ShadedBy(edges, p, At((a + b) / 2.0))) shaded += b - a;
         }
-        const double change = (lo + hi) / 2.0;
-        shaded += was ? change - t0 : t1 - change;
-        was = is;
     }
     return shaded;
 }
