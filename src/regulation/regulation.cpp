@@ -9,6 +9,7 @@
 
 #include "shadow/exact_time.h"
 #include "shadow/jikoku.h"
+#include "shadow/point_probe.h"
 #include "shadow/shadow_bitmap.h"
 #include "shadow/shadow_regions.h"
 #include "shadow/touji_contour.h"
@@ -206,7 +207,10 @@ private:
 class PointCounter {
 public:
     explicit PointCounter(std::vector<TAcadPoint> points)
-        : points_(std::move(points)), counts_(points_.size(), 0), stamp_(points_.size(), -1) {
+        : points_(std::move(points)),
+          counts_(points_.size(), 0),
+          stamp_(points_.size(), -1),
+          probe_(points_) {
         if (points_.empty()) return;
         x0_ = x1_ = points_[0].x;
         y0_ = y1_ = points_[0].y;
@@ -239,46 +243,13 @@ public:
         if (!shadow::CastsShadows(pos)) return false;
         if (points_.empty()) return true;
         const double theta = solar::ShadowAngle(sun, pos.Azimuth);
-        for (const TLineEnt &e : edges) {
-            const shadow::EdgeQuad q = shadow::ShadowQuad(e, h, theta, pos.Ratio);
-            const TAcadPoint v[4] = {q.footSt, q.footEd, q.shadowEd, q.shadowSt};
-            double qx0 = v[0].x, qx1 = v[0].x, qy0 = v[0].y, qy1 = v[0].y;
-            double area = 0.0;
-            for (int k = 0; k < 4; ++k) {
-                qx0 = std::min(qx0, v[k].x);
-                qx1 = std::max(qx1, v[k].x);
-                qy0 = std::min(qy0, v[k].y);
-                qy1 = std::max(qy1, v[k].y);
-                area += Cross(Vec{v[k].x, v[k].y}, Vec{v[(k + 1) % 4].x, v[(k + 1) % 4].y});
+        shaded_.assign(points_.size(), 0);
+        probe_.Mark(edges, h, theta, pos.Ratio, shaded_, NoProgress());
+        for (std::size_t i = 0; i < points_.size(); ++i)
+            if (shaded_[i]) {
+                stamp_[i] = instant;
+                ++counts_[i];
             }
-            if (!std::isfinite(area) || area == 0.0) continue;
-            const double tol = geometry::kPointTol;
-            if (qx1 < x0_ - tol || qx0 > x1_ + tol || qy1 < y0_ - tol || qy0 > y1_ + tol) continue;
-            const int c0 = Col(qx0 - tol), c1 = Col(qx1 + tol);
-            const int r0 = Row(qy0 - tol), r1 = Row(qy1 + tol);
-            const double sign = area > 0.0 ? 1.0 : -1.0;
-            Side sides[4];
-            for (int k = 0; k < 4; ++k) {
-                const Vec ab = Sub(v[(k + 1) % 4], v[k]);
-                sides[k] = {v[k], {sign * ab.x, sign * ab.y}, -tol * std::hypot(ab.x, ab.y)};
-            }
-            for (int r = r0; r <= r1; ++r)
-                for (int c = c0; c <= c1; ++c) {
-                    const std::size_t b = static_cast<std::size_t>(r) * cols_ + c;
-                    for (int k = first_[b]; k < first_[b + 1]; ++k) {
-                        const int i = order_[static_cast<std::size_t>(k)];
-                        if (stamp_[static_cast<std::size_t>(i)] == instant) continue;
-                        const TAcadPoint p = points_[static_cast<std::size_t>(i)];
-                        if (p.x < qx0 - tol || p.x > qx1 + tol || p.y < qy0 - tol ||
-                            p.y > qy1 + tol)
-                            continue;
-                        if (InQuad(sides, p)) {
-                            stamp_[static_cast<std::size_t>(i)] = instant;
-                            ++counts_[static_cast<std::size_t>(i)];
-                        }
-                    }
-                }
-        }
         for (const geometry::Volume &v : volumes) {
             if (!(v.bottom > h && v.top > v.bottom) || v.footprint.size() < 3) continue;
             const double dx = std::cos(theta) * (v.bottom - h) * pos.Ratio;
@@ -312,15 +283,6 @@ public:
 
 private:
     static constexpr double kBuckets = 256.0;
-    // The quadrilateral of an edge is convex (its connectors run the same way): p is in it, or
-    // within tol of its sides, when it lies on the inner side of every side.
-    // A side of a quadrilateral, its direction turned so that the inside is on its left, and
-    // how far right of it a point may lie (tol times its length).
-    struct Side {
-        TAcadPoint a;
-        Vec d;
-        double slack;
-    };
     // Even-odd: whether (x, y) lies inside the ring.
     static bool InRing(const std::vector<TAcadPoint> &ring, double x, double y) {
         bool in = false;
@@ -329,11 +291,6 @@ private:
             if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y)) in = !in;
         }
         return in;
-    }
-    static bool InQuad(const Side (&sides)[4], TAcadPoint p) {
-        for (const Side &s : sides)
-            if (Cross(s.d, Sub(p, s.a)) < s.slack) return false;
-        return true;
     }
     int Col(double x) const {
         return std::clamp(static_cast<int>(std::floor((x - x0_) / size_)), 0, cols_ - 1);
@@ -351,6 +308,8 @@ private:
     double x0_ = 0.0, x1_ = 0.0, y0_ = 0.0, y1_ = 0.0, size_ = 1.0;
     int cols_ = 1, rows_ = 1;
     std::vector<int> first_, order_;
+    shadow::QuadProbe probe_;  // the edges' quadrilaterals against the points
+    std::vector<char> shaded_;
 };
 
 // A cell the judgement looks at: shaded at least the smaller limit (less a margin for the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "shadow/shadow_direction.h"
 
@@ -104,9 +105,33 @@ bool QuadProbe::Mark(std::span<const geometry::TLineEnt> edges, double h, double
         for (int k = 0; k < 4; ++k)
             sides[k] = {v[k].x, v[k].y, sign * (v[(k + 1) % 4].x - v[k].x),
                         sign * (v[(k + 1) % 4].y - v[k].y)};
-        const int c0 = Col(qx0 - tol), c1 = Col(qx1 + tol);
-        const int r0 = Row(qy0 - tol), r1 = Row(qy1 + tol);
-        for (int r = r0; r <= r1; ++r)
+        // Bucket row by bucket row, only the columns the quadrilateral crosses there (a long thin
+        // shadow crosses few of the buckets under its box). The margin takes in the tolerance and
+        // any rounding of the buckets' edges.
+        const double margin = tol + 1e-6 * size_;
+        const int r0 = Row(qy0 - margin), r1 = Row(qy1 + margin);
+        for (int r = r0; r <= r1; ++r) {
+            const double ys = y0_ + r * size_ - margin, ye = y0_ + (r + 1) * size_ + margin;
+            double xs = std::numeric_limits<double>::infinity(), xe = -xs;
+            for (int k = 0; k < 4; ++k) {
+                const TAcadPoint a = v[k], b = v[(k + 1) % 4];
+                if (std::max(a.y, b.y) < ys || std::min(a.y, b.y) > ye) continue;
+                // The side's part within the slab: its ends there, or where it crosses a border.
+                double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
+                if (a.y != b.y) {
+                    const auto at = [&](double y) {
+                        const double f = std::clamp((y - a.y) / (b.y - a.y), 0.0, 1.0);
+                        return a.x + (b.x - a.x) * f;
+                    };
+                    const double xa = at(ys), xb = at(ye);
+                    lo = std::min(xa, xb);
+                    hi = std::max(xa, xb);
+                }
+                xs = std::min(xs, lo);
+                xe = std::max(xe, hi);
+            }
+            if (!(xs <= xe)) continue;
+            const int c0 = Col(xs - margin), c1 = Col(xe + margin);
             for (int c = c0; c <= c1; ++c) {
                 const std::size_t b =
                     static_cast<std::size_t>(r) * static_cast<std::size_t>(cols_) +
@@ -133,6 +158,7 @@ bool QuadProbe::Mark(std::span<const geometry::TLineEnt> edges, double h, double
                     --open;
                 }
             }
+        }
     }
     return true;
 }
