@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "geometry/box_tree.h"
 #include "geometry/primitives.h"
 #include "geometry/shadow_outline.h"
 #include "geometry/tolerances.h"
@@ -94,53 +95,6 @@ void SetBox(Raw &r, double d) {
         r.minY = std::min(r.a.y, r.b.y);
         r.maxY = std::max(r.a.y, r.b.y);
     }
-}
-
-// Boxes of items kept in their order along an outline, in a tree of index ranges (each node the
-// box of its range), so that the items near a place are found without looking at all of them:
-// consecutive pieces of an outline lie near each other.
-class BoxTree {
-public:
-    struct Box {
-        double minX, minY, maxX, maxY;
-    };
-    explicit BoxTree(std::vector<Box> boxes) : n_(boxes.size()), nodes_(2 * boxes.size()) {
-        for (std::size_t i = 0; i < n_; ++i) nodes_[n_ + i] = boxes[i];
-        for (std::size_t i = n_; i-- > 1;) {
-            const Box &l = nodes_[2 * i], &r = nodes_[2 * i + 1];
-            nodes_[i] = {std::min(l.minX, r.minX), std::min(l.minY, r.minY),
-                         std::max(l.maxX, r.maxX), std::max(l.maxY, r.maxY)};
-        }
-    }
-    // Calls visit(i) for every item for which prune(box) is false for its own box and for the
-    // box of every node above it; visit returns false to stop.
-    template <class Prune, class Visit>
-    void Query(Prune prune, Visit visit) const {
-        if (n_ == 0) return;
-        std::vector<std::size_t> stack{1};
-        while (!stack.empty()) {
-            const std::size_t k = stack.back();
-            stack.pop_back();
-            if (prune(nodes_[k])) continue;
-            if (k >= n_) {
-                if (!visit(k - n_)) return;
-                continue;
-            }
-            stack.push_back(2 * k + 1);
-            stack.push_back(2 * k);
-        }
-    }
-
-private:
-    std::size_t n_;
-    std::vector<Box> nodes_;  // node 1 is the root, leaves n_ .. 2 n_ - 1
-};
-
-// The distance from p to a box (0 inside it).
-double BoxDistance(const BoxTree::Box &b, TAcadPoint p) {
-    const double dx = std::max({b.minX - p.x, 0.0, p.x - b.maxX});
-    const double dy = std::max({b.minY - p.y, 0.0, p.y - b.maxY});
-    return std::hypot(dx, dy);
 }
 
 bool BoxesMeet(const Raw &p, const Raw &q, double slack) {
@@ -334,10 +288,10 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d, Pro
 
     // Split every piece where another one crosses it: the pairs whose boxes meet, in the order
     // of the pieces.
-    std::vector<BoxTree::Box> rawBoxes;
+    std::vector<geometry::BoxTree::Box> rawBoxes;
     rawBoxes.reserve(raws.size());
     for (const Raw &r : raws) rawBoxes.push_back({r.minX, r.minY, r.maxX, r.maxY});
-    const BoxTree rawTree(std::move(rawBoxes));
+    const geometry::BoxTree rawTree(std::move(rawBoxes));
     std::vector<std::vector<Split>> splits(raws.size());
     std::vector<std::size_t> partners;
     for (std::size_t i = 0; i < raws.size(); ++i) {
@@ -345,7 +299,7 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d, Pro
         const Raw &p = raws[i];
         partners.clear();
         rawTree.Query(
-            [&](const BoxTree::Box &b) {
+            [&](const geometry::BoxTree::Box &b) {
                 return !(p.minX <= b.maxX + tol && b.minX <= p.maxX + tol &&
                          p.minY <= b.maxY + tol && b.minY <= p.maxY + tol);
             },
@@ -370,12 +324,12 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d, Pro
     }
 
     // The pieces that lie at the distance from the site (nothing of the site nearer), in order.
-    std::vector<BoxTree::Box> sideBoxes;
+    std::vector<geometry::BoxTree::Box> sideBoxes;
     sideBoxes.reserve(n);
     for (const TLineEnt &e : outline)
         sideBoxes.push_back({std::min(e.st.x, e.ed.x), std::min(e.st.y, e.ed.y),
                              std::max(e.st.x, e.ed.x), std::max(e.st.y, e.ed.y)});
-    const BoxTree sideTree(std::move(sideBoxes));
+    const geometry::BoxTree sideTree(std::move(sideBoxes));
     std::vector<Piece> kept;
     for (std::size_t i = 0; i < raws.size(); ++i) {
         if (i % 4096 == 0 && !progress.KeepRunning()) return line;
@@ -393,11 +347,12 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d, Pro
             // Kept unless a side of the site lies nearer than d - tol (only sides whose boxes
             // lie that near can).
             bool nearer = false;
-            sideTree.Query([&](const BoxTree::Box &b) { return BoxDistance(b, mid) >= d - tol; },
-                           [&](std::size_t k) {
-                               nearer = DistToSegment(mid, outline[k]) < d - tol;
-                               return !nearer;
-                           });
+            sideTree.Query(
+                [&](const geometry::BoxTree::Box &b) { return BoxDistance(b, mid) >= d - tol; },
+                [&](std::size_t k) {
+                    nearer = DistToSegment(mid, outline[k]) < d - tol;
+                    return !nearer;
+                });
             if (!nearer) kept.push_back(piece);
         }
     }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "geometry/box_tree.h"
 #include "shadow/exact_time.h"
 #include "shadow/jikoku.h"
 #include "shadow/point_probe.h"
@@ -177,28 +178,68 @@ double OpenShift(double width) {
 }
 
 // The distance of p from a closed outline, negative inside it (even-odd).
+// The sides are found through a tree of their boxes: only those that may be nearer than the
+// nearest so far, or that may cross the ray to the east of p, are looked at.
 class OutlineDistance {
 public:
-    explicit OutlineDistance(const std::vector<TLineEnt> &outline) {
-        pts_.reserve(outline.size());
-        for (const TLineEnt &e : outline) pts_.push_back(e.st);
-    }
+    explicit OutlineDistance(const std::vector<TLineEnt> &outline) : tree_(Boxes(outline, pts_)) {}
     double operator()(TAcadPoint p) const {
         const std::size_t n = pts_.size();
-        double d = std::numeric_limits<double>::infinity();
+        if (n == 0) return std::numeric_limits<double>::infinity();
+        // Side i runs from vertex i - 1 (the last for i = 0) to vertex i.
+        const auto side = [&](std::size_t i) {
+            return std::pair{pts_[i == 0 ? n - 1 : i - 1], pts_[i]};
+        };
+        // The side nearest the last point asked (the cells come row by row) bounds the search.
+        const auto [la, lb] = side(std::min(last_, n - 1));
+        double d = SegmentDistance2(p, la, lb);
+        tree_.Query(
+            [&](const geometry::BoxTree::Box &b) {
+                // Slack for rounding: a side no farther than the nearest so far is never dropped.
+                return geometry::BoxDistance2(b, p) > d * (1.0 + 1e-9);
+            },
+            [&](std::size_t i) {
+                const auto [a, b] = side(i);
+                const double di = SegmentDistance2(p, a, b);
+                if (di < d) {
+                    d = di;
+                    last_ = i;
+                }
+                return true;
+            });
         bool inside = false;
-        for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
-            const TAcadPoint a = pts_[j], b = pts_[i];
-            d = std::min(d, SegmentDistance2(p, a, b));
-            if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
-                inside = !inside;
-        }
+        tree_.Query(
+            [&](const geometry::BoxTree::Box &b) {
+                return b.minY > p.y || b.maxY <= p.y || b.maxX <= p.x;
+            },
+            [&](std::size_t i) {
+                const auto [a, b] = side(i);
+                if ((a.y > p.y) != (b.y > p.y) &&
+                    p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
+                    inside = !inside;
+                return true;
+            });
         d = std::sqrt(d);
         return inside ? -d : d;
     }
 
 private:
+    static std::vector<geometry::BoxTree::Box> Boxes(const std::vector<TLineEnt> &outline,
+                                                     std::vector<TAcadPoint> &pts) {
+        pts.reserve(outline.size());
+        for (const TLineEnt &e : outline) pts.push_back(e.st);
+        std::vector<geometry::BoxTree::Box> boxes;
+        const std::size_t n = pts.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            const TAcadPoint a = pts[i == 0 ? n - 1 : i - 1], b = pts[i];
+            boxes.push_back(
+                {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)});
+        }
+        return boxes;
+    }
     std::vector<TAcadPoint> pts_;
+    geometry::BoxTree tree_;
+    mutable std::size_t last_ = 0;
 };
 
 // Exact shadow counts of a set of points: at every instant each point inside (or on) the
