@@ -54,6 +54,66 @@ void BM_Production(benchmark::State &state) {
 }
 BENCHMARK(BM_Production)->Unit(benchmark::kMillisecond);
 
+// The large sites: 400 boxes in rows (range 0) or a round outline of range(1) vertices with bays
+// (range 0 = 1), four points north of them, one-minute steps; the production path (each
+// quadrilateral against the points, footprints found once) against tracing every instant's
+// shadow regions (GetTokuteiJikanTraced, the previous production path).
+pimu::geometry::BuildingModel LargeSite(int round, int vertices) {
+    std::vector<TLineEnt> edges;
+    if (round == 0) {
+        for (int i = 0; i < 400; ++i) {
+            const double x = (i % 20) * 15000.0, y = (i / 20) * 14000.0;
+            pimu::bench::AddPrism(
+                edges, {{x, y, 0}, {x + 8000, y, 0}, {x + 8000, y + 6000, 0}, {x, y + 6000, 0}},
+                0.0, 9000.0 + (i * 7919 % 22) * 1000.0);
+        }
+    } else {
+        std::vector<TAcadPoint> ring;
+        for (int k = 0; k < vertices; ++k) {
+            const double a = pimu::geometry::kTwoPi * k / vertices;
+            const double r = 30000.0 + 1500.0 * std::sin(pimu::geometry::kTwoPi * (k % 800) / 800);
+            ring.push_back({50000.0 + r * std::cos(a), 50000.0 + r * std::sin(a), 0.0});
+        }
+        pimu::bench::AddPrism(edges, ring, 0.0, 20000.0);
+    }
+    pimu::geometry::BuildingModel model;
+    model.SetEdges(edges);
+    return model;
+}
+
+template <bool kTraced>
+void BM_LargeSite(benchmark::State &state) {
+    const pimu::geometry::BuildingModel model =
+        LargeSite(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const double side = state.range(0) == 0 ? 300000.0 : 100000.0;
+    std::vector<TAcadPoint> points;
+    for (int i = 0; i < 4; ++i) points.push_back({side * (0.2 + 0.2 * i), side + 5000.0, 0.0});
+    const pimu::shadow::TokuteiInputs in{8.0, 16.0, 1.0, 4000.0};
+    long shaded = 0;
+    for (auto _ : state) {
+        const pimu::shadow::TokuteiResult r =
+            kTraced ? pimu::shadow::GetTokuteiJikanTraced(points, model, kSun, in)
+                    : pimu::shadow::GetTokuteiJikan(points, model, kSun, in);
+        shaded = 0;
+        for (const auto &p : r.Points) shaded += p.ShadedInstants;
+        benchmark::DoNotOptimize(shaded);
+    }
+    state.counters["shaded_point_instants"] = static_cast<double>(shaded);
+}
+BENCHMARK(BM_LargeSite<false>)
+    ->Name("BM_LargeSite/production")
+    ->Args({0, 0})
+    ->Args({1, 16000})
+    ->Args({1, 100000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_LargeSite<true>)
+    ->Name("BM_LargeSite/traced")
+    ->Args({0, 0})
+    ->Args({1, 16000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
 // The literal loop, tracing per point: for each point, for each instant, ShadowOutlineAt and
 // PointInOutline with 100 x MaxSpan.
 void BM_LiteralPerPoint(benchmark::State &state) {

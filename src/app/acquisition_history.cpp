@@ -7,6 +7,7 @@
 #include "cadlink/embedded/input.h"
 #include "cadlink/reader.h"
 #include "cadlink/tables.h"
+#include "geometry/acquisition.h"
 #include "geometry/tolerances.h"
 
 namespace pimu::app {
@@ -62,6 +63,7 @@ void SaveAcquiredEntities(const geometry::EntityArrays &a, const std::filesystem
         e.endAngle = c.owari / geometry::kRadToDeg;
         d.Add(e);
     }
+    const geometry::PolylineVertexIndex vertices(a.AryLwpEle);
     for (const TLwpEnt &p : a.AryLwp) {
         EntityData e;
         e.closed = (p.code70 & 1) != 0;
@@ -69,8 +71,7 @@ void SaveAcquiredEntities(const geometry::EntityArrays &a, const std::filesystem
         e.elevation = p.code38;
         e.thickness = p.atumi;
         bool flat = true;
-        for (const TLwpEle &v : a.AryLwpEle) {
-            if (v.hand != p.hand) continue;
+        for (const TLwpEle &v : vertices.Of(p.hand)) {
             e.vertices.push_back({v.code10, v.code42});
             if (v.code10.z != p.code38) flat = false;
         }

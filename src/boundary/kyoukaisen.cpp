@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "geometry/box_tree.h"
 #include "geometry/primitives.h"
 #include "geometry/shadow_outline.h"
 #include "geometry/tolerances.h"
@@ -75,10 +76,19 @@ bool OnArc(const Raw &r, double &u) {
 
 void SetBox(Raw &r, double d) {
     if (r.arc) {
-        r.minX = r.centre.x - d;
-        r.maxX = r.centre.x + d;
-        r.minY = r.centre.y - d;
-        r.maxY = r.centre.y + d;
+        // Its ends and the points where it passes an axis direction from its centre.
+        r.minX = std::min(r.a.x, r.b.x);
+        r.maxX = std::max(r.a.x, r.b.x);
+        r.minY = std::min(r.a.y, r.b.y);
+        r.maxY = std::max(r.a.y, r.b.y);
+        for (int k = 0; k < 4; ++k) {
+            double u = NormAngle(k * kHalfPi - r.a0);
+            if (!OnArc(r, u)) continue;
+            r.minX = std::min(r.minX, r.centre.x + d * std::cos(k * kHalfPi));
+            r.maxX = std::max(r.maxX, r.centre.x + d * std::cos(k * kHalfPi));
+            r.minY = std::min(r.minY, r.centre.y + d * std::sin(k * kHalfPi));
+            r.maxY = std::max(r.maxY, r.centre.y + d * std::sin(k * kHalfPi));
+        }
     } else {
         r.minX = std::min(r.a.x, r.b.x);
         r.maxX = std::max(r.a.x, r.b.x);
@@ -233,7 +243,7 @@ bool TraceSiteRegions(std::vector<TLineEnt> &segments, Progress &progress) {
     return true;
 }
 
-KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d) {
+KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d, Progress &progress) {
     KyoukaisenLine line;
     line.distance = d;
     const std::size_t n = outline.size();
@@ -276,11 +286,29 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d) {
         }
     }
 
-    // Split every piece where another one crosses it.
+    // Split every piece where another one crosses it: the pairs whose boxes meet, in the order
+    // of the pieces.
+    std::vector<geometry::BoxTree::Box> rawBoxes;
+    rawBoxes.reserve(raws.size());
+    for (const Raw &r : raws) rawBoxes.push_back({r.minX, r.minY, r.maxX, r.maxY});
+    const geometry::BoxTree rawTree(std::move(rawBoxes));
     std::vector<std::vector<Split>> splits(raws.size());
+    std::vector<std::size_t> partners;
     for (std::size_t i = 0; i < raws.size(); ++i) {
-        for (std::size_t j = i + 1; j < raws.size(); ++j) {
-            const Raw &p = raws[i];
+        if (i % 4096 == 0 && !progress.KeepRunning()) return line;
+        const Raw &p = raws[i];
+        partners.clear();
+        rawTree.Query(
+            [&](const geometry::BoxTree::Box &b) {
+                return !(p.minX <= b.maxX + tol && b.minX <= p.maxX + tol &&
+                         p.minY <= b.maxY + tol && b.minY <= p.maxY + tol);
+            },
+            [&](std::size_t j) {
+                if (j > i) partners.push_back(j);
+                return true;
+            });
+        std::sort(partners.begin(), partners.end());
+        for (const std::size_t j : partners) {
             const Raw &q = raws[j];
             if (!BoxesMeet(p, q, tol)) continue;
             if (!p.arc && !q.arc) {
@@ -296,8 +324,15 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d) {
     }
 
     // The pieces that lie at the distance from the site (nothing of the site nearer), in order.
+    std::vector<geometry::BoxTree::Box> sideBoxes;
+    sideBoxes.reserve(n);
+    for (const TLineEnt &e : outline)
+        sideBoxes.push_back({std::min(e.st.x, e.ed.x), std::min(e.st.y, e.ed.y),
+                             std::max(e.st.x, e.ed.x), std::max(e.st.y, e.ed.y)});
+    const geometry::BoxTree sideTree(std::move(sideBoxes));
     std::vector<Piece> kept;
     for (std::size_t i = 0; i < raws.size(); ++i) {
+        if (i % 4096 == 0 && !progress.KeepRunning()) return line;
         const Raw &r = raws[i];
         const double end = r.arc ? r.sweep : 1.0;
         std::vector<Split> &sp = splits[i];
@@ -309,18 +344,28 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d) {
             const Piece piece{i, sp[m].param, sp[m + 1].param, sp[m].pt, sp[m + 1].pt};
             if (PieceLength(r, piece, d) < tol) continue;
             const TAcadPoint mid = PieceMid(r, piece, d);
-            double nearest = d;
-            for (const TLineEnt &s : outline) {
-                nearest = std::min(nearest, DistToSegment(mid, s));
-                if (nearest < d - tol) break;
-            }
-            if (nearest >= d - tol) kept.push_back(piece);
+            // Kept unless a side of the site lies nearer than d - tol (only sides whose boxes
+            // lie that near can).
+            bool nearer = false;
+            sideTree.Query(
+                [&](const geometry::BoxTree::Box &b) { return BoxDistance(b, mid) >= d - tol; },
+                [&](std::size_t k) {
+                    nearer = DistToSegment(mid, outline[k]) < d - tol;
+                    return !nearer;
+                });
+            if (!nearer) kept.push_back(piece);
         }
     }
 
     // Chain the pieces into closed loops (each piece's end is the next one's start); the line
     // around the site is the loop of the largest area, the others go round holes.
     std::vector<bool> used(kept.size(), false);
+    // The pieces by the x of their start, to find the one starting where a chain ends.
+    std::vector<std::size_t> byX(kept.size());
+    for (std::size_t m = 0; m < kept.size(); ++m) byX[m] = m;
+    std::sort(byX.begin(), byX.end(), [&](std::size_t a, std::size_t b) {
+        return kept[a].st.x < kept[b].st.x || (kept[a].st.x == kept[b].st.x && a < b);
+    });
     std::vector<Piece> best;
     double bestArea = 0.0;
     for (std::size_t first = 0; first < kept.size(); ++first) {
@@ -334,13 +379,13 @@ KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double d) {
                 closed = true;
                 break;
             }
+            // The first unused piece (in order) starting near the end.
             std::size_t next = kept.size();
-            for (std::size_t m = 0; m < kept.size(); ++m) {
-                if (!used[m] && geometry::Near2D(kept[m].st, end, tol)) {
-                    next = m;
-                    break;
-                }
-            }
+            auto it = std::lower_bound(byX.begin(), byX.end(), end.x - tol,
+                                       [&](std::size_t m, double x) { return kept[m].st.x < x; });
+            for (; it != byX.end() && kept[*it].st.x <= end.x + tol; ++it)
+                if (*it < next && !used[*it] && geometry::Near2D(kept[*it].st, end, tol))
+                    next = *it;
             if (next == kept.size()) break;
             used[next] = true;
             chain.push_back(kept[next]);
@@ -397,7 +442,12 @@ KyoukaisenResult MakeKyoukaisen(std::vector<TLineEnt> siteEdges, Progress &progr
     }
     result.outline = std::move(siteEdges);
     for (const double d : kKyoukaisenDistances) {
-        KyoukaisenLine line = OffsetOutline(result.outline, d);
+        KyoukaisenLine line = OffsetOutline(result.outline, d, progress);
+        if (!progress.KeepRunning()) {
+            result.lines.clear();
+            result.status = KyoukaisenStatus::Stopped;
+            return result;
+        }
         if (line.vertices.size() < 2) {
             result.lines.clear();
             result.status = KyoukaisenStatus::TraceFailed;

@@ -67,8 +67,10 @@ bool TraceSiteLiteral(std::vector<TLineEnt> &segments, Progress &progress);
 bool TraceSiteRegions(std::vector<TLineEnt> &segments, Progress &progress);
 
 // The boundary line at `distance` outside a closed counter-clockwise outline (each segment's ed
-// the next one's st). The line starts on the offset of the outline's first segment.
-KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double distance);
+// the next one's st). The line starts on the offset of the outline's first segment. Asks
+// progress.KeepRunning() every few thousand pieces; a stop gives no line.
+KyoukaisenLine OffsetOutline(const std::vector<TLineEnt> &outline, double distance,
+                             Progress &progress = NoProgress());
 
 // The site's edges (planar segments, as the acquisition's conversions make them from the picked
 // lines, polylines, arcs, circles and ellipses) to the outline and the two boundary lines.

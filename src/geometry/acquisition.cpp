@@ -41,45 +41,66 @@ void ExtrudeLines(std::vector<TLineEnt> &AryLine) {
     }
 }
 
-void PolylinesToLines(const std::vector<TLwpEnt> &AryLwp, const std::vector<TLwpEle> &AryLwpEle,
-                      std::vector<TArcEnt> &AryArc, std::vector<TLineEnt> &AryLine) {
-    for (const TLwpEnt &p : AryLwp) {
-        std::vector<TLwpEle> v;
-        for (const TLwpEle &e : AryLwpEle)
-            if (e.hand == p.hand) v.push_back(e);
-        if (v.empty()) continue;
-        if (p.code70 & 1) v.push_back(v.front());
+PolylineVertexIndex::PolylineVertexIndex(const std::vector<TLwpEle> &AryLwpEle)
+    : vertices_(AryLwpEle) {
+    for (std::size_t i = 0; i < AryLwpEle.size(); ++i)
+        byHand_[std::string_view(AryLwpEle[i].hand)].push_back(i);
+}
 
-        std::size_t first = 0, last = 0;
-        bool any = false;
-        for (std::size_t k = 0; k + 1 < v.size(); ++k) {
-            if (v[k].code42 == 0.0) {
-                AryLine.push_back(Edge(v[k].code10, v[k + 1].code10, p.code210));
-                if (!any) first = AryLine.size() - 1;
-                last = AryLine.size() - 1;
-                any = true;
-            } else {
-                const TBulgeArc b = BulgeToArc(v[k].code10, v[k + 1].code10, v[k].code42);
-                TArcEnt arc;
-                arc.center = b.Center;
-                arc.center.z = v[k].code10.z;
-                arc.hankei = b.Radius;
-                arc.stdeg = b.StartAngle * kRadToDeg;
-                arc.eddeg = b.EndAngle * kRadToDeg;
-                arc.atumi = p.atumi;
-                arc.code210 = p.code210;
-                AryArc.push_back(arc);
-            }
-        }
-        const double h = p.atumi;
-        if (h == 0.0 || !any) continue;
-        for (std::size_t i = first; i <= last; ++i) {
-            const TLineEnt e = AryLine[i];
-            AryLine.push_back(Edge(Raised(e.st, h), Raised(e.ed, h)));
-            AryLine.push_back(Edge(e.st, Raised(e.st, h)));
-            AryLine.push_back(Edge(Raised(e.ed, h), e.ed));
+std::vector<TLwpEle> PolylineVertexIndex::Of(const std::string &hand) const {
+    std::vector<TLwpEle> v;
+    const auto it = byHand_.find(std::string_view(hand));
+    if (it == byHand_.end()) return v;
+    v.reserve(it->second.size());
+    for (std::size_t i : it->second) v.push_back(vertices_[i]);
+    return v;
+}
+
+namespace {
+
+// One polyline's segments, its vertices `v` given (see PolylinesToLines).
+void PolylineToLines(const TLwpEnt &p, std::vector<TLwpEle> v, std::vector<TArcEnt> &AryArc,
+                     std::vector<TLineEnt> &AryLine) {
+    if (v.empty()) return;
+    if (p.code70 & 1) v.push_back(v.front());
+
+    std::size_t first = 0, last = 0;
+    bool any = false;
+    for (std::size_t k = 0; k + 1 < v.size(); ++k) {
+        if (v[k].code42 == 0.0) {
+            AryLine.push_back(Edge(v[k].code10, v[k + 1].code10, p.code210));
+            if (!any) first = AryLine.size() - 1;
+            last = AryLine.size() - 1;
+            any = true;
+        } else {
+            const TBulgeArc b = BulgeToArc(v[k].code10, v[k + 1].code10, v[k].code42);
+            TArcEnt arc;
+            arc.center = b.Center;
+            arc.center.z = v[k].code10.z;
+            arc.hankei = b.Radius;
+            arc.stdeg = b.StartAngle * kRadToDeg;
+            arc.eddeg = b.EndAngle * kRadToDeg;
+            arc.atumi = p.atumi;
+            arc.code210 = p.code210;
+            AryArc.push_back(arc);
         }
     }
+    const double h = p.atumi;
+    if (h == 0.0 || !any) return;
+    for (std::size_t i = first; i <= last; ++i) {
+        const TLineEnt e = AryLine[i];
+        AryLine.push_back(Edge(Raised(e.st, h), Raised(e.ed, h)));
+        AryLine.push_back(Edge(e.st, Raised(e.st, h)));
+        AryLine.push_back(Edge(Raised(e.ed, h), e.ed));
+    }
+}
+
+}  // namespace
+
+void PolylinesToLines(const std::vector<TLwpEnt> &AryLwp, const std::vector<TLwpEle> &AryLwpEle,
+                      std::vector<TArcEnt> &AryArc, std::vector<TLineEnt> &AryLine) {
+    const PolylineVertexIndex index(AryLwpEle);
+    for (const TLwpEnt &p : AryLwp) PolylineToLines(p, index.Of(p.hand), AryArc, AryLine);
 }
 
 double ChordStep(double radius, double step) {
@@ -270,10 +291,11 @@ AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
     std::vector<TLineEnt> &lines = arrays.AryLine;
     ExtrudeLines(lines);
 
+    const PolylineVertexIndex vertices(arrays.AryLwpEle);
     std::vector<IndexRange> lwpLines, lwpArcs;
     for (const TLwpEnt &p : arrays.AryLwp) {
         const IndexRange l0{lines.size(), 0}, a0{arrays.AryArc.size(), 0};
-        PolylinesToLines({p}, arrays.AryLwpEle, arrays.AryArc, lines);
+        PolylineToLines(p, vertices.Of(p.hand), arrays.AryArc, lines);
         lwpLines.push_back({l0.first, lines.size()});
         lwpArcs.push_back({a0.first, arrays.AryArc.size()});
     }
@@ -295,9 +317,7 @@ AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
     for (std::size_t i = 0; i < arrays.AryLwp.size(); ++i) {
         const TLwpEnt &p = arrays.AryLwp[i];
         if (!(p.code70 & 1) || !PlanNormal(p.code210)) continue;
-        std::vector<TLwpEle> v;
-        for (const TLwpEle &e : arrays.AryLwpEle)
-            if (e.hand == p.hand) v.push_back(e);
+        const std::vector<TLwpEle> v = vertices.Of(p.hand);
         if (v.size() < 3) continue;
         bool level = true;
         for (const TLwpEle &e : v) level = level && e.code10.z == v.front().code10.z;

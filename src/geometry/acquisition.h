@@ -4,6 +4,9 @@
 // cut into chords), so callers use ConvertToEdges.
 #pragma once
 
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "geometry/building_model.h"
@@ -36,6 +39,20 @@ int CircleSides(double radius, double step, CircleFit fit = CircleFit::Round);
 // Every line among those in AryLine when the step starts whose thickness is not 0 gets a top
 // edge and two verticals; the line itself stays as the bottom edge.
 void ExtrudeLines(std::vector<TLineEnt> &AryLine);
+
+// The vertices of each polyline in AryLwpEle, found by the polyline's handle in time growing
+// with the array once (not with polylines times vertices). Keeps pointers into the array: it must
+// outlive the index unchanged.
+class PolylineVertexIndex {
+public:
+    explicit PolylineVertexIndex(const std::vector<TLwpEle> &AryLwpEle);
+    // The vertices whose handle is `hand`, in the array's order.
+    std::vector<TLwpEle> Of(const std::string &hand) const;
+
+private:
+    const std::vector<TLwpEle> &vertices_;
+    std::unordered_map<std::string_view, std::vector<std::size_t>> byHand_;
+};
 
 // Straight polyline segments into AryLine (with their top and vertical edges when the polyline
 // has a thickness); bulged segments into AryArc, to be cut into chords by ArcsToLines.

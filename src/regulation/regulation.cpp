@@ -7,8 +7,10 @@
 #include <memory>
 #include <utility>
 
+#include "geometry/box_tree.h"
 #include "shadow/exact_time.h"
 #include "shadow/jikoku.h"
+#include "shadow/point_probe.h"
 #include "shadow/shadow_bitmap.h"
 #include "shadow/shadow_regions.h"
 #include "shadow/touji_contour.h"
@@ -176,28 +178,68 @@ double OpenShift(double width) {
 }
 
 // The distance of p from a closed outline, negative inside it (even-odd).
+// The sides are found through a tree of their boxes: only those that may be nearer than the
+// nearest so far, or that may cross the ray to the east of p, are looked at.
 class OutlineDistance {
 public:
-    explicit OutlineDistance(const std::vector<TLineEnt> &outline) {
-        pts_.reserve(outline.size());
-        for (const TLineEnt &e : outline) pts_.push_back(e.st);
-    }
+    explicit OutlineDistance(const std::vector<TLineEnt> &outline) : tree_(Boxes(outline, pts_)) {}
     double operator()(TAcadPoint p) const {
         const std::size_t n = pts_.size();
-        double d = std::numeric_limits<double>::infinity();
+        if (n == 0) return std::numeric_limits<double>::infinity();
+        // Side i runs from vertex i - 1 (the last for i = 0) to vertex i.
+        const auto side = [&](std::size_t i) {
+            return std::pair{pts_[i == 0 ? n - 1 : i - 1], pts_[i]};
+        };
+        // The side nearest the last point asked (the cells come row by row) bounds the search.
+        const auto [la, lb] = side(std::min(last_, n - 1));
+        double d = SegmentDistance2(p, la, lb);
+        tree_.Query(
+            [&](const geometry::BoxTree::Box &b) {
+                // Slack for rounding: a side no farther than the nearest so far is never dropped.
+                return geometry::BoxDistance2(b, p) > d * (1.0 + 1e-9);
+            },
+            [&](std::size_t i) {
+                const auto [a, b] = side(i);
+                const double di = SegmentDistance2(p, a, b);
+                if (di < d) {
+                    d = di;
+                    last_ = i;
+                }
+                return true;
+            });
         bool inside = false;
-        for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
-            const TAcadPoint a = pts_[j], b = pts_[i];
-            d = std::min(d, SegmentDistance2(p, a, b));
-            if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
-                inside = !inside;
-        }
+        tree_.Query(
+            [&](const geometry::BoxTree::Box &b) {
+                return b.minY > p.y || b.maxY <= p.y || b.maxX <= p.x;
+            },
+            [&](std::size_t i) {
+                const auto [a, b] = side(i);
+                if ((a.y > p.y) != (b.y > p.y) &&
+                    p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
+                    inside = !inside;
+                return true;
+            });
         d = std::sqrt(d);
         return inside ? -d : d;
     }
 
 private:
+    static std::vector<geometry::BoxTree::Box> Boxes(const std::vector<TLineEnt> &outline,
+                                                     std::vector<TAcadPoint> &pts) {
+        pts.reserve(outline.size());
+        for (const TLineEnt &e : outline) pts.push_back(e.st);
+        std::vector<geometry::BoxTree::Box> boxes;
+        const std::size_t n = pts.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            const TAcadPoint a = pts[i == 0 ? n - 1 : i - 1], b = pts[i];
+            boxes.push_back(
+                {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)});
+        }
+        return boxes;
+    }
     std::vector<TAcadPoint> pts_;
+    geometry::BoxTree tree_;
+    mutable std::size_t last_ = 0;
 };
 
 // Exact shadow counts of a set of points: at every instant each point inside (or on) the
@@ -206,7 +248,10 @@ private:
 class PointCounter {
 public:
     explicit PointCounter(std::vector<TAcadPoint> points)
-        : points_(std::move(points)), counts_(points_.size(), 0), stamp_(points_.size(), -1) {
+        : points_(std::move(points)),
+          counts_(points_.size(), 0),
+          stamp_(points_.size(), -1),
+          probe_(points_) {
         if (points_.empty()) return;
         x0_ = x1_ = points_[0].x;
         y0_ = y1_ = points_[0].y;
@@ -239,46 +284,13 @@ public:
         if (!shadow::CastsShadows(pos)) return false;
         if (points_.empty()) return true;
         const double theta = solar::ShadowAngle(sun, pos.Azimuth);
-        for (const TLineEnt &e : edges) {
-            const shadow::EdgeQuad q = shadow::ShadowQuad(e, h, theta, pos.Ratio);
-            const TAcadPoint v[4] = {q.footSt, q.footEd, q.shadowEd, q.shadowSt};
-            double qx0 = v[0].x, qx1 = v[0].x, qy0 = v[0].y, qy1 = v[0].y;
-            double area = 0.0;
-            for (int k = 0; k < 4; ++k) {
-                qx0 = std::min(qx0, v[k].x);
-                qx1 = std::max(qx1, v[k].x);
-                qy0 = std::min(qy0, v[k].y);
-                qy1 = std::max(qy1, v[k].y);
-                area += Cross(Vec{v[k].x, v[k].y}, Vec{v[(k + 1) % 4].x, v[(k + 1) % 4].y});
+        shaded_.assign(points_.size(), 0);
+        probe_.Mark(edges, h, theta, pos.Ratio, shaded_, NoProgress());
+        for (std::size_t i = 0; i < points_.size(); ++i)
+            if (shaded_[i]) {
+                stamp_[i] = instant;
+                ++counts_[i];
             }
-            if (!std::isfinite(area) || area == 0.0) continue;
-            const double tol = geometry::kPointTol;
-            if (qx1 < x0_ - tol || qx0 > x1_ + tol || qy1 < y0_ - tol || qy0 > y1_ + tol) continue;
-            const int c0 = Col(qx0 - tol), c1 = Col(qx1 + tol);
-            const int r0 = Row(qy0 - tol), r1 = Row(qy1 + tol);
-            const double sign = area > 0.0 ? 1.0 : -1.0;
-            Side sides[4];
-            for (int k = 0; k < 4; ++k) {
-                const Vec ab = Sub(v[(k + 1) % 4], v[k]);
-                sides[k] = {v[k], {sign * ab.x, sign * ab.y}, -tol * std::hypot(ab.x, ab.y)};
-            }
-            for (int r = r0; r <= r1; ++r)
-                for (int c = c0; c <= c1; ++c) {
-                    const std::size_t b = static_cast<std::size_t>(r) * cols_ + c;
-                    for (int k = first_[b]; k < first_[b + 1]; ++k) {
-                        const int i = order_[static_cast<std::size_t>(k)];
-                        if (stamp_[static_cast<std::size_t>(i)] == instant) continue;
-                        const TAcadPoint p = points_[static_cast<std::size_t>(i)];
-                        if (p.x < qx0 - tol || p.x > qx1 + tol || p.y < qy0 - tol ||
-                            p.y > qy1 + tol)
-                            continue;
-                        if (InQuad(sides, p)) {
-                            stamp_[static_cast<std::size_t>(i)] = instant;
-                            ++counts_[static_cast<std::size_t>(i)];
-                        }
-                    }
-                }
-        }
         for (const geometry::Volume &v : volumes) {
             if (!(v.bottom > h && v.top > v.bottom) || v.footprint.size() < 3) continue;
             const double dx = std::cos(theta) * (v.bottom - h) * pos.Ratio;
@@ -312,15 +324,6 @@ public:
 
 private:
     static constexpr double kBuckets = 256.0;
-    // The quadrilateral of an edge is convex (its connectors run the same way): p is in it, or
-    // within tol of its sides, when it lies on the inner side of every side.
-    // A side of a quadrilateral, its direction turned so that the inside is on its left, and
-    // how far right of it a point may lie (tol times its length).
-    struct Side {
-        TAcadPoint a;
-        Vec d;
-        double slack;
-    };
     // Even-odd: whether (x, y) lies inside the ring.
     static bool InRing(const std::vector<TAcadPoint> &ring, double x, double y) {
         bool in = false;
@@ -329,11 +332,6 @@ private:
             if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y)) in = !in;
         }
         return in;
-    }
-    static bool InQuad(const Side (&sides)[4], TAcadPoint p) {
-        for (const Side &s : sides)
-            if (Cross(s.d, Sub(p, s.a)) < s.slack) return false;
-        return true;
     }
     int Col(double x) const {
         return std::clamp(static_cast<int>(std::floor((x - x0_) / size_)), 0, cols_ - 1);
@@ -351,6 +349,8 @@ private:
     double x0_ = 0.0, x1_ = 0.0, y0_ = 0.0, y1_ = 0.0, size_ = 1.0;
     int cols_ = 1, rows_ = 1;
     std::vector<int> first_, order_;
+    shadow::QuadProbe probe_;  // the edges' quadrilaterals against the points
+    std::vector<char> shaded_;
 };
 
 // A cell the judgement looks at: shaded at least the smaller limit (less a margin for the

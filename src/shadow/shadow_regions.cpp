@@ -1051,8 +1051,11 @@ ShadowRegions Unite(cl::Paths paths, const cl::Paths &whole, const Grid &grid, s
     return Emit(std::move(raw), grid);
 }
 
+// The shadow regions at t, or with footprintsOnly the footprints alone (the quadrilaterals left
+// out of the union).
 ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState &sun, double t,
-                        double h, std::size_t tileWork, Progress &progress) {
+                        double h, std::size_t tileWork, Progress &progress,
+                        bool footprintsOnly = false) {
     ShadowRegions result;
     const solar::SunResult pos = solar::SunPosition(sun, t);
     if (!pos.Ok || !(pos.Ratio >= 0.0) || !std::isfinite(pos.Ratio)) {
@@ -1099,6 +1102,7 @@ ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState
         cl::Path path{grid.ToGrid(q.footSt), grid.ToGrid(q.footEd), grid.ToGrid(q.shadowEd),
                       grid.ToGrid(q.shadowSt)};
         feet.push_back(FootIn{path[0], path[1], tops[i]});
+        if (footprintsOnly) continue;
         const long double a = TwiceArea(path);
         if (a == 0.0L) continue;  // a vertical edge, or an edge at or below the plane
         if (chain.Add(path, a > 0.0L ? 1 : -1, swept)) continue;
@@ -1130,6 +1134,7 @@ ShadowRegions RegionsAt(std::span<const TLineEnt> edges, const solar::SolarState
             result.status = RegionStatus::Stopped;
             return result;
         }
+        if (footprintsOnly) return Emit(std::move(raw), grid);
         footprints = Flatten(std::move(raw));
     } else {
         cl::Clipper c;
@@ -1177,6 +1182,11 @@ ShadowRegions RingsUnion(const std::vector<std::vector<TAcadPoint>> &rings, std:
 ShadowRegions ShadowRegionsAt(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                               double t, double h, Progress &progress) {
     return RegionsAt(edges, sun, t, h, kTileWork, progress);
+}
+
+ShadowRegions ShadowFootprintsAt(std::span<const TLineEnt> edges, const solar::SolarState &sun,
+                                 double t, double h, Progress &progress) {
+    return RegionsAt(edges, sun, t, h, kTileWork, progress, true);
 }
 
 ShadowRegions ShadowRegionsSingleUnionAt(std::span<const TLineEnt> edges,

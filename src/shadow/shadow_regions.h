@@ -72,6 +72,13 @@ ShadowRegions ShadowRegionsAt(std::span<const geometry::TLineEnt> edges,
                               const solar::SolarState &sun, double t, double h,
                               Progress &progress = NoProgress());
 
+// The footprints alone at time t: the areas ShadowRegionsAt counts as shaded because the edges'
+// feet enclose them, united, courtyards as holes, in the same convention. They change with t
+// only where an edge above the plane stands on a base above it (a raised underside).
+ShadowRegions ShadowFootprintsAt(std::span<const geometry::TLineEnt> edges,
+                                 const solar::SolarState &sun, double t, double h,
+                                 Progress &progress = NoProgress());
+
 // The same with tiles of up to tileWork vertices (tests make them small, so that every region
 // crosses many tile borders).
 ShadowRegions ShadowRegionsInTilesAt(std::span<const geometry::TLineEnt> edges,

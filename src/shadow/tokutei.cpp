@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "geometry/tolerances.h"
+#include "shadow/point_probe.h"
 
 namespace pimu::shadow {
 
@@ -77,22 +78,102 @@ std::vector<char> PointsInShadow(const ShadowRegions &shadow,
     return shaded;
 }
 
+namespace {
+
+// The result's frame: the inputs checked, the points' tallies. False when the run cannot start.
+bool StartTokutei(std::span<const geometry::TAcadPoint> points,
+                  const geometry::BuildingModel &model, const TokuteiInputs &in,
+                  TokuteiResult &result, int &instants) {
+    if (model.Empty()) {
+        result.Status = TokuteiStatus::NoModel;
+        return false;
+    }
+    result.Check = CheckTokuteiInputs(in, instants);
+    if (result.Check != TokuteiCheck::Ok) {
+        result.Status = TokuteiStatus::Refused;
+        return false;
+    }
+    result.Instants = instants;
+    result.Points.resize(points.size());
+    return true;
+}
+
+// Whether the feet of some edge above the plane move with the sun (it stands on a base above
+// the plane): then the footprints differ from instant to instant.
+bool FootprintsMove(std::span<const geometry::TLineEnt> edges, double h) {
+    return std::any_of(edges.begin(), edges.end(), [h](const geometry::TLineEnt &e) {
+        return std::max(e.st.z, e.ed.z) > h && e.base > h;
+    });
+}
+
+}  // namespace
+
 TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
                               const geometry::BuildingModel &model, const solar::SolarState &sun,
                               const TokuteiInputs &in, Progress &progress) {
     TokuteiResult result;
-    if (model.Empty()) {
-        result.Status = TokuteiStatus::NoModel;
-        return result;
-    }
     int instants = 0;
-    result.Check = CheckTokuteiInputs(in, instants);
-    if (result.Check != TokuteiCheck::Ok) {
-        result.Status = TokuteiStatus::Refused;
-        return result;
+    if (!StartTokutei(points, model, in, result, instants)) return result;
+    std::vector<ShadowTimeTally> tallies;
+    tallies.reserve(points.size());
+    for (PointShadowTimes &p : result.Points) tallies.emplace_back(p);
+
+    // A point is shaded at an instant when it lies in some edge's quadrilateral or in a
+    // footprint: the shadow regions hold exactly these, so their union is never built.
+    const std::span<const geometry::TLineEnt> edges = model.AryTatemono;
+    QuadProbe probe(points);
+    const bool moving = FootprintsMove(edges, in.PlaneHeight);
+    bool fixedUnder = false;
+    std::vector<char> shaded, under;
+    progress.Start(instants);
+    for (int i = 0; i < instants; ++i) {
+        progress.Position(i);
+        if (!progress.KeepRunning()) {
+            result.Status = TokuteiStatus::Stopped;
+            return result;
+        }
+        const double t = TokuteiInstant(in, i);
+        shaded.assign(points.size(), 0);
+        const solar::SunResult pos = solar::SunPosition(sun, t);
+        if (!pos.Ok || !(pos.Ratio >= 0.0) || !std::isfinite(pos.Ratio)) {
+            ++result.NoSunInstants;
+        } else {
+            const double theta = solar::ShadowAngle(sun, pos.Azimuth);
+            if (!probe.Mark(edges, in.PlaneHeight, theta, pos.Ratio, shaded, progress)) {
+                result.Status = TokuteiStatus::Stopped;
+                return result;
+            }
+            if (std::find(shaded.begin(), shaded.end(), 0) != shaded.end()) {
+                // The points under a footprint: found once when the footprints stay put.
+                if (moving || !fixedUnder) {
+                    const ShadowRegions footprints =
+                        ShadowFootprintsAt(edges, sun, t, in.PlaneHeight, progress);
+                    if (footprints.status == RegionStatus::Stopped) {
+                        result.Status = TokuteiStatus::Stopped;
+                        return result;
+                    }
+                    under = PointsInShadow(footprints, points);
+                    fixedUnder = !moving;
+                }
+                for (std::size_t k = 0; k < points.size(); ++k) shaded[k] |= under[k];
+            }
+        }
+        const double stepStart = StepStartTime(in.Start, in.StepMinutes, i);
+        for (std::size_t k = 0; k < points.size(); ++k) tallies[k].Add(shaded[k] != 0, stepStart);
     }
-    result.Instants = instants;
-    result.Points.resize(points.size());
+    const double end = StepStartTime(in.Start, in.StepMinutes, instants);
+    for (ShadowTimeTally &tally : tallies) tally.Finish(end, in.StepMinutes);
+    progress.Position(instants);
+    return result;
+}
+
+TokuteiResult GetTokuteiJikanTraced(std::span<const geometry::TAcadPoint> points,
+                                    const geometry::BuildingModel &model,
+                                    const solar::SolarState &sun, const TokuteiInputs &in,
+                                    Progress &progress) {
+    TokuteiResult result;
+    int instants = 0;
+    if (!StartTokutei(points, model, in, result, instants)) return result;
     std::vector<ShadowTimeTally> tallies;
     tallies.reserve(points.size());
     for (PointShadowTimes &p : result.Points) tallies.emplace_back(p);

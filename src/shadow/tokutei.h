@@ -1,9 +1,11 @@
 // Shadow times of specific points: for each point on the measurement plane, when it enters and
 // leaves the buildings' shadow (the first three intervals) and how long it is shaded in all.
 //
-// Every instant's shadow is traced once with the production outline engine (ShadowRegionsAt) and
-// every point is located against every region of it (all islands; a point in a lit courtyard is
-// not shaded).
+// A point is shaded at an instant when it lies in the shadow quadrilateral of some edge or in a
+// footprint (the ground under a volume; a point in a lit courtyard is not shaded), which is where
+// the shadow regions of ShadowRegionsAt lie: the quadrilaterals are tested against the points
+// (QuadProbe) and the footprints traced once (every instant only when a raised volume's underside
+// moves them), so the union of the instant's shadow is never built.
 #pragma once
 
 #include <optional>
@@ -106,5 +108,13 @@ struct TokuteiResult {
 TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
                               const geometry::BuildingModel &model, const solar::SolarState &sun,
                               const TokuteiInputs &in, Progress &progress = NoProgress());
+
+// The same by tracing every instant's shadow regions (ShadowRegionsAt) and locating the points
+// in them: the reference the production path is tested and timed against. Its time grows with
+// the union's, which the production path never builds.
+TokuteiResult GetTokuteiJikanTraced(std::span<const geometry::TAcadPoint> points,
+                                    const geometry::BuildingModel &model,
+                                    const solar::SolarState &sun, const TokuteiInputs &in,
+                                    Progress &progress = NoProgress());
 
 }  // namespace pimu::shadow

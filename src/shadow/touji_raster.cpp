@@ -14,6 +14,7 @@
 
 #include "geometry/primitives.h"
 #include "shadow/instant_queue.h"
+#include "shadow/shadow_direction.h"
 #include "shadow/touji_runs.h"
 #include "solar/timetext.h"
 
@@ -91,6 +92,22 @@ void CheckRasterSize(int n) {
     }
 }
 
+// Quadrilaterals continuing each other painted as one ring from this many on.
+constexpr std::size_t kLongRun = 64;
+
+// 1 when the quadrilateral turns left at every vertex, -1 when right at every one, else 0.
+inline int StrictTurn(const std::array<TAcadPoint, 4> &q) {
+    int sign = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const TAcadPoint a = q[i], b = q[(i + 1) & 3], c = q[(i + 2) & 3];
+        const double turn = (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
+        const int s = turn > 0.0 ? 1 : turn < 0.0 ? -1 : 0;
+        if (s == 0 || (sign != 0 && s != sign)) return 0;
+        sign = s;
+    }
+    return sign;
+}
+
 template <class Paint>
 bool ForEachShadowPolygon(std::span<const TLineEnt> edges,
                           std::span<const geometry::Volume> volumes, const solar::SolarState &sun,
@@ -125,7 +142,8 @@ bool ForEachShadowPolygon(std::span<const TLineEnt> edges,
     std::vector<PixelXY> clipped;
     std::vector<PixelPoint> far;
     // Paints one polygon given in drawing units, unless a vertex is not finite.
-    const auto paintPolygon = [&](std::span<const TAcadPoint> polygon) {
+    // A long ring (see below) drops the vertices that round to the pixel before them.
+    const auto paintPolygon = [&](std::span<const TAcadPoint> polygon, bool dropRepeats = false) {
         clipped.clear();
         bool near = true;
         for (const TAcadPoint &p : polygon) {
@@ -138,20 +156,54 @@ bool ForEachShadowPolygon(std::span<const TLineEnt> edges,
         if (!near) ClipToBox(clipped, -kClipMargin, n + kClipMargin);
         if (clipped.empty()) return;
         far.clear();
-        for (const PixelXY &p : clipped) far.push_back(Rounded(p));
+        for (const PixelXY &p : clipped) {
+            const PixelPoint q = Rounded(p);
+            if (dropRepeats && !far.empty() && far.back() == q) continue;
+            far.push_back(q);
+        }
         paint(std::span<const PixelPoint>(far));
     };
+    const ShadowDirection dir(theta);
     const auto cast = [&](TAcadPoint p, double z) {
-        if (z > planeHeight) p = geometry::PolarPoint(p, theta, (z - planeHeight) * pos.Ratio);
-        p.z = 0.0;
-        return p;
+        return dir.Cast(p.x, p.y, z, planeHeight, pos.Ratio);
+    };
+    // A long run of quadrilaterals that continue each other, each strictly convex and all turning
+    // the same way (a finely drawn curved outline), is painted as one ring, the feet forward and
+    // the shadows back: as every edge of the run faces the sun the same way, the ring is simple
+    // and encloses exactly their union, and a polygon of n vertices costs its rows, not n times
+    // the rows of each quadrilateral. Shorter runs are painted quadrilateral by quadrilateral.
+    std::vector<std::array<TAcadPoint, 4>> run;
+    int runTurn = 0;
+    std::vector<TAcadPoint> sweep;
+    const auto flush = [&] {
+        if (run.size() >= kLongRun) {
+            sweep.clear();
+            sweep.push_back(run.front()[0]);
+            for (const auto &q : run) sweep.push_back(q[1]);
+            for (auto q = run.rbegin(); q != run.rend(); ++q) sweep.push_back((*q)[2]);
+            sweep.push_back(run.front()[3]);
+            paintPolygon(sweep, true);
+        } else {
+            for (const auto &q : run) paintPolygon(q);
+        }
+        run.clear();
     };
     for (const TLineEnt &e : edges) {
         if (!(e.st.z > planeHeight && e.ed.z > planeHeight)) continue;
         const std::array<TAcadPoint, 4> quad{cast(e.st, e.base), cast(e.ed, e.base),
                                              cast(e.ed, e.ed.z), cast(e.st, e.st.z)};
-        paintPolygon(quad);
+        const int turn = StrictTurn(quad);
+        if (turn == 0) {  // a vertical edge's line, or a quadrilateral that is no run's
+            paintPolygon(quad);
+            continue;
+        }
+        if (!run.empty() &&
+            (turn != runTurn || run.back()[1] != quad[0] || run.back()[2] != quad[3]))
+            flush();
+        runTurn = turn;
+        run.push_back(quad);
     }
+    flush();
     // The underside of each volume raised above the plane, cast on it. (A courtyard in a raised
     // volume is painted with it: the count errs on the shaded side there.)
     std::vector<TAcadPoint> ring;

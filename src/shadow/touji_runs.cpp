@@ -226,6 +226,9 @@ void WalkBandWith(Slope b, const std::array<std::int64_t, 4> &ea,
 
 // The pixels ShadowBitmap::FillPolygon paints: each row of a vertex, and each row of a band with
 // other than two edges, piece by piece; the rows between where exactly two edges cross as one run.
+// The edges taking part in a row come from an active list (sorted by their first row), so a
+// polygon of many vertices costs its vertex rows times the edges crossing them, not its vertex
+// rows times all its edges.
 void RunCounter::Fill(std::span<const PixelPoint> vertices) {
     edges_.clear();
     rows_.clear();
@@ -243,36 +246,39 @@ void RunCounter::Fill(std::span<const PixelPoint> vertices) {
         static_cast<int>(std::min<std::int64_t>(minRow_, std::max<std::int64_t>(rows_.front(), 0)));
     maxRow_ = static_cast<int>(
         std::max<std::int64_t>(maxRow_, std::min<std::int64_t>(rows_.back(), n_ - 1)));
+    std::sort(edges_.begin(), edges_.end(),
+              [](const Edge &l, const Edge &r) { return l.y0 < r.y0; });
+    active_.clear();
+    std::size_t next = 0;
     for (std::size_t k = 0; k < rows_.size(); ++k) {
         const std::int64_t y = rows_[k];
         if (y >= n_) break;
-        if (y >= 0) Row(y);
+        // The edges of row y: y0 <= y <= y1 (every y0 and y1 is a vertex row).
+        std::erase_if(active_, [y](const Edge &e) { return e.y1 < y; });
+        while (next < edges_.size() && edges_[next].y0 <= y) active_.push_back(edges_[next++]);
+        if (y >= 0) Row(y, active_);
         if (k + 1 == rows_.size()) break;
-        const std::int64_t next = rows_[k + 1];
+        const std::int64_t below = rows_[k + 1];
         const std::int64_t from = std::max<std::int64_t>(y + 1, 0);
-        const std::int64_t to = std::min<std::int64_t>(next - 1, n_ - 1);
+        const std::int64_t to = std::min<std::int64_t>(below - 1, n_ - 1);
         if (from > to) continue;
-        const Edge *pair[2] = {nullptr, nullptr};
-        int crossing = 0;
-        for (const Edge &e : edges_) {
-            if (e.y0 <= y && e.y1 >= next) {
-                if (crossing < 2) pair[crossing] = &e;
-                ++crossing;
-            }
-        }
-        if (crossing == 2) {
-            Band(*pair[0], *pair[1], from, to);
+        // The edges crossing the band: those of row y that go on past it.
+        band_.clear();
+        for (const Edge &e : active_)
+            if (e.y1 >= below) band_.push_back(e);
+        if (band_.size() == 2) {
+            Band(band_[0], band_[1], from, to);
         } else {
-            for (std::int64_t r = from; r <= to; ++r) Row(r);
+            for (std::int64_t r = from; r <= to; ++r) Row(r, band_);
         }
     }
 }
 
 // One row, piece by piece: the interior spans between the sorted crossings (edges taking part in
 // rows y0 <= row < y1, so the even-odd parity holds at vertices) and each edge's outline pixels.
-void RunCounter::Row(std::int64_t row) {
+void RunCounter::Row(std::int64_t row, std::span<const Edge> edges) {
     crossings_.clear();
-    for (const Edge &e : edges_) {
+    for (const Edge &e : edges) {
         if (row < e.y0 || row > e.y1) continue;
         const std::int64_t dx = e.x1 - e.x0, dy = e.y1 - e.y0;
         const std::int64_t t = row - e.y0;

@@ -61,7 +61,8 @@ private:
     void Add(std::int64_t row, std::int64_t first, std::int64_t last);
     void Spill(std::size_t row, std::int64_t first, std::int64_t last);
     void Fill(std::span<const PixelPoint> vertices);
-    void Row(std::int64_t row);
+    // One row painted by the edges that take part in it (among `edges`).
+    void Row(std::int64_t row, std::span<const Edge> edges);
     void Band(const Edge &a, const Edge &b, std::int64_t from, std::int64_t to);
     void Unite();
     void Flush();
@@ -85,6 +86,7 @@ private:
     // Work arrays of the rasterisation.
     std::vector<PixelPoint> vertices_;
     std::vector<Edge> edges_;
+    std::vector<Edge> active_, band_;      // the edges of the current row, of the current band
     std::vector<std::int64_t> rows_;       // the rows of the polygon's vertices, sorted, once each
     std::vector<std::int64_t> crossings_;  // of one row
 };

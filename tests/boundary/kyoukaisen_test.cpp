@@ -294,6 +294,47 @@ TEST(Kyoukaisen, EnclosesTheSiteBufferedWithRoundJoins) {
     }
 }
 
+// Sites of 20,000 vertices, round and with deep bays (concave stretches the lines pass over): the
+// pieces that cross and the sides near each piece are found through boxes. The round site's lines
+// enclose its area, perimeter times d and a disc of radius d (the closed form of a convex
+// outline's offset); the bays' lines enclose the independent buffer, which Boost joins round
+// every tiny corner with a few chords and so finds up to 1e-4 smaller. A stop while the pieces
+// are cut gives no line.
+TEST(Kyoukaisen, ManyVertexSitesEncloseTheBuffer) {
+    constexpr int kN = 20000;
+    for (const double wave : {0.0, 2000.0}) {
+        std::vector<TAcadPoint> ring;
+        for (int k = 0; k < kN; ++k) {
+            const double a = geometry::kTwoPi * k / kN;
+            const double r = 40000 + wave * std::sin(geometry::kTwoPi * (k % 1000) / 1000);
+            ring.push_back({r * std::cos(a), r * std::sin(a), 0.0});
+        }
+        const std::vector<TLineEnt> outline = Closed(ring);
+        for (double d : kKyoukaisenDistances) {
+            const KyoukaisenLine line = OffsetOutline(outline, d);
+            ASSERT_GE(line.vertices.size(), 3u) << d;
+            if (wave == 0.0) {
+                double area = 0.0, perimeter = 0.0;
+                for (const TLineEnt &e : outline) {
+                    area += (e.st.x * e.ed.y - e.ed.x * e.st.y) / 2.0;
+                    perimeter += std::hypot(e.ed.x - e.st.x, e.ed.y - e.st.y);
+                }
+                const double expected = area + perimeter * d + geometry::kPi * d * d;
+                EXPECT_NEAR(expected, EnclosedArea(line), 1e-9 * expected) << d;
+            } else {
+                const double expected = BufferedArea(outline, d);
+                EXPECT_NEAR(expected, EnclosedArea(line), 2e-4 * expected) << d;
+            }
+        }
+        struct StopAt : Progress {
+            int calls = 0;
+            bool KeepRunning() override { return ++calls < 3; }
+        } stop;
+        EXPECT_TRUE(OffsetOutline(outline, 5000.0, stop).vertices.empty());
+        EXPECT_GE(stop.calls, 3);
+    }
+}
+
 // The corner-by-corner line with its repeated points left out: the closing copy of the first
 // vertex and the second point of each 0-degree arc.
 KyoukaisenLine WithoutRepeats(KyoukaisenLine line) {

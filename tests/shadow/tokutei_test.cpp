@@ -337,5 +337,152 @@ TEST(Tokutei, PointsCountTheIsochronesInstants) {
     EXPECT_GT(allDay, 0);
 }
 
+// A ring of n vertices round (cx, cy): radius r with bays `wave` deep every `period` vertices.
+std::vector<TAcadPoint> BayRing(double cx, double cy, double r, double wave, int n, int period) {
+    std::vector<TAcadPoint> ring;
+    for (int k = 0; k < n; ++k) {
+        const double a = geometry::kTwoPi * k / n;
+        const double rk = r + wave * std::sin(geometry::kTwoPi * (k % period) / period);
+        ring.push_back({cx + rk * std::cos(a), cy + rk * std::sin(a), 0.0});
+    }
+    return ring;
+}
+
+// The points are tested against each edge's shadow quadrilateral and the footprints; the times
+// are those of locating them in the traced shadow regions, on a site of 400 boxes, a courtyard
+// building, a tower on a podium and an outline of 4,000 vertices, points inside buildings and
+// courts included.
+TEST(Tokutei, AgreesWithTheTracedRegions) {
+    struct Case {
+        const char *name;
+        std::vector<TLineEnt> edges;
+        double plane;
+    };
+    std::vector<Case> cases(4);
+    cases[0].name = "400 boxes";
+    for (int i = 0; i < 400; ++i)
+        AddBox(cases[0].edges, (i % 20) * 15000.0, (i / 20) * 14000.0, 8000, 6000,
+               9000.0 + (i * 7919 % 22) * 1000.0);
+    cases[0].plane = 4000;
+    cases[1].name = "courtyard";
+    AddPrism(cases[1].edges, Rect(0, 0, 40000, 30000), 12000);
+    AddPrism(cases[1].edges, Rect(10000, 8000, 20000, 14000), 12000);
+    cases[1].plane = 1500;
+    cases[2].name = "tower on a podium";
+    AddBox(cases[2].edges, 0, 0, 30000, 20000, 6000);
+    AddBox(cases[2].edges, 8000, 5000, 10000, 8000, 40000);
+    cases[2].plane = 4000;
+    cases[3].name = "round with bays";
+    AddPrism(cases[3].edges, BayRing(50000, 50000, 30000, 1500, 4000, 400), 20000);
+    cases[3].plane = 4000;
+    const solar::SolarState sun = Winter();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+        for (const TLineEnt &e : c.edges) {
+            x0 = std::min(x0, e.st.x), x1 = std::max(x1, e.st.x);
+            y0 = std::min(y0, e.st.y), y1 = std::max(y1, e.st.y);
+        }
+        std::vector<TAcadPoint> points;
+        for (int i = 0; i <= 12; ++i)
+            for (int j = 0; j <= 12; ++j)
+                points.push_back({x0 - 20000.0 + (x1 - x0 + 40000.0) * (i + 0.37) / 12.0,
+                                  y0 - 10000.0 + (y1 - y0 + 60000.0) * (j + 0.61) / 12.0, 0.0});
+        const TokuteiInputs in{8.0, 16.0, 20.0, c.plane};
+        const geometry::BuildingModel model = Model(c.edges);
+        const TokuteiResult fast = GetTokuteiJikan(points, model, sun, in);
+        const TokuteiResult traced = GetTokuteiJikanTraced(points, model, sun, in);
+        ASSERT_EQ(fast.Status, TokuteiStatus::Done);
+        ASSERT_EQ(traced.Status, TokuteiStatus::Done);
+        int shaded = 0;
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            const PointShadowTimes &a = fast.Points[k], &b = traced.Points[k];
+            EXPECT_EQ(a.ShadedInstants, b.ShadedInstants) << points[k].x << "," << points[k].y;
+            EXPECT_EQ(a.Runs, b.Runs) << points[k].x << "," << points[k].y;
+            ASSERT_EQ(a.Intervals.size(), b.Intervals.size());
+            for (std::size_t n = 0; n < a.Intervals.size(); ++n) {
+                EXPECT_EQ(a.Intervals[n].In, b.Intervals[n].In);
+                EXPECT_EQ(a.Intervals[n].Out, b.Intervals[n].Out);
+            }
+            shaded += a.ShadedInstants > 0;
+        }
+        EXPECT_GT(shaded, 10);
+    }
+}
+
+// A round building of 2,000 vertices with bays and a courtyard against rays: a point on the plane
+// is shaded when the ray from it towards the sun enters the solid (between the two rings, up to
+// the roof), that is when its plan from the point to where it reaches the roof's height meets
+// the solid's plan. Points where a millimetre decides are left out.
+TEST(Tokutei, ManyVertexOutlineAgreesWithRays) {
+    const std::vector<TAcadPoint> outer = BayRing(0, 0, 30000, 1500, 2000, 200);
+    const std::vector<TAcadPoint> court = BayRing(0, 0, 12000, 800, 600, 60);
+    const double top = 20000, h = 4000;
+    std::vector<TLineEnt> edges;
+    AddPrism(edges, outer, top);
+    AddPrism(edges, court, top);
+    const auto inRing = [](const std::vector<TAcadPoint> &ring, double x, double y) {
+        bool in = false;
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
+            if ((ring[i].y > y) != (ring[j].y > y) &&
+                x < ring[j].x + (y - ring[j].y) * (ring[i].x - ring[j].x) / (ring[i].y - ring[j].y))
+                in = !in;
+        return in;
+    };
+    const auto solid = [&](double x, double y) {
+        return inRing(outer, x, y) != inRing(court, x, y);
+    };
+    const auto crosses = [](const std::vector<TAcadPoint> &ring, double ax, double ay, double bx,
+                            double by) {
+        const auto side = [](double px, double py, double qx, double qy, double rx, double ry) {
+            return (qx - px) * (ry - py) - (qy - py) * (rx - px);
+        };
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+            const TAcadPoint c = ring[j], d = ring[i];
+            if ((side(ax, ay, bx, by, c.x, c.y) > 0) != (side(ax, ay, bx, by, d.x, d.y) > 0) &&
+                (side(c.x, c.y, d.x, d.y, ax, ay) > 0) != (side(c.x, c.y, d.x, d.y, bx, by) > 0))
+                return true;
+        }
+        return false;
+    };
+    const solar::SolarState sun = Winter();
+    const TokuteiInputs in{8.0, 16.0, 30.0, h};
+    // Whether the point (x, y) is in the shadow at instant i.
+    const auto ray = [&](double x, double y, int i) {
+        const solar::SunResult pos = solar::SunPosition(sun, TokuteiInstant(in, i));
+        const double toSun = solar::ShadowAngle(sun, pos.Azimuth) + geometry::kPi;
+        const double run = (top - h) * pos.Ratio;
+        const double ex = x + run * std::cos(toSun), ey = y + run * std::sin(toSun);
+        return solid(x, y) || solid(ex, ey) || crosses(outer, x, y, ex, ey) ||
+               crosses(court, x, y, ex, ey);
+    };
+    std::vector<TAcadPoint> points;
+    for (int i = 0; i < 7; ++i)
+        for (int j = 0; j < 7; ++j)
+            points.push_back({-45000.0 + i * 15100.0, -20000.0 + j * 15300.0, h});
+    const TokuteiResult r = GetTokuteiJikan(points, Model(edges), sun, in);
+    ASSERT_EQ(r.Status, TokuteiStatus::Done);
+    int compared = 0, shaded = 0, lit = 0;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        int rays = 0;
+        bool grazing = false;
+        for (int i = 0; i < r.Instants; ++i) {
+            const bool at = ray(points[k].x, points[k].y, i);
+            for (double dx : {-1.0, 1.0})
+                for (double dy : {-1.0, 1.0})
+                    grazing = grazing || ray(points[k].x + dx, points[k].y + dy, i) != at;
+            rays += at;
+        }
+        if (grazing) continue;
+        ++compared;
+        EXPECT_EQ(r.Points[k].ShadedInstants, rays) << points[k].x << "," << points[k].y;
+        shaded += rays > 0 && rays < r.Instants;
+        lit += rays == 0;
+    }
+    EXPECT_GT(compared, 40);
+    EXPECT_GT(shaded, 5);
+    EXPECT_GT(lit, 5);
+}
+
 }  // namespace
 }  // namespace pimu::shadow

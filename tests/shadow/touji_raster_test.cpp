@@ -10,6 +10,7 @@
 
 #include "geometry/outline_test_util.h"
 #include "shadow/reference_counting.h"
+#include "shadow/touji_contour.h"
 #include "shadow/touji_runs.h"
 #include "solar/timetext.h"
 
@@ -382,6 +383,96 @@ TEST(RunCounter, RepeatedInstantsCountByWeight) {
     EXPECT_THROW(counter.AddPolygon(std::vector<PixelPoint>{{ShadowBitmap::kMaxCoord + 1, 0}}),
                  std::out_of_range);
     EXPECT_THROW(RunCounter(2001), std::invalid_argument);
+}
+
+// Polygons of many vertices (a wavy ring, a random one crossing itself) take their rows' edges
+// from an active list; they paint exactly the bitmap's pixels.
+TEST(RunCounter, ManyVertexPolygonsPaintExactlyTheBitmapsPixels) {
+    constexpr int n = 200;
+    std::mt19937 rng(11);
+    std::vector<std::vector<PixelPoint>> polygons(2);
+    for (int k = 0; k < 3000; ++k) {
+        const double a = geometry::kTwoPi * k / 3000, r = 80 + 12 * std::sin(a * 37);
+        polygons[0].push_back({static_cast<std::int32_t>(std::lround(100 + r * std::cos(a))),
+                               static_cast<std::int32_t>(std::lround(100 + r * std::sin(a)))});
+    }
+    for (int k = 0; k < 500; ++k)
+        polygons[1].push_back({static_cast<std::int32_t>(rng() % 240) - 20,
+                               static_cast<std::int32_t>(rng() % 240) - 20});
+    for (const auto &poly : polygons) {
+        auto grid = std::make_unique<ShadowCountGrid>(),
+             expected = std::make_unique<ShadowCountGrid>();
+        RunCounter counter(n);
+        ShadowBitmap bitmap(n);
+        bitmap.SetColor(PixelColor::Black);
+        bitmap.FillPolygon(poly);
+        counter.AddPolygon(poly);
+        counter.EndInstant();
+        reference::CountEveryPixel(bitmap, *expected);
+        counter.AddTo(*grid);
+        EXPECT_TRUE(*grid == *expected) << poly.size();
+    }
+}
+
+// A round building of 4,000 vertices with bays: its long runs of edges facing the sun the same
+// way are painted as one ring each. Every pixel whose centre and neighbourhood the rays decide
+// alike is painted as the rays say: in an edge's shadow when the ray from it towards the sun
+// passes through a wall below the roof (the ground under the building is counted apart).
+TEST(PaintShadowBitmap, LongRunsOfEdgesAgreeWithRays) {
+    std::vector<TAcadPoint> ring;
+    for (int k = 0; k < 4000; ++k) {
+        const double a = geometry::kTwoPi * k / 4000;
+        const double r = 30000 + 1500 * std::sin(geometry::kTwoPi * (k % 400) / 400);
+        ring.push_back({r * std::cos(a), r * std::sin(a), 0});
+    }
+    const double top = 20000, h = 4000;
+    std::vector<TLineEnt> edges;
+    geometry::testing::AddPrism(edges, ring, top);
+    const auto crosses = [&](double ax, double ay, double bx, double by) {
+        const auto side = [](double px, double py, double qx, double qy, double rx, double ry) {
+            return (qx - px) * (ry - py) - (qy - py) * (rx - px);
+        };
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+            const TAcadPoint c = ring[j], d = ring[i];
+            if ((side(ax, ay, bx, by, c.x, c.y) > 0) != (side(ax, ay, bx, by, d.x, d.y) > 0) &&
+                (side(c.x, c.y, d.x, d.y, ax, ay) > 0) != (side(c.x, c.y, d.x, d.y, bx, by) > 0))
+                return true;
+        }
+        return false;
+    };
+    const solar::SolarState sun = Tokyo();
+    constexpr int n = 72;
+    const RasterGeometry raster{-100000, -40000, 200000.0 / n, n};
+    for (double t : {9.0, 12.0, 14.5}) {
+        SCOPED_TRACE(t);
+        const solar::SunResult pos = solar::SunPosition(sun, t);
+        const double toSun = solar::ShadowAngle(sun, pos.Azimuth) + geometry::kPi;
+        const double run = (top - h) * pos.Ratio;
+        const auto ray = [&](double x, double y) {
+            const double ex = x + run * std::cos(toSun), ey = y + run * std::sin(toSun);
+            return crosses(x, y, ex, ey);
+        };
+        ShadowBitmap bitmap(n);
+        bitmap.SetColor(PixelColor::Black);
+        PaintedRange range;
+        ASSERT_TRUE(PaintShadowBitmap(edges, sun, t, h, raster, bitmap, range));
+        int decided = 0, shaded = 0;
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c) {
+                const TAcadPoint p = CellPoint(raster, r, c);
+                const bool at = ray(p.x, p.y);
+                bool clear = true;
+                for (double dx : {-1.5, 1.5})
+                    for (double dy : {-1.5, 1.5})
+                        clear = clear && ray(p.x + dx * raster.Cell, p.y + dy * raster.Cell) == at;
+                if (!clear) continue;
+                ++decided;
+                shaded += at;
+                EXPECT_EQ(!bitmap.IsWhite(c, r), at) << "row " << r << " col " << c;
+            }
+        EXPECT_GT(decided, n * n / 2);
+        EXPECT_GT(shaded, 100);
+    }
 }
 
 // The example site (a block, a stepped volume, a round tower of 36 chords, two walls, the
