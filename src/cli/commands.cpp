@@ -17,16 +17,15 @@
 #include "cli/selection.h"
 #include "geometry/primitives.h"
 
-// Adding a subcommand when its command exists in the window model:
+// Adding a subcommand for a command of the window model (a row of app/command_table.h):
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
 //     queue the user's answers from the options (s.input().Point / Place / Select / Entity, in
 //     the order the handler asks; LineHandleAt turns --wall X,Y into the picked LINE), set the
-//     tab's controls the options stand for, RunCommand() the window model's command (add it to
-//     app::FormCommand when it is new), then EmitTable() for a grid and return FinishDrawing()
-//     (or Status() for a command that draws nothing);
-//  2. put the function into its entry of kSubcommands (run), whose options are already listed;
-//  3. add it to examples/run-example.sh (it runs only what is available) and a test in
-//     tests/cli comparing the saved drawing with what the window model draws.
+//     tab's controls the options stand for, RunCommand() the row's FormCommand, then EmitTable()
+//     for a grid and return FinishDrawing() (or Status() for a command that draws nothing);
+//  2. put the function into its entry of kSubcommands (run) and name the subcommand in the
+//     row's .cli;
+//  3. add it to examples/run-example.sh and a case to tests/cli/example_golden_test.cpp.
 namespace pimu::cli {
 namespace {
 

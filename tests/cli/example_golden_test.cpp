@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_table.h"
 #include "cli/commands.h"
 #include "cli_test_util.h"
 #include "solar/eqtime.h"
@@ -189,6 +190,21 @@ TEST(ExampleGoldenCoverage, EverySubcommandIsRecorded) {
     for (const Case &c : Cases()) run.push_back(c.args.front());
     for (const Subcommand &s : Subcommands())
         EXPECT_NE(std::find(run.begin(), run.end(), s.name), run.end()) << s.name;
+}
+
+// Every command of the window's command table is run by a subcommand of pimu, or the table says
+// how the command line covers it.
+TEST(ExampleGoldenCoverage, EveryCommandOfTheTableIsOffered) {
+    for (const app::CommandEntry &c : app::kFormCommands) {
+        SCOPED_TRACE(c.id);
+        if (c.cli.empty()) {
+            EXPECT_FALSE(c.cliNote.empty());
+            continue;
+        }
+        const Subcommand *s = FindSubcommand(c.cli);
+        ASSERT_NE(s, nullptr) << c.cli;
+        EXPECT_NE(s->run, nullptr) << c.cli;
+    }
 }
 
 }  // namespace
