@@ -7,7 +7,6 @@
 // it; the command line names its rows; the tests walk it.
 #pragma once
 
-#include <span>
 #include <string_view>
 
 #include "app/control_table.h"
@@ -56,7 +55,7 @@ enum class Presented {
     X(PointsPick, Button21, f.Button21Click(), .inputs = PIMU_COMMON_INPUTS "|Common/takasa2|Tokutei/takasa|Touji/kankaku|Touji/kankaku10", .picks = kPickPoints, .computation = "shadow::GetTokuteiJikan", .result = Presented::Grid, .shows = "StringGrid2", .cli = "points", .note = "specific points picked one after another, then their shadow times") \
     X(PointsFromMarks, Button22, f.Button22Click(), .inputs = PIMU_COMMON_INPUTS "|Common/takasa2|Tokutei/takasa|Touji/kankaku|Touji/kankaku10", .picks = kPickSelection, .computation = "shadow::GetTokuteiJikan", .result = Presented::Grid, .shows = "StringGrid2", .cli = "points", .note = "specific points from their circle and text marks, then their shadow times") \
     X(PointTimes, Button23, f.Button23Click(), .inputs = PIMU_COMMON_INPUTS "|Tokutei/takasa|Touji/kankaku|Touji/kankaku10", .computation = "shadow::GetTokuteiJikan", .result = Presented::Grid, .shows = "StringGrid2", .cli = "points", .note = "the specific points' shadow times recomputed") \
-    X(PointSummary, Button15, f.Button15Click(), .inputs = "Common/takasa2", .picks = kPickPlace, .shows = "Layer/Nini", .cli = "points", .note = "the points' summary block placed by the user") \
+    X(PointSummary, Button15, f.Button15Click(), .inputs = "Common/takasa2", .picks = kPickPlace, .cli = "points", .note = "the points' summary block placed by the user") \
     X(SkyMapPickA, Button8, f.Button8Click(f.Button8), .inputs = PIMU_SKY_MAP_INPUTS "|Tenku/Kyuseki|Tenku/tateiti|Layer/Ttateiti", .picks = kPickPoint | kPickPlace, .computation = "sky::SkyMapEntities, sky::BuildOverlay, sky::TriangleTable, sky::TateitiTable", .shows = "Layer/Tenku", .cli = "sky", .note = "a picked point's sky map with its tables, type A") \
     X(SkyMapPickB, Button11, f.Button8Click(f.Button11), .inputs = PIMU_SKY_MAP_INPUTS "|Tenku/KyusekiB|Tenku/tateitiB|Layer/Ttateiti", .picks = kPickPoint | kPickPlace, .computation = "sky::SkyMapEntities, sky::BuildOverlay, sky::TriangleTable, sky::TateitiTable", .shows = "Layer/Tenku", .cli = "sky", .note = "a picked point's sky map with its tables, type B") \
     X(SkyPointsPick, Button12, f.Button21Click(f.Button12), .inputs = "Tenku/Takasa|Tenku/Syakudo|Tenku/Hankei|Tenku/HankeiB|Common/makita", .picks = kPickPoints, .computation = "sky::ComputeSkyPoint", .result = Presented::Grid, .shows = "StringGrid1", .cli = "sky-list", .note = "sky measurement points picked one after another, then their sky factors") \
@@ -67,7 +66,7 @@ enum class Presented {
     X(SkyMapBatchA, Button18, f.Button18Click(f.Button18), .inputs = PIMU_SKY_MAP_INPUTS "|Tenku/IkkatsuA|Tenku/NextRow", .picks = kPickPoint, .computation = "sky::SkyMapEntities, sky::BuildOverlay", .shows = "Layer/Tenku", .cli = "sky-batch", .note = "the sky maps of every row in a line, type A") \
     X(SkyMapBatchB, Button24, f.Button18Click(f.Button24), .inputs = PIMU_SKY_MAP_INPUTS "|Tenku/IkkatsuB|Tenku/NextRow", .picks = kPickPoint, .computation = "sky::SkyMapEntities, sky::BuildOverlay", .shows = "Layer/Tenku", .cli = "sky-batch", .note = "the sky maps of every row in a line, type B") \
     X(Boundary, Button20, f.Button20Click(), .picks = kPickSelection, .computation = "boundary::MakeKyoukaisen", .cli = "boundary", .note = "deemed boundary lines around the site selected in the CAD") \
-    X(EqTime, Button19, f.Button19Click(), .computation = "solar::EqTimeSpencer", .result = Presented::Text, .shows = "Edit45", .cli = "eot", .note = "the equation of time of today (hidden button)") \
+    X(EqTime, Button19, f.Button19Click(), .computation = "solar::EqTimeText", .result = Presented::Text, .shows = "Edit45", .cli = "eot", .note = "the equation of time of today (hidden button)") \
     X(TrueSolarNoon, ChihouTaiyouji, f.ChihouTaiyoujiClick(), .inputs = "Jikoku/keido|Jikoku/kinjisa", .computation = "solar::TrueSolarNoonText", .result = Presented::Message, .cli = "solar-noon", .note = "the standard time of true solar noon (hidden button)") \
     X(EqTimePlotTables, Button1, f.Button1Click(), .computation = "solar::CompareEqTimeTables", .shows = "Label65", .cli = "eot-plot", .note = "the two equation-of-time tables plotted (hidden button)") \
     X(EqTimePlotFormula, Button25, f.Button25Click(), .computation = "solar::CompareEqTimeFormula", .shows = "Label65", .cli = "eot-plot", .note = "the formula against the 2025 table plotted (hidden button)") \

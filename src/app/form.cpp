@@ -8,6 +8,7 @@
 #include "app/textfile.h"
 #include "base/error_text.h"
 #include "base/numconv.h"
+#include "shadow/touji_raster.h"
 
 namespace pimu::app {
 
@@ -54,8 +55,9 @@ void TForm1::FormCreate() {
     if (ScalePercent <= 0) ScalePercent = 100;
 
     ProgID = kDefaultProgID;
-    MeshSizeTable = {2000, 1600, 1200, 640};
-    IntervalTable = {10, 30, 60, 120};
+    // The isochrones' own tables: raster sizes and seconds per instant of each interval choice.
+    std::ranges::copy(shadow::MeshSizeTable, MeshSizeTable.begin());
+    std::ranges::copy(shadow::IntervalTable, IntervalTable.begin());
 
     LoadCityList();
 

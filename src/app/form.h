@@ -447,6 +447,10 @@ public:
     // One map of IDPOINT1: placed by the user (InsertFlag) or at insertVpt, then its outline,
     // overlay and (placed by the user) the triangle and position tables. The result is empty.
     std::string MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint insertVpt);
+    // Where the triangle area table and the position table of a type `typ` map centred at `at`
+    // go when no user places them: right of the circle, their headings level with its top (a
+    // field that is no number counts as 0).
+    std::array<geometry::TAcadPoint, 2> SkyMapTablePlaces(int typ, geometry::TAcadPoint at) const;
     // What Button12 and Button16 start once StringGrid1 is filled: the sky-factor recomputation
     // (再計算). A front end may replace it.
     std::function<void()> SkyPointsRecompute = [this] { Button9Click(); };

@@ -377,20 +377,11 @@ int Sky(Session &s) {
     s.OpenDrawing();
     s.Acquire();
     const bool b = TypeB(o);
-    double scale = 0.0;
-    double text = 0.0;
-    if (!TryParseNumber(f.Edit19.text, scale)) scale = 0.0;
-    if (!TryParseNumber((b ? f.Edit22 : f.Edit20).text, text)) text = 0.0;
-    double radius = 0.0;
-    if (!TryParseNumber((b ? f.Edit21 : f.Edit15).text, radius)) radius = 0.0;
-    const double R = radius * scale;
-    const double p = 2.0 * text * scale;
     const geometry::TAcadPoint at = *o.place;
     s.input().Point(o.points.front());
     s.input().Place(at);
-    // The tables' headings start level with the top of the circle.
-    s.input().Place({at.x + 1.5 * R, at.y + R - 4.0 * p, 0.0});
-    s.input().Place({at.x + 1.5 * R + 17.0 * p, at.y + R - 4.0 * p, 0.0});
+    for (const geometry::TAcadPoint &table : f.SkyMapTablePlaces(b ? 1 : 0, at))
+        s.input().Place(table);
     s.RunCommand(b ? app::FormCommand::SkyMapPickB : app::FormCommand::SkyMapPickA);
     return s.FinishDrawing();
 }
