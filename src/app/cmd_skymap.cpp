@@ -154,6 +154,20 @@ struct TForm1::SkyMapFields {
     SkyMapLayers layers;
 };
 
+std::array<geometry::TAcadPoint, 2> TForm1::SkyMapTablePlaces(int typ,
+                                                              geometry::TAcadPoint at) const {
+    double scale = 0.0;
+    double text = 0.0;
+    double radius = 0.0;
+    if (!TryParseNumber(Edit19.text, scale)) scale = 0.0;
+    if (!TryParseNumber((typ == 1 ? Edit22 : Edit20).text, text)) text = 0.0;
+    if (!TryParseNumber((typ == 1 ? Edit21 : Edit15).text, radius)) radius = 0.0;
+    const double R = radius * scale;
+    const double p = 2.0 * text * scale;
+    return {{{at.x + 1.5 * R, at.y + R - 4.0 * p, 0.0},
+             {at.x + 1.5 * R + 17.0 * p, at.y + R - 4.0 * p, 0.0}}};
+}
+
 TForm1::SkyMapFields TForm1::ReadSkyMapFields(int typ) {
     SkyMapFields f;
     f.typ = typ;

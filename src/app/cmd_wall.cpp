@@ -42,6 +42,7 @@ constexpr const char *kNoModel = "建物の図形が取得されていません�
 constexpr const char *kPickPrompt = "壁面の線分を選択して下さい : ";
 constexpr const char *kPickFailed = "線分取得失敗\r\n";
 constexpr const char *kPicked = "線分が選択されました.\r\n";
+constexpr const char *kNotALine = "線分ではありません.\r\n";
 constexpr const char *kNoMesh = "壁面等時間は作成できません．";
 constexpr const char *kNoMeshCaption = "Pimu.exe";
 constexpr const char *kExplodeFailed = " の分解、パージに失敗しました．";
@@ -166,7 +167,10 @@ void TForm1::Button5Click() {
         }
     } unhighlight{picked};
     const std::optional<geometry::TLineEnt> line = PickedLine(*picked);
-    if (!line) return;
+    if (!line) {
+        doc.Utility().Prompt(kNotALine);  // the pick said nothing else
+        return;
+    }
     doc.Utility().Prompt(kPicked);
     ClearAryEnt();
     const std::optional<shadow::WallLine> wall = shadow::MakeWallLine(*line, Model);

@@ -8,6 +8,7 @@
 #include "app/textfile.h"
 #include "base/error_text.h"
 #include "base/numconv.h"
+#include "shadow/touji_raster.h"
 
 namespace pimu::app {
 
@@ -54,8 +55,9 @@ void TForm1::FormCreate() {
     if (ScalePercent <= 0) ScalePercent = 100;
 
     ProgID = kDefaultProgID;
-    MeshSizeTable = {2000, 1600, 1200, 640};
-    IntervalTable = {10, 30, 60, 120};
+    // The isochrones' own tables: raster sizes and seconds per instant of each interval choice.
+    std::ranges::copy(shadow::MeshSizeTable, MeshSizeTable.begin());
+    std::ranges::copy(shadow::IntervalTable, IntervalTable.begin());
 
     LoadCityList();
 
@@ -329,132 +331,25 @@ void TForm1::RadioGroup4Click() {
 
 TButton &TForm1::CommandButton(FormCommand command) {
     switch (command) {
-        case FormCommand::Acquire:
-            return Button2;
-        case FormCommand::TimeOfDay:
-            return Button3;
-        case FormCommand::Isochrone:
-            return Button6;
-        case FormCommand::PreviewToDrawing:
-            return SpeedButton2;
-        case FormCommand::TrueNorth:
-            return SpeedButton1;
-        case FormCommand::RatioTable:
-            return SpeedButton3;
-        case FormCommand::RatioTableToDrawing:
-            return SpeedButton5;
-        case FormCommand::Boundary:
-            return Button20;
-        case FormCommand::Regulation:
-            return Button26;
-        case FormCommand::EqTime:
-            return Button19;
-        case FormCommand::TrueSolarNoon:
-            return ChihouTaiyouji;
-        case FormCommand::EqTimePlotTables:
-            return Button1;
-        case FormCommand::EqTimePlotFormula:
-            return Button25;
-        case FormCommand::SkyFactors:
-            return Button9;
-        case FormCommand::PointsPick:
-            return Button21;
-        case FormCommand::PointsFromMarks:
-            return Button22;
-        case FormCommand::PointTimes:
-            return Button23;
-        case FormCommand::PointSummary:
-            return Button15;
-        case FormCommand::Wall:
-            return Button5;
-        case FormCommand::SkyMapPickA:
-            return Button8;
-        case FormCommand::SkyMapPickB:
-            return Button11;
-        case FormCommand::SkyMapRowA:
-            return Button13;
-        case FormCommand::SkyMapRowB:
-            return Button14;
-        case FormCommand::SkyMapBatchA:
-            return Button18;
-        case FormCommand::SkyMapBatchB:
-            return Button24;
+#define PIMU_COMMAND_BUTTON(Id, Button, ...) \
+    case FormCommand::Id:                    \
+        return Button;
+        PIMU_FORM_COMMANDS(PIMU_COMMAND_BUTTON)
+#undef PIMU_COMMAND_BUTTON
     }
     throw std::invalid_argument("unknown command");
 }
 
 CommandOutcome TForm1::RunCommand(FormCommand command) {
     if (!CommandButton(command).enabled) return CommandOutcome::NotAvailable;
+    TForm1 &f = *this;
     switch (command) {
-        case FormCommand::Acquire:
-            Button2Click();
-            break;
-        case FormCommand::TimeOfDay:
-            Button3Click();
-            break;
-        case FormCommand::Isochrone:
-            Button6Click();
-            break;
-        case FormCommand::PreviewToDrawing:
-            SpeedButton2Click();
-            break;
-        case FormCommand::TrueNorth:
-            SpeedButton1Click();
-            break;
-        case FormCommand::RatioTable:
-            SpeedButton3Click();
-            break;
-        case FormCommand::RatioTableToDrawing:
-            SpeedButton5Click();
-            break;
-        case FormCommand::Boundary:
-            Button20Click();
-            break;
-        case FormCommand::Regulation:
-            Button26Click();
-            break;
-        case FormCommand::EqTime:
-            Button19Click();
-            break;
-        case FormCommand::TrueSolarNoon:
-            ChihouTaiyoujiClick();
-            break;
-        case FormCommand::EqTimePlotTables:
-            Button1Click();
-            break;
-        case FormCommand::EqTimePlotFormula:
-            Button25Click();
-            break;
-        case FormCommand::SkyFactors:
-            Button9Click();
-            break;
-        case FormCommand::PointsPick:
-            Button21Click();
-            break;
-        case FormCommand::PointsFromMarks:
-            Button22Click();
-            break;
-        case FormCommand::PointTimes:
-            Button23Click();
-            break;
-        case FormCommand::PointSummary:
-            Button15Click();
-            break;
-        case FormCommand::Wall:
-            Button5Click();
-            break;
-        case FormCommand::SkyMapPickA:
-        case FormCommand::SkyMapPickB:
-            Button8Click(CommandButton(command));
-            break;
-        case FormCommand::SkyMapRowA:
-        case FormCommand::SkyMapRowB:
-            Button13Click(CommandButton(command));
-            break;
-        case FormCommand::SkyMapBatchA:
-        case FormCommand::SkyMapBatchB:
-            Button18Click(CommandButton(command));
-            break;
+#define PIMU_COMMAND_RUN(Id, Button, Run, ...) \
+    case FormCommand::Id:                      \
+        Run;                                   \
+        break;
+        PIMU_FORM_COMMANDS(PIMU_COMMAND_RUN)
+#undef PIMU_COMMAND_RUN
     }
     return CommandOutcome::Ran;
 }

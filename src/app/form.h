@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/cad_connection.h"
+#include "app/command_table.h"
 #include "app/control_changes.h"
 #include "app/control_table.h"
 #include "app/controls.h"
@@ -154,36 +155,6 @@ struct CommonFields {
     double End = 16.0;         // Edit7, hours
     solar::StandardTime Time;  // CheckBox13, Edit43, Edit44
     solar::SolarState Sun;     // of the chosen day (RadioGroup1)
-};
-
-// The commands a front end runs on the window model, each as its button would (only when the
-// button is enabled), with the picks it needs answered by the CAD's input source.
-enum class FormCommand {
-    Acquire,              // Button2: the buildings selected on screen
-    TimeOfDay,            // Button3: time-of-day shadow diagram
-    Isochrone,            // Button6: isochronal shadow diagram
-    PreviewToDrawing,     // SpeedButton2: the preview as a block placed by the user
-    TrueNorth,            // SpeedButton1: true north from an angle picked in the CAD
-    RatioTable,           // SpeedButton3: the ratio table into Memo1
-    RatioTableToDrawing,  // SpeedButton5: Memo1 as a ruled table placed by the user
-    Boundary,             // Button20: deemed boundary lines around the site selected on screen
-    EqTime,               // Button19 (hidden): the equation of time of today into Edit45
-    TrueSolarNoon,        // 地方太陽時 (hidden): the standard time of true solar noon
-    EqTimePlotTables,     // Button1 (hidden): the two equation-of-time tables plotted
-    EqTimePlotFormula,    // Button25 (hidden): the formula against the 2025 table plotted
-    SkyFactors,           // Button9: the sky factors of every row of StringGrid1
-    PointsPick,           // Button21: specific points picked one after another, then their times
-    PointsFromMarks,      // Button22: specific points from circle and text marks, then their times
-    PointTimes,           // Button23: the specific points' times recomputed
-    PointSummary,         // Button15: the points' summary block placed by the user
-    Wall,                 // Button5: shadow lines and isochrones of a wall line picked in the CAD
-    SkyMapPickA,          // Button8: a picked point's sky map, type A
-    SkyMapPickB,          // Button11: a picked point's sky map, type B
-    SkyMapRowA,           // Button13: the selected row's sky map, type A
-    SkyMapRowB,           // Button14: the selected row's sky map, type B
-    SkyMapBatchA,         // Button18: the sky maps of every row in a line, type A
-    SkyMapBatchB,         // Button24: the sky maps of every row in a line, type B
-    Regulation,           // Button26: the shadow-regulation check around the site selected
 };
 
 // How RunCommand went.
@@ -476,6 +447,10 @@ public:
     // One map of IDPOINT1: placed by the user (InsertFlag) or at insertVpt, then its outline,
     // overlay and (placed by the user) the triangle and position tables. The result is empty.
     std::string MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint insertVpt);
+    // Where the triangle area table and the position table of a type `typ` map centred at `at`
+    // go when no user places them: right of the circle, their headings level with its top (a
+    // field that is no number counts as 0).
+    std::array<geometry::TAcadPoint, 2> SkyMapTablePlaces(int typ, geometry::TAcadPoint at) const;
     // What Button12 and Button16 start once StringGrid1 is filled: the sky-factor recomputation
     // (再計算). A front end may replace it.
     std::function<void()> SkyPointsRecompute = [this] { Button9Click(); };

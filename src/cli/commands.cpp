@@ -17,16 +17,15 @@
 #include "cli/selection.h"
 #include "geometry/primitives.h"
 
-// Adding a subcommand when its command exists in the window model:
+// Adding a subcommand for a command of the window model (a row of app/command_table.h):
 //  1. write `int Name(Session &s)` below: OpenDrawing(), Acquire() if it needs the buildings,
 //     queue the user's answers from the options (s.input().Point / Place / Select / Entity, in
 //     the order the handler asks; LineHandleAt turns --wall X,Y into the picked LINE), set the
-//     tab's controls the options stand for, RunCommand() the window model's command (add it to
-//     app::FormCommand when it is new), then EmitTable() for a grid and return FinishDrawing()
-//     (or Status() for a command that draws nothing);
-//  2. put the function into its entry of kSubcommands (run), whose options are already listed;
-//  3. add it to examples/run-example.sh (it runs only what is available) and a test in
-//     tests/cli comparing the saved drawing with what the window model draws.
+//     tab's controls the options stand for, RunCommand() the row's FormCommand, then EmitTable()
+//     for a grid and return FinishDrawing() (or Status() for a command that draws nothing);
+//  2. put the function into its entry of kSubcommands (run) and name the subcommand in the
+//     row's .cli;
+//  3. add it to examples/run-example.sh and a case to tests/cli/example_golden_test.cpp.
 namespace pimu::cli {
 namespace {
 
@@ -378,20 +377,11 @@ int Sky(Session &s) {
     s.OpenDrawing();
     s.Acquire();
     const bool b = TypeB(o);
-    double scale = 0.0;
-    double text = 0.0;
-    if (!TryParseNumber(f.Edit19.text, scale)) scale = 0.0;
-    if (!TryParseNumber((b ? f.Edit22 : f.Edit20).text, text)) text = 0.0;
-    double radius = 0.0;
-    if (!TryParseNumber((b ? f.Edit21 : f.Edit15).text, radius)) radius = 0.0;
-    const double R = radius * scale;
-    const double p = 2.0 * text * scale;
     const geometry::TAcadPoint at = *o.place;
     s.input().Point(o.points.front());
     s.input().Place(at);
-    // The tables' headings start level with the top of the circle.
-    s.input().Place({at.x + 1.5 * R, at.y + R - 4.0 * p, 0.0});
-    s.input().Place({at.x + 1.5 * R + 17.0 * p, at.y + R - 4.0 * p, 0.0});
+    for (const geometry::TAcadPoint &table : f.SkyMapTablePlaces(b ? 1 : 0, at))
+        s.input().Place(table);
     s.RunCommand(b ? app::FormCommand::SkyMapPickB : app::FormCommand::SkyMapPickA);
     return s.FinishDrawing();
 }

@@ -1,11 +1,14 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include "app/control_table.h"
 #include "base/ascii.h"
 #include "base/numconv.h"
 #include "cli/running_cad.h"
+#include "shadow/touji_raster.h"
 
 namespace pimu::cli {
 namespace {
@@ -249,9 +252,16 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
         } else if (a == "--step") {
             Require(accepted, kOptStep, a);
             const std::string_view v = r.Value(a);
-            const char *index = v == "10" ? "0" : v == "30" ? "1" : v == "60" ? "2" : nullptr;
-            if (!index)
-                throw UsageError(Quoted(a, v) + ": 10, 30 or 60 seconds (Touji/" +
+            // The radio groups offer the first steps of the isochrones' interval table.
+            const auto offered = static_cast<int>(std::ranges::count(app::kIntervalItems, '|')) + 1;
+            std::string index, steps;
+            for (int i = 0; i < offered; ++i) {
+                const std::string seconds = std::to_string(shadow::IntervalTable[i]);
+                if (v == seconds) index = std::to_string(i);
+                steps += (i == 0 ? "" : i + 1 < offered ? ", " : " or ") + seconds;
+            }
+            if (index.empty())
+                throw UsageError(Quoted(a, v) + ": " + steps + " seconds (Touji/" +
                                  StepKey(command) + ")");
             o.sets.push_back({"Touji", StepKey(command), index, "--step " + std::string(v)});
         } else if (a == "--buildings") {

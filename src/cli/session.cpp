@@ -610,6 +610,7 @@ Rows Session::SettingsRows() {
         const bool form = k.section == "Form";
         std::string what = k.what;
         if (!k.field.empty()) what += " [" + k.field + "]";
+        if (!k.commands.empty()) what += "; changes " + k.commands;
         rows.push_back({k.Name(), now.ReadString(k.section, k.key, ""),
                         form ? "(centred)" : defaults.ReadString(k.section, k.key, ""), what,
                         k.option});

@@ -1,7 +1,8 @@
 // The settings keys as the command line shows and checks them: the field each key fills (the
-// window's label), what it does, how its value is read and the plain option that stands for it.
-// The keys themselves, their order and their defaults are the window model's (app/settings.h);
-// this table adds only what the command line says about them.
+// window's label), what it does, how its value is read, the plain option that stands for it and
+// the subcommands whose results it changes. The keys, their order, their defaults, their labels
+// and meanings are the control table's (app/control_table.h), the commands that read them the
+// command table's (app/command_table.h); the command line adds only its options.
 #pragma once
 
 #include <optional>
@@ -22,9 +23,10 @@ struct SettingKey {
     std::string section;
     std::string key;
     SettingKind kind = SettingKind::Text;
-    std::string field;   // the window's label of the field the key fills
-    std::string what;    // one line: what it does
-    std::string option;  // the plain option that sets it, or empty
+    std::string field;     // the window's label of the field the key fills
+    std::string what;      // one line: what it does
+    std::string option;    // the plain option that sets it, or empty
+    std::string commands;  // the subcommands whose results it changes, ", "-separated
     std::string Name() const { return section + "/" + key; }
 };
 

@@ -394,6 +394,24 @@ void DrawingView::Answer() {
     if (loop_) loop_->quit();
 }
 
+DrawingView::Asked DrawingView::Asking() const {
+    switch (mode_) {
+        case Mode::Point:
+            return Asked::Point;
+        case Mode::Entity:
+            return Asked::Entity;
+        case Mode::Select:
+            return Asked::Selection;
+        case Mode::Angle:
+            return Asked::Angle;
+        case Mode::Place:
+            return Asked::Placement;
+        case Mode::None:
+            break;
+    }
+    return Asked::Nothing;
+}
+
 bool DrawingView::Run(Mode mode, const std::string &text) {
     if (Picking()) return false;  // one request at a time
     mode_ = mode;

@@ -56,6 +56,9 @@ public:
     std::optional<TAcadPoint> PlacementPoint(const std::string &blockName) override;
 
     bool Picking() const { return mode_ != Mode::None; }
+    // What the pick in progress asks for.
+    enum class Asked { Nothing, Point, Entity, Selection, Angle, Placement };
+    Asked Asking() const;
     void CancelPick();  // Escape
     void FinishPick();  // Enter: ends a selection; other picks end with no answer
     // Pixels around the cursor that count for picks and snaps.

@@ -482,29 +482,10 @@ void FormWindow::PopupMenuAt(const std::string &menuName, QPoint global) {
 
 std::function<void()> FormWindow::ClickHandler(std::string_view name) {
     app::TForm1 &f = form_;
-    // The commands run as their buttons do, through the window model's one entry point.
-    static constexpr app::FormCommand kCommands[] = {
-        app::FormCommand::Acquire,
-        app::FormCommand::TimeOfDay,
-        app::FormCommand::Isochrone,
-        app::FormCommand::PreviewToDrawing,
-        app::FormCommand::TrueNorth,
-        app::FormCommand::RatioTable,
-        app::FormCommand::RatioTableToDrawing,
-        app::FormCommand::Boundary,
-        app::FormCommand::EqTime,
-        app::FormCommand::TrueSolarNoon,
-        app::FormCommand::EqTimePlotTables,
-        app::FormCommand::EqTimePlotFormula,
-        app::FormCommand::SkyFactors,
-        app::FormCommand::PointsPick,
-        app::FormCommand::PointsFromMarks,
-        app::FormCommand::PointTimes,
-        app::FormCommand::PointSummary,
-        app::FormCommand::Regulation,
-    };
-    for (app::FormCommand c : kCommands)
-        if (f.CommandButton(c).name == name) return [&f, c] { f.RunCommand(c); };
+    // The commands of the command table run as their buttons do, through the window model's
+    // one entry point.
+    if (const app::CommandEntry *c = app::CommandOfButton(name))
+        return [&f, id = c->command] { f.RunCommand(id); };
     // The window's own controls.
     using Handler = void (app::TForm1::*)();
     static constexpr std::pair<std::string_view, Handler> kHandlers[] = {
@@ -538,9 +519,6 @@ std::function<void()> FormWindow::ClickHandler(std::string_view name) {
     };
     for (const auto &[n, h] : kHandlers)
         if (n == name) return [&f, h = h] { (f.*h)(); };
-    // The sky tab's picks fill StringGrid1 as the point tab's fill StringGrid2.
-    if (name == "Button12") return [&f] { f.Button21Click(f.Button12); };
-    if (name == "Button16") return [&f] { f.Button22Click(f.Button16); };
     return {};
 }
 

@@ -11,6 +11,7 @@
 #include "cli/options.h"
 #include "cli/render.h"
 #include "cli/selection.h"
+#include "cli/settings_keys.h"
 #include "cli/tables.h"
 #include "cli_test_util.h"
 
@@ -123,6 +124,42 @@ TEST(Options, PlainOptionsAreSettingsKeys) {
             ParseOptions(bad, kOptTimes | kOptLatitude | kOptStep | kOptHours | kOptOutput),
             UsageError)
             << bad[0] << " " << bad[1];
+}
+
+// What `pimu settings` says of a key comes from the control table and the command table: every
+// key of the window has a meaning, is read as its control reads it, and names the subcommands
+// whose results it changes.
+TEST(SettingKeys, DescribedByTheControlAndCommandTables) {
+    for (const SettingKey &k : SettingKeys()) EXPECT_FALSE(k.what.empty()) << k.Name();
+    struct Case {
+        const char *section, *key;
+        SettingKind kind;
+        const char *field, *changes, *option;
+    };
+    for (const Case &c : std::vector<Case>{
+             {"Common", "ido1", SettingKind::Number, "緯度 度", "shadow", "--latitude D,M,S"},
+             {"Jikoku", "Ana", SettingKind::Switch, "時刻日影図に日影の穴（囲まれた日なた）も作図",
+              "shadow", ""},
+             {"Touji", "kankaku10", SettingKind::Switch, "等時間の評価時間を 1/10 に",
+              "isochrone, points", ""},
+             {"Kisei", "douro", SettingKind::Number, "道路等の幅 ｍ", "regulation",
+              "--open-side X,Y,WIDTH (per side)"},
+             {"Touji", "chk3", SettingKind::Switch, "3.0Hr", "isochrone", "--hours"},
+             {"Touji", "kankaku3", SettingKind::Choice, "評価時間", "wall", "--step (wall)"},
+             {"Layer", "Jikoku", SettingKind::Text, "時刻", "shadow", ""},
+             {"Tenku", "Hatch", SettingKind::Number, "ﾊｯﾁ", "sky", ""},
+             {"Target", "ProgID", SettingKind::Text, "", "", ""},
+         }) {
+        SCOPED_TRACE(std::string(c.section) + "/" + c.key);
+        const SettingKey *k = FindSettingKey(c.section, c.key);
+        ASSERT_NE(k, nullptr);
+        EXPECT_EQ(k->kind, c.kind);
+        EXPECT_EQ(k->field, c.field);
+        EXPECT_NE(k->commands.find(c.changes), std::string::npos) << k->commands;
+        EXPECT_EQ(k->commands.empty(), *c.changes == 0) << k->commands;
+        EXPECT_EQ(k->option, c.option);
+        EXPECT_EQ(k->what.find("kept for the window"), std::string::npos);
+    }
 }
 
 TEST(Tables, AlignsWideCharactersAndQuotesCsv) {

@@ -14,14 +14,17 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "app/command_table.h"
 #include "app/inifile.h"
 #include "gui/session.h"
 
@@ -367,6 +370,211 @@ TEST_F(GuiTest, TheWindowsPlaceIsRestoredAndKeptOnTheScreen) {
             EXPECT_TRUE(screen.contains(at))
                 << w->objectName().toStdString() << " at " << at.x() << "," << at.y();
         }
+    }
+}
+
+// Every command of the command table, pressed on its tab as a user presses it, in the table's
+// order (the buildings first, the point lists before the maps of their rows), with the picks
+// answered in the drawing view: each one does what its row says it presents.
+TEST_F(GuiTest, EveryCommandButtonOfEveryTabDoesSomething) {
+    app::TForm1 &f = session_->Form();
+    DrawingView &v = session_->Drawing().View();
+    // The plots of the equation of time read their tables beside the program; a month of days
+    // keeps them short (the plot ends with the shorter table).
+    for (const char *name : {app::kEqTimeTable2024File, app::kEqTimeTable2025File}) {
+        std::string table;
+        for (int k = 0; k < 31; ++k) table += (k % 2 ? "1.5\r\n" : "-2.25\r\n");
+        std::ofstream(folder_ / name, std::ios::binary) << table;
+    }
+    // Short runs: 60 s steps for the isochrones and the wall, 10 minutes for the regulation.
+    f.RadioGroup5.itemIndex = 2;
+    f.RadioGroup6.itemIndex = 2;
+    f.Edit53.text = "10";
+    f.PublishChanges();
+    session_->Host().answerAll = true;
+
+    // What the view is asked while one command runs, and how it answers.
+    struct Picks {
+        std::vector<std::string> selectLayers;     // a window around these, or a click on the site
+        std::vector<geometry::TAcadPoint> points;  // clicked in turn, then Enter
+        int asked = 0;
+    } picks;
+    const Drawing &d0 = session_->Document().drawing();
+    auto boxOf = [&](const std::vector<std::string> &layers) {
+        view::Box box;
+        view::Scene &scene = v.Scene();
+        for (const auto &e : scene.Entities()) {
+            const std::string layer = d0.Get(cadlink::embedded::EntityId{e.key}).layer;
+            if (std::find(layers.begin(), layers.end(), layer) == layers.end()) continue;
+            for (int i = e.first; i < e.first + e.count; ++i)
+                box.Add(scene.Primitives()[static_cast<size_t>(i)].bounds);
+        }
+        return box;
+    };
+    QTimer answer;
+    answer.setInterval(5);
+    std::size_t nextPoint = 0;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        using Asked = DrawingView::Asked;
+        const Asked asked = v.Asking();
+        if (asked == Asked::Nothing) return;
+        ++picks.asked;
+        v.ZoomExtents();
+        const auto click = [&](geometry::TAcadPoint p) {
+            QTest::mouseClick(&v, Qt::LeftButton, {}, v.ToScreen(p).toPoint());
+        };
+        switch (asked) {
+            case Asked::Selection:
+                if (picks.selectLayers == std::vector<std::string>{"敷地"}) {
+                    click({40000, 10000, 0});  // the site's south side
+                } else {
+                    const view::Box box = boxOf(picks.selectLayers);
+                    const QPointF a = v.ToScreen({box.minX, box.maxY, 0}) + QPointF(-6, -6);
+                    const QPointF b = v.ToScreen({box.maxX, box.minY, 0}) + QPointF(6, 6);
+                    QTest::mousePress(&v, Qt::LeftButton, {}, a.toPoint());
+                    QTest::mouseMove(&v, ((a + b) / 2).toPoint());
+                    QTest::mouseRelease(&v, Qt::LeftButton, {}, b.toPoint());
+                }
+                QTest::keyClick(&v, Qt::Key_Return);
+                break;
+            case Asked::Entity:
+                // The wall line runs along the neighbour's outline and the results drawn so far:
+                // only its layer on, as a user isolates it to click the line.
+                for (int l = 0; l < static_cast<int>(v.Scene().Layers().size()); ++l)
+                    v.Scene().SetLayerOn(l,
+                                         v.Scene().Layers()[static_cast<size_t>(l)].name == "壁面");
+                click({35000, 62000, 0});
+                for (int l = 0; l < static_cast<int>(v.Scene().Layers().size()); ++l)
+                    v.Scene().SetLayerOn(l, true);
+                break;
+            case Asked::Point:
+            case Asked::Angle:
+                if (nextPoint < picks.points.size()) {
+                    click(picks.points[nextPoint++]);
+                    if (asked == Asked::Angle && nextPoint < picks.points.size())
+                        click(picks.points[nextPoint++]);
+                } else {
+                    QTest::keyClick(&v, Qt::Key_Return);
+                }
+                break;
+            case Asked::Placement:
+                QTest::mouseClick(&v, Qt::LeftButton, {}, QPoint(12, 12));
+                break;
+            case Asked::Nothing:
+                break;
+        }
+    });
+    answer.start();
+
+    std::set<std::string_view> pressed;
+    for (const app::CommandEntry &c : app::kFormCommands) {
+        const std::string name(app::ButtonName(c));
+        SCOPED_TRACE(name);
+        picks = {};
+        nextPoint = 0;
+        switch (c.command) {
+            case app::FormCommand::Acquire:
+                picks.selectLayers = {"建物", "隣地建物"};
+                break;
+            case app::FormCommand::Boundary:
+            case app::FormCommand::Regulation:
+                picks.selectLayers = {"敷地"};
+                break;
+            case app::FormCommand::PointsFromMarks:
+            case app::FormCommand::SkyPointsFromMarks:
+                picks.selectLayers = {"測定点"};
+                break;
+            case app::FormCommand::PointsPick:
+            case app::FormCommand::SkyPointsPick:
+                picks.points = {{30000, 52000, 0}, {60000, 50000, 0}};
+                break;
+            case app::FormCommand::SkyMapPickA:
+            case app::FormCommand::SkyMapPickB:
+                picks.points = {{30000, 6000, 0}};
+                break;
+            case app::FormCommand::SkyMapBatchA:
+            case app::FormCommand::SkyMapBatchB:
+                picks.points = {{0, -20000, 0}};
+                break;
+            case app::FormCommand::TrueNorth:
+                picks.points = {{0, 0, 0}, {0, 10000, 0}};
+                f.Edit12.text = "0";
+                break;
+            case app::FormCommand::SkyMapRowA:
+            case app::FormCommand::SkyMapRowB:
+                Find<QTableWidget>("StringGrid1")->setCurrentCell(1, 1);
+                break;
+            default:
+                break;
+        }
+        // Results that are there already are cleared, so a recomputation shows.
+        const auto clearGrid = [&](app::TStringGrid &g, int firstComputed) {
+            for (int r = 1; r < g.RowCount(); ++r)
+                for (int col = firstComputed; col < g.ColCount(); ++col) g.Cell(col, r).clear();
+        };
+        if (c.shows == "StringGrid1") clearGrid(f.StringGrid1, 5);
+        if (c.shows == "StringGrid2") clearGrid(f.StringGrid2, 4);
+        if (c.shows == "Memo1" && c.result == app::Presented::Text) f.Memo1.lines.clear();
+        if (c.shows == "Edit45") f.Edit45.text.clear();
+        f.PublishChanges();
+
+        const std::size_t entities = session_->Document().drawing().ModelSpace().size();
+        const std::size_t messages = session_->Host().messages.size();
+        auto *b = Find<QPushButton>(name.c_str());
+        ASSERT_NE(b, nullptr);
+        ASSERT_TRUE(b->isEnabled());
+        auto *tabs = Find<QTabWidget>("PageControl1");
+        tabs->setCurrentIndex(TabOf(name.c_str()));
+        if (b->isVisible())
+            QTest::mouseClick(b, Qt::LeftButton);
+        else
+            b->click();  // a hidden button, as the window's own code presses it
+        pressed.insert(app::ButtonName(c));
+
+        if (c.result == app::Presented::Message) {
+            EXPECT_GT(session_->Host().messages.size(), messages) << "no message";
+        } else {
+            for (std::size_t i = messages; i < session_->Host().messages.size(); ++i)
+                ADD_FAILURE() << "message: " << session_->Host().messages[i];
+        }
+        if (c.picks != 0) {
+            EXPECT_GT(picks.asked, 0) << "no prompt shown";
+        }
+        const std::size_t now = session_->Document().drawing().ModelSpace().size();
+        const auto gridFilled = [](const app::TStringGrid &g, int col) {
+            return g.RowCount() > 1 && !g.Cell(col, 1).empty();
+        };
+        switch (c.result) {
+            case app::Presented::Drawing:
+                EXPECT_GT(now, entities) << "nothing drawn";
+                break;
+            case app::Presented::Preview:
+                EXPECT_TRUE(f.HasBuildingModel());
+                break;
+            case app::Presented::Grid:
+                EXPECT_TRUE(c.shows != "StringGrid1" || gridFilled(f.StringGrid1, 5));
+                EXPECT_TRUE(c.shows != "StringGrid2" || gridFilled(f.StringGrid2, 4));
+                break;
+            case app::Presented::Text:
+                EXPECT_TRUE(c.shows != "Memo1" || !f.Memo1.lines.empty());
+                EXPECT_TRUE(c.shows != "Edit45" || !f.Edit45.text.empty());
+                EXPECT_TRUE(c.shows != "Edit12" || f.Edit12.text != "0") << f.Edit12.text;
+                break;
+            case app::Presented::Message:
+                break;  // its message is its result
+        }
+    }
+    answer.stop();
+    EXPECT_EQ(pressed.size(), std::size(app::kFormCommands));
+}
+
+// Every button of the window does something: it starts a command of the command table or has a
+// handler of the window's own; the one exception is the button that is never shown.
+TEST_F(GuiTest, EveryButtonHasAHandler) {
+    for (const app::ControlEntry &entry : app::kFormControls) {
+        if (entry.kind != app::ControlKind::Button) continue;
+        if (!entry.visible && !entry.enabled) continue;  // Button4, never shown
+        EXPECT_TRUE(session_->Main().ClickHandler(entry.Name())) << entry.Name();
     }
 }
 
