@@ -203,10 +203,12 @@ TForm1::SkyMapFields TForm1::ReadSkyMapFields(int typ) {
     return f;
 }
 
-std::string TForm1::MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint insertVpt) {
+std::string TForm1::MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint insertVpt,
+                                const geometry::BuildingModel *buildings) {
     if (!CadAvailable(false)) return {};
     const SkyMapFields f = ReadSkyMapFields(typ);
-    if (Model.Empty()) return {};
+    const geometry::BuildingModel &model = buildings ? *buildings : Model;
+    if (model.Empty()) return {};
     cadlink::ApplicationPtr app = AttachCad();
     cadlink::IDocument &doc = app->ActiveDocument();
     cadlink::EnsureDashedLinetype(*app, {ProgID, cad_->Sleeper(), cad_->Desktop(),
@@ -218,7 +220,7 @@ std::string TForm1::MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint i
     // The sky factors first: a point whose values do not check out gets no map at all.
     sky::SkyEnvelope exact;
     const sky::TenkuRituResult ritu =
-        sky::GetTenkuRitu(sky::SkyBuildingsOf(Model), IDPOINT1, f.e,
+        sky::GetTenkuRitu(sky::SkyBuildingsOf(model), IDPOINT1, f.e,
                           {sky::PaperRadius(f.sizes, typ), f.s, f.north}, &exact);
     if (!ritu.Ok()) {
         ShowMessage(sky::InconsistentMessage("測定点 " + f.label + " (" +
@@ -234,7 +236,7 @@ std::string TForm1::MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint i
     view.e = f.e;
     view.north = f.north;
     view.SkyRadius = f.R;
-    sky::SkyProjection projection = sky::ProjectSky(Model, view, progress);
+    sky::SkyProjection projection = sky::ProjectSky(model, view, progress);
     if (projection.Stopped) return {};
 
     cadlink::DxfText map;

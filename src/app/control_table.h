@@ -165,6 +165,16 @@ inline constexpr std::string_view kHourItems =
     X(TButton, Button18, .tab = 4, .caption = "一括(A)", .enabled = false, .note = "draws every point's sky map, type A") \
     X(TButton, Button24, .tab = 4, .caption = "一括(B)", .enabled = false, .note = "draws every point's sky map, type B") \
     X(TButton, Button9, .tab = 4, .caption = "再計算", .hint = "天空率の計算だけを行います", .note = "computes the sky factors only") \
+    X(TGroupBox, GroupBox18, .tab = 4, .caption = "天空率比較", .note = "the sky factors of the planned building against the conforming building at the statutory measurement points") \
+    X(TComboBox, ComboBox3, .tab = 4, .group = "GroupBox18", .caption = "用途地域", .items = "低層住居系|中高層住居系|住居系|その他", .index = 2, .rows = 4, .section = "Hikaku", .key = "chiiki", .order = 66, .note = "the zone group of the slant limits: low-rise residential (north 5 m), mid/high-rise residential (adjacent 20 m, north 10 m), residential (adjacent 20 m), other (road 1.5, adjacent 31 m)") \
+    X(TEdit, Edit55, .tab = 4, .group = "GroupBox18", .caption = "道路幅", .suffix = "ｍ", .text = "6.0", .section = "Hikaku", .key = "douro", .order = 67, .note = "width of the road the sides picked after the site face") \
+    X(TEdit, Edit56, .tab = 4, .group = "GroupBox18", .caption = "後退距離", .suffix = "ｍ", .text = "0.0", .section = "Hikaku", .key = "koutai", .order = 68, .note = "setback of the building from those roads") \
+    X(TEdit, Edit57, .tab = 4, .group = "GroupBox18", .caption = "適用距離", .suffix = "ｍ", .text = "20.0", .section = "Hikaku", .key = "tekiyou", .order = 69, .note = "applicable distance of the road limit, from the far side of the road") \
+    X(TCheckBox, CheckBox18, .tab = 4, .group = "GroupBox18", .caption = "道路", .checked = true, .section = "Hikaku", .key = "douroShasen", .order = 70, .note = "compares at the road limit's points") \
+    X(TCheckBox, CheckBox19, .tab = 4, .group = "GroupBox18", .caption = "隣地", .checked = true, .section = "Hikaku", .key = "rinchi", .order = 71, .note = "compares at the adjacent limit's points") \
+    X(TCheckBox, CheckBox20, .tab = 4, .group = "GroupBox18", .caption = "北側", .checked = true, .section = "Hikaku", .key = "kita", .order = 72, .note = "compares at the north limit's points (zones that have it)") \
+    X(TButton, Button27, .tab = 4, .group = "GroupBox18", .caption = "天空率比較", .hint = "敷地の線分を選択し、道路に面する辺を指示", .enabled = false, .note = "compares the sky factors at the statutory points of the site picked in the CAD and draws the points, the conforming buildings and the table") \
+    X(TLabel, Label67, .tab = 4, .group = "GroupBox18", .note = "verdict of the last sky-factor comparison") \
     /* tab 5 " 設定１": settings */ \
     X(TGroupBox, GroupBox5, .tab = 5, .caption = "画層", .note = "layers of the drawings") \
     X(TEdit, Edit27, .tab = 5, .group = "GroupBox5", .caption = "時刻", .text = "PIMU_JIKOKU", .section = "Layer", .key = "Jikoku", .order = 40, .note = "layer of the time-of-day diagram") \

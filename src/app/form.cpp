@@ -163,7 +163,7 @@ void TForm1::SetEnabled(std::initializer_list<TButton *> buttons, bool enabled) 
 void TForm1::EnableAfterAcquisition() {
     SetEnabled({&Button3, &Button8, &Button9, &Button11, &Button4, &Button5, &Button6, &Button21,
                 &Button22, &Button12, &Button16, &Button20, &Button18, &Button24, &Button26,
-                &SpeedButton8, &SpeedButton1},
+                &Button27, &SpeedButton8, &SpeedButton1},
                true);
 }
 
@@ -177,7 +177,7 @@ void TForm1::BeginLongCommand(LongCommand command) {
         case LongCommand::Isochrone:
             Button7.enabled = true;
             SetEnabled({&Button2, &Button3, &Button17, &Button4, &Button5, &Button6, &Button8,
-                        &Button9, &Button11, &Button26},
+                        &Button9, &Button11, &Button26, &Button27},
                        false);
             break;
         case LongCommand::PointTimes:
@@ -198,7 +198,7 @@ void TForm1::EndLongCommand(LongCommand command) {
             break;
         case LongCommand::Isochrone:
             SetEnabled({&Button2, &Button3, &Button17, &Button4, &Button5, &Button6, &Button8,
-                        &Button9, &Button11, &Button26},
+                        &Button9, &Button11, &Button26, &Button27},
                        true);
             Button7.enabled = false;
             break;
@@ -218,7 +218,7 @@ void TForm1::EndLongCommand(LongCommand command) {
 
 void TForm1::RunEsc() {
     SetEnabled({&Button2, &Button3, &Button17, &Button4, &Button5, &Button8, &Button11, &Button9,
-                &Button6, &Button26},
+                &Button6, &Button26, &Button27},
                true);
     Button7.enabled = false;
     RunFlag = false;

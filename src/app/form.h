@@ -38,6 +38,7 @@
 #include "regulation/regulation.h"
 #include "shadow/jikoku.h"
 #include "shadow/touji.h"
+#include "sky/sky_compare.h"
 #include "sky/sky_envelope.h"
 #include "sky/sky_factor.h"
 #include "sky/sky_projection.h"
@@ -391,6 +392,21 @@ public:
     double ReadOpenSideWidth() const;
     // Edit50 to Edit52 are open for typing only while 直接指定 is chosen.
     void ShowRegulationFields();
+    // The sky-factor comparison (cmd_skycompare.cpp): the site lines selected on screen, then the
+    // sides facing a road picked one by one (width Edit55, setback Edit56; Enter ends), or the
+    // roads of SkyCompareRoads when a front end gave them. At the statutory points of the limits
+    // checked (CheckBox18 to CheckBox20) of the zone group of ComboBox3 (applicable distance
+    // Edit57), the planned buildings' 計画 against the conforming buildings' 適合, on the map
+    // size 再計算 uses. Draws the points, the conforming buildings and the table on their layers
+    // (inserted exploded at the origin), shows the verdict in Label67 and keeps the result in
+    // LastSkyComparison.
+    void Button27Click();
+    // The sky maps of the comparison's point of the smallest margin: the planned buildings with
+    // their 計画 triangles centred at `at`, the conforming building with its 適合 triangles
+    // `pitch` to the right.
+    struct SkyCompareRun;
+    void DrawSmallestMarginMaps(const SkyCompareRun &run, int typ, geometry::TAcadPoint at,
+                                double pitch);
     // Equation-of-time tools on hidden controls (cmd_eqtime.cpp). Button19Click writes the
     // equation of time of Today() plus Edit1 days into Edit45; ChihouTaiyoujiClick shows the
     // standard time of true solar noon at Edit43 / Edit44; Button1Click plots the two tables
@@ -446,7 +462,10 @@ public:
     void Button18Click(const TButton &sender);
     // One map of IDPOINT1: placed by the user (InsertFlag) or at insertVpt, then its outline,
     // overlay and (placed by the user) the triangle and position tables. The result is empty.
-    std::string MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint insertVpt);
+    // `buildings`, when given, stands for the acquired model (the sky-factor comparison draws the
+    // planned and the conforming buildings' maps).
+    std::string MakeTenkuzu(int typ, bool InsertFlag, geometry::TAcadPoint insertVpt,
+                            const geometry::BuildingModel *buildings = nullptr);
     // Where the triangle area table and the position table of a type `typ` map centred at `at`
     // go when no user places them: right of the circle, their headings level with its top (a
     // field that is no number counts as 0).
@@ -508,6 +527,21 @@ public:
     // The result of the last regulation check that ran to its end; empty before one and after
     // one that failed or was stopped.
     std::optional<regulation::RegulationResult> LastRegulation;
+    // The roads of the sky-factor comparison when a front end gives them (the window picks them):
+    // a point near the side, the road's width and the setback (mm).
+    struct SkyCompareRoad {
+        geometry::TAcadPoint Near;
+        double Width = 0.0;
+        double Setback = 0.0;
+    };
+    std::vector<SkyCompareRoad> SkyCompareRoads;
+    // The last comparison that ran to its end, with the site and rules it used.
+    struct SkyCompareRun {
+        sky::CompareSite Site;
+        sky::SlantRules Rules;
+        sky::SkyComparison Result;
+    };
+    std::optional<SkyCompareRun> LastSkyComparison;
 
     // ---- Building model and work arrays ----------------------------------------------------
     // The model (AryTatemono, gbzmax), replaced only by an acquisition.

@@ -200,6 +200,20 @@ void DxfText::AddLine(std::string_view layer, const geometry::TAcadPoint &st,
     AddLine(layer, st.x, st.y, ed.x, ed.y, style);
 }
 
+void DxfText::Add3DLine(std::string_view layer, const geometry::TAcadPoint &st,
+                        const geometry::TAcadPoint &ed, const DxfLineStyle &style) {
+    const std::string name(CheckedLayer(layer));
+    Add("  0\r\nLINE\r\n  8\r\n" + name);
+    if (style.colour) Add(ColourItem(*style.colour));
+    if (style.hidden) Add("  6\r\nHIDDEN2");
+    Add(" 10\r\n" + DxfValue(st.x).Text());
+    Add(" 20\r\n" + DxfValue(st.y).Text());
+    Add(" 30\r\n" + DxfValue(st.z).Text());
+    Add(" 11\r\n" + DxfValue(ed.x).Text());
+    Add(" 21\r\n" + DxfValue(ed.y).Text());
+    Add(" 31\r\n" + DxfValue(ed.z).Text());
+}
+
 void DxfText::AddPolyline(std::string_view layer, std::span<const DxfVertex> vertices,
                           const DxfPolylineStyle &style) {
     const std::string name(CheckedLayer(layer));

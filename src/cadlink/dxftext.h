@@ -125,6 +125,9 @@ public:
                  const DxfLineStyle &style = {});
     void AddLine(std::string_view layer, const geometry::TAcadPoint &st,
                  const geometry::TAcadPoint &ed, const DxfLineStyle &style = {});
+    // A LINE in space: its ends' z are written (the plan overloads above write 0).
+    void Add3DLine(std::string_view layer, const geometry::TAcadPoint &st,
+                   const geometry::TAcadPoint &ed, const DxfLineStyle &style = {});
 
     // A POLYLINE, its VERTEX entities and SEQEND. An empty vertex list writes nothing.
     void AddPolyline(std::string_view layer, std::span<const DxfVertex> vertices,

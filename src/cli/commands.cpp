@@ -7,6 +7,7 @@
 #include "app/form.h"
 #include "app/point_grid.h"
 #include "app/regulation_output.h"
+#include "app/sky_compare_output.h"
 #include "base/ascii.h"
 #include "base/error_text.h"
 #include "base/numconv.h"
@@ -255,6 +256,55 @@ int Regulation(Session &s) {
     return result.Complies() ? 0 : 3;
 }
 
+// The sky-factor comparison: the buildings, the site lines of --site and the roads of --road; at
+// the statutory points of the zone's slant limits the planned buildings against the conforming
+// buildings. The table printed (and written to --csv), the drawing saved. 0: every point passes,
+// 3: one does not.
+int SkyCompare(Session &s) {
+    const Options &o = s.options();
+    const Lang l = s.lang();
+    if (!o.site)
+        throw UsageError(Tr(l,
+                            "which entities are the site outline? Give --site SEL (e.g. --site "
+                            "layer:NAME)",
+                            "敷地の外形はどの図形ですか．--site SEL（例 --site layer:画層名）を指定"
+                            "して下さい"));
+    app::TForm1 &f = s.form();
+    s.OpenDrawing();
+    if (!s.inRunningCad() && s.Selected(*o.site).empty())
+        throw UsageError("--site " + o.siteText +
+                         Tr(l, ": nothing in the drawing matches", ": 一致する図形がありません"));
+    s.Acquire();
+    // The roads are those of --road; none is picked.
+    f.SkyCompareRoads.clear();
+    for (const Options::Road &r : o.roads)
+        f.SkyCompareRoads.push_back({r.nearSide, r.width, r.setback});
+    f.Edit55.text = "0";
+    s.input().Select(*o.site);
+    const std::size_t said = s.host().messages().size();
+    s.RunCommand(app::FormCommand::SkyCompare);
+    if (!f.LastSkyComparison) {
+        s.host().Flush();
+        if (s.host().Interrupted()) {
+            s.host().Say(Tr(l, "sky-compare: stopped; nothing was judged and no drawing was saved",
+                            "sky-compare: 中止しました．判定せず，図面は保存していません"));
+            return 1;
+        }
+        if (s.host().messages().size() > said)
+            s.host().Say(Tr(l, "sky-compare: no result (the reason is above)",
+                            "sky-compare: 結果がありません（理由は上記）"));
+        else
+            s.host().Say(Tr(l, "sky-compare: no result; the comparison ended without a reason",
+                            "sky-compare: 結果がありません．比較は理由なく終わりました"));
+        return 1;
+    }
+    const sky::SkyComparison &result = f.LastSkyComparison->Result;
+    s.EmitTable(app::SkyCompareRows(result), CsvBom::Yes);
+    const int status = s.FinishDrawing();
+    if (status != 0) return status;
+    return result.Complies() ? 0 : 3;
+}
+
 int EqTime(Session &s) {
     app::TForm1 &f = s.form();
     const Options &o = s.options();
@@ -494,6 +544,18 @@ constexpr Subcommand kSubcommands[] = {
      kDrawingOptions | kOptSite | kOptRegulation | kOptCsv | kOptPlane | kOptStep | kOptLatitude |
          kOptNorth | kOptTextHeight | kOptVolumes,
      DrawingUse::Required, Regulation},
+    {"sky-compare", "sky factors against the conforming buildings (天空率比較)",
+     "Acquires the buildings, takes the site outline chosen by --site SEL and the sides\n"
+     "facing a road (--road X,Y,WIDTH[,SETBACK], repeatable), places the measurement points\n"
+     "of the slant limits of the zone group (--zone low-rise|mid-high|residential|other;\n"
+     "--limits road,adjacent,north chooses among them) and compares at every point the\n"
+     "planned buildings' sky factor (計画, rounded down) with the conforming building's\n"
+     "(適合, rounded up), each beside its exact value (精算). Prints the table, draws the\n"
+     "points, the conforming buildings and the table into the drawing (layers 天空_測定点,\n"
+     "天空_適合建築物, 天空_比較表) and writes the table to --csv. Exit status: 0 every\n"
+     "point passes, 3 one does not, 1 a problem, 2 a usage error.",
+     kDrawingOptions | kOptSite | kOptSkyCompare | kOptCsv | kOptNorth | kOptTextHeight,
+     DrawingUse::Required, SkyCompare},
     {"ratio-table", "the shadow ratio table",
      "Prints the shadow ratio table of the winter solstice at the set latitude (--latitude\n"
      "or Common/ido1..3). --dms shows angles in degrees, minutes and seconds,\n"
@@ -579,6 +641,19 @@ void PrintHelp(std::FILE *f, const Subcommand &c) {
     };
     for (const Own &o : kOwn)
         if (c.options & o.bit) std::fputs(o.text, f);
+    if (c.options & kOptSkyCompare) {
+        std::fputs(
+            "  --road X,Y,WIDTH[,SETBACK]  the side of the site nearest to X,Y faces a road\n"
+            "                         WIDTH metres wide; the building stands SETBACK metres\n"
+            "                         back from it (repeatable)\n"
+            "  --zone GROUP           low-rise, mid-high, residential (default) or other\n"
+            "                         Hikaku/chiiki\n"
+            "  --limits LIST          the limits compared: road, adjacent, north, comma\n"
+            "                         separated (default all the zone has)\n"
+            "  --distance M           the road limit's applicable distance from the far side\n"
+            "                         of the road (default 20)   Hikaku/tekiyou\n",
+            f);
+    }
     if (c.options & kOptRegulation) {
         std::fputs(
             "  --zone NAME            the zone and its limits (names below)  Kisei/chiiki\n"

@@ -166,6 +166,51 @@ void AddLimits(Options &o, std::string_view value) {
     o.sets.push_back({"Kisei", "chiiki", std::to_string(regulation::ZoneRules().size()), origin});
 }
 
+// --road X,Y,WIDTH[,SETBACK]: the side of the site nearest to X,Y faces a road WIDTH metres wide;
+// the building stands SETBACK metres back from it.
+Options::Road ParseRoad(std::string_view value) {
+    const std::vector<std::string_view> parts = SplitCommas(value);
+    double v[4] = {};
+    bool ok = parts.size() == 3 || parts.size() == 4;
+    for (std::size_t i = 0; ok && i < parts.size(); ++i) ok = TryParseNumber(parts[i], v[i]);
+    if (!ok || !(v[2] > 0.0) || !(v[3] >= 0.0) || !(v[2] < 1000.0) || !(v[3] < 1000.0))
+        throw UsageError(Quoted("--road", value) +
+                         ": X,Y,WIDTH[,SETBACK]: a point near the side (drawing units), the "
+                         "road's width in metres (above 0) and the building's setback from it "
+                         "in metres (0 or more)");
+    return Options::Road{{v[0], v[1], 0.0}, v[2] * 1000.0, v[3] * 1000.0};
+}
+
+// The zone groups of sky-compare, in the order of the window's list (Hikaku/chiiki).
+constexpr const char *kSlantZones[] = {"low-rise", "mid-high", "residential", "other"};
+
+void AddSlantZone(Options &o, std::string_view value) {
+    for (std::size_t i = 0; i < std::size(kSlantZones); ++i)
+        if (value == kSlantZones[i]) {
+            o.sets.push_back({"Hikaku", "chiiki", std::to_string(i), "--zone " + std::string(value)});
+            return;
+        }
+    throw UsageError(Quoted("--zone", value) +
+                     ": one of low-rise, mid-high, residential, other (pimu sky-compare --help)");
+}
+
+// --limits road,adjacent,north: the limits compared (the others are left out).
+void AddSlantLimits(Options &o, std::string_view value) {
+    bool on[3] = {false, false, false};
+    const char *names[] = {"road", "adjacent", "north"};
+    const char *keys[] = {"douroShasen", "rinchi", "kita"};
+    for (std::string_view part : SplitCommas(value)) {
+        bool known = false;
+        for (int k = 0; k < 3; ++k)
+            if (part == names[k]) on[k] = known = true;
+        if (!known)
+            throw UsageError(Quoted("--limits", value) +
+                             ": names of the limits, comma separated: road, adjacent, north");
+    }
+    for (int k = 0; k < 3; ++k)
+        o.sets.push_back({"Hikaku", keys[k], on[k] ? "1" : "0", "--limits " + std::string(value)});
+}
+
 // --open-side X,Y,WIDTH: the side of the site nearest to X,Y faces open ground WIDTH metres wide.
 regulation::OpenSide ParseOpenSide(std::string_view value) {
     const std::vector<std::string_view> parts = SplitCommas(value);
@@ -367,6 +412,21 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             plain(a, kOptSolarNoon, "Jikoku", "keido");
         } else if (a == "--eot") {
             plain(a, kOptSolarNoon, "Jikoku", "kinjisa");
+        } else if (command == "sky-compare" && (a == "--zone" || a == "--limits")) {
+            Require(accepted, kOptSkyCompare, a);
+            if (a == "--zone") AddSlantZone(o, r.Value(a));
+            else AddSlantLimits(o, r.Value(a));
+        } else if (a == "--road") {
+            Require(accepted, kOptSkyCompare, a);
+            o.roads.push_back(ParseRoad(r.Value(a)));
+        } else if (a == "--distance") {
+            Require(accepted, kOptSkyCompare, a);
+            const std::string_view v = r.Value(a);
+            double d = 0.0;
+            if (!TryParseNumber(v, d) || !(d > 0.0) || !(d < 1000.0))
+                throw UsageError(Quoted("--distance", v) +
+                                 ": the road limit's applicable distance in metres, above 0");
+            o.sets.push_back({"Hikaku", "tekiyou", std::string(v), "--distance " + std::string(v)});
         } else if (a == "--zone") {
             Require(accepted, kOptRegulation, a);
             AddZone(o, r.Value(a));

@@ -44,6 +44,7 @@ enum OptionBit : unsigned {
     kOptEqTimePlot = 1u << 24,  // --tables FOLDER, --compare-tables, --formula
     kOptRegulation = 1u << 25,  // --zone, --limits, --open-side, --report
     kOptVolumes = 1u << 26,     // --volumes-on-ground
+    kOptSkyCompare = 1u << 27,  // --road, --zone and --limits of sky-compare, --distance
     kOptDrawing = kOptBuildings | kOptOutput,
     kOptSun = kOptLatitude | kOptSeason | kOptNorth,
 };
@@ -91,6 +92,14 @@ struct Options {
     bool planeHeight = false;  // --plane-height was given
     std::vector<regulation::OpenSide> openSides;
     std::optional<std::filesystem::path> report;
+    // The sky-factor comparison: the sides of the site facing a road (a point near the side, the
+    // road's width and the setback, mm).
+    struct Road {
+        geometry::TAcadPoint nearSide;
+        double width = 0.0;
+        double setback = 0.0;
+    };
+    std::vector<Road> roads;
     bool cadRunning = false;  // --cad running: the running CAD's drawing instead of a file
     bool verbose = false;
     bool help = false;

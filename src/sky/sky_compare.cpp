@@ -445,6 +445,38 @@ SkyBuildings PlannedBuildingsFor(const geometry::BuildingModel &model, const Com
     return out;
 }
 
+geometry::BuildingModel ModelOf(const SkyBuildings &buildings) {
+    std::vector<TLineEnt> edges = buildings.edges;
+    std::vector<geometry::Volume> volumes;
+    for (const SkyRing &r : buildings.rings) {
+        geometry::Volume v;
+        v.circle = true;
+        v.centre = r.centre;
+        v.radius = r.radius;
+        v.top = r.top;
+        v.firstEdge = edges.size();
+        const int n = RingSides(r.radius);
+        const double R = r.radius / std::cos(geometry::kPi / n);
+        for (int k = 0; k < n; ++k) {
+            const double a = 2.0 * geometry::kPi * k / n;
+            v.footprint.push_back({r.centre.x + R * std::cos(a), r.centre.y + R * std::sin(a), 0.0});
+        }
+        for (int k = 0; k < n; ++k) {
+            TLineEnt e;
+            e.st = v.footprint[static_cast<std::size_t>(k)];
+            e.ed = v.footprint[static_cast<std::size_t>((k + 1) % n)];
+            e.st.z = e.ed.z = r.top;
+            edges.push_back(e);
+        }
+        v.edgeCount = static_cast<std::size_t>(n);
+        volumes.push_back(std::move(v));
+    }
+    geometry::BuildingModel model;
+    model.SetEdges(std::move(edges));
+    model.Volumes = std::move(volumes);
+    return model;
+}
+
 double RoundDown(double value, int decimals) {
     const double k = Pow10(decimals);
     return std::floor(value * k + 1e-7) / k;

@@ -107,6 +107,10 @@ ConformingBuilding ConformingBuildingOf(const CompareSite &site, const SlantRule
 SkyBuildings PlannedBuildingsFor(const geometry::BuildingModel &model, const CompareSite &site,
                                  const SlantRules &rules, SlantLimit limit);
 
+// A building model that the sky sees as `buildings` (for the sky maps): the edges as walls, each
+// ring as a round volume with the polygon drawn round it.
+geometry::BuildingModel ModelOf(const SkyBuildings &buildings);
+
 struct ComparisonRow {
     MeasurementPoint point;
     bool consistent = true;   // 計画 <= 精算 <= 適合 held for both buildings

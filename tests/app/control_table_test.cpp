@@ -118,7 +118,7 @@ TEST(ControlTable, EverySettingsKeyBelongsToAControlOrTheRunState) {
             EXPECT_EQ(name.key.rfind(entry->key, 0), 0u) << name.key;
         }
     }
-    EXPECT_EQ(SettingsWriteOrder().size(), 66u + 13u);  // 14 keys for the hours of CheckListBox1
+    EXPECT_EQ(SettingsWriteOrder().size(), 73u + 13u);  // 14 keys for the hours of CheckListBox1
 }
 
 // Observers hear of each control whose shown state changed, once, with its new revision: from a

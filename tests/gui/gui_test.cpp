@@ -426,7 +426,14 @@ TEST_F(GuiTest, EveryCommandButtonOfEveryTabDoesSomething) {
         switch (asked) {
             case Asked::Selection:
                 if (picks.selectLayers == std::vector<std::string>{"敷地"}) {
-                    click({40000, 10000, 0});  // the site's south side
+                    // The site's south side; results drawn along it (the conforming buildings)
+                    // are hidden, as a user isolates the layer to click the line.
+                    for (int l = 0; l < static_cast<int>(v.Scene().Layers().size()); ++l)
+                        v.Scene().SetLayerOn(
+                            l, v.Scene().Layers()[static_cast<size_t>(l)].name == "敷地");
+                    click({40000, 10000, 0});
+                    for (int l = 0; l < static_cast<int>(v.Scene().Layers().size()); ++l)
+                        v.Scene().SetLayerOn(l, true);
                 } else {
                     const view::Box box = boxOf(picks.selectLayers);
                     const QPointF a = v.ToScreen({box.minX, box.maxY, 0}) + QPointF(-6, -6);
@@ -479,6 +486,10 @@ TEST_F(GuiTest, EveryCommandButtonOfEveryTabDoesSomething) {
             case app::FormCommand::Boundary:
             case app::FormCommand::Regulation:
                 picks.selectLayers = {"敷地"};
+                break;
+            case app::FormCommand::SkyCompare:
+                picks.selectLayers = {"敷地"};
+                picks.points = {{40000, 5000, 0}};  // near the side on the road
                 break;
             case app::FormCommand::PointsFromMarks:
             case app::FormCommand::SkyPointsFromMarks:
