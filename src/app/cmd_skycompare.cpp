@@ -53,7 +53,8 @@ std::vector<geometry::TAcadPoint> RingOf(const std::vector<geometry::TLineEnt> &
             const auto &v = pts[i];
             const auto &q = pts[(i + 1) % pts.size()];
             const double cross = (v.x - p.x) * (q.y - v.y) - (v.y - p.y) * (q.x - v.x);
-            const double scale = std::hypot(v.x - p.x, v.y - p.y) * std::hypot(q.x - v.x, q.y - v.y);
+            const double scale =
+                std::hypot(v.x - p.x, v.y - p.y) * std::hypot(q.x - v.x, q.y - v.y);
             const double dot = (v.x - p.x) * (q.x - v.x) + (v.y - p.y) * (q.y - v.y);
             if (scale == 0.0 || (std::fabs(cross) <= 1e-9 * scale && dot > 0.0)) {
                 pts.erase(pts.begin() + static_cast<std::ptrdiff_t>(i));
@@ -95,6 +96,8 @@ void TForm1::DrawSmallestMarginMaps(const SkyCompareRun &run, int typ, geometry:
     std::string &label = typ == 1 ? GB_TenMeiB : GB_TenMeiA;
     const std::string oldLabel = label;
     const int target = RadioGroup2.itemIndex;
+    const bool running = RunFlag;
+    RunFlag = true;  // the maps' projection runs until a stop is asked for
     IDPOINT1 = worst.point.pt;
     MENTAKA = "0";
     const geometry::BuildingModel planned =
@@ -113,12 +116,14 @@ void TForm1::DrawSmallestMarginMaps(const SkyCompareRun &run, int typ, geometry:
         MENTAKA = mentaka;
         label = oldLabel;
         RadioGroup2.itemIndex = target;
+        RunFlag = running;
         throw;
     }
     IDPOINT1 = point;
     MENTAKA = mentaka;
     label = oldLabel;
     RadioGroup2.itemIndex = target;
+    RunFlag = running;
 }
 
 void TForm1::Button27Click() {

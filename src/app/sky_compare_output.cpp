@@ -41,9 +41,12 @@ std::vector<sky::SlantLimit> LimitsOf(const sky::SkyComparison &result) {
 
 std::string SlantLimitName(sky::SlantLimit limit) {
     switch (limit) {
-        case sky::SlantLimit::Road: return "道路斜線";
-        case sky::SlantLimit::Adjacent: return "隣地斜線";
-        case sky::SlantLimit::North: return "北側斜線";
+        case sky::SlantLimit::Road:
+            return "道路斜線";
+        case sky::SlantLimit::Adjacent:
+            return "隣地斜線";
+        case sky::SlantLimit::North:
+            return "北側斜線";
     }
     return "";
 }
@@ -54,15 +57,15 @@ std::vector<std::vector<std::string>> SkyCompareRows(const sky::SkyComparison &r
     rows.push_back({"測定点", "斜線", "X (m)", "Y (m)", "計画建築物 計画", "計画建築物 精算",
                     "適合建築物 適合", "適合建築物 精算", "差", "判定"});
     for (const sky::ComparisonRow &r : result.rows) {
-        rows.push_back({r.point.label, SlantLimitName(r.point.limit), Fixed(r.point.pt.x / 1000.0, 3),
-                        Fixed(r.point.pt.y / 1000.0, 3),
+        rows.push_back({r.point.label, SlantLimitName(r.point.limit),
+                        Fixed(r.point.pt.x / 1000.0, 3), Fixed(r.point.pt.y / 1000.0, 3),
                         r.consistent ? Fixed(r.planned, d) : "-", Fixed(r.plannedExact, d),
                         r.consistent ? Fixed(r.conforming, d) : "-", Fixed(r.conformingExact, d),
                         r.consistent ? Fixed(r.difference, d) : "-",
                         r.passes ? kComplies : kFails});
     }
-    rows.push_back({"総合", "", "", "", "", "", "", "", "",
-                    result.Complies() ? kComplies : kFails});
+    rows.push_back(
+        {"総合", "", "", "", "", "", "", "", "", result.Complies() ? kComplies : kFails});
     return rows;
 }
 
@@ -76,8 +79,8 @@ std::string SkyCompareVerdict(const sky::SkyComparison &result) {
 }
 
 geometry::TAcadPoint AddSkyCompareDxf(cadlink::DxfText &sl, const sky::CompareSite &site,
-                      const sky::SlantRules &rules, const sky::SkyComparison &result,
-                      double textHeight) {
+                                      const sky::SlantRules &rules,
+                                      const sky::SkyComparison &result, double textHeight) {
     const double h = textHeight;
     PlanBounds bounds;
     for (const geometry::TAcadPoint &p : site.ring) bounds.Add(p);
@@ -95,11 +98,11 @@ geometry::TAcadPoint AddSkyCompareDxf(cadlink::DxfText &sl, const sky::CompareSi
     const cadlink::DxfLineStyle line{.colour = kConformingColour};
     for (sky::SlantLimit limit : LimitsOf(result)) {
         const sky::ConformingBuilding b = sky::ConformingBuildingOf(site, rules, limit);
-        for (const geometry::TLineEnt &e : b.sky.edges) sl.Add3DLine(kSkyConformingLayer, e.st, e.ed, line);
+        for (const geometry::TLineEnt &e : b.sky.edges)
+            sl.Add3DLine(kSkyConformingLayer, e.st, e.ed, line);
         for (const auto &face : b.faces)
             for (const geometry::TAcadPoint &p : face)
-                if (p.z > 0.0)
-                    sl.Add3DLine(kSkyConformingLayer, {p.x, p.y, 0.0}, p, line);
+                if (p.z > 0.0) sl.Add3DLine(kSkyConformingLayer, {p.x, p.y, 0.0}, p, line);
     }
     // The table to the right.
     const std::vector<std::vector<std::string>> rows = SkyCompareRows(result);

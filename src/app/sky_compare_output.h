@@ -30,7 +30,7 @@ std::string SkyCompareVerdict(const sky::SkyComparison &result);
 // right of it all. Texts are `textHeight` drawing units high. Returns the table's lower left
 // corner.
 geometry::TAcadPoint AddSkyCompareDxf(cadlink::DxfText &sl, const sky::CompareSite &site,
-                      const sky::SlantRules &rules, const sky::SkyComparison &result,
-                      double textHeight);
+                                      const sky::SlantRules &rules,
+                                      const sky::SkyComparison &result, double textHeight);
 
 }  // namespace pimu::app

@@ -245,8 +245,10 @@ std::vector<TAcadPoint> AdjacentLine(const CompareSite &site, const SlantRules &
         const TAcadPoint od{o.b.x - o.a.x, o.b.y - o.a.y, 0.0};
         double t = 0.0;
         if (!MeetAt(p, dir, op, od, t)) return;
-        if (atStart) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        if (atStart)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
     };
     neighbour((i + n - 1) % n, true);
     neighbour((i + 1) % n, false);
@@ -267,9 +269,12 @@ std::vector<TAcadPoint> AdjacentLine(const CompareSite &site, const SlantRules &
 
 std::string LabelPrefix(SlantLimit limit) {
     switch (limit) {
-    case SlantLimit::Road: return "道";
-    case SlantLimit::Adjacent: return "隣";
-    case SlantLimit::North: return "北";
+        case SlantLimit::Road:
+            return "道";
+        case SlantLimit::Adjacent:
+            return "隣";
+        case SlantLimit::North:
+            return "北";
     }
     return "";
 }
@@ -283,27 +288,28 @@ double Pow10(int decimals) {
 SlantRules SlantRulesOf(SlantZone zone) {
     SlantRules r;
     switch (zone) {
-    case SlantZone::LowRise:
-        r.adjacent = false;
-        r.north = true;
-        r.northRise = 5000.0;
-        r.northLine = 4000.0;
-        r.northSpacing = 1000.0;
-        break;
-    case SlantZone::MidHigh:
-        r.north = true;
-        r.northRise = 10000.0;
-        r.northLine = 8000.0;
-        r.northSpacing = 2000.0;
-        break;
-    case SlantZone::Residential: break;
-    case SlantZone::Other:
-        r.roadSlope = 1.5;
-        r.adjacentRise = 31000.0;
-        r.adjacentSlope = 2.5;
-        r.adjacentLine = 12400.0;
-        r.adjacentSpacing = 6200.0;
-        break;
+        case SlantZone::LowRise:
+            r.adjacent = false;
+            r.north = true;
+            r.northRise = 5000.0;
+            r.northLine = 4000.0;
+            r.northSpacing = 1000.0;
+            break;
+        case SlantZone::MidHigh:
+            r.north = true;
+            r.northRise = 10000.0;
+            r.northLine = 8000.0;
+            r.northSpacing = 2000.0;
+            break;
+        case SlantZone::Residential:
+            break;
+        case SlantZone::Other:
+            r.roadSlope = 1.5;
+            r.adjacentRise = 31000.0;
+            r.adjacentSlope = 2.5;
+            r.adjacentLine = 12400.0;
+            r.adjacentSpacing = 6200.0;
+            break;
     }
     return r;
 }
@@ -459,7 +465,8 @@ geometry::BuildingModel ModelOf(const SkyBuildings &buildings) {
         const double R = r.radius / std::cos(geometry::kPi / n);
         for (int k = 0; k < n; ++k) {
             const double a = 2.0 * geometry::kPi * k / n;
-            v.footprint.push_back({r.centre.x + R * std::cos(a), r.centre.y + R * std::sin(a), 0.0});
+            v.footprint.push_back(
+                {r.centre.x + R * std::cos(a), r.centre.y + R * std::sin(a), 0.0});
         }
         for (int k = 0; k < n; ++k) {
             TLineEnt e;

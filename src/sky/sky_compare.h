@@ -113,8 +113,8 @@ geometry::BuildingModel ModelOf(const SkyBuildings &buildings);
 
 struct ComparisonRow {
     MeasurementPoint point;
-    bool consistent = true;   // 計画 <= 精算 <= 適合 held for both buildings
-    double planned = 0.0;     // 計画 of the planned building, rounded down
+    bool consistent = true;  // 計画 <= 精算 <= 適合 held for both buildings
+    double planned = 0.0;    // 計画 of the planned building, rounded down
     double plannedExact = 0.0;
     double conforming = 0.0;  // 適合 of the conforming building, rounded up
     double conformingExact = 0.0;

@@ -21,8 +21,9 @@ namespace fs = std::filesystem;
 const std::string kSettings = (kSource / "examples" / "pimu.ini").string();
 
 std::vector<std::string> Args(std::vector<std::string> extra) {
-    std::vector<std::string> args = {"sky-compare", kExample.string(), "--settings", kSettings,
-                                     "--lang",      "en",              "--buildings", "layer:建物"};
+    std::vector<std::string> args = {"sky-compare", kExample.string(), "--settings",
+                                     kSettings,     "--lang",          "en",
+                                     "--buildings", "layer:建物"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
 }

@@ -62,10 +62,12 @@ TEST(SkyComparePoints, RectangularSiteWithOneRoad) {
         double d = 1e300;
         for (int i = 1; i <= 3; ++i) {
             const auto a = site.ring[i], b = site.ring[(i + 1) % 4];
-            const double t = std::clamp(((p.pt.x - a.x) * (b.x - a.x) + (p.pt.y - a.y) * (b.y - a.y)) /
-                                            (std::pow(b.x - a.x, 2) + std::pow(b.y - a.y, 2)),
-                                        0.0, 1.0);
-            d = std::min(d, std::hypot(p.pt.x - a.x - t * (b.x - a.x), p.pt.y - a.y - t * (b.y - a.y)));
+            const double t =
+                std::clamp(((p.pt.x - a.x) * (b.x - a.x) + (p.pt.y - a.y) * (b.y - a.y)) /
+                               (std::pow(b.x - a.x, 2) + std::pow(b.y - a.y, 2)),
+                           0.0, 1.0);
+            d = std::min(
+                d, std::hypot(p.pt.x - a.x - t * (b.x - a.x), p.pt.y - a.y - t * (b.y - a.y)));
         }
         EXPECT_NEAR(d, 16000.0, 1e-6) << p.label;
     }
@@ -75,18 +77,21 @@ TEST(SkyComparePoints, RectangularSiteWithOneRoad) {
     CompareSite narrow = site;
     narrow.ring[1].x = 2500.0;
     narrow.ring[2].x = 2500.0;
-    EXPECT_EQ(Xs(MeasurementPoints(narrow, rules, SlantLimit::Road)), (std::vector<double>{0.0, 2500.0}));
+    EXPECT_EQ(Xs(MeasurementPoints(narrow, rules, SlantLimit::Road)),
+              (std::vector<double>{0.0, 2500.0}));
 
     // A setback moves the line out by it.
-    const auto setback = MeasurementPoints(Rectangle({{0, 6000.0, 1000.0}}), rules, SlantLimit::Road);
+    const auto setback =
+        MeasurementPoints(Rectangle({{0, 6000.0, 1000.0}}), rules, SlantLimit::Road);
     EXPECT_NEAR(setback.front().pt.y, -7000.0, 1e-6);
 }
 
 TEST(SkyComparePoints, CornerSiteWithTwoRoadsAndAnInnerCorner) {
-    // An L of 40 m with its inner corner at (20, 20) m; roads on the south (6 m) and the west (8 m).
+    // An L of 40 m with its inner corner at (20, 20) m; roads on the south (6 m) and the west (8
+    // m).
     CompareSite site;
-    site.ring = {{0, 0, 0}, {40000, 0, 0}, {40000, 20000, 0}, {20000, 20000, 0}, {20000, 40000, 0},
-                 {0, 40000, 0}};
+    site.ring = {{0, 0, 0},         {40000, 0, 0},     {40000, 20000, 0},
+                 {20000, 20000, 0}, {20000, 40000, 0}, {0, 40000, 0}};
     site.roads = {{0, 6000.0, 0.0}, {5, 8000.0, 0.0}};
     const SlantRules rules = SlantRulesOf(SlantZone::Residential);
     const auto road = MeasurementPoints(site, rules, SlantLimit::Road);
@@ -104,10 +109,12 @@ TEST(SkyComparePoints, CornerSiteWithTwoRoadsAndAnInnerCorner) {
         double d = 1e300;
         for (std::size_t i = 1; i <= 4; ++i) {
             const auto a = site.ring[i], b = site.ring[i + 1];
-            const double t = std::clamp(((p.pt.x - a.x) * (b.x - a.x) + (p.pt.y - a.y) * (b.y - a.y)) /
-                                            (std::pow(b.x - a.x, 2) + std::pow(b.y - a.y, 2)),
-                                        0.0, 1.0);
-            d = std::min(d, std::hypot(p.pt.x - a.x - t * (b.x - a.x), p.pt.y - a.y - t * (b.y - a.y)));
+            const double t =
+                std::clamp(((p.pt.x - a.x) * (b.x - a.x) + (p.pt.y - a.y) * (b.y - a.y)) /
+                               (std::pow(b.x - a.x, 2) + std::pow(b.y - a.y, 2)),
+                           0.0, 1.0);
+            d = std::min(
+                d, std::hypot(p.pt.x - a.x - t * (b.x - a.x), p.pt.y - a.y - t * (b.y - a.y)));
         }
         EXPECT_NEAR(d, 16000.0, 1e-6) << p.label;
     }
@@ -116,13 +123,15 @@ TEST(SkyComparePoints, CornerSiteWithTwoRoadsAndAnInnerCorner) {
 
 TEST(SkyComparePoints, NorthBoundaryFollowsTrueNorth) {
     const SlantRules low = SlantRulesOf(SlantZone::LowRise);
-    EXPECT_TRUE(MeasurementPoints(Rectangle({{0, 6000.0, 0.0}}), low, SlantLimit::Adjacent).empty());
+    EXPECT_TRUE(
+        MeasurementPoints(Rectangle({{0, 6000.0, 0.0}}), low, SlantLimit::Adjacent).empty());
     // North up: the north side moved 4 m north, every metre: 21 points.
     const auto up = MeasurementPoints(Rectangle({{0, 6000.0, 0.0}}), low, SlantLimit::North);
     ASSERT_EQ(up.size(), 21u);
     for (const auto &p : up) EXPECT_NEAR(p.pt.y, 34000.0, 1e-6);
     // North at 60 degrees: the east side faces north too; both move 4 m along north.
-    const auto turned = MeasurementPoints(Rectangle({{0, 6000.0, 0.0}}, 60.0), low, SlantLimit::North);
+    const auto turned =
+        MeasurementPoints(Rectangle({{0, 6000.0, 0.0}}, 60.0), low, SlantLimit::North);
     ASSERT_EQ(turned.size(), 31u + 20u);  // east 30 m: 31; north 20 m: 21, one shared end
     EXPECT_NEAR(turned.front().pt.x, 20000.0 + 4000.0 * 0.5, 1e-6);
     EXPECT_NEAR(turned.front().pt.y, 4000.0 * std::sqrt(3.0) / 2.0, 1e-6);
@@ -150,7 +159,9 @@ double IntegratedSkyFactor(const std::function<std::optional<double>(double, dou
 TEST(SkyCompareConforming, AgreesWithAnIntegrationOfTheSlantSolid) {
     const CompareSite site = Rectangle({{0, 6000.0, 0.0}});
     const SlantRules rules = SlantRulesOf(SlantZone::Residential);
-    const auto inSite = [](double x, double y) { return x >= 0 && x <= 20000 && y >= 0 && y <= 30000; };
+    const auto inSite = [](double x, double y) {
+        return x >= 0 && x <= 20000 && y >= 0 && y <= 30000;
+    };
     // Road: 1.25 x the distance from the far side, within 20 m of it.
     const auto road = [&](double x, double y) -> std::optional<double> {
         if (!inSite(x, y) || y > 14000.0) return std::nullopt;
@@ -182,20 +193,22 @@ TEST(SkyCompareConforming, AgreesWithAnIntegrationOfTheSlantSolid) {
 TEST(SkyCompareConforming, ConcaveSiteStaysOnTheSite) {
     // Every edge of the conforming building lies over the L-shaped site, under its planes.
     CompareSite site;
-    site.ring = {{0, 0, 0}, {20000, 0, 0}, {20000, 15000, 0}, {10000, 15000, 0}, {10000, 30000, 0},
-                 {0, 30000, 0}};
+    site.ring = {{0, 0, 0},         {20000, 0, 0},     {20000, 15000, 0},
+                 {10000, 15000, 0}, {10000, 30000, 0}, {0, 30000, 0}};
     site.roads = {{0, 6000.0, 0.0}};
     const SlantRules rules = SlantRulesOf(SlantZone::Residential);
     const ConformingBuilding b = ConformingBuildingOf(site, rules, SlantLimit::Adjacent);
     ASSERT_FALSE(b.Empty());
     for (const auto &e : b.sky.edges) {
         const TAcadPoint m{(e.st.x + e.ed.x) / 2, (e.st.y + e.ed.y) / 2, (e.st.z + e.ed.z) / 2};
-        const bool onSite = (m.x >= -1e-6 && m.x <= 20000 + 1e-6 && m.y >= -1e-6 && m.y <= 15000 + 1e-6) ||
-                            (m.x >= -1e-6 && m.x <= 10000 + 1e-6 && m.y >= -1e-6 && m.y <= 30000 + 1e-6);
+        const bool onSite =
+            (m.x >= -1e-6 && m.x <= 20000 + 1e-6 && m.y >= -1e-6 && m.y <= 15000 + 1e-6) ||
+            (m.x >= -1e-6 && m.x <= 10000 + 1e-6 && m.y >= -1e-6 && m.y <= 30000 + 1e-6);
         EXPECT_TRUE(onSite) << m.x << "," << m.y;
         // Never above the limit measured from the nearest adjacent boundary.
-        const double d = std::min({20000.0 - m.x, std::fabs(15000.0 - m.y) + (m.x < 10000 ? 1e300 : 0.0),
-                                   m.x <= 10000 ? 30000.0 - m.y : 1e300, 10000.0 - m.x + (m.y <= 15000 ? 1e300 : 0.0)});
+        const double d = std::min(
+            {20000.0 - m.x, std::fabs(15000.0 - m.y) + (m.x < 10000 ? 1e300 : 0.0),
+             m.x <= 10000 ? 30000.0 - m.y : 1e300, 10000.0 - m.x + (m.y <= 15000 ? 1e300 : 0.0)});
         EXPECT_LE(m.z, 20000.0 + 1.25 * std::max(0.0, d) + 1e-6);
     }
 }
