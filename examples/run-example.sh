@@ -82,6 +82,21 @@ echo "== sky-list: sky factors of the marked points =="
 run sky --point 30000,6000 --type B --place 30000,-30000
 run sky-batch --marks layer:測定点 --type A --center 0,-20000
 
+# The sky factors at the statutory points of the slant limits (mid/high-rise residential group,
+# the road of 6 m on the south side) against the conforming buildings, with the report.
+if available sky-compare; then
+  echo "== sky-compare =="
+  status=0
+  "$pimu" sky-compare "$site" "${settings[@]}" --buildings layer:建物 --site layer:敷地 \
+    --road 30000,-1000,6 --zone mid-high -o "$out/sky-compare.dxf" \
+    --png "$out/sky-compare.png" --report "$out/sky-compare.pdf" \
+    --csv "$out/sky-compare.csv" || status=$?
+  case $status in
+    0) echo "(every point keeps the conforming buildings' sky factor)" ;;
+    3) echo "(a point falls short: see $out/sky-compare.pdf)" ;;
+    *) exit "$status" ;;
+  esac
+fi
 echo
 echo "results in $out:"
 ls -1 "$out"

@@ -15,6 +15,7 @@
 #include "cadlink/dxftext.h"
 #include "cli/layers.h"
 #include "cli/regulation_report.h"
+#include "cli/sky_compare_report.h"
 #include "cli/selection.h"
 #include "geometry/primitives.h"
 
@@ -269,6 +270,12 @@ int SkyCompare(Session &s) {
                             "layer:NAME)",
                             "敷地の外形はどの図形ですか．--site SEL（例 --site layer:画層名）を指定"
                             "して下さい"));
+    if (o.report && !ReportsAvailable())
+        throw RunError(Tr(l,
+                          "--report: the report is not available in this build of Pimu (no "
+                          "cairo); the table is printed and --csv writes it",
+                          "--report: この版の Pimu では報告書を作成できません．表は表示され，"
+                          "--csv で書き出せます"));
     app::TForm1 &f = s.form();
     s.OpenDrawing();
     if (!s.inRunningCad() && s.Selected(*o.site).empty())
@@ -300,6 +307,20 @@ int SkyCompare(Session &s) {
     }
     const sky::SkyComparison &result = f.LastSkyComparison->Result;
     s.EmitTable(app::SkyCompareRows(result), CsvBom::Yes);
+    if (o.report) {
+        ReportInfo info;
+        info.northDegrees = f.LastSkyComparison->Site.north;
+        if (o.drawing) info.drawingName = o.drawing->filename().string();
+        const bool png = UpperAscii(o.report->extension().string()) == ".PNG";
+        try {
+            WriteSkyCompareReport(f.LastSkyComparison->Site, f.LastSkyComparison->Rules, result,
+                                  f.Model, info, *o.report,
+                                  png ? ReportFormat::Png : ReportFormat::Pdf);
+        } catch (const RenderError &e) {
+            throw RunError(e.what());
+        }
+        std::fprintf(s.out(), "sky-compare: wrote %s\n", o.report->string().c_str());
+    }
     const int status = s.FinishDrawing();
     if (status != 0) return status;
     return result.Complies() ? 0 : 3;
@@ -552,7 +573,8 @@ constexpr Subcommand kSubcommands[] = {
      "planned buildings' sky factor (計画, rounded down) with the conforming building's\n"
      "(適合, rounded up), each beside its exact value (精算). Prints the table, draws the\n"
      "points, the conforming buildings and the table into the drawing (layers 天空_測定点,\n"
-     "天空_適合建築物, 天空_比較表) and writes the table to --csv. Exit status: 0 every\n"
+     "天空_適合建築物, 天空_比較表), the table to --csv and the report to --report.\n"
+     "Exit status: 0 every\n"
      "point passes, 3 one does not, 1 a problem, 2 a usage error.",
      kDrawingOptions | kOptSite | kOptSkyCompare | kOptCsv | kOptNorth | kOptTextHeight,
      DrawingUse::Required, SkyCompare},
@@ -651,7 +673,9 @@ void PrintHelp(std::FILE *f, const Subcommand &c) {
             "  --limits LIST          the limits compared: road, adjacent, north, comma\n"
             "                         separated (default all the zone has)\n"
             "  --distance M           the road limit's applicable distance from the far side\n"
-            "                         of the road (default 20)   Hikaku/tekiyou\n",
+            "                         of the road (default 20)   Hikaku/tekiyou\n"
+            "  --report FILE.pdf      the report: the plan with the points and a summary, then\n"
+            "                         the table (.png: the first page as a picture)\n",
             f);
     }
     if (c.options & kOptRegulation) {

@@ -437,7 +437,7 @@ Options ParseOptions(const std::vector<std::string_view> &args, unsigned accepte
             Require(accepted, kOptRegulation, a);
             o.openSides.push_back(ParseOpenSide(r.Value(a)));
         } else if (a == "--report") {
-            Require(accepted, kOptRegulation, a);
+            Require(accepted, kOptRegulation | kOptSkyCompare, a);
             const std::string_view v = r.Value(a);
             const std::string ext = UpperAscii(std::filesystem::path(v).extension().string());
             if (ext != ".PDF" && ext != ".PNG")

@@ -1,7 +1,6 @@
 #include "cli/regulation_report.h"
 
-#include <cairo-pdf.h>
-#include <cairo.h>
+#include "cli/report_draw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,22 +17,14 @@
 namespace pimu::cli {
 namespace {
 
-using geometry::TAcadPoint;
-using Ring = std::vector<TAcadPoint>;
-
-constexpr const char *kFontFamily = "IPAGothic";
 // A4 landscape in points.
-constexpr double kPageW = 841.89;
-constexpr double kPageH = 595.28;
-constexpr double kMargin = 28.0;
+constexpr double kPageW = kReportPageW;
+constexpr double kPageH = kReportPageH;
+constexpr double kMargin = kReportMargin;
 // The plan on the left, the legend and the table on the right.
 constexpr double kPlanX = kMargin, kPlanY = 74.0, kPlanW = 470.0, kPlanH = kPageH - 74.0 - kMargin;
 constexpr double kSideX = kPlanX + kPlanW + 18.0, kSideW = kPageW - kMargin - kSideX;
 
-struct Rgb {
-    double r, g, b;
-};
-constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kBuilding{0.35, 0.35, 0.35};
 constexpr Rgb kSite{0, 0, 0};
 constexpr Rgb kDeemed{0.45, 0.45, 0.45};
@@ -44,55 +35,10 @@ constexpr Rgb kRegion10{0.85, 0.55, 0.85};
 constexpr Rgb kCrossing{0.85, 0.1, 0.1};
 constexpr Rgb kPass{0.0, 0.5, 0.2};
 
-void SetColor(cairo_t *cr, const Rgb &c, double alpha = 1.0) {
-    cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
-}
-
-// World (drawing units) to page points.
-struct Frame {
-    double scale = 1.0, ox = 0.0, oy = 0.0;
-    double X(double x) const { return ox + x * scale; }
-    double Y(double y) const { return oy - y * scale; }
-};
-
-void RingPath(cairo_t *cr, const Frame &f, const Ring &ring) {
-    if (ring.size() < 2) return;
-    cairo_move_to(cr, f.X(ring[0].x), f.Y(ring[0].y));
-    for (std::size_t i = 1; i < ring.size(); ++i) cairo_line_to(cr, f.X(ring[i].x), f.Y(ring[i].y));
-    cairo_close_path(cr);
-}
-
 Ring OutlineRing(const std::vector<geometry::TLineEnt> &outline) {
     Ring ring;
     for (const auto &e : outline) ring.push_back(e.st);
     return ring;
-}
-
-void Text(cairo_t *cr, double x, double y, double size, const std::string &text,
-          const Rgb &colour = kBlack, bool bold = false) {
-    cairo_select_font_face(cr, kFontFamily, CAIRO_FONT_SLANT_NORMAL,
-                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
-    SetColor(cr, colour);
-    cairo_move_to(cr, x, y);
-    cairo_show_text(cr, text.c_str());
-}
-
-double TextWidth(cairo_t *cr, double size, const std::string &text) {
-    cairo_select_font_face(cr, kFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
-    cairo_text_extents_t ext;
-    cairo_text_extents(cr, text.c_str(), &ext);
-    return ext.x_advance;
-}
-
-// 1, 2 or 5 times a power of ten metres, about a fifth of the plan's width.
-double ScaleBarMetres(double planWidthMetres) {
-    const double target = std::max(planWidthMetres / 5.0, 1e-3);
-    const double p = std::pow(10.0, std::floor(std::log10(target)));
-    for (double m : {5.0, 2.0, 1.0})
-        if (m * p <= target) return m * p;
-    return p;
 }
 
 void DrawPlan(cairo_t *cr, const regulation::RegulationResult &r,
@@ -200,37 +146,8 @@ void DrawPlan(cairo_t *cr, const regulation::RegulationResult &r,
     }
     cairo_restore(cr);
 
-    // North arrow at the plan's upper right.
-    const double nx = kPlanX + kPlanW - 34.0, ny = kPlanY + 40.0, len = 16.0;
-    const double t = north * std::numbers::pi / 180.0;
-    const double dx = std::cos(t), dy = -std::sin(t);  // page y grows downwards
-    SetColor(cr, kBlack);
-    cairo_set_line_width(cr, 0.8);
-    cairo_new_path(cr);
-    cairo_arc(cr, nx, ny, len + 3.0, 0, 2 * std::numbers::pi);
-    cairo_stroke(cr);
-    cairo_move_to(cr, nx + dx * len, ny + dy * len);
-    cairo_line_to(cr, nx - dx * len * 0.6 - dy * 6.0, ny - dy * len * 0.6 + dx * 6.0);
-    cairo_line_to(cr, nx - dx * len * 0.3, ny - dy * len * 0.3);
-    cairo_line_to(cr, nx - dx * len * 0.6 + dy * 6.0, ny - dy * len * 0.6 - dx * 6.0);
-    cairo_close_path(cr);
-    cairo_fill(cr);
-    const double labelX = nx + dx * (len + 10.0), labelY = ny + dy * (len + 10.0);
-    Text(cr, labelX - 3.5, labelY + 3.5, 10.0, "N", kBlack, true);
-
-    // Scale bar at the plan's lower left.
-    const double metres = ScaleBarMetres(kPlanW / f.scale / 1000.0);
-    const double barW = metres * 1000.0 * f.scale;
-    const double bx = kPlanX + 12.0, by = kPlanY + kPlanH - 14.0;
-    cairo_set_line_width(cr, 1.0);
-    SetColor(cr, kBlack);
-    cairo_new_path(cr);
-    cairo_rectangle(cr, bx, by - 3.0, barW / 2.0, 3.0);
-    cairo_fill(cr);
-    cairo_rectangle(cr, bx, by - 3.0, barW, 3.0);
-    cairo_stroke(cr);
-    Text(cr, bx, by - 6.0, 7.0, "0");
-    Text(cr, bx + barW - 4.0, by - 6.0, 7.0, cadlink::DxfNumber(metres) + " m");
+    DrawNorthArrow(cr, kPlanX + kPlanW - 34.0, kPlanY + 40.0, north);
+    DrawScaleBar(cr, f, kPlanX + 12.0, kPlanY + kPlanH - 14.0, kPlanW);
 }
 
 void LegendSwatch(cairo_t *cr, double x, double y, const Rgb &c, int kind) {
@@ -350,12 +267,6 @@ void DrawPage(cairo_t *cr, const regulation::RegulationResult &r,
          "日影時間は冬至日の真太陽時で、測定面上の各点が日影になる時間の合計です．");
 }
 
-extern "C" cairo_status_t AppendBytes(void *closure, const unsigned char *data,
-                                      unsigned int length) {
-    static_cast<std::string *>(closure)->append(reinterpret_cast<const char *>(data), length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
 }  // namespace
 
 bool ReportsAvailable() {
@@ -365,40 +276,7 @@ bool ReportsAvailable() {
 void WriteRegulationReport(const regulation::RegulationResult &result,
                            const geometry::BuildingModel &model, const ReportInfo &info,
                            const std::filesystem::path &path, ReportFormat format) {
-    std::string bytes;
-    constexpr double kPngZoom = 2.0;  // 144 dpi
-    cairo_surface_t *surface =
-        format == ReportFormat::Pdf
-            ? cairo_pdf_surface_create_for_stream(AppendBytes, &bytes, kPageW, kPageH)
-            : cairo_image_surface_create(CAIRO_FORMAT_RGB24,
-                                         static_cast<int>(std::ceil(kPageW * kPngZoom)),
-                                         static_cast<int>(std::ceil(kPageH * kPngZoom)));
-    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> guard(surface,
-                                                                             cairo_surface_destroy);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-        throw RenderError("cannot draw the report for " + path.string());
-    cairo_t *cr = cairo_create(surface);
-    if (format == ReportFormat::Png) cairo_scale(cr, kPngZoom, kPngZoom);
-    DrawPage(cr, result, model, info);
-    if (format == ReportFormat::Pdf) cairo_show_page(cr);
-    const cairo_status_t drawn = cairo_status(cr);
-    cairo_destroy(cr);
-    if (drawn != CAIRO_STATUS_SUCCESS)
-        throw RenderError(std::string("drawing the report failed: ") +
-                          cairo_status_to_string(drawn));
-    if (format == ReportFormat::Png) {
-        if (cairo_surface_write_to_png_stream(surface, AppendBytes, &bytes) != CAIRO_STATUS_SUCCESS)
-            throw RenderError("cannot encode the report for " + path.string());
-    } else {
-        cairo_surface_finish(surface);
-        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-            throw RenderError("cannot encode the report for " + path.string());
-    }
-    try {
-        WriteFileAtomically(path, bytes);
-    } catch (const FileWriteError &e) {
-        throw RenderError(std::string("cannot write ") + e.what());
-    }
+    WriteReportPages(path, format, 1, [&](cairo_t *cr, int) { DrawPage(cr, result, model, info); });
 }
 
 }  // namespace pimu::cli

@@ -59,12 +59,12 @@ TEST(CliSkyCompare, RefusalsAndTheirStatus) {
 }
 
 // The example in the mid/high-rise zone group with its road on the south: every point passes;
-// the table has the points of the three limits, the CSV its byte-order mark, the drawing the
-// three layers.
+// the table has the points of the three limits, the CSV its byte-order mark, the drawing its
+// layers and the report its pages.
 TEST(CliSkyCompare, ExampleComplies) {
     Scratch dir;
     const auto r = RunPimu(Args({"--site", "layer:敷地", "--road", "30000,-1000,6", "--zone",
-                                 "mid-high", "--csv", "t.csv", "-o", "t.dxf"}),
+                                 "mid-high", "--csv", "t.csv", "--report", "t.pdf", "-o", "t.dxf"}),
                            dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char *label : {"道1 ", "道21 ", "隣1 ", "隣29 ", "北1 ", "北31 "})
@@ -72,10 +72,14 @@ TEST(CliSkyCompare, ExampleComplies) {
     EXPECT_EQ(r.out.find("不適合"), std::string::npos);
     const std::string csv = dir.Read("t.csv");
     EXPECT_EQ(csv.rfind("\xEF\xBB\xBF測定点,斜線,", 0), 0u) << csv.substr(0, 60);
+    const std::string pdf = dir.Read("t.pdf");
+    EXPECT_EQ(pdf.rfind("%PDF-", 0), 0u);
+    EXPECT_GT(pdf.size(), 5000u);
     const auto d = cadlink::embedded::OpenDxf(dir / "t.dxf");
     std::set<std::string> layers;
     for (auto id : d.ModelSpace()) layers.insert(d.Get(id).layer);
-    for (const char *l : {"天空_測定点", "天空_適合建築物", "天空_比較表"})
+    // The points, the conforming buildings, the table and the two maps of the smallest margin.
+    for (const char *l : {"天空_測定点", "天空_適合建築物", "天空_比較表", "PIMU_TENKU"})
         EXPECT_TRUE(layers.count(l)) << l;
 }
 
