@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "geometry/primitives.h"
+#include "geometry/clip.h"
 
 namespace pimu::view {
 namespace {

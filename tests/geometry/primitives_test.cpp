@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "geometry/clip.h"
+
 namespace pimu::geometry {
 namespace {
 

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "cadlink/embedded/dxfio.h"
-#include "geometry/primitives.h"
+#include "geometry/clip.h"
 #include "view/scene.h"
 
 namespace pimu::cadlink::embedded {
