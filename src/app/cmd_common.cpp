@@ -76,10 +76,7 @@ cadlink::InsertContext TForm1::InsertContextFor(cadlink::IApplication &app) {
     return {app,
             ProgID,
             cad_->Sleeper(),
-            [this] {
-                host_.ProcessPendingEvents();
-                return !RunFlag;
-            },
+            cadWait_,
             [this] { host_.MinimizeMainWindow(); },
             [this] { host_.RestoreMainWindow(); }};
 }

@@ -45,13 +45,15 @@ std::chrono::year_month_day LocalToday() {
 }
 
 void TForm1::Button19Click() {
-    Edit45.text = solar::EqTimeText(Today(), Edit1.text);
+    Results.eqTime = solar::EqTimeText(Today(), Edit1.text);
+    Edit45.text = Results.eqTime;
 }
 
 void TForm1::ChihouTaiyoujiClick() {
     Longitude = ParseNumber(Edit43.text, "経度");
     EqOfTime = ParseNumber(Edit44.text, "均時差");
-    ShowMessage(solar::TrueSolarNoonText(Longitude, EqOfTime));
+    Results.trueSolarNoon = solar::TrueSolarNoonText(Longitude, EqOfTime);
+    ShowMessage(Results.trueSolarNoon);
 }
 
 // Draws the plot's lines into model space, letting the window breathe after every day.
@@ -60,13 +62,18 @@ void TForm1::DrawEqTimePlot(const solar::EqTimePlot &plot) {
     cadlink::IDocument &doc = app->ActiveDocument();
     UndoGroup undo(doc);
     cadlink::IEntityContainer &space = doc.ModelSpace();
+    Results.eqTimeDifference.clear();
     Label65.caption = "0";
+    // The window breathes every few dozen lines: each breath may repaint the drawing, and a
+    // year's plot is over a thousand lines.
+    constexpr std::size_t kLinesPerBreath = 96;
     for (std::size_t i = 0; i < plot.lines.size(); ++i) {
         const solar::EqTimePlotLine &l = plot.lines[i];
         space.AddLine(l.st, l.ed)->SetColor(l.colour);
-        if (i % 3 == 2) host_.ProcessPendingEvents();
+        if (i % kLinesPerBreath == kLinesPerBreath - 1) host_.ProcessPendingEvents();
     }
-    Label65.caption = solar::EqTimeDifferenceText(plot.maxDifference);
+    Results.eqTimeDifference = solar::EqTimeDifferenceText(plot.maxDifference);
+    Label65.caption = Results.eqTimeDifference;
 }
 
 void TForm1::Button1Click() {

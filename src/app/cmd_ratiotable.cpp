@@ -17,8 +17,9 @@ void TForm1::SpeedButton3Click() {
     const double latitude = ReadLatitude();
     WarnOutsideJapan(latitude);
     // In degrees, minutes and seconds the title shows the latitude as typed.
-    Memo1.lines = solar::RatioTableLines(
+    Results.ratioTable = solar::RatioTableLines(
         latitude, Edit3.text + "°" + Edit5.text + "′" + Edit23.text + "″", options);
+    Memo1.lines = Results.ratioTable;
 }
 
 void TForm1::CheckBox14Click() {

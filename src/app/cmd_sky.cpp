@@ -48,6 +48,36 @@ double TForm1::MentakaHeight() const {
     return ParseNumber(MENTAKA, "測定面") * 1000.0;
 }
 
+std::vector<std::vector<std::string>> SkyListTable(const std::vector<SkyListRow> &rows) {
+    const auto trim = [](const std::string &t) {
+        const std::size_t b = t.find_first_not_of(' ');
+        return b == std::string::npos ? std::string()
+                                      : t.substr(b, t.find_last_not_of(' ') + 1 - b);
+    };
+    std::vector<std::vector<std::string>> table(1);
+    std::string_view headers = FindControlEntry("StringGrid1")->items;
+    for (int c = 0; c < kColNaisetu; ++c) {
+        const std::size_t bar = headers.find('|');
+        table[0].push_back(trim(std::string(headers.substr(0, bar))));
+        headers = bar == std::string_view::npos ? std::string_view() : headers.substr(bar + 1);
+    }
+    for (const char *h : kSkyResultHeaders) table[0].push_back(h);
+    for (const SkyListRow &r : rows) {
+        std::vector<std::string> &cells = table.emplace_back();
+        for (const std::string *t : {&r.number, &r.x, &r.y, &r.name, &r.height})
+            cells.push_back(trim(*t));
+        if (r.values) {
+            cells.push_back(cadlink::DxfFixed(r.values->naisetu, 3));
+            cells.push_back(cadlink::DxfFixed(r.values->gaisetu, 3));
+            cells.push_back("");
+            cells.push_back(cadlink::DxfFixed(r.values->exact, 3));
+        } else {
+            cells.resize(cells.size() + 4);
+        }
+    }
+    return table;
+}
+
 void TForm1::Button9Click() {
     // Another long command runs and processes the window's events: its run flag is not ours.
     if (RunFlag) return;
@@ -91,10 +121,8 @@ void TForm1::Button9Click() {
     sg.SetColCount(9);
     sg.SetColWidth(kColArea, sg.ColWidth(kColGaisetu));
     sg.SetColWidth(kColExact, sg.ColWidth(kColGaisetu));
-    sg.Cell(kColArea, 0) = " AREA";
-    sg.Cell(kColNaisetu, 0) = " 計画";
-    sg.Cell(kColGaisetu, 0) = " 適合";
-    sg.Cell(kColExact, 0) = " 精算";
+    for (int c = kColNaisetu; c <= kColExact; ++c)
+        sg.Cell(c, 0) = std::string(" ") + kSkyResultHeaders[c - kColNaisetu];
 
     // Every point row is read first: a coordinate or a height that is not a number is named and
     // nothing is computed (a height read as 0 would give a plausible but wrong sky factor).
@@ -117,6 +145,11 @@ void TForm1::Button9Click() {
     }
     for (int row = 1; row < sg.RowCount(); ++row)
         for (int c = kColNaisetu; c <= kColExact; ++c) sg.Cell(c, row).clear();
+    std::vector<SkyListRow> &list = Results.skyList;
+    list.clear();
+    for (const GridPoint &p : points)
+        list.push_back({sg.Cell(0, p.row), sg.Cell(kColX, p.row), sg.Cell(kColY, p.row),
+                        sg.Cell(kColName, p.row), sg.Cell(kColHeight, p.row), std::nullopt});
 
     RunFlag = true;
     FormProgress progress(*this);
@@ -124,7 +157,8 @@ void TForm1::Button9Click() {
     const sky::SkyBuildings buildings = sky::SkyBuildingsOf(Model);
     std::string refused;
     int position = 0;
-    for (const GridPoint &p : points) {
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const GridPoint &p = points[k];
         IDPOINT1 = p.pt;
         if (!Blank(sg.Cell(kColHeight, p.row))) MENTAKA = sg.Cell(kColHeight, p.row);
         const sky::SkyPointResult result =
@@ -139,9 +173,10 @@ void TForm1::Button9Click() {
             values.exact = result.exact;
             refused += sky::InconsistentMessage(std::to_string(p.row) + " 行目", values) + "\n";
         } else {
-            sg.Cell(kColNaisetu, p.row) = cadlink::DxfFixed(result.naisetu, 3);
-            sg.Cell(kColGaisetu, p.row) = cadlink::DxfFixed(result.gaisetu, 3);
-            sg.Cell(kColExact, p.row) = cadlink::DxfFixed(result.exact, 3);
+            list[k].values = result;
+            const std::vector<std::string> cells = SkyListTable({list[k]}).back();
+            for (int c = kColNaisetu; c <= kColExact; ++c)
+                sg.Cell(c, p.row) = cells[static_cast<std::size_t>(c)];
         }
         sg.row = p.row;
         StringGrid1Click();

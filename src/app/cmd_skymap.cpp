@@ -73,17 +73,9 @@ void AddEntities(cadlink::DxfText &dxf, const sky::MapEntities &entities,
             dxf.AddLine(layers.Of(l->layer), Num(l->a.x, l->fixed4), Num(l->a.y, l->fixed4),
                         Num(l->b.x, l->fixed4), Num(l->b.y, l->fixed4), style);
         } else if (const auto *c = std::get_if<sky::MapCircle>(&entity)) {
-            if (!c->hidden) {
-                dxf.AddCircle(layers.Of(c->layer), c->centre.x, c->centre.y, c->radius);
-                continue;
-            }
-            dxf.Add("  0\r\nCIRCLE\r\n  8\r\n" +
-                    std::string(cadlink::CheckedLayer(layers.Of(c->layer))));
-            dxf.Add("  6\r\nHIDDEN2");
-            dxf.Add(" 10\r\n" + cadlink::DxfNumber(c->centre.x));
-            dxf.Add(" 20\r\n" + cadlink::DxfNumber(c->centre.y));
-            dxf.Add(" 30\r\n0.0");
-            dxf.Add(" 40\r\n" + cadlink::DxfNumber(c->radius));
+            cadlink::DxfLineStyle style;
+            style.hidden = c->hidden;
+            dxf.AddCircle(layers.Of(c->layer), c->centre.x, c->centre.y, c->radius, style);
         } else if (const auto *t = std::get_if<sky::MapText>(&entity)) {
             cadlink::DxfTextItem item{Num(t->useFirstX ? t->firstX : t->at.x, t->fixed4),
                                       Num(t->at.y, t->fixed4), 0.0, t->height, t->text};
@@ -114,8 +106,7 @@ void AddEntities(cadlink::DxfText &dxf, const sky::MapEntities &entities,
 void InsertExploded(const cadlink::InsertContext &context, cadlink::InsertForm form,
                     const std::filesystem::path &file, const cadlink::InsertArgs &args) {
     if (!cadlink::InsertDxf(context, form, file.string(), args)) return;
-    if (cadlink::WaitQuiescent(context.app, context.progId, 100, context.sleeper,
-                               context.stopRequested))
+    if (cadlink::WaitQuiescent(context.app, context.progId, 100, context.sleeper, context.progress))
         cadlink::DeleteBlock(context.app.ActiveDocument(), cadlink::BlockNameOfFile(file.string()));
 }
 

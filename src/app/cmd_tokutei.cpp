@@ -169,10 +169,15 @@ void TForm1::Button21Click(const TButton &sender) {
             if (cadlink::IsAutoFamily(ProgID)) {
                 // The CAD's ID command leaves the picked point in LASTPOINT; the origin, which
                 // it is reset to before each cycle, means the user ended the picking.
-                const auto stop = [this] {
-                    host_.ProcessPendingEvents();
-                    return false;
-                };
+                // The waits only let the window breathe: the picking ends when the user ends it.
+                struct Breathe : Progress {
+                    UiHost &host;
+                    explicit Breathe(UiHost &h) : host(h) {}
+                    bool KeepRunning() override {
+                        host.ProcessPendingEvents();
+                        return true;
+                    }
+                } stop(host_);
                 for (int failures = 0; failures < kMaxFailedCycles;) {
                     try {
                         doc.SetVariable("LASTPOINT", geometry::TAcadPoint{});
@@ -324,6 +329,15 @@ bool TForm1::GetTokuteiJikan() {
         ShowMessage(e.what());
         return false;
     }
+    std::vector<PointTimesRow> &list = Results.pointTimes;
+    list.clear();
+    for (const int r : rows)
+        list.push_back({grid.Cell(0, r),
+                        grid.Cell(kColX, r),
+                        grid.Cell(kColY, r),
+                        grid.Cell(kColName, r),
+                        {},
+                        {}});
     in.Start = common.Start;
     in.End = common.End;
     in.PlaneHeight = GB_takasa;
@@ -344,20 +358,52 @@ bool TForm1::GetTokuteiJikan() {
         for (std::size_t k = 0; k < rows.size() && k < result.Points.size(); ++k) {
             const shadow::PointShadowTimes &t = result.Points[k];
             const int r = rows[k];
+            PointTimesRow &row = list[k];
             int c = kColFirstTime;
             for (const shadow::ShadowInterval &iv : t.Intervals) {
                 if (c + 1 >= grid.ColCount()) break;
-                grid.Cell(c, r) = solar::FormatHMS(iv.In);
-                if (iv.Out) grid.Cell(c + 1, r) = solar::FormatHMS(*iv.Out);
+                row.intervals.emplace_back(solar::FormatHMS(iv.In),
+                                           iv.Out ? solar::FormatHMS(*iv.Out) : std::string());
+                grid.Cell(c, r) = row.intervals.back().first;
+                grid.Cell(c + 1, r) = row.intervals.back().second;
                 c += 2;
             }
-            if (t.TotalHours) grid.Cell(kColTotal, r) = solar::FormatHMS(*t.TotalHours);
+            if (t.TotalHours) row.total = solar::FormatHMS(*t.TotalHours);
+            grid.Cell(kColTotal, r) = row.total;
         }
     }
     if (result.NoSunInstants > 0)
         ShowMessage("太陽が地平線の下にある時刻（" + std::to_string(result.NoSunInstants) +
                     " 個）は日影に数えていません．");
     return result.Status == shadow::TokuteiStatus::Done;
+}
+
+std::vector<std::vector<std::string>> PointTimesTable(const std::vector<PointTimesRow> &rows) {
+    const auto trim = [](std::string_view t) {
+        const std::size_t b = t.find_first_not_of(' ');
+        return b == std::string_view::npos
+                   ? std::string()
+                   : std::string(t.substr(b, t.find_last_not_of(' ') + 1 - b));
+    };
+    std::vector<std::vector<std::string>> table(1);
+    std::string_view headers = FindControlEntry("StringGrid2")->items;
+    while (true) {
+        const std::size_t bar = headers.find('|');
+        table[0].push_back(trim(headers.substr(0, bar)));
+        if (bar == std::string_view::npos) break;
+        headers = headers.substr(bar + 1);
+    }
+    for (const PointTimesRow &r : rows) {
+        std::vector<std::string> &cells = table.emplace_back();
+        for (const std::string *t : {&r.number, &r.x, &r.y, &r.name, &r.total})
+            cells.push_back(trim(*t));
+        for (const auto &[in, out] : r.intervals) {
+            cells.push_back(trim(in));
+            cells.push_back(trim(out));
+        }
+        cells.resize(table[0].size());
+    }
+    return table;
 }
 
 void TForm1::Button23Click() {

@@ -186,7 +186,6 @@ void TForm1::Button5Click() {
     sl.Begin();
     if (!DrawKabeLine(sl, fields) || !DrawKabeTouji(sl, fields)) return;
     const std::filesystem::path path = WriteDxf(sl, "PIMU_", doc);
-    const std::string blockName = cadlink::BlockNameOfFile(path.string());
 
     if (CheckBox4.checked) {
         cadlink::InsertArgs args;
@@ -204,37 +203,12 @@ void TForm1::Button5Click() {
     // Placed by the user: kept as a block with CheckBox12, else exploded and purged.
     cadlink::InsertArgs args;
     args.angle = "0.0";
-    const std::string text =
-        cadlink::InsertCommandText(cadlink::InsertForm::PlacedByUser, path.string(), args);
-    const cadlink::ObjectId before = cadlink::LastObjectId(doc);
-    bool idle = false;
-    {
-        MinimizedWindow minimized(host_);
-        doc.SendCommand(text);
-        cad_->Sleeper().Sleep(200);
-        idle = cadlink::WaitQuiescent(*app, ProgID, 200, cad_->Sleeper(), [this] {
-            host_.ProcessPendingEvents();
-            return !RunFlag;
-        });
-        doc.Regen(0);
-    }
-    if (!idle || CheckBox12.checked) return;
-    const cadlink::ObjectId last = cadlink::LastObjectId(doc);
-    if (last == cadlink::ObjectId{} || last == before) return;
-    std::string name = blockName;
-    try {
-        cadlink::EntityPtr placed = doc.ObjectIDToObject(last);
-        if (placed->EntityName() != "AcDbBlockReference") return;
-        name = placed->Name();
-        if (UpperAscii(name) == UpperAscii(blockName)) {
-            placed->Explode();
-            placed->Delete();
-            cadlink::DeleteBlock(doc, blockName);
-            return;
-        }
-    } catch (const cadlink::CadError &) {
-    }
-    ShowMessage(name + kExplodeFailed);
+    args.keepPlacedBlock = CheckBox12.checked;
+    cadlink::InsertPlacement placement;
+    cadlink::InsertDxf(InsertContextFor(*app), cadlink::InsertForm::PlacedByUser, path.string(),
+                       args, &placement);
+    doc.Regen(0);
+    if (!placement.explodeFailed.empty()) ShowMessage(placement.explodeFailed + kExplodeFailed);
 }
 
 bool TForm1::DrawKabeLine(cadlink::DxfText &sl, const WallFields &fields) {

@@ -22,6 +22,8 @@
 #include "app/control_changes.h"
 #include "app/control_table.h"
 #include "app/controls.h"
+#include "app/form_results.h"
+#include "app/inifile.h"
 #include "app/input_rules.h"
 #include "app/targetcad.h"
 #include "app/uihost.h"
@@ -179,6 +181,15 @@ public:
     // Settings file: read fills the controls, write stores them. WriteSettings throws FileError.
     void ReadSettings();
     void WriteSettings();
+    // Keeps the settings in memory instead of the file (a front end that must not write the
+    // user's file): ReadSettings reads `ini`, WriteSettings writes into it. Before FormCreate.
+    void KeepSettingsInMemory(IniFile ini) { memorySettings_ = std::move(ini); }
+    // The settings kept in memory, as WriteSettings last left them; null when they go to a file.
+    const IniFile *SettingsInMemory() const {
+        return memorySettings_ ? &*memorySettings_ : nullptr;
+    }
+    // The controls' values written into `ini` (keys Pimu does not know stay as they are).
+    void StoreSettings(IniFile &ini) const;
 
     // ---- Controls by component name ----------------------------------------------------
     Control *FindControl(std::string_view name);
@@ -542,6 +553,8 @@ public:
         sky::SkyComparison Result;
     };
     std::optional<SkyCompareRun> LastSkyComparison;
+    // The texts and rows of the commands that present them, as their handlers computed them.
+    FormResults Results;
 
     // ---- Building model and work arrays ----------------------------------------------------
     // The model (AryTatemono, gbzmax), replaced only by an acquisition.
@@ -604,6 +617,9 @@ private:
     std::map<std::string, Control *, std::less<>> byName_;
     std::vector<Control *> order_;
     std::unique_ptr<shadow::ShadowCountGrid> countGrid_;
+    std::optional<IniFile> memorySettings_;  // KeepSettingsInMemory
+    // The stop test of the CAD waits: processes pending events, stops once RunFlag is cleared.
+    FormProgress cadWait_{*this};
     // The latitude outside Japan last said so (NaN: none yet).
     double latitudeWarned_ = std::numeric_limits<double>::quiet_NaN();
 };

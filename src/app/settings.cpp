@@ -104,11 +104,15 @@ const std::vector<SettingName> &SettingsWriteOrder() {
 // they are.
 void TForm1::ReadSettings() {
     IniFile ini;
-    try {
-        ini = IniFile::Load(paths_.SettingsFile());
-    } catch (const FileError &e) {
-        // Start with the defaults; the unreadable file is left alone until the next save.
-        ShowMessage(std::string(e.what()) + "\n既定の設定で起動します．");
+    if (memorySettings_) {
+        ini = *memorySettings_;
+    } else {
+        try {
+            ini = IniFile::Load(paths_.SettingsFile());
+        } catch (const FileError &e) {
+            // Start with the defaults; the unreadable file is left alone until the next save.
+            ShowMessage(std::string(e.what()) + "\n既定の設定で起動します．");
+        }
     }
 
     const ScreenSize screen = host_.Screen();
@@ -198,9 +202,18 @@ void TForm1::ReadSettings() {
 }
 
 void TForm1::WriteSettings() {
+    if (memorySettings_) {
+        StoreSettings(*memorySettings_);
+        return;
+    }
     const auto path = paths_.SettingsFile();
     // Start from the file as it is so that keys Pimu does not know survive.
     IniFile ini = IniFile::Load(path);
+    StoreSettings(ini);
+    ini.Save(path);
+}
+
+void TForm1::StoreSettings(IniFile &ini) const {
     for (const Key &k : Keys()) {
         const std::string &section = k.name.section;
         const std::string &key = k.name.key;
@@ -213,7 +226,8 @@ void TForm1::WriteSettings() {
                 ini.Write(section, key, ProgID);
             continue;
         }
-        const Control &control = *FindControl(k.entry->Name());
+        const auto found = byName_.find(k.entry->Name());
+        const Control &control = *found->second;
         switch (k.entry->kind) {
             case ControlKind::Edit:
                 ini.Write(section, key, static_cast<const TEdit &>(control).text);
@@ -239,7 +253,6 @@ void TForm1::WriteSettings() {
                 break;  // the table keeps no other kind
         }
     }
-    ini.Save(path);
 }
 
 }  // namespace pimu::app

@@ -59,7 +59,7 @@ StateMember ChooseStateMember(std::string_view progId) {
 }
 
 bool WaitQuiescent(IApplication &app, std::string_view progId, int ms, ISleeper &sleeper,
-                   const std::function<bool()> &stopRequested) {
+                   Progress &progress) {
     sleeper.Sleep(ms);
     const StateMember member = ChooseStateMember(progId);
     for (;;) {
@@ -68,7 +68,7 @@ bool WaitQuiescent(IApplication &app, std::string_view progId, int ms, ISleeper 
                                                           : app.GetAcadState();
         if (!state) throw CadError("The CAD gave no state object");
         if (state->IsQuiescent()) break;
-        if (stopRequested && stopRequested()) return false;
+        if (!progress.KeepRunning()) return false;
         sleeper.Sleep(ms);
     }
     sleeper.Sleep(ms);

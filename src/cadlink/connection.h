@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/progress.h"
 #include "cadlink/automation.h"
 
 namespace pimu::cadlink {
@@ -79,11 +80,11 @@ enum class StateMember { Acad, Gcad, Zcad };
 StateMember ChooseStateMember(std::string_view progId);
 
 // Sleeps ms, polls the chosen state member every ms until the CAD is idle, sleeps ms once more.
-// `stopRequested` is asked before every further poll (the program passes a check that processes
-// pending window events and looks at its stop flag), so a CAD that never becomes idle cannot
-// hang the program. Returns true when the CAD became idle, false when the wait was stopped.
+// `progress` is asked before every further poll (the program's KeepRunning processes pending
+// window events and looks at its stop flag), so a CAD that never becomes idle cannot hang the
+// program. Returns true when the CAD became idle, false when the wait was stopped.
 bool WaitQuiescent(IApplication &app, std::string_view progId, int ms, ISleeper &sleeper,
-                   const std::function<bool()> &stopRequested);
+                   Progress &progress);
 
 struct ParsedPoint {
     bool ok = false;

@@ -266,8 +266,13 @@ void DxfText::AddText(std::string_view layer, const DxfTextItem &entry) {
     }
 }
 
-void DxfText::AddCircle(std::string_view layer, DxfValue x, DxfValue y, DxfValue r) {
-    Add("  0\r\nCIRCLE\r\n  8\r\n" + std::string(CheckedLayer(layer)));
+void DxfText::AddCircle(std::string_view layer, DxfValue x, DxfValue y, DxfValue r,
+                        const DxfLineStyle &style) {
+    const std::string name(CheckedLayer(layer));
+    const std::string colour = style.colour ? ColourItem(*style.colour) : std::string();
+    Add("  0\r\nCIRCLE\r\n  8\r\n" + name);
+    if (style.colour) Add(colour);
+    if (style.hidden) Add("  6\r\nHIDDEN2");
     Add(" 10\r\n" + x.Text());
     Add(" 20\r\n" + y.Text());
     Add(" 30\r\n0.0");

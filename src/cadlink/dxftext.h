@@ -137,7 +137,8 @@ public:
                      const DxfPolylineStyle &style = {});
 
     void AddText(std::string_view layer, const DxfTextItem &entry);
-    void AddCircle(std::string_view layer, DxfValue x, DxfValue y, DxfValue r);
+    void AddCircle(std::string_view layer, DxfValue x, DxfValue y, DxfValue r,
+                   const DxfLineStyle &style = {});
 
     // An item as it stands, for program-made items written in another order. Values from the
     // user must pass CheckedLayer or CleanText first.

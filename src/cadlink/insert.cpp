@@ -98,8 +98,7 @@ bool InsertDxf(const InsertContext &context, InsertForm form, const std::string 
     if (!IsPlacedByUser(form)) {
         doc.SendCommand(text);
         if (IsExploded(form) && IsPcadFamily(context.progId)) {
-            if (WaitQuiescent(context.app, context.progId, 100, context.sleeper,
-                              context.stopRequested))
+            if (WaitQuiescent(context.app, context.progId, 100, context.sleeper, context.progress))
                 DeleteBlock(doc, blockName);
         }
         return true;
@@ -110,20 +109,23 @@ bool InsertDxf(const InsertContext &context, InsertForm form, const std::string 
     bool idle = false;
     try {
         doc.SendCommand(text);
-        idle =
-            WaitQuiescent(context.app, context.progId, 200, context.sleeper, context.stopRequested);
+        idle = WaitQuiescent(context.app, context.progId, 200, context.sleeper, context.progress);
     } catch (...) {
         if (context.restoreMainWindow) context.restoreMainWindow();
         throw;
     }
     if (context.restoreMainWindow) context.restoreMainWindow();
     // A stopped wait means the CAD may still be placing: leave its drawing alone.
-    if (!idle) return true;
-    if (LastObjectId(doc) != before) {
+    if (!idle || args.keepPlacedBlock) return true;
+    const ObjectId last = LastObjectId(doc);
+    if (last != ObjectId{} && last != before) {
         TAcadPoint at;
-        if (ExplodeLastInsert(doc, blockName, at)) {
+        std::string failed;
+        if (ExplodeLastInsert(doc, blockName, at, &failed)) {
             DeleteBlock(doc, blockName);
-            if (placement != nullptr) *placement = InsertPlacement{true, at};
+            if (placement != nullptr) *placement = InsertPlacement{true, at, {}};
+        } else if (placement != nullptr) {
+            placement->explodeFailed = failed;
         }
     }
     return true;

@@ -32,6 +32,8 @@ struct InsertArgs {
     // The angle in degrees exactly as the caller formats it ("0", "0.0", "%.12f", or
     // FormatCommandNumber); it must read as a number.
     std::string angle = "0";
+    // An insertion the user places stays a block reference: not exploded, its definition kept.
+    bool keepPlacedBlock = false;
 };
 
 // Shortest general form with up to 15 significant digits, '.' as separator ("12.5", "-0.25").
@@ -52,7 +54,7 @@ struct InsertContext {
     IApplication &app;
     std::string progId;
     ISleeper &sleeper;
-    std::function<bool()> stopRequested;       // see WaitQuiescent
+    Progress &progress;                        // its KeepRunning is WaitQuiescent's stop test
     std::function<void()> minimiseMainWindow;  // may be empty
     std::function<void()> restoreMainWindow;   // may be empty
 };
@@ -63,10 +65,12 @@ struct InsertContext {
 // idle; after an insertion the user placed, the placed reference is exploded and both the
 // reference and its definition are deleted.
 // Where a user-placed insertion landed: `placed` is set when the user placed it (the reference
-// was exploded), with its insertion point in `at`.
+// was exploded), with its insertion point in `at`. `explodeFailed` names the block whose placed
+// reference could not be exploded and purged (see ExplodeLastInsert); empty when none failed.
 struct InsertPlacement {
     bool placed = false;
     TAcadPoint at;
+    std::string explodeFailed;
 };
 
 bool InsertDxf(const InsertContext &context, InsertForm form, const std::string &target,

@@ -132,7 +132,8 @@ ObjectId LastObjectId(IDocument &doc) {
     return id;
 }
 
-bool ExplodeLastInsert(IDocument &doc, std::string_view blockName, TAcadPoint &insertionPoint) {
+bool ExplodeLastInsert(IDocument &doc, std::string_view blockName, TAcadPoint &insertionPoint,
+                       std::string *failed) {
     SelectionSetPtr set;
     bool done = false;
     try {
@@ -140,15 +141,21 @@ bool ExplodeLastInsert(IDocument &doc, std::string_view blockName, TAcadPoint &i
         set->Select(SelectMode::Last, {}, {});
         if (set->Count() > 0) {
             EntityPtr entity = set->Item(0);
-            if (entity->EntityName() == "AcDbBlockReference" && entity->Name() == blockName) {
-                insertionPoint = entity->InsertionPoint();
-                entity->Explode();
-                entity->Delete();
-                done = true;
+            if (entity->EntityName() == "AcDbBlockReference") {
+                const std::string name = entity->Name();
+                if (name == blockName) {
+                    insertionPoint = entity->InsertionPoint();
+                    entity->Explode();
+                    entity->Delete();
+                    done = true;
+                } else if (failed) {
+                    *failed = name;
+                }
             }
         }
     } catch (const CadError &) {
         done = false;
+        if (failed) *failed = std::string(blockName);
     }
     try {
         if (set) set->Delete();

@@ -50,8 +50,11 @@ SelectionSetPtr GetTempSelectionSet(IDocument &doc);
 // The object id of the drawing's last entity; 0 when there is none or on any error.
 ObjectId LastObjectId(IDocument &doc);
 
-// If the last entity is a reference to exactly `blockName`: reads its insertion point, explodes
-// it and deletes the reference. False (and nothing changed) otherwise or on any error.
-bool ExplodeLastInsert(IDocument &doc, std::string_view blockName, TAcadPoint &insertionPoint);
+// If the last entity is a reference to exactly `blockName`: reads its insertion point, explodes it and deletes the reference. False (and nothing changed)
+// otherwise or on any error; then `failed`, when given, names the block that could not be
+// exploded: the last reference's own block when it is another, `blockName` when the CAD failed
+// (left empty when the last entity is no block reference).
+bool ExplodeLastInsert(IDocument &doc, std::string_view blockName, TAcadPoint &insertionPoint,
+                       std::string *failed = nullptr);
 
 }  // namespace pimu::cadlink

@@ -119,15 +119,15 @@ int Points(Session &s) {
         s.input().Cancel();  // Enter: the picking ends
         s.RunCommand(app::FormCommand::PointsPick);
     }
-    const app::TStringGrid &grid = f.StringGrid2;
-    if (grid.RowCount() < 2 || grid.Cell(1, 1).empty()) {
+    const std::vector<app::PointTimesRow> &times = f.Results.pointTimes;
+    if (times.empty()) {
         if (o.marks)
             throw RunError("--marks " + o.marksText +
                            Tr(s.lang(), ": no point marks (circles) among the chosen entities",
                               ": 選んだ図形に測定点の円がありません"));
         throw RunError(Tr(s.lang(), "no point was taken", "測定点を取得できませんでした"));
     }
-    s.EmitTable(GridRows(grid));
+    s.EmitTable(app::PointTimesTable(times));
     if (!o.place) return s.Status();
     s.input().Place(*o.place);
     s.RunCommand(app::FormCommand::PointSummary);
@@ -142,7 +142,7 @@ int RatioTable(Session &s) {
     if (o.dms) f.CheckBox14.checked = true;
     if (o.threeDecimals) f.CheckBox15.checked = true;
     if (!s.Run([&] { f.RunCommand(app::FormCommand::RatioTable); })) return 1;
-    s.EmitTable(TabRows(f.Memo1.lines));
+    s.EmitTable(TabRows(f.Results.ratioTable));
     if (!o.drawing) return 0;
     s.OpenDrawing();
     s.input().Place(*o.place);
@@ -332,17 +332,16 @@ int EqTime(Session &s) {
     if (o.date) f.Today = [date = *o.date] { return date; };
     if (o.offset) f.Edit1.text = *o.offset;
     if (!s.Run([&] { f.RunCommand(app::FormCommand::EqTime); })) return 1;
-    std::fprintf(s.out(), "%s\n", f.Edit45.text.c_str());
+    std::fprintf(s.out(), "%s\n", f.Results.eqTime.c_str());
     return s.Status();
 }
 
 // The window shows the time in a message box (on stderr here); the result goes to stdout too.
 int SolarNoon(Session &s) {
-    const std::size_t before = s.host().messages().size();
+    app::TForm1 &f = s.form();
     s.RunCommand(app::FormCommand::TrueSolarNoon, false);
-    const auto &messages = s.host().messages();
-    if (messages.size() <= before || !messages.back().starts_with("真太陽時")) return 1;
-    std::fprintf(s.out(), "%s\n", messages.back().c_str());
+    if (f.Results.trueSolarNoon.empty()) return 1;
+    std::fprintf(s.out(), "%s\n", f.Results.trueSolarNoon.c_str());
     return s.Status();
 }
 
@@ -374,7 +373,7 @@ int EqTimePlot(Session &s) {
     s.RunCommand(o.compareTables ? app::FormCommand::EqTimePlotTables
                                  : app::FormCommand::EqTimePlotFormula);
     std::fprintf(s.out(), "%s %s\n", Tr(s.lang(), "largest difference:", "最大差:").c_str(),
-                 f.Label65.caption.c_str());
+                 f.Results.eqTimeDifference.c_str());
     return s.FinishDrawing();
 }
 
@@ -429,7 +428,7 @@ int SkyList(Session &s) {
     const std::vector<geometry::TTempPoint> points = SkyListPoints(s, order);
     app::FillPointGrid(f.StringGrid1, points, order);
     s.RunCommand(app::FormCommand::SkyFactors);
-    s.EmitTable(GridRows(f.StringGrid1));
+    s.EmitTable(app::SkyListTable(f.Results.skyList));
     return s.Status();
 }
 
@@ -475,7 +474,7 @@ int SkyBatch(Session &s) {
     const std::vector<geometry::TTempPoint> points = SkyListPoints(s, order);
     app::FillPointGrid(f.StringGrid1, points, order);
     s.RunCommand(app::FormCommand::SkyFactors);
-    s.EmitTable(GridRows(f.StringGrid1));
+    s.EmitTable(app::SkyListTable(f.Results.skyList));
     s.input().Point(*centre);
     s.RunCommand(TypeB(o) ? app::FormCommand::SkyMapBatchB : app::FormCommand::SkyMapBatchA);
     return s.FinishDrawing();

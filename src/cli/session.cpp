@@ -107,13 +107,13 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
                 throw RunError(p.string() + Tr(lang(), " exists; --no-clobber leaves it as it is",
                                                " があります．--no-clobber のため置き換えません"));
     }
-    const fs::path settings = PrepareSettings();
-    settingsFile_ = settings;
-
+    // The settings of the run live in memory: the user's file is read, never written.
+    app::IniFile settings = PrepareSettings();
     app::CadConnection *cad =
         cad_ ? static_cast<app::CadConnection *>(cad_.get()) : runningCad_.get();
-    form_ =
-        std::make_unique<app::TForm1>(app::FormPaths(programFolder_, "pimu", settings), host_, cad);
+    form_ = std::make_unique<app::TForm1>(
+        app::FormPaths(programFolder_, "pimu", SettingsSource(options_)), host_, cad);
+    form_->KeepSettingsInMemory(std::move(settings));
     host_.Observe({[this] {
                        return std::pair{form_->ProgressBar1.max, form_->ProgressBar1.position};
                    },
@@ -123,16 +123,16 @@ Session::Session(std::string command, Options options, std::FILE *out, std::FILE
                    [this] { form_->StopCommand(); }});
     host_.CatchInterrupt();
     form_->FormCreate();
-    CheckOverridesTaken(settings);
+    CheckOverridesTaken();
 }
 
 Session::~Session() {
     host_.Flush();
-    // Runs the shut-down sequence; the settings it writes go to the private copy only.
+    // Runs the shut-down sequence; the settings it writes stay in memory.
     if (form_) form_->FormDestroy();
 }
 
-fs::path Session::PrepareSettings() {
+app::IniFile Session::PrepareSettings() {
     fs::path source;
     if (options_.settings) {
         std::error_code ec;
@@ -163,19 +163,16 @@ fs::path Session::PrepareSettings() {
                              ", " + known->Name() + ")");
         ini.Write(known->section, known->key, s.value);
     }
-    // The user's own file is never written: the window's shut-down saves into this copy.
-    const fs::path merged = private_.path() / "pimu.ini";
-    ini.Save(merged);
-    return merged;
+    return ini;
 }
 
 // A setting the window reads as a number or a switch falls back to its default when the text is
 // not one; on the command line that would run silently with another value than the one asked
 // for. The window writes back what it took, so each override is compared with that.
-void Session::CheckOverridesTaken(const fs::path &settings) {
+void Session::CheckOverridesTaken() {
     if (options_.sets.empty()) return;
     form_->WriteSettings();
-    const app::IniFile taken = app::IniFile::Load(settings);
+    const app::IniFile &taken = *form_->SettingsInMemory();
     for (const SettingOverride &s : options_.sets) {
         if (SameAscii(s.section, "Form")) continue;  // the window's position: no meaning here
         const SettingKey *known = FindSettingKey(s.section, s.key);
@@ -380,8 +377,8 @@ void Session::Acquire() {
         selection = *options_.buildings;
         chosenBy = "--buildings " + options_.buildingsText;
     } else {
-        const std::string layers = app::IniFile::Load(settingsFile_)
-                                       .ReadString(kBuildingLayersSection, kBuildingLayersKey, "");
+        const std::string layers =
+            form_->SettingsInMemory()->ReadString(kBuildingLayersSection, kBuildingLayersKey, "");
         const std::string key =
             std::string(kBuildingLayersSection) + "/" + std::string(kBuildingLayersKey);
         if (layers.find_first_not_of(' ') == std::string::npos)
@@ -591,15 +588,15 @@ void Session::WritePreview() {
 Rows Session::SettingsRows() {
     // The values of this run: what the window took from the settings file and the command line.
     form_->WriteSettings();
-    const app::IniFile now = app::IniFile::Load(settingsFile_);
-    // The defaults: what the window takes from no settings file at all.
+    const app::IniFile &now = *form_->SettingsInMemory();
+    // The defaults: what the window takes from no settings at all (and no files beside it).
     const TempFolder blank;
     CliUiHost quiet(err_);
-    app::TForm1 fresh(app::FormPaths(blank.path(), "pimu", blank.path() / "pimu.ini"), quiet,
-                      nullptr);
+    app::TForm1 fresh(app::FormPaths(blank.path(), "pimu"), quiet, nullptr);
+    fresh.KeepSettingsInMemory({});
     fresh.FormCreate();
     fresh.WriteSettings();
-    const app::IniFile defaults = app::IniFile::Load(blank.path() / "pimu.ini");
+    const app::IniFile defaults = *fresh.SettingsInMemory();
     fresh.FormDestroy();
     Rows rows;
     rows.push_back(

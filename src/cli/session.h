@@ -12,6 +12,7 @@
 
 #include "app/embedded_cad.h"
 #include "app/form.h"
+#include "app/inifile.h"
 #include "cadlink/embedded/document.h"
 #include "cadlink/embedded/input.h"
 #include "cli/cli_host.h"
@@ -44,8 +45,9 @@ private:
 
 class Session {
 public:
-    // Validates the paths and the settings overrides (UsageError), prepares the settings file
-    // and runs the window's start sequence. Nothing is read from the drawing yet.
+    // Validates the paths and the settings overrides (UsageError), merges them into the
+    // settings the window model keeps in memory and runs the window's start sequence. Nothing is
+    // read from the drawing yet.
     Session(std::string command, Options options, std::FILE *out = stdout, std::FILE *err = stderr);
     ~Session();
 
@@ -100,8 +102,8 @@ public:
 private:
     void CheckOutputs();
     void CheckBuildingHeights(const std::string &chosenBy);
-    std::filesystem::path PrepareSettings();
-    void CheckOverridesTaken(const std::filesystem::path &settings);
+    app::IniFile PrepareSettings();
+    void CheckOverridesTaken();
     void WarnAboutWhatWasNotKept();
     void NameCommandLineValues();
     std::string LayerTable();
@@ -113,10 +115,8 @@ private:
     std::FILE *out_;
     std::FILE *err_;
     CliUiHost host_;
-    TempFolder private_;                // the merged settings file
     std::unique_ptr<TempFolder> work_;  // the program folder unless --workdir
     std::filesystem::path programFolder_;
-    std::filesystem::path settingsFile_;  // the private copy the window reads
     std::filesystem::path output_;
     cadlink::embedded::ScriptedInput input_;
     std::shared_ptr<cadlink::embedded::EmbeddedDocument> document_;

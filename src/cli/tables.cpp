@@ -33,19 +33,6 @@ std::string CsvField(const std::string &cell) {
 
 }  // namespace
 
-Rows GridRows(const app::TStringGrid &grid) {
-    Rows rows;
-    for (int r = 0; r < grid.RowCount(); ++r) {
-        std::vector<std::string> row;
-        for (int c = 0; c < grid.ColCount(); ++c) row.push_back(Trim(grid.Cell(c, r)));
-        rows.push_back(std::move(row));
-    }
-    while (rows.size() > 1 && std::all_of(rows.back().begin(), rows.back().end(),
-                                          [](const std::string &s) { return s.empty(); }))
-        rows.pop_back();
-    return rows;
-}
-
 Rows TabRows(const std::vector<std::string> &lines) {
     Rows rows;
     for (const std::string &line : lines) {

@@ -1,5 +1,5 @@
-// Tables on stdout and in CSV files: the window's grids (headers and cells) and text tables such
-// as the shadow ratio table.
+// Tables on stdout and in CSV files: the window model's result tables (headers and cells) and
+// text tables such as the shadow ratio table.
 #pragma once
 
 #include <cstdio>
@@ -8,14 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/controls.h"
-
 namespace pimu::cli {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// The rows of a grid, header first; trailing rows with every cell empty are left out.
-Rows GridRows(const app::TStringGrid &grid);
 // Lines split at tab characters.
 Rows TabRows(const std::vector<std::string> &lines);
 

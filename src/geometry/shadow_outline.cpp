@@ -589,8 +589,8 @@ void PolygonWorkspace::PruneDangling() {
 }
 
 OutlineLoopResult PolygonWorkspace::AllOutlines(MaxSpanRule rule, const OutlineCallback &onOutline,
-                                                const StopRequested &stop) {
-    const auto stopped = [&] { return stop && stop(); };
+                                                Progress &stop) {
+    const auto stopped = [&] { return !stop.KeepRunning(); };
     if (stopped()) return OutlineLoopResult::Stopped;
     MergeCollinear();
     if (stopped()) return OutlineLoopResult::Stopped;

@@ -32,8 +32,6 @@ enum class OutlineLoopResult {
 
 // Called with each traced outline (a closed chain of segments, counter-clockwise).
 using OutlineCallback = std::function<void(const std::vector<TLineEnt> &outline)>;
-// Asked between steps; true ends the loop (the run flag was cleared).
-using StopRequested = std::function<bool()>;
 
 // The counter-clockwise angle at b from the direction towards a to the direction towards c, in
 // [0, 2pi); with reverse the opposite difference.
@@ -101,9 +99,9 @@ public:
     bool StandardSequence(MaxSpanRule rule);
 
     // Every outline of the work segments in AryLine, western island first. Each traced outline is
-    // handed to onOutline; stop is asked between steps.
+    // handed to onOutline; `stop` is asked between steps (KeepRunning false ends the loop).
     OutlineLoopResult AllOutlines(MaxSpanRule rule, const OutlineCallback &onOutline,
-                                  const StopRequested &stop = {});
+                                  Progress &stop = NoProgress());
 
 private:
     std::vector<TLineEnt> kept_;  // scratch of the collinear merge

@@ -552,11 +552,11 @@ std::vector<TAcadPoint> SampleLine(const boundary::KyoukaisenLine &line, double 
         const double c = geometry::Dist2D(p, q);
         if (c == 0.0) continue;
         if (v.bulge && *v.bulge != 0.0) {
+            // From p to q about the arc's centre: theta turns counter-clockwise when positive.
             const double theta = 4.0 * std::atan(*v.bulge);
-            const double r = c / 2.0 / std::sin(std::fabs(theta) / 2.0);
-            const double off = c / 2.0 / std::tan(theta / 2.0);
-            const TAcadPoint m{(p.x + q.x) / 2.0, (p.y + q.y) / 2.0, 0.0};
-            const TAcadPoint centre{m.x - (q.y - p.y) / c * off, m.y + (q.x - p.x) / c * off, 0.0};
+            const geometry::TBulgeArc arc = geometry::BulgeToArc(p, q, *v.bulge);
+            const double r = arc.Radius;
+            const TAcadPoint centre = arc.Center;
             const double a0 = std::atan2(p.y - centre.y, p.x - centre.x);
             const int pieces =
                 std::max(1, static_cast<int>(std::ceil(r * std::fabs(theta) / spacing)));

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "geometry/primitives.h"
-#include "shadow/instant_queue.h"
+#include "shadow/counting_loop.h"
 #include "shadow/shadow_direction.h"
 #include "shadow/touji_runs.h"
 #include "solar/timetext.h"
@@ -290,19 +290,6 @@ bool CountShadowInstant(std::span<const TLineEnt> edges, const solar::SolarState
     return true;
 }
 
-namespace {
-
-// One counting thread: its own counter, added to the pass's grid at the end.
-struct CountingWorker {
-    explicit CountingWorker(int n) : counter(n) {}
-    RunCounter counter;
-    int counted = 0;
-    std::exception_ptr error;
-    std::thread thread;
-};
-
-}  // namespace
-
 PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarState &sun,
                           const Extent &extent, double planeHeight, int n, double stepMinutes,
                           double startHour, double endHour, ShadowCountGrid &grid,
@@ -321,77 +308,16 @@ PassSummary CountFinePass(std::span<const TLineEnt> edges, const solar::SolarSta
     summary.Sampled = summary.Maximum;
     progress.Start(summary.Maximum);
 
-    // Every instant is announced, in order, on this thread before it is counted, and a stop
-    // leaves exactly the announced instants counted; the counts are sums, so the grid is the
-    // same whatever thread counted which instant.
-    std::optional<RunCounter> counter;
-    std::vector<std::unique_ptr<CountingWorker>> workers;
-    std::optional<InstantQueue> queue;
-    if (threads <= 1) {
-        counter.emplace(n);
-    } else {
-        queue.emplace(2 * static_cast<std::size_t>(threads));
-        for (int t = 0; t < threads; ++t) {
-            workers.push_back(std::make_unique<CountingWorker>(n));
-            CountingWorker &w = *workers.back();
-            w.thread = std::thread([&, &w = w] {
-                try {
-                    double time;
-                    while (queue->Pop(time)) {
-                        if (CountShadowRuns(edges, sun, time, planeHeight, raster, w.counter,
-                                            volumes))
-                            ++w.counted;
-                    }
-                } catch (...) {
-                    w.error = std::current_exception();
-                    while (true) {  // keep draining so the announcing thread never blocks
-                        double ignored;
-                        if (!queue->Pop(ignored)) break;
-                    }
-                }
-            });
-        }
-    }
-    auto finishWorkers = [&] {
-        if (!queue) return;
-        queue->Close();
-        for (auto &w : workers) {
-            if (w->thread.joinable()) w->thread.join();
-        }
-    };
-
-    try {
-        for (int i = 0; i < summary.Maximum; ++i) {
-            const double time = InstantTime(startHour, stepMinutes, i);
-            progress.Status(solar::FormatHM(time));
-            progress.Position(i + 1);
-            if (!progress.KeepRunning()) {
-                summary.Stopped = true;
-                break;
-            }
-            if (!CastsShadows(solar::SunPosition(sun, time))) {
-                ++summary.SkippedNoSun;
-                continue;
-            }
-            if (queue) {
-                queue->Push(time);
-            } else if (CountShadowRuns(edges, sun, time, planeHeight, raster, *counter, volumes)) {
-                ++summary.Counted;
-            }
-        }
-    } catch (...) {
-        finishWorkers();
-        throw;
-    }
-    finishWorkers();
-    for (auto &w : workers) {
-        if (w->error) std::rethrow_exception(w->error);
-    }
-    if (counter) counter->AddTo(grid);
-    for (auto &w : workers) {
-        summary.Counted += w->counted;
-        w->counter.AddTo(grid);
-    }
+    // The counts are sums: the grid is the same whatever thread counted which instant.
+    std::vector<RunCounter> counters;
+    const int workers = std::max(threads, 1);
+    counters.reserve(static_cast<std::size_t>(workers));
+    for (int k = 0; k < workers; ++k) counters.emplace_back(n);
+    CountInstants(sun, startHour, stepMinutes, workers, progress, summary, [&](int k, double time) {
+        return CountShadowRuns(edges, sun, time, planeHeight, raster,
+                               counters[static_cast<std::size_t>(k)], volumes);
+    });
+    for (RunCounter &c : counters) c.AddTo(grid);
     return summary;
 }
 

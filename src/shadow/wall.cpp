@@ -15,7 +15,7 @@
 
 #include "geometry/primitives.h"
 #include "geometry/tolerances.h"
-#include "shadow/instant_queue.h"
+#include "shadow/counting_loop.h"
 #include "solar/timetext.h"
 
 namespace pimu::shadow {
@@ -404,79 +404,25 @@ PassSummary CountWallPass(std::span<const TLineEnt> edges, const WallLine &wall,
     summary.Sampled = summary.Maximum;
     progress.Start(summary.Maximum);
 
-    // Every instant is announced, in order, on this thread before it is counted, and a stop
-    // leaves exactly the announced instants counted. Counting threads sum into grids of their own
-    // (the first into `grid`), so the result does not depend on which thread counted what.
+    // Counting threads sum into grids of their own (the first into `grid`), so the result does
+    // not depend on which thread counted what.
     const int workers = std::clamp(threads, 1, 16);
     struct Worker {
         explicit Worker(int n) : bitmap(n) {}
         ShadowBitmap bitmap;
         std::unique_ptr<ShadowCountGrid> own;
-        int counted = 0;
-        std::exception_ptr error;
-        std::thread thread;
     };
     std::vector<std::unique_ptr<Worker>> pool;
     for (int t = 0; t < workers; ++t) {
         pool.push_back(std::make_unique<Worker>(raster.N));
         if (t > 0) pool.back()->own = std::make_unique<ShadowCountGrid>();
     }
-    std::optional<InstantQueue> queue;
-    if (workers > 1) {
-        queue.emplace(2 * static_cast<std::size_t>(workers));
-        for (auto &w : pool) {
-            Worker &me = *w;
-            ShadowCountGrid &target = me.own ? *me.own : grid;
-            me.thread = std::thread([&, &me = me, &target = target] {
-                double time = 0.0;
-                try {
-                    while (queue->Pop(time))
-                        if (CountWallInstant(edges, wall, sun, time, raster, me.bitmap, target,
-                                             volumes))
-                            ++me.counted;
-                } catch (...) {
-                    me.error = std::current_exception();
-                    while (queue->Pop(time)) {
-                    }  // keep draining so the announcing thread never blocks
-                }
-            });
-        }
-    }
-    auto finish = [&] {
-        if (!queue) return;
-        queue->Close();
-        for (auto &w : pool)
-            if (w->thread.joinable()) w->thread.join();
-    };
-    try {
-        for (int i = 0; i < summary.Maximum; ++i) {
-            const double time = InstantTime(startHour, stepMinutes, i);
-            progress.Status(solar::FormatHM(time));
-            progress.Position(i + 1);
-            if (!progress.KeepRunning()) {
-                summary.Stopped = true;
-                break;
-            }
-            if (!CastsShadows(solar::SunPosition(sun, time))) {
-                ++summary.SkippedNoSun;
-                continue;
-            }
-            if (queue) {
-                queue->Push(time);
-            } else if (CountWallInstant(edges, wall, sun, time, raster, pool[0]->bitmap, grid,
-                                        volumes)) {
-                ++pool[0]->counted;
-            }
-        }
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
-    for (auto &w : pool)
-        if (w->error) std::rethrow_exception(w->error);
+    CountInstants(sun, startHour, stepMinutes, workers, progress, summary, [&](int k, double time) {
+        Worker &me = *pool[static_cast<std::size_t>(k)];
+        return CountWallInstant(edges, wall, sun, time, raster, me.bitmap, me.own ? *me.own : grid,
+                                volumes);
+    });
     for (auto &w : pool) {
-        summary.Counted += w->counted;
         if (!w->own) continue;
         for (int r = 0; r < raster.N; ++r) {
             std::uint16_t *sum = grid.Row(r).data();

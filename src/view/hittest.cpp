@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "geometry/clip.h"
+
 namespace pimu::view {
 namespace {
 
@@ -17,25 +19,8 @@ double SegmentDistance(TAcadPoint p, TAcadPoint a, TAcadPoint b) {
     return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
 }
 
-// Liang-Barsky clipping in the plan.
 bool SegmentMeets(TAcadPoint a, TAcadPoint b, const Box &box) {
-    double t0 = 0.0, t1 = 1.0;
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x - box.minX, box.maxX - a.x, a.y - box.minY, box.maxY - a.y};
-    for (int k = 0; k < 4; ++k) {
-        if (p[k] == 0.0) {
-            if (q[k] < 0.0) return false;
-        } else {
-            const double t = q[k] / p[k];
-            if (p[k] < 0.0)
-                t0 = std::max(t0, t);
-            else
-                t1 = std::min(t1, t);
-            if (t0 > t1) return false;
-        }
-    }
-    return true;
+    return geometry::SegmentMeetsRect(a, b, box.minX, box.minY, box.maxX, box.maxY);
 }
 
 // The arc as counter-clockwise start and non-negative sweep.

@@ -62,16 +62,18 @@ TEST(Connection, FamilyWordsKeepTheirCase) {
 TEST(Connection, WaitQuiescentPollsUntilIdleOrStopped) {
     RecordingSleeper sleeper;
     BusyApp app(2);
-    EXPECT_TRUE(WaitQuiescent(app, "ZWCAD.Application", 200, sleeper, [] { return false; }));
+    EXPECT_TRUE(WaitQuiescent(app, "ZWCAD.Application", 200, sleeper, NoProgress()));
     EXPECT_EQ(sleeper.waits, (std::vector<int>{200, 200, 200, 200}));
     EXPECT_EQ(app.calls, (std::vector<std::string>{"zcad", "zcad", "zcad"}));
 
     // A CAD that never becomes idle: the user's stop ends the wait.
     RecordingSleeper s2;
     BusyApp never(1000000);
-    int polls = 0;
-    EXPECT_FALSE(
-        WaitQuiescent(never, "GCAD.Application.23", 100, s2, [&] { return ++polls == 5; }));
+    struct StopAtFifthPoll : Progress {
+        int polls = 0;
+        bool KeepRunning() override { return ++polls != 5; }
+    } user;
+    EXPECT_FALSE(WaitQuiescent(never, "GCAD.Application.23", 100, s2, user));
     EXPECT_EQ(never.calls.size(), 5u);
     EXPECT_EQ(never.calls.front(), "gcad");
 
@@ -79,9 +81,9 @@ TEST(Connection, WaitQuiescentPollsUntilIdleOrStopped) {
     auto app2 = std::make_shared<embedded::EmbeddedApplication>(
         std::make_shared<embedded::EmbeddedDocument>());
     RecordingSleeper s3;
-    EXPECT_TRUE(WaitQuiescent(*app2, "GCAD.Application.22", 100, s3, {}));
-    EXPECT_TRUE(WaitQuiescent(*app2, "ZWCAD.Application", 100, s3, {}));
-    EXPECT_TRUE(WaitQuiescent(*app2, "AutoCAD.Application", 100, s3, {}));
+    EXPECT_TRUE(WaitQuiescent(*app2, "GCAD.Application.22", 100, s3, NoProgress()));
+    EXPECT_TRUE(WaitQuiescent(*app2, "ZWCAD.Application", 100, s3, NoProgress()));
+    EXPECT_TRUE(WaitQuiescent(*app2, "AutoCAD.Application", 100, s3, NoProgress()));
     EXPECT_EQ(app2->gcadStateCalls, 1);
     EXPECT_EQ(app2->zcadStateCalls, 1);
     EXPECT_EQ(app2->acadStateCalls, 1);

@@ -153,6 +153,16 @@ TEST(DxfText, FiveVerticesThenOneSeqend) {
     EXPECT_EQ(empty.size(), 0u);
 }
 
+// A hidden circle (the sky map's outer ring) carries its linetype right after its layer, as a
+// line does.
+TEST(DxfText, HiddenCircle) {
+    DxfText sl;
+    sl.AddCircle("PIMU_TENKU", 1.5, -2.0, 250.0, {.hidden = true});
+    EXPECT_EQ(sl.Text(),
+              "  0\r\nCIRCLE\r\n  8\r\nPIMU_TENKU\r\n  6\r\nHIDDEN2\r\n 10\r\n1.5\r\n 20\r\n-2\r\n"
+              " 30\r\n0.0\r\n 40\r\n250\r\n");
+}
+
 TEST(DxfNumber, GeneralForm) {
     const std::pair<double, const char *> cases[] = {
         {12.5, "12.5"},

@@ -43,7 +43,7 @@ protected:
         return {app,
                 progId,
                 sleeper,
-                [] { return false; },
+                NoProgress(),
                 [this] { window.push_back("min"); },
                 [this] { window.push_back("restore"); }};
     }
@@ -59,7 +59,7 @@ TEST_F(InsertTest, ExplodedFormsKeepTheDefinitionExceptWithPcad) {
             SCOPED_TRACE(std::string(progId) + " " + InsertCommandText(form, file, {3, 4, "30"}));
             auto fresh = std::make_shared<EmbeddedDocument>();
             EmbeddedApplication freshApp(fresh);
-            InsertContext context{freshApp, progId, sleeper, {}, {}, {}};
+            InsertContext context{freshApp, progId, sleeper, NoProgress(), {}, {}};
             ASSERT_TRUE(InsertDxf(context, form, file, {3, 4, "30"}));
             const auto &d = fresh->drawing();
             EXPECT_EQ(OfKind(d, EntityKind::Line).size(), 1u);
@@ -78,8 +78,8 @@ TEST_F(InsertTest, ExplodedFormsKeepTheDefinitionExceptWithPcad) {
     // "PCAD" is matched with its case.
     auto lower = std::make_shared<EmbeddedDocument>();
     EmbeddedApplication lowerApp(lower);
-    InsertDxf({lowerApp, "pcad.application", sleeper, {}, {}, {}}, InsertForm::ExplodedAtOrigin,
-              file);
+    InsertDxf({lowerApp, "pcad.application", sleeper, NoProgress(), {}, {}},
+              InsertForm::ExplodedAtOrigin, file);
     EXPECT_NE(lower->drawing().FindBlock("PIMU_1"), nullptr);
 }
 
@@ -126,6 +126,22 @@ TEST_F(InsertTest, PlacedInsertionsAreExplodedAndCleanedUp) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].p1, (TAcadPoint{7, 7, 0}));
     EXPECT_EQ(texts[0].widthFactor, 0.8);
+}
+
+// With keepPlacedBlock the placed reference and its definition stay, and nothing is reported.
+TEST_F(InsertTest, PlacedBlockKeptOnRequest) {
+    input.Place({1000, 2000, 0});
+    InsertArgs args{0, 0, "0.0"};
+    args.keepPlacedBlock = true;
+    InsertPlacement placement;
+    ASSERT_TRUE(InsertDxf(Context("BricscadApp.AcadApplication"), InsertForm::PlacedByUser, file,
+                          args, &placement));
+    const auto refs = OfKind(doc->drawing(), EntityKind::Insert);
+    ASSERT_EQ(refs.size(), 1u);
+    EXPECT_EQ(refs[0].p1, (TAcadPoint{1000, 2000, 0}));
+    EXPECT_NE(doc->drawing().FindBlock("PIMU_1"), nullptr);
+    EXPECT_FALSE(placement.placed);
+    EXPECT_TRUE(placement.explodeFailed.empty());
 }
 
 TEST_F(InsertTest, MissingFilesAndUnsafeNamesAreNotSent) {

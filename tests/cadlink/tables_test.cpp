@@ -109,7 +109,9 @@ TEST_F(TablesTest, LastObjectIdAndExplodeLastInsert) {
 
     EntityPtr other = doc->ModelSpace().InsertBlock({1, 1, 0}, "OTHER", 1, 1, 1, 0);
     EXPECT_EQ(LastObjectId(*doc), other->ObjectID());
-    EXPECT_FALSE(ExplodeLastInsert(*doc, "PIMU_1", at));
+    std::string failed;
+    EXPECT_FALSE(ExplodeLastInsert(*doc, "PIMU_1", at, &failed));
+    EXPECT_EQ(failed, "OTHER");               // the block that was placed instead is named
     EXPECT_EQ(doc->ModelSpace().Count(), 1);  // left alone
 
     EntityPtr ref = doc->ModelSpace().InsertBlock({5, 6, 0}, "PIMU_1", 1, 1, 1, 0);

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "geometry/clip.h"
+
 namespace pimu::geometry {
 namespace {
 
@@ -125,6 +127,32 @@ TEST(BulgeToArc, QuarterArcLiesOnItsCircle) {
     EXPECT_NEAR(1.0, arc.Radius, 1e-12);
     EXPECT_NEAR(0.0, arc.StartAngle, 1e-12);
     EXPECT_EQ(kHalfPi, arc.EndAngle);
+}
+
+// The rectangle [0, 10] x [0, 5]: crossing, touching an edge or a corner, inside, missing beside
+// or along an edge, and points.
+TEST(SegmentMeetsRect, CrossingTouchingInsideAndMissing) {
+    struct Case {
+        TAcadPoint a, b;
+        bool meets;
+    };
+    const Case cases[] = {
+        {{-5, 2, 0}, {15, 3, 0}, true},    // through both sides
+        {{2, 1, 0}, {3, 4, 0}, true},      // inside
+        {{10, -3, 0}, {10, 8, 0}, true},   // along the right edge
+        {{-1, 5, 0}, {1, 4, 0}, true},     // across the left edge below the corner (0, 5)
+        {{-2, 7, 0}, {2, 3, 0}, true},     // through the corner (0, 5) exactly
+        {{-3, 6, 0}, {0, 6.5, 0}, false},  // above, to the left
+        {{11, 0, 0}, {11, 5, 0}, false},   // beside the right edge
+        {{-5, 9, 0}, {9, 20, 0}, false},   // past the corner (0, 5)
+        {{4, 4, 0}, {4, 4, 0}, true},      // a point inside
+        {{4, 6, 0}, {4, 6, 0}, false},     // a point outside
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.a.x << "," << c.a.y << " " << c.b.x << "," << c.b.y);
+        EXPECT_EQ(SegmentMeetsRect(c.a, c.b, 0, 0, 10, 5), c.meets);
+        EXPECT_EQ(SegmentMeetsRect(c.b, c.a, 0, 0, 10, 5), c.meets);
+    }
 }
 
 TEST(OnSegmentAndCollinear4, UseTheirOwnTolerances) {

@@ -214,7 +214,7 @@ TEST(AllOutlines, ReportsProgressAndStopsBetweenSteps) {
     ShadowSegments(ws, model, WinterAt36(), 10.0, 0.0);
     const OutlineLoopResult r = ws.AllOutlines(
         MaxSpanRule::MeasureTimes1000, [&](const std::vector<TLineEnt> &) { ++outlines; },
-        [&] { return stopping.stopPressed; });
+        stopping);
     EXPECT_EQ(r, OutlineLoopResult::Stopped);
     EXPECT_EQ(outlines, 1);
 }

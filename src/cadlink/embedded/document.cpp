@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "cadlink/embedded/dxfio.h"
+#include "geometry/clip.h"
 #include "view/scene.h"
 
 namespace pimu::cadlink::embedded {
@@ -150,27 +151,6 @@ std::vector<TAcadPoint> Outline(const EntityData &e) {
     return pts;
 }
 
-bool SegmentHitsBox(TAcadPoint a, TAcadPoint b, double x0, double y0, double x1, double y1) {
-    // Liang-Barsky clipping in the plan.
-    double t0 = 0.0, t1 = 1.0;
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x - x0, x1 - a.x, a.y - y0, y1 - a.y};
-    for (int k = 0; k < 4; ++k) {
-        if (p[k] == 0.0) {
-            if (q[k] < 0.0) return false;
-        } else {
-            const double t = q[k] / p[k];
-            if (p[k] < 0.0)
-                t0 = std::max(t0, t);
-            else
-                t1 = std::min(t1, t);
-            if (t0 > t1) return false;
-        }
-    }
-    return true;
-}
-
 bool InBox(const EntityData &e, const TAcadPoint &c1, const TAcadPoint &c2, bool crossing) {
     const double x0 = std::min(c1.x, c2.x), x1 = std::max(c1.x, c2.x);
     const double y0 = std::min(c1.y, c2.y), y1 = std::max(c1.y, c2.y);
@@ -181,7 +161,7 @@ bool InBox(const EntityData &e, const TAcadPoint &c1, const TAcadPoint &c2, bool
     if (!crossing) return std::all_of(pts.begin(), pts.end(), inside);
     if (pts.size() == 1) return inside(pts[0]);
     for (std::size_t k = 0; k + 1 < pts.size(); ++k)
-        if (SegmentHitsBox(pts[k], pts[k + 1], x0, y0, x1, y1)) return true;
+        if (geometry::SegmentMeetsRect(pts[k], pts[k + 1], x0, y0, x1, y1)) return true;
     return false;
 }
 
