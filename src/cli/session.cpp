@@ -360,6 +360,7 @@ bool Session::Run(const std::function<void()> &handler) {
 void Session::Acquire() {
     if (runningCad_) {  // in a running CAD the user selects the buildings there
         RunCommand(app::FormCommand::Acquire, false);
+        StopIfInterrupted();
         if (!form_->HasBuildingModel())
             throw RunError("no building edges among the entities selected in the CAD");
         CheckBuildingHeights({});
@@ -405,10 +406,19 @@ void Session::Acquire() {
                          name + Tr(l, ":\n", " の画層:\n") + LayerTable());
     input_.Select(selection);
     RunCommand(app::FormCommand::Acquire, false);
+    StopIfInterrupted();
     if (!form_->HasBuildingModel())
         throw RunError(chosenBy + Tr(l, ": no building edges among the chosen entities",
                                      ": 選んだ図形に建物の辺がありません"));
     CheckBuildingHeights(chosenBy);
+}
+
+// A stop while the buildings were acquired ends the run: no command starts from a model (or a
+// preview) cut short.
+void Session::StopIfInterrupted() {
+    if (host_.Interrupted())
+        throw RunError(Tr(lang(), "stopped while the buildings were acquired; no drawing was saved",
+                          "建物の取得中に中止しました．図面は保存していません"));
 }
 
 // An entity without height would give a result from buildings that are not there (its "shadow"

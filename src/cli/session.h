@@ -99,6 +99,7 @@ public:
 
 private:
     void CheckOutputs();
+    void StopIfInterrupted();
     void CheckBuildingHeights(const std::string &chosenBy);
     std::filesystem::path PrepareSettings();
     void CheckOverridesTaken(const std::filesystem::path &settings);

@@ -1,8 +1,11 @@
 #include "sky/sky_projection.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <unordered_map>
 #include <utility>
 
 #include "geometry/primitives.h"
@@ -131,7 +134,8 @@ std::vector<TAcadPoint> SubdivideElement(const TLineEnt &element) {
     return points;
 }
 
-std::vector<TLineEnt> ExpandModel(const geometry::BuildingModel &model, double e) {
+std::vector<TLineEnt> ExpandModel(const geometry::BuildingModel &model, double e,
+                                  Progress &progress, bool *stopped) {
     const auto above = [e](const TLineEnt &l) {
         return l.st.z > e && l.ed.z > e && l.st.z > kPointTol && l.ed.z > kPointTol;
     };
@@ -155,17 +159,53 @@ std::vector<TLineEnt> ExpandModel(const geometry::BuildingModel &model, double e
         work.push_back(v2);
     }
     // Neighbouring walls share their verticals, touching buildings their edges: keep the later
-    // copy of each.
-    for (std::size_t i = 0; i + 1 < work.size(); ++i) {
-        for (std::size_t j = i + 1; j < work.size(); ++j) {
-            const TLineEnt &a = work[i];
-            const TLineEnt &b = work[j];
-            if ((geometry::Near3D(a.st, b.st) && geometry::Near3D(a.ed, b.ed)) ||
-                (geometry::Near3D(a.st, b.ed) && geometry::Near3D(a.ed, b.st))) {
-                work[i].id = -1;
-                break;
-            }
+    // copy of each. An element's copies have an end within the tolerance of its start, so they
+    // are looked for among the elements with an end in the cells (of the tolerance's size)
+    // around it.
+    if (stopped) *stopped = false;
+    const auto cell = [](const TAcadPoint &p) {
+        return std::array<std::int64_t, 3>{static_cast<std::int64_t>(std::floor(p.x / kPointTol)),
+                                           static_cast<std::int64_t>(std::floor(p.y / kPointTol)),
+                                           static_cast<std::int64_t>(std::floor(p.z / kPointTol))};
+    };
+    struct CellHash {
+        std::size_t operator()(const std::array<std::int64_t, 3> &c) const {
+            std::uint64_t h = 1469598103934665603ULL;
+            for (std::int64_t v : c) h = (h ^ static_cast<std::uint64_t>(v)) * 1099511628211ULL;
+            return static_cast<std::size_t>(h);
         }
+    };
+    std::unordered_map<std::array<std::int64_t, 3>, std::vector<std::size_t>, CellHash> ends;
+    ends.reserve(2 * work.size());
+    for (std::size_t j = 0; j < work.size(); ++j) {
+        ends[cell(work[j].st)].push_back(j);
+        if (!(cell(work[j].ed) == cell(work[j].st))) ends[cell(work[j].ed)].push_back(j);
+    }
+    constexpr std::size_t kAskEvery = 16384;
+    for (std::size_t i = 0; i + 1 < work.size(); ++i) {
+        if (i % kAskEvery == 0 && !progress.KeepRunning()) {
+            if (stopped) *stopped = true;
+            return {};
+        }
+        const TLineEnt &a = work[i];
+        const std::array<std::int64_t, 3> c = cell(a.st);
+        bool repeated = false;
+        for (std::int64_t dx = -1; dx <= 1 && !repeated; ++dx)
+            for (std::int64_t dy = -1; dy <= 1 && !repeated; ++dy)
+                for (std::int64_t dz = -1; dz <= 1 && !repeated; ++dz) {
+                    const auto it = ends.find({c[0] + dx, c[1] + dy, c[2] + dz});
+                    if (it == ends.end()) continue;
+                    for (std::size_t j : it->second) {
+                        if (j <= i) continue;
+                        const TLineEnt &b = work[j];
+                        if ((geometry::Near3D(a.st, b.st) && geometry::Near3D(a.ed, b.ed)) ||
+                            (geometry::Near3D(a.st, b.ed) && geometry::Near3D(a.ed, b.st))) {
+                            repeated = true;
+                            break;
+                        }
+                    }
+                }
+        if (repeated) work[i].id = -1;
     }
     return work;
 }
@@ -176,7 +216,12 @@ SkyProjection ProjectSky(const geometry::BuildingModel &model, const SkyView &vi
     const double e = view.e;
     const double r = view.SkyRadius;
     const TAcadPoint mp{view.IDPOINT1.x, view.IDPOINT1.y, 0.0};
-    const std::vector<TLineEnt> work = ExpandModel(model, e);
+    bool stopped = false;
+    const std::vector<TLineEnt> work = ExpandModel(model, e, progress, &stopped);
+    if (stopped) {
+        out.Stopped = true;
+        return out;
+    }
     std::vector<TAcadPoint> ground;
 
     ItemProgress steps(progress, work.size());
