@@ -582,17 +582,22 @@ void Session::WarnAboutWhatWasNotKept() {
 }
 
 void Session::WritePreview() {
+    const auto keepRunning = [this] { return !host_.Interrupted(); };
     try {
         const auto &picture = form_->Image2Picture;
         if (options_.svg) {
-            RenderPreview(picture, *options_.svg, PictureFormat::Svg);
+            RenderPreview(picture, *options_.svg, PictureFormat::Svg, 4, keepRunning);
             std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->string().c_str());
         }
         if (options_.png) {
-            RenderPreview(picture, *options_.png, PictureFormat::Png);
+            RenderPreview(picture, *options_.png, PictureFormat::Png, 4, keepRunning);
             std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->string().c_str());
         }
         std::fflush(out_);
+    } catch (const RenderStopped &) {
+        throw RunError(Tr(lang(),
+                          "stopped while the preview was drawn; the picture was not written",
+                          "プレビューの作図中に中止しました．画像は書き出していません"));
     } catch (const RenderError &e) {
         throw RunError(e.what());
     }

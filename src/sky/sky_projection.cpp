@@ -62,6 +62,72 @@ private:
 
 // Passes the planar routines' progress on and remembers a stop request, which is tested between
 // their steps.
+// The pair of ground points whose directions open widest (Fold(CcwAngle)), the first of every
+// pair (i, j) in that order to reach the largest opening, as the comparison of every pair finds
+// it. The opening from point i grows with the direction of j turning counter-clockwise from i's up
+// to the opposite direction and shrinks beyond it, so i's widest partners stand next to the
+// opposite direction among the sorted directions: the time grows with n log n. False when the
+// progress asked to stop.
+bool WidestPair(const std::vector<TAcadPoint> &ground, Progress &progress, double &best,
+                TAcadPoint &a, TAcadPoint &b) {
+    const std::size_t n = ground.size();
+    constexpr TAcadPoint centre{0.0, 0.0, 0.0};
+    std::vector<double> dir(n);
+    for (std::size_t i = 0; i < n; ++i) dir[i] = Angle2D(centre, ground[i]);
+    // As Fold(CcwAngle(ground[i], ground[j])), from the same directions.
+    const auto opening = [&](std::size_t i, std::size_t j) {
+        double d = dir[j] - dir[i];
+        if (d < 0.0) d += kTwoPi;
+        if (d >= kTwoPi) d -= kTwoPi;
+        return Fold(d);
+    };
+    std::vector<std::size_t> sorted(n);
+    for (std::size_t i = 0; i < n; ++i) sorted[i] = i;
+    std::sort(sorted.begin(), sorted.end(),
+              [&](std::size_t p, std::size_t q) { return dir[p] < dir[q]; });
+    // The widest opening from i: the neighbours (in direction order) of the opposite direction on
+    // either side of the turn, and of the turn from the last direction round to the first.
+    constexpr std::size_t kAskEvery = 16384;
+    constexpr std::ptrdiff_t kReach = 2;
+    const auto widest = [&](std::size_t i) {
+        double w = 0.0;
+        const auto around = [&](std::ptrdiff_t at) {
+            for (std::ptrdiff_t k = at - kReach; k <= at + kReach; ++k) {
+                const std::ptrdiff_t m = static_cast<std::ptrdiff_t>(n);
+                const std::size_t j = sorted[static_cast<std::size_t>(((k % m) + m) % m)];
+                if (j != i) w = std::max(w, opening(i, j));
+            }
+        };
+        const auto position = [&](double v) {
+            return std::lower_bound(sorted.begin(), sorted.end(), v,
+                                    [&](std::size_t p, double x) { return dir[p] < x; }) -
+                   sorted.begin();
+        };
+        around(position(dir[i] + kPi));
+        around(position(dir[i] - kPi));
+        around(0);
+        return w;
+    };
+    best = 0.0;
+    std::size_t first = n;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i % kAskEvery == 0 && !progress.KeepRunning()) return false;
+        const double w = widest(i);
+        if (w > best) {
+            best = w;
+            first = i;
+        }
+    }
+    if (first == n) return true;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (j == first || opening(first, j) != best) continue;
+        a = ground[first];
+        b = ground[j];
+        break;
+    }
+    return true;
+}
+
 class StopLatch : public Progress {
 public:
     explicit StopLatch(Progress &progress) : progress_(progress) {}
@@ -304,16 +370,9 @@ SkyProjection ProjectSky(const geometry::BuildingModel &model, const SkyView &vi
         double best = 0.0;
         TAcadPoint a;
         TAcadPoint b;
-        for (std::size_t i = 0; i < ground.size(); ++i) {
-            for (std::size_t j = 0; j < ground.size(); ++j) {
-                if (i == j) continue;
-                const double angle = Fold(CcwAngle(ground[i], ground[j]));
-                if (angle > best) {
-                    best = angle;
-                    a = ground[i];
-                    b = ground[j];
-                }
-            }
+        if (!WidestPair(ground, progress, best, a, b)) {
+            out.Stopped = true;
+            return out;
         }
         // All ground points in one direction (a single radial wall) leave no arc.
         if (best > 0.0) {
