@@ -25,6 +25,17 @@ constexpr const char *kHistoryNotRead = "取得履歴の図形を読み込めま
 // The longest list of entities a message names.
 constexpr std::size_t kNamedEntities = 20;
 
+// While the buildings are acquired no stop button is live; the front end may still be asked to
+// stop (the command line's Ctrl-C). No window event is handled here.
+class AcquisitionProgress : public Progress {
+public:
+    explicit AcquisitionProgress(UiHost &host) : host_(host) {}
+    bool KeepRunning() override { return !host_.StopRequested(); }
+
+private:
+    UiHost &host_;
+};
+
 }  // namespace
 
 std::string WithoutHeightMessage(const std::vector<geometry::HeightFinding> &findings,
@@ -125,8 +136,10 @@ void TForm1::ClearAryEnt() {
 }
 
 void TForm1::AcquireFromEntities() {
-    geometry::AcquiredModel acquired = geometry::ConvertAcquisition(Entities);
+    AcquisitionProgress progress(host_);
+    geometry::AcquiredModel acquired = geometry::ConvertAcquisition(Entities, progress);
     ClearAryEnt();
+    if (acquired.Stopped) return;
     Model = std::move(acquired.Model);
     BuildingsWithoutHeight = std::move(acquired.WithoutHeight);
 
@@ -135,7 +148,7 @@ void TForm1::AcquireFromEntities() {
     GB_Draw3dVdeg = 60;
     SetUpDownPosition(UpDown3, 315);
     GB_Draw3dHdeg = 315;
-    DrawWaku3D(false);
+    DrawWaku3D(false, progress);
 }
 
 void TForm1::StoreAcquisitionHistory() {

@@ -1,5 +1,6 @@
 // The wireframe preview of the building model and the true-north pick.
 #include <string>
+#include <utility>
 
 #include "app/form.h"
 #include "app/undo_group.h"
@@ -18,15 +19,21 @@ constexpr const char *kNorthResult = "指示された角度 : ";
 
 }  // namespace
 
-void TForm1::DrawWaku3D(bool makeDxf) {
-    const geometry::Wireframe wire = geometry::ProjectWireframe(
-        Model.AryTatemono, GB_Draw3dHdeg, GB_Draw3dVdeg, CheckBox1.enabled && CheckBox1.checked);
+void TForm1::DrawWaku3D(bool makeDxf, Progress &progress) {
+    const geometry::Wireframe wire =
+        geometry::ProjectWireframe(Model.AryTatemono, GB_Draw3dHdeg, GB_Draw3dVdeg,
+                                   CheckBox1.enabled && CheckBox1.checked, progress);
     if (wire.Empty()) {
         Image2Picture = geometry::PreviewPicture{};
         return;
     }
     geometry::PreviewScale scale{GB_cvsc, GB_xcen, GB_ycen};
-    Image2Picture = geometry::PaintWireframe(wire, scale);
+    geometry::PreviewPicture picture = geometry::PaintWireframe(wire, scale, progress);
+    if (picture.stopped) {
+        Image2Picture = geometry::PreviewPicture{};
+        return;
+    }
+    Image2Picture = std::move(picture);
     GB_cvsc = scale.cvsc;
     GB_xcen = scale.xcen;
     GB_ycen = scale.ycen;

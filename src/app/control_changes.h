@@ -54,6 +54,7 @@ public:
         changes_.Publish();
         host_.ProcessPendingEvents();
     }
+    bool StopRequested() override { return host_.StopRequested(); }
     void MinimizeMainWindow() override {
         changes_.Publish();
         host_.MinimizeMainWindow();

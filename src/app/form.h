@@ -305,12 +305,16 @@ public:
     // "dxfpre.dxf"), which N8Click and N6Click bring back.
     void Button2Click();
     // Rebuilds the model from entity arrays as the reader fills them (the end of an acquisition).
+    // No stop button is live meanwhile, but the front end may ask to stop (UiHost::StopRequested,
+    // the command line's Ctrl-C): a stop in the conversion keeps the model there was, one in the
+    // preview leaves the preview empty.
     void AcquireFromEntities();
     // Empties the entity arrays the conversion consumed.
     void ClearAryEnt();
     // Wireframe preview (cmd_preview.cpp). DrawWaku3D fills Image2Picture; with makeDxf it also
-    // draws the picture into the CAD as a block the user places.
-    void DrawWaku3D(bool makeDxf);
+    // draws the picture into the CAD as a block the user places. A stop the progress asks for
+    // leaves the preview empty and draws nothing.
+    void DrawWaku3D(bool makeDxf, Progress &progress = NoProgress());
     void UpDown3Click(UpDownButton button);  // turn about the vertical axis
     void UpDown4Click(UpDownButton button);  // tilt
     void CheckBox1Click();                   // foot lines on or off (set CheckBox1 first)

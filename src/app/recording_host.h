@@ -31,6 +31,8 @@ public:
     std::function<void()> onPendingEvents;
     // Runs while a modal form is showing: stands for what the user does in it.
     std::function<void(std::string_view)> onShowModal;
+    // Answers StopRequested (no stop when unset): stands for a Ctrl-C where no stop button is live.
+    std::function<bool()> stopRequested;
 
     MessageResult MessageBox(std::string_view owner, std::string_view caption,
                              std::string_view text, MessageButtons buttons) override {
@@ -47,6 +49,7 @@ public:
         calls.push_back("ProcessPendingEvents");
         if (onPendingEvents) onPendingEvents();
     }
+    bool StopRequested() override { return stopRequested && stopRequested(); }
     void MinimizeMainWindow() override { calls.push_back("MinimizeMainWindow"); }
     void RestoreMainWindow() override { calls.push_back("RestoreMainWindow"); }
     void PlaceTopmost() override { calls.push_back("PlaceTopmost"); }

@@ -30,6 +30,9 @@ public:
     // call it between steps and test the run flag afterwards; a front end also shows the model's
     // current state here (ProgressBar1, labels, enabled buttons).
     virtual void ProcessPendingEvents() = 0;
+    // Whether the user asked to stop where no stop button is live (the command line's Ctrl-C
+    // while the buildings are acquired). Asked without handling any event.
+    virtual bool StopRequested() { return false; }
 
     virtual void MinimizeMainWindow() = 0;
     virtual void RestoreMainWindow() = 0;

@@ -74,6 +74,9 @@ public:
     // Read.
     virtual std::string EntityName() = 0;  // "AcDbLine", "AcDbPolyline", "AcDbBlockReference", ...
     virtual std::string Handle() = 0;
+    // The handle the user's CAD shows for the entity, for messages: the one its drawing file gave
+    // it, where a reader had to give a handle the file used twice a new one.
+    virtual std::string FileHandle() { return Handle(); }
     virtual ObjectId ObjectID() = 0;
     virtual TAcadPoint StartPoint() = 0;
     virtual TAcadPoint EndPoint() = 0;

@@ -21,7 +21,7 @@ int ReadEntities(ISelectionSet &set, EntityArrays &a) {
     for (int i = 0; i < count; ++i) {
         EntityPtr e = set.Item(i);
         const std::string name = e->EntityName();
-        const auto source = [&] { return geometry::TEntitySource{e->Handle(), e->Layer()}; };
+        const auto source = [&] { return geometry::TEntitySource{e->FileHandle(), e->Layer()}; };
         if (name == "AcDbLine") {
             TLineEnt line;
             line.st = e->StartPoint();
@@ -71,7 +71,7 @@ int ReadEntities(ISelectionSet &set, EntityArrays &a) {
                 lwp.atumi = lwp.code39;
             }
             a.AryLwp.push_back(lwp);
-            a.LwpSource.push_back({lwp.hand, e->Layer()});
+            a.LwpSource.push_back(source());
             for (std::size_t j = 0; j < n; ++j) {
                 const TAcadPoint c = e->Coordinate(static_cast<int>(j));
                 TLwpEle ele;

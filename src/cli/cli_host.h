@@ -42,6 +42,7 @@ public:
     app::MessageResult MessageBox(std::string_view owner, std::string_view caption,
                                   std::string_view text, app::MessageButtons buttons) override;
     void ProcessPendingEvents() override;
+    bool StopRequested() override { return Interrupted(); }
     void MinimizeMainWindow() override {}
     void RestoreMainWindow() override {}
     void PlaceTopmost() override {}

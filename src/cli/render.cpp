@@ -125,7 +125,12 @@ void WithSurface(const std::filesystem::path &path, PictureFormat format, double
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
         throw RenderError("cannot draw the picture for " + path.string());
     cairo_t *cr = cairo_create(surface);
-    paint(cr);
+    try {
+        paint(cr);
+    } catch (...) {  // a stop: the picture is given up
+        cairo_destroy(cr);
+        throw;
+    }
     const cairo_status_t drawn = cairo_status(cr);
     cairo_destroy(cr);
     if (drawn != CAIRO_STATUS_SUCCESS)
@@ -171,7 +176,7 @@ void RenderDrawing(const Drawing &drawing, const std::filesystem::path &path, Pi
 }
 
 void RenderPreview(const geometry::PreviewPicture &picture, const std::filesystem::path &path,
-                   PictureFormat format, int zoom) {
+                   PictureFormat format, int zoom, const std::function<bool()> &keepRunning) {
     if (picture.segments.empty()) throw RenderError("the preview is empty");
     const double z = std::max(1, zoom);
     auto rgb = [](std::uint32_t c) {
@@ -182,7 +187,10 @@ void RenderPreview(const geometry::PreviewPicture &picture, const std::filesyste
         cairo_paint(cr);
         cairo_set_line_width(cr, std::max(1.0, z / 2.0));
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-        for (const auto &s : picture.segments) {
+        constexpr std::size_t kAskEvery = 4096;
+        for (std::size_t i = 0; i < picture.segments.size(); ++i) {
+            if (keepRunning && i % kAskEvery == 0 && !keepRunning()) throw RenderStopped();
+            const geometry::PictureSegment &s = picture.segments[i];
             SetColor(cr, rgb(s.colour));
             // Pixel centres, as the window's canvas draws them.
             cairo_move_to(cr, (s.x1 + 0.5) * z, (s.y1 + 0.5) * z);

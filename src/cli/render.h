@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -30,6 +31,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The picture was given up because keepRunning said no; nothing was written.
+class RenderStopped : public RenderError {
+public:
+    RenderStopped() : RenderError("stopped") {}
+};
+
 // False in a build without cairo (Windows): the functions below then throw RenderError.
 bool PicturesAvailable();
 
@@ -38,9 +45,11 @@ void RenderDrawing(const cadlink::embedded::Drawing &drawing, const std::filesys
                    PictureFormat format, const RenderOptions &options = {});
 
 // The window's wireframe preview as it shows it (coloured lines on black), enlarged `zoom` times.
-// Throws RenderError as RenderDrawing does, also for an empty preview.
+// Throws RenderError as RenderDrawing does, also for an empty preview; asks keepRunning (when
+// given) every few thousand segments and throws RenderStopped when it says no.
 void RenderPreview(const geometry::PreviewPicture &picture, const std::filesystem::path &path,
-                   PictureFormat format, int zoom = 4);
+                   PictureFormat format, int zoom = 4,
+                   const std::function<bool()> &keepRunning = {});
 
 // Frees what cairo and fontconfig keep for the life of the process, so a leak checker sees only
 // real leaks. Call once at exit, after every picture is done.

@@ -20,7 +20,7 @@ void RenderDrawing(const cadlink::embedded::Drawing &, const std::filesystem::pa
 }
 
 void RenderPreview(const geometry::PreviewPicture &, const std::filesystem::path &, PictureFormat,
-                   int) {
+                   int, const std::function<bool()> &) {
     Unavailable();
 }
 

@@ -357,6 +357,7 @@ bool Session::Run(const std::function<void()> &handler) {
 void Session::Acquire() {
     if (runningCad_) {  // in a running CAD the user selects the buildings there
         RunCommand(app::FormCommand::Acquire, false);
+        StopIfInterrupted();
         if (!form_->HasBuildingModel())
             throw RunError("no building edges among the entities selected in the CAD");
         CheckBuildingHeights({});
@@ -402,10 +403,19 @@ void Session::Acquire() {
                          name + Tr(l, ":\n", " の画層:\n") + LayerTable());
     input_.Select(selection);
     RunCommand(app::FormCommand::Acquire, false);
+    StopIfInterrupted();
     if (!form_->HasBuildingModel())
         throw RunError(chosenBy + Tr(l, ": no building edges among the chosen entities",
                                      ": 選んだ図形に建物の辺がありません"));
     CheckBuildingHeights(chosenBy);
+}
+
+// A stop while the buildings were acquired ends the run: no command starts from a model (or a
+// preview) cut short.
+void Session::StopIfInterrupted() {
+    if (host_.Interrupted())
+        throw RunError(Tr(lang(), "stopped while the buildings were acquired; no drawing was saved",
+                          "建物の取得中に中止しました．図面は保存していません"));
 }
 
 // An entity without height would give a result from buildings that are not there (its "shadow"
@@ -569,17 +579,22 @@ void Session::WarnAboutWhatWasNotKept() {
 }
 
 void Session::WritePreview() {
+    const auto keepRunning = [this] { return !host_.Interrupted(); };
     try {
         const auto &picture = form_->Image2Picture;
         if (options_.svg) {
-            RenderPreview(picture, *options_.svg, PictureFormat::Svg);
+            RenderPreview(picture, *options_.svg, PictureFormat::Svg, 4, keepRunning);
             std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.svg->string().c_str());
         }
         if (options_.png) {
-            RenderPreview(picture, *options_.png, PictureFormat::Png);
+            RenderPreview(picture, *options_.png, PictureFormat::Png, 4, keepRunning);
             std::fprintf(out_, "%s: wrote %s\n", command_.c_str(), options_.png->string().c_str());
         }
         std::fflush(out_);
+    } catch (const RenderStopped &) {
+        throw RunError(Tr(lang(),
+                          "stopped while the preview was drawn; the picture was not written",
+                          "プレビューの作図中に中止しました．画像は書き出していません"));
     } catch (const RenderError &e) {
         throw RunError(e.what());
     }

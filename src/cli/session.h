@@ -101,6 +101,7 @@ public:
 
 private:
     void CheckOutputs();
+    void StopIfInterrupted();
     void CheckBuildingHeights(const std::string &chosenBy);
     app::IniFile PrepareSettings();
     void CheckOverridesTaken();

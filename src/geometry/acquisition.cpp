@@ -282,10 +282,25 @@ struct FoundVolume {
 
 }  // namespace
 
-AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
+AcquiredModel ConvertAcquisition(EntityArrays &arrays, Progress &progress) {
     AcquiredModel r;
+    // The stop is asked between entities, whenever about kAskEvery more edges or vertices were
+    // made or walked (`work` counts them).
+    constexpr std::size_t kAskEvery = 32768;
+    std::size_t work = 0, nextAsk = 0;
+    const auto stop = [&] {
+        if (work < nextAsk) return false;
+        nextAsk = work + kAskEvery;
+        if (progress.KeepRunning()) return false;
+        r = AcquiredModel{};
+        r.Stopped = true;
+        return true;
+    };
+    if (stop()) return r;
     // Before the conversion changes the arrays: the entities that give no height.
     r.WithoutHeight = FindEntitiesWithoutHeight(arrays);
+    work += kAskEvery;  // asked again after the check
+    if (stop()) return r;
     // The steps of ConvertToEdges in their order, one entity at a time, so that the edges of each
     // closed polyline and circle are known.
     std::vector<TLineEnt> &lines = arrays.AryLine;
@@ -294,28 +309,36 @@ AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
     const PolylineVertexIndex vertices(arrays.AryLwpEle);
     std::vector<IndexRange> lwpLines, lwpArcs;
     for (const TLwpEnt &p : arrays.AryLwp) {
+        if (stop()) return r;
         const IndexRange l0{lines.size(), 0}, a0{arrays.AryArc.size(), 0};
         PolylineToLines(p, vertices.Of(p.hand), arrays.AryArc, lines);
         lwpLines.push_back({l0.first, lines.size()});
         lwpArcs.push_back({a0.first, arrays.AryArc.size()});
+        work += lines.size() - l0.first + 1;
     }
     std::vector<IndexRange> arcLines;
     for (const TArcEnt &arc : arrays.AryArc) {
+        if (stop()) return r;
         const std::size_t first = lines.size();
         ArcsToLines({arc}, kTessellationStep, lines);
         arcLines.push_back({first, lines.size()});
+        work += lines.size() - first + 1;
     }
     std::vector<IndexRange> circleLines;
     for (const TCircleEnt &c : arrays.AryCircle) {
+        if (stop()) return r;
         const std::size_t first = lines.size();
         CirclesToLines({c}, kTessellationStep, lines);
         circleLines.push_back({first, lines.size()});
+        work += lines.size() - first + 1;
     }
     EllipsesToLines(arrays.AryEllipse, kTessellationStep, lines);
 
     std::vector<FoundVolume> found;
     for (std::size_t i = 0; i < arrays.AryLwp.size(); ++i) {
+        if (stop()) return r;
         const TLwpEnt &p = arrays.AryLwp[i];
+        work += lwpLines[i].last - lwpLines[i].first + 1;
         if (!(p.code70 & 1) || !PlanNormal(p.code210)) continue;
         const std::vector<TLwpEle> v = vertices.Of(p.hand);
         if (v.size() < 3) continue;
@@ -363,6 +386,8 @@ AcquiredModel ConvertAcquisition(EntityArrays &arrays) {
     std::vector<std::size_t> owner(lines.size(), kNone);
     for (std::size_t k = 0; k < found.size(); ++k)
         for (std::size_t e : found[k].edges) owner[e] = k;
+    work += kAskEvery;
+    if (stop()) return r;
     std::vector<TLineEnt> edges;
     edges.reserve(lines.size());
     std::vector<bool> placed(found.size(), false);

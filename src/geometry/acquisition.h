@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/building_model.h"
 #include "geometry/entities.h"
 #include "geometry/height_check.h"
@@ -87,10 +88,13 @@ void ConvertToEdges(EntityArrays &arrays, CircleFit circles = CircleFit::Round);
 // thickness from its elevation through the thickness, without one from the ground to its height.
 // WithoutHeight: the entities that give no height
 // (FindEntitiesWithoutHeight); no command computes while any is among the buildings.
+// Asks progress.KeepRunning() every few thousand edges; Stopped when it answered no (the model is
+// then empty and the arrays part converted).
 struct AcquiredModel {
     BuildingModel Model;
     std::vector<HeightFinding> WithoutHeight;
+    bool Stopped = false;
 };
-AcquiredModel ConvertAcquisition(EntityArrays &arrays);
+AcquiredModel ConvertAcquisition(EntityArrays &arrays, Progress &progress = NoProgress());
 
 }  // namespace pimu::geometry

@@ -46,9 +46,17 @@ ProjectedPoint ProjectPoint(TAcadPoint p, double hdeg, double vdeg) {
     return {r * std::cos(a), r * std::sin(a) * std::cos(v) + p.z * std::sin(v)};
 }
 
+namespace {
+
+// Segments between two questions to the progress.
+constexpr std::size_t kAskEvery = 65536;
+
+}  // namespace
+
 Wireframe ProjectWireframe(const std::vector<TLineEnt> &edges, double hdeg, double vdeg,
-                           bool footLines) {
+                           bool footLines, Progress &progress) {
     Wireframe w;
+    w.segments.reserve(footLines ? 4 * edges.size() : edges.size());
     bool first = true;
     const auto add = [&](PreviewKind kind, TAcadPoint a, TAcadPoint b) {
         const ProjectedSegment s{kind, ProjectPoint(a, hdeg, vdeg), ProjectPoint(b, hdeg, vdeg)};
@@ -69,9 +77,20 @@ Wireframe ProjectWireframe(const std::vector<TLineEnt> &edges, double hdeg, doub
         p.z = 0.0;
         return p;
     };
-    for (const TLineEnt &e : edges) add(PreviewKind::Edge, e.st, e.ed);
+    const auto stopped = [&](std::size_t i) {
+        if (i % kAskEvery != 0 || progress.KeepRunning()) return false;
+        w = Wireframe{};
+        w.stopped = true;
+        return true;
+    };
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        if (stopped(i)) return w;
+        add(PreviewKind::Edge, edges[i].st, edges[i].ed);
+    }
     if (footLines) {
-        for (const TLineEnt &e : edges) {
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            if (stopped(i)) return w;
+            const TLineEnt &e = edges[i];
             add(PreviewKind::Plan, ground(e.st), ground(e.ed));
             if (e.st.z > 0.0) add(PreviewKind::Vertical, e.st, ground(e.st));
             if (e.ed.z > 0.0) add(PreviewKind::Vertical, e.ed, ground(e.ed));
@@ -89,7 +108,7 @@ int Pixel(double v) {
 
 }  // namespace
 
-PreviewPicture PaintWireframe(const Wireframe &wire, PreviewScale &scale) {
+PreviewPicture PaintWireframe(const Wireframe &wire, PreviewScale &scale, Progress &progress) {
     PreviewPicture pic;
     if (wire.Empty()) return pic;
     scale.xcen = (wire.xmin + wire.xmax) / 2.0;
@@ -105,7 +124,14 @@ PreviewPicture PaintWireframe(const Wireframe &wire, PreviewScale &scale) {
         x = Pixel((p.x - scale.xcen) / scale.cvsc + half);
         y = kPreviewHeight - Pixel((p.y - scale.ycen) / scale.cvsc + half);
     };
-    for (const ProjectedSegment &s : wire.segments) {
+    pic.segments.reserve(wire.segments.size());
+    for (std::size_t i = 0; i < wire.segments.size(); ++i) {
+        if (i % kAskEvery == 0 && !progress.KeepRunning()) {
+            pic.segments.clear();
+            pic.stopped = true;
+            return pic;
+        }
+        const ProjectedSegment &s = wire.segments[i];
         PictureSegment ps;
         ps.kind = s.kind;
         ps.colour = PreviewColour(s.kind);

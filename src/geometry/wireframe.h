@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/progress.h"
 #include "geometry/types.h"
 
 namespace pimu::geometry {
@@ -42,13 +43,14 @@ struct ProjectedSegment {
 struct Wireframe {
     std::vector<ProjectedSegment> segments;
     double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;  // of all projected points
+    bool stopped = false;  // the progress asked to stop: no segments
     bool Empty() const { return segments.empty(); }
 };
 
 // Every edge (kind Edge); with footLines also every edge dropped to z = 0 and the verticals from
-// the ends above 0.
+// the ends above 0. Asks progress.KeepRunning() every few ten thousand edges.
 Wireframe ProjectWireframe(const std::vector<TLineEnt> &edges, double hdeg, double vdeg,
-                           bool footLines);
+                           bool footLines, Progress &progress = NoProgress());
 
 struct PictureSegment {
     PreviewKind kind = PreviewKind::Edge;
@@ -62,6 +64,7 @@ struct PreviewPicture {
     int height = kPreviewHeight;
     std::uint32_t background = 0x000000;
     std::vector<PictureSegment> segments;
+    bool stopped = false;  // the progress asked to stop: no segments
 };
 
 // The frame in picture pixels. scale (drawing units per pixel) is computed when it is 0 and kept
@@ -71,6 +74,8 @@ struct PreviewScale {
     double xcen = 0.0;
     double ycen = 0.0;
 };
-PreviewPicture PaintWireframe(const Wireframe &wire, PreviewScale &scale);
+// Asks progress.KeepRunning() every few ten thousand segments.
+PreviewPicture PaintWireframe(const Wireframe &wire, PreviewScale &scale,
+                              Progress &progress = NoProgress());
 
 }  // namespace pimu::geometry

@@ -243,35 +243,13 @@ private:
 };
 
 // Exact shadow counts of a set of points: at every instant each point inside (or on) the
-// shadow quadrilateral of an edge counts once. The points are kept in buckets so that a
-// quadrilateral looks only at the points near it.
+// shadow quadrilateral of an edge, or under the cast underside of a raised volume, counts once.
+// The probe keeps the points in buckets, so that a quadrilateral or underside looks only at the
+// points near it.
 class PointCounter {
 public:
     explicit PointCounter(std::vector<TAcadPoint> points)
-        : points_(std::move(points)),
-          counts_(points_.size(), 0),
-          stamp_(points_.size(), -1),
-          probe_(points_) {
-        if (points_.empty()) return;
-        x0_ = x1_ = points_[0].x;
-        y0_ = y1_ = points_[0].y;
-        for (const TAcadPoint &p : points_) {
-            x0_ = std::min(x0_, p.x);
-            x1_ = std::max(x1_, p.x);
-            y0_ = std::min(y0_, p.y);
-            y1_ = std::max(y1_, p.y);
-        }
-        size_ = std::max({x1_ - x0_, y1_ - y0_, 1.0}) / kBuckets;
-        cols_ = static_cast<int>((x1_ - x0_) / size_) + 1;
-        rows_ = static_cast<int>((y1_ - y0_) / size_) + 1;
-        first_.assign(static_cast<std::size_t>(cols_) * rows_ + 1, 0);
-        for (const TAcadPoint &p : points_) ++first_[Bucket(p) + 1];
-        for (std::size_t b = 1; b < first_.size(); ++b) first_[b] += first_[b - 1];
-        order_.resize(points_.size());
-        std::vector<int> fill(first_.begin(), first_.end() - 1);
-        for (std::size_t i = 0; i < points_.size(); ++i)
-            order_[static_cast<std::size_t>(fill[Bucket(points_[i])]++)] = static_cast<int>(i);
-    }
+        : points_(std::move(points)), counts_(points_.size(), 0), probe_(points_) {}
 
     const std::vector<TAcadPoint> &Points() const { return points_; }
     const std::vector<int> &Counts() const { return counts_; }
@@ -279,77 +257,28 @@ public:
     // One instant; false when the sun casts no shadows then. The undersides of volumes raised
     // above the plane are cast on it too.
     bool Add(std::span<const TLineEnt> edges, std::span<const geometry::Volume> volumes,
-             const solar::SolarState &sun, double t, double h, int instant) {
+             const solar::SolarState &sun, double t, double h) {
         const solar::SunResult pos = solar::SunPosition(sun, t);
         if (!shadow::CastsShadows(pos)) return false;
         if (points_.empty()) return true;
         const double theta = solar::ShadowAngle(sun, pos.Azimuth);
         shaded_.assign(points_.size(), 0);
         probe_.Mark(edges, h, theta, pos.Ratio, shaded_, NoProgress());
-        for (std::size_t i = 0; i < points_.size(); ++i)
-            if (shaded_[i]) {
-                stamp_[i] = instant;
-                ++counts_[i];
-            }
         for (const geometry::Volume &v : volumes) {
             if (!(v.bottom > h && v.top > v.bottom) || v.footprint.size() < 3) continue;
             const double dx = std::cos(theta) * (v.bottom - h) * pos.Ratio;
             const double dy = std::sin(theta) * (v.bottom - h) * pos.Ratio;
             if (!std::isfinite(dx) || !std::isfinite(dy)) continue;
-            double qx0 = v.footprint[0].x, qx1 = qx0, qy0 = v.footprint[0].y, qy1 = qy0;
-            for (const TAcadPoint &p : v.footprint) {
-                qx0 = std::min(qx0, p.x);
-                qx1 = std::max(qx1, p.x);
-                qy0 = std::min(qy0, p.y);
-                qy1 = std::max(qy1, p.y);
-            }
-            qx0 += dx, qx1 += dx, qy0 += dy, qy1 += dy;
-            if (qx1 < x0_ || qx0 > x1_ || qy1 < y0_ || qy0 > y1_) continue;
-            for (int r = Row(qy0); r <= Row(qy1); ++r)
-                for (int c = Col(qx0); c <= Col(qx1); ++c) {
-                    const std::size_t b = static_cast<std::size_t>(r) * cols_ + c;
-                    for (int k = first_[b]; k < first_[b + 1]; ++k) {
-                        const auto i =
-                            static_cast<std::size_t>(order_[static_cast<std::size_t>(k)]);
-                        if (stamp_[i] == instant) continue;
-                        if (InRing(v.footprint, points_[i].x - dx, points_[i].y - dy)) {
-                            stamp_[i] = instant;
-                            ++counts_[i];
-                        }
-                    }
-                }
+            probe_.MarkInRing(v.footprint, dx, dy, shaded_);
         }
+        for (std::size_t i = 0; i < points_.size(); ++i) counts_[i] += shaded_[i];
         return true;
     }
 
 private:
-    static constexpr double kBuckets = 256.0;
-    // Even-odd: whether (x, y) lies inside the ring.
-    static bool InRing(const std::vector<TAcadPoint> &ring, double x, double y) {
-        bool in = false;
-        for (std::size_t k = 0, m = ring.size(); k < m; ++k) {
-            const TAcadPoint a = ring[k], b = ring[(k + 1) % m];
-            if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y)) in = !in;
-        }
-        return in;
-    }
-    int Col(double x) const {
-        return std::clamp(static_cast<int>(std::floor((x - x0_) / size_)), 0, cols_ - 1);
-    }
-    int Row(double y) const {
-        return std::clamp(static_cast<int>(std::floor((y - y0_) / size_)), 0, rows_ - 1);
-    }
-    std::size_t Bucket(TAcadPoint p) const {
-        return static_cast<std::size_t>(Row(p.y)) * cols_ + static_cast<std::size_t>(Col(p.x));
-    }
-
     std::vector<TAcadPoint> points_;
     std::vector<int> counts_;
-    std::vector<int> stamp_;
-    double x0_ = 0.0, x1_ = 0.0, y0_ = 0.0, y1_ = 0.0, size_ = 1.0;
-    int cols_ = 1, rows_ = 1;
-    std::vector<int> first_, order_;
-    shadow::QuadProbe probe_;  // the edges' quadrilaterals against the points
+    shadow::QuadProbe probe_;  // the edges' quadrilaterals and the undersides against the points
     std::vector<char> shaded_;
 };
 
@@ -722,8 +651,8 @@ RegulationResult CheckRegulation(const geometry::BuildingModel &model,
 
     // The counts of the lines and the refined cells at the check's instants.
     PointCounter counted(std::move(points));
-    if (!EachInstant(in, instants, progress, [&](int i, double t) {
-            counted.Add(edges, model.Volumes, sun, t, in.PlaneHeight, i);
+    if (!EachInstant(in, instants, progress, [&](int, double t) {
+            counted.Add(edges, model.Volumes, sun, t, in.PlaneHeight);
         }))
         return Stopped(std::move(result));
     const std::vector<int> &counts = counted.Counts();

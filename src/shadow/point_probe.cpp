@@ -163,4 +163,40 @@ bool QuadProbe::Mark(std::span<const geometry::TLineEnt> edges, double h, double
     return true;
 }
 
+void QuadProbe::MarkInRing(std::span<const TAcadPoint> ring, double dx, double dy,
+                           std::vector<char> &shaded) const {
+    shaded.resize(points_.size(), 0);
+    if (points_.empty() || ring.size() < 3) return;
+    double qx0 = ring[0].x, qx1 = qx0, qy0 = ring[0].y, qy1 = qy0;
+    for (const TAcadPoint &p : ring) {
+        qx0 = std::min(qx0, p.x);
+        qx1 = std::max(qx1, p.x);
+        qy0 = std::min(qy0, p.y);
+        qy1 = std::max(qy1, p.y);
+    }
+    qx0 += dx, qx1 += dx, qy0 += dy, qy1 += dy;
+    if (qx1 < x0_ || qx0 > x1_ || qy1 < y0_ || qy0 > y1_) return;
+    // Even-odd: whether (x, y) lies inside the ring.
+    const auto inside = [&](double x, double y) {
+        bool in = false;
+        for (std::size_t k = 0, m = ring.size(); k < m; ++k) {
+            const TAcadPoint a = ring[k], b = ring[(k + 1) % m];
+            if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y)) in = !in;
+        }
+        return in;
+    };
+    for (int r = Row(qy0); r <= Row(qy1); ++r)
+        for (int c = Col(qx0); c <= Col(qx1); ++c) {
+            const std::size_t b = static_cast<std::size_t>(r) * static_cast<std::size_t>(cols_) +
+                                  static_cast<std::size_t>(c);
+            for (int k = first_[b]; k < first_[b + 1]; ++k) {
+                const auto p = static_cast<std::size_t>(order_[static_cast<std::size_t>(k)]);
+                if (shaded[p]) continue;
+                const TAcadPoint pt = points_[p];
+                if (pt.x < qx0 || pt.x > qx1 || pt.y < qy0 || pt.y > qy1) continue;
+                if (inside(pt.x - dx, pt.y - dy)) shaded[p] = 1;
+            }
+        }
+}
+
 }  // namespace pimu::shadow

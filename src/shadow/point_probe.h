@@ -25,6 +25,12 @@ public:
     bool Mark(std::span<const geometry::TLineEnt> edges, double h, double shadowAngle, double ratio,
               std::vector<char> &shaded, Progress &progress, double tol = geometry::kPointTol);
 
+    // Sets shaded[i] for every point that lies inside the ring (even-odd) moved by (dx, dy): the
+    // underside of a volume raised above the plane cast onto it. Points already set are not looked
+    // at, nor points outside the moved ring's box.
+    void MarkInRing(std::span<const geometry::TAcadPoint> ring, double dx, double dy,
+                    std::vector<char> &shaded) const;
+
 private:
     int Col(double x) const;
     int Row(double y) const;

@@ -106,11 +106,16 @@ bool FootprintsMove(std::span<const geometry::TLineEnt> edges, double h) {
     });
 }
 
-}  // namespace
+// What one instant's marking found.
+enum class InstantMark { Marked, NoSun, Stopped };
 
-TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
-                              const geometry::BuildingModel &model, const solar::SolarState &sun,
-                              const TokuteiInputs &in, Progress &progress) {
+// The instants of a run, one after the other: `mark(t, shaded)` sets shaded[k] for each point
+// shaded at the instant t (hours); the tallies of the points follow. Both ways of finding the
+// shaded points share this loop, so they count, stop and list alike.
+template <class Mark>
+TokuteiResult RunInstants(std::span<const geometry::TAcadPoint> points,
+                          const geometry::BuildingModel &model, const TokuteiInputs &in,
+                          Progress &progress, Mark &&mark) {
     TokuteiResult result;
     int instants = 0;
     if (!StartTokutei(points, model, in, result, instants)) return result;
@@ -118,13 +123,7 @@ TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
     tallies.reserve(points.size());
     for (PointShadowTimes &p : result.Points) tallies.emplace_back(p);
 
-    // A point is shaded at an instant when it lies in some edge's quadrilateral or in a
-    // footprint: the shadow regions hold exactly these, so their union is never built.
-    const std::span<const geometry::TLineEnt> edges = model.AryTatemono;
-    QuadProbe probe(points);
-    const bool moving = FootprintsMove(edges, in.PlaneHeight);
-    bool fixedUnder = false;
-    std::vector<char> shaded, under;
+    std::vector<char> shaded;
     progress.Start(instants);
     for (int i = 0; i < instants; ++i) {
         progress.Position(i);
@@ -132,31 +131,16 @@ TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
             result.Status = TokuteiStatus::Stopped;
             return result;
         }
-        const double t = TokuteiInstant(in, i);
         shaded.assign(points.size(), 0);
-        const solar::SunResult pos = solar::SunPosition(sun, t);
-        if (!pos.Ok || !(pos.Ratio >= 0.0) || !std::isfinite(pos.Ratio)) {
-            ++result.NoSunInstants;
-        } else {
-            const double theta = solar::ShadowAngle(sun, pos.Azimuth);
-            if (!probe.Mark(edges, in.PlaneHeight, theta, pos.Ratio, shaded, progress)) {
+        switch (mark(TokuteiInstant(in, i), shaded)) {
+            case InstantMark::Stopped:
                 result.Status = TokuteiStatus::Stopped;
                 return result;
-            }
-            if (std::find(shaded.begin(), shaded.end(), 0) != shaded.end()) {
-                // The points under a footprint: found once when the footprints stay put.
-                if (moving || !fixedUnder) {
-                    const ShadowRegions footprints =
-                        ShadowFootprintsAt(edges, sun, t, in.PlaneHeight, progress);
-                    if (footprints.status == RegionStatus::Stopped) {
-                        result.Status = TokuteiStatus::Stopped;
-                        return result;
-                    }
-                    under = PointsInShadow(footprints, points);
-                    fixedUnder = !moving;
-                }
-                for (std::size_t k = 0; k < points.size(); ++k) shaded[k] |= under[k];
-            }
+            case InstantMark::NoSun:
+                ++result.NoSunInstants;
+                break;
+            case InstantMark::Marked:
+                break;
         }
         const double stepStart = StepStartTime(in.Start, in.StepMinutes, i);
         for (std::size_t k = 0; k < points.size(); ++k) tallies[k].Add(shaded[k] != 0, stepStart);
@@ -167,40 +151,49 @@ TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
     return result;
 }
 
+}  // namespace
+
+TokuteiResult GetTokuteiJikan(std::span<const geometry::TAcadPoint> points,
+                              const geometry::BuildingModel &model, const solar::SolarState &sun,
+                              const TokuteiInputs &in, Progress &progress) {
+    // A point is shaded at an instant when it lies in some edge's quadrilateral or in a
+    // footprint: the shadow regions hold exactly these, so their union is never built.
+    const std::span<const geometry::TLineEnt> edges = model.AryTatemono;
+    QuadProbe probe(points);
+    const bool moving = FootprintsMove(edges, in.PlaneHeight);
+    bool fixedUnder = false;
+    std::vector<char> under;
+    return RunInstants(points, model, in, progress, [&](double t, std::vector<char> &shaded) {
+        const solar::SunResult pos = solar::SunPosition(sun, t);
+        if (!pos.Ok || !(pos.Ratio >= 0.0) || !std::isfinite(pos.Ratio)) return InstantMark::NoSun;
+        const double theta = solar::ShadowAngle(sun, pos.Azimuth);
+        if (!probe.Mark(edges, in.PlaneHeight, theta, pos.Ratio, shaded, progress))
+            return InstantMark::Stopped;
+        if (std::find(shaded.begin(), shaded.end(), 0) == shaded.end()) return InstantMark::Marked;
+        // The points under a footprint: found once when the footprints stay put.
+        if (moving || !fixedUnder) {
+            const ShadowRegions footprints =
+                ShadowFootprintsAt(edges, sun, t, in.PlaneHeight, progress);
+            if (footprints.status == RegionStatus::Stopped) return InstantMark::Stopped;
+            under = PointsInShadow(footprints, points);
+            fixedUnder = !moving;
+        }
+        for (std::size_t k = 0; k < points.size(); ++k) shaded[k] |= under[k];
+        return InstantMark::Marked;
+    });
+}
+
 TokuteiResult GetTokuteiJikanTraced(std::span<const geometry::TAcadPoint> points,
                                     const geometry::BuildingModel &model,
                                     const solar::SolarState &sun, const TokuteiInputs &in,
                                     Progress &progress) {
-    TokuteiResult result;
-    int instants = 0;
-    if (!StartTokutei(points, model, in, result, instants)) return result;
-    std::vector<ShadowTimeTally> tallies;
-    tallies.reserve(points.size());
-    for (PointShadowTimes &p : result.Points) tallies.emplace_back(p);
-
-    progress.Start(instants);
-    for (int i = 0; i < instants; ++i) {
-        progress.Position(i);
-        if (!progress.KeepRunning()) {
-            result.Status = TokuteiStatus::Stopped;
-            return result;
-        }
-        const double t = TokuteiInstant(in, i);
+    return RunInstants(points, model, in, progress, [&](double t, std::vector<char> &shaded) {
         const ShadowRegions shadow =
             ShadowRegionsAt(model.AryTatemono, sun, t, in.PlaneHeight, progress);
-        if (shadow.status == RegionStatus::Stopped) {
-            result.Status = TokuteiStatus::Stopped;
-            return result;
-        }
-        if (shadow.status == RegionStatus::NoSun) ++result.NoSunInstants;
-        const std::vector<char> shaded = PointsInShadow(shadow, points);
-        const double stepStart = StepStartTime(in.Start, in.StepMinutes, i);
-        for (std::size_t k = 0; k < points.size(); ++k) tallies[k].Add(shaded[k] != 0, stepStart);
-    }
-    const double end = StepStartTime(in.Start, in.StepMinutes, instants);
-    for (ShadowTimeTally &tally : tallies) tally.Finish(end, in.StepMinutes);
-    progress.Position(instants);
-    return result;
+        if (shadow.status == RegionStatus::Stopped) return InstantMark::Stopped;
+        shaded = PointsInShadow(shadow, points);
+        return shadow.status == RegionStatus::NoSun ? InstantMark::NoSun : InstantMark::Marked;
+    });
 }
 
 }  // namespace pimu::shadow

@@ -1,8 +1,11 @@
 #include "sky/sky_projection.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <unordered_map>
 #include <utility>
 
 #include "geometry/primitives.h"
@@ -59,6 +62,72 @@ private:
 
 // Passes the planar routines' progress on and remembers a stop request, which is tested between
 // their steps.
+// The pair of ground points whose directions open widest (Fold(CcwAngle)), the first of every
+// pair (i, j) in that order to reach the largest opening, as the comparison of every pair finds
+// it. The opening from point i grows with the direction of j turning counter-clockwise from i's up
+// to the opposite direction and shrinks beyond it, so i's widest partners stand next to the
+// opposite direction among the sorted directions: the time grows with n log n. False when the
+// progress asked to stop.
+bool WidestPair(const std::vector<TAcadPoint> &ground, Progress &progress, double &best,
+                TAcadPoint &a, TAcadPoint &b) {
+    const std::size_t n = ground.size();
+    constexpr TAcadPoint centre{0.0, 0.0, 0.0};
+    std::vector<double> dir(n);
+    for (std::size_t i = 0; i < n; ++i) dir[i] = Angle2D(centre, ground[i]);
+    // As Fold(CcwAngle(ground[i], ground[j])), from the same directions.
+    const auto opening = [&](std::size_t i, std::size_t j) {
+        double d = dir[j] - dir[i];
+        if (d < 0.0) d += kTwoPi;
+        if (d >= kTwoPi) d -= kTwoPi;
+        return Fold(d);
+    };
+    std::vector<std::size_t> sorted(n);
+    for (std::size_t i = 0; i < n; ++i) sorted[i] = i;
+    std::sort(sorted.begin(), sorted.end(),
+              [&](std::size_t p, std::size_t q) { return dir[p] < dir[q]; });
+    // The widest opening from i: the neighbours (in direction order) of the opposite direction on
+    // either side of the turn, and of the turn from the last direction round to the first.
+    constexpr std::size_t kAskEvery = 16384;
+    constexpr std::ptrdiff_t kReach = 2;
+    const auto widest = [&](std::size_t i) {
+        double w = 0.0;
+        const auto around = [&](std::ptrdiff_t at) {
+            for (std::ptrdiff_t k = at - kReach; k <= at + kReach; ++k) {
+                const std::ptrdiff_t m = static_cast<std::ptrdiff_t>(n);
+                const std::size_t j = sorted[static_cast<std::size_t>(((k % m) + m) % m)];
+                if (j != i) w = std::max(w, opening(i, j));
+            }
+        };
+        const auto position = [&](double v) {
+            return std::lower_bound(sorted.begin(), sorted.end(), v,
+                                    [&](std::size_t p, double x) { return dir[p] < x; }) -
+                   sorted.begin();
+        };
+        around(position(dir[i] + kPi));
+        around(position(dir[i] - kPi));
+        around(0);
+        return w;
+    };
+    best = 0.0;
+    std::size_t first = n;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i % kAskEvery == 0 && !progress.KeepRunning()) return false;
+        const double w = widest(i);
+        if (w > best) {
+            best = w;
+            first = i;
+        }
+    }
+    if (first == n) return true;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (j == first || opening(first, j) != best) continue;
+        a = ground[first];
+        b = ground[j];
+        break;
+    }
+    return true;
+}
+
 class StopLatch : public Progress {
 public:
     explicit StopLatch(Progress &progress) : progress_(progress) {}
@@ -131,7 +200,8 @@ std::vector<TAcadPoint> SubdivideElement(const TLineEnt &element) {
     return points;
 }
 
-std::vector<TLineEnt> ExpandModel(const geometry::BuildingModel &model, double e) {
+std::vector<TLineEnt> ExpandModel(const geometry::BuildingModel &model, double e,
+                                  Progress &progress, bool *stopped) {
     const auto above = [e](const TLineEnt &l) {
         return l.st.z > e && l.ed.z > e && l.st.z > kPointTol && l.ed.z > kPointTol;
     };
@@ -155,17 +225,53 @@ std::vector<TLineEnt> ExpandModel(const geometry::BuildingModel &model, double e
         work.push_back(v2);
     }
     // Neighbouring walls share their verticals, touching buildings their edges: keep the later
-    // copy of each.
-    for (std::size_t i = 0; i + 1 < work.size(); ++i) {
-        for (std::size_t j = i + 1; j < work.size(); ++j) {
-            const TLineEnt &a = work[i];
-            const TLineEnt &b = work[j];
-            if ((geometry::Near3D(a.st, b.st) && geometry::Near3D(a.ed, b.ed)) ||
-                (geometry::Near3D(a.st, b.ed) && geometry::Near3D(a.ed, b.st))) {
-                work[i].id = -1;
-                break;
-            }
+    // copy of each. An element's copies have an end within the tolerance of its start, so they
+    // are looked for among the elements with an end in the cells (of the tolerance's size)
+    // around it.
+    if (stopped) *stopped = false;
+    const auto cell = [](const TAcadPoint &p) {
+        return std::array<std::int64_t, 3>{static_cast<std::int64_t>(std::floor(p.x / kPointTol)),
+                                           static_cast<std::int64_t>(std::floor(p.y / kPointTol)),
+                                           static_cast<std::int64_t>(std::floor(p.z / kPointTol))};
+    };
+    struct CellHash {
+        std::size_t operator()(const std::array<std::int64_t, 3> &c) const {
+            std::uint64_t h = 1469598103934665603ULL;
+            for (std::int64_t v : c) h = (h ^ static_cast<std::uint64_t>(v)) * 1099511628211ULL;
+            return static_cast<std::size_t>(h);
         }
+    };
+    std::unordered_map<std::array<std::int64_t, 3>, std::vector<std::size_t>, CellHash> ends;
+    ends.reserve(2 * work.size());
+    for (std::size_t j = 0; j < work.size(); ++j) {
+        ends[cell(work[j].st)].push_back(j);
+        if (!(cell(work[j].ed) == cell(work[j].st))) ends[cell(work[j].ed)].push_back(j);
+    }
+    constexpr std::size_t kAskEvery = 16384;
+    for (std::size_t i = 0; i + 1 < work.size(); ++i) {
+        if (i % kAskEvery == 0 && !progress.KeepRunning()) {
+            if (stopped) *stopped = true;
+            return {};
+        }
+        const TLineEnt &a = work[i];
+        const std::array<std::int64_t, 3> c = cell(a.st);
+        bool repeated = false;
+        for (std::int64_t dx = -1; dx <= 1 && !repeated; ++dx)
+            for (std::int64_t dy = -1; dy <= 1 && !repeated; ++dy)
+                for (std::int64_t dz = -1; dz <= 1 && !repeated; ++dz) {
+                    const auto it = ends.find({c[0] + dx, c[1] + dy, c[2] + dz});
+                    if (it == ends.end()) continue;
+                    for (std::size_t j : it->second) {
+                        if (j <= i) continue;
+                        const TLineEnt &b = work[j];
+                        if ((geometry::Near3D(a.st, b.st) && geometry::Near3D(a.ed, b.ed)) ||
+                            (geometry::Near3D(a.st, b.ed) && geometry::Near3D(a.ed, b.st))) {
+                            repeated = true;
+                            break;
+                        }
+                    }
+                }
+        if (repeated) work[i].id = -1;
     }
     return work;
 }
@@ -176,7 +282,12 @@ SkyProjection ProjectSky(const geometry::BuildingModel &model, const SkyView &vi
     const double e = view.e;
     const double r = view.SkyRadius;
     const TAcadPoint mp{view.IDPOINT1.x, view.IDPOINT1.y, 0.0};
-    const std::vector<TLineEnt> work = ExpandModel(model, e);
+    bool stopped = false;
+    const std::vector<TLineEnt> work = ExpandModel(model, e, progress, &stopped);
+    if (stopped) {
+        out.Stopped = true;
+        return out;
+    }
     std::vector<TAcadPoint> ground;
 
     ItemProgress steps(progress, work.size());
@@ -259,16 +370,9 @@ SkyProjection ProjectSky(const geometry::BuildingModel &model, const SkyView &vi
         double best = 0.0;
         TAcadPoint a;
         TAcadPoint b;
-        for (std::size_t i = 0; i < ground.size(); ++i) {
-            for (std::size_t j = 0; j < ground.size(); ++j) {
-                if (i == j) continue;
-                const double angle = Fold(CcwAngle(ground[i], ground[j]));
-                if (angle > best) {
-                    best = angle;
-                    a = ground[i];
-                    b = ground[j];
-                }
-            }
+        if (!WidestPair(ground, progress, best, a, b)) {
+            out.Stopped = true;
+            return out;
         }
         // All ground points in one direction (a single radial wall) leave no arc.
         if (best > 0.0) {

@@ -77,8 +77,10 @@ std::vector<TAcadPoint> SubdivideElement(const TLineEnt &element);
 
 // The working list: the model's edges above the plane as top edges (id 0), their feet on the
 // plane (id 1) and two verticals each (id 2); repeated elements are marked -1 (the later copy
-// stays).
-std::vector<TLineEnt> ExpandModel(const geometry::BuildingModel &model, double e);
+// stays). Asks progress.KeepRunning() while it looks for the repeated ones; `stopped` (when given)
+// tells that it answered no, and the list is then empty.
+std::vector<TLineEnt> ExpandModel(const geometry::BuildingModel &model, double e,
+                                  Progress &progress = NoProgress(), bool *stopped = nullptr);
 
 // Projects the model onto the sky map of the view.
 SkyProjection ProjectSky(const geometry::BuildingModel &model, const SkyView &view,

@@ -59,6 +59,44 @@ TEST(Acquire, BuildingsOfALayerBecomeTheModel) {
     EXPECT_EQ(w.host.calls[1], "RestoreMainWindow");
 }
 
+// A stop asked at the k-th question while the buildings are taken: in the conversion the model
+// stays as it was (none), in the preview the model is taken and the preview left empty; asked
+// after the last question, nothing changes. Both phases ask.
+TEST(Acquire, AStopWhileTheBuildingsAreTakenKeepsNoHalfModelOrPreview) {
+    std::size_t full = 0;
+    {
+        CadWindow w;
+        w.Acquire(kSiteSmall, {OnLayer("BLD")});
+        full = w.form.Model.AryTatemono.size();
+    }
+    ASSERT_GT(full, 0u);
+    bool inConversion = false, inPreview = false, after = false;
+    for (int k = 1; !after && k < 50; ++k) {
+        SCOPED_TRACE(k);
+        CadWindow w;
+        int asked = 0;
+        w.host.stopRequested = [&] { return ++asked >= k; };
+        w.Acquire(kSiteSmall, {OnLayer("BLD")});
+        const bool model = w.form.HasBuildingModel();
+        const bool preview = !w.form.Image2Picture.segments.empty();
+        if (asked < k) {
+            after = true;
+            EXPECT_TRUE(model && preview);
+        } else if (!model) {
+            inConversion = true;
+            EXPECT_TRUE(w.form.Model.AryTatemono.empty());
+            EXPECT_FALSE(preview);
+        } else {
+            inPreview = true;
+            EXPECT_EQ(w.form.Model.AryTatemono.size(), full);
+            EXPECT_FALSE(preview);
+        }
+    }
+    EXPECT_TRUE(inConversion);
+    EXPECT_TRUE(inPreview);
+    EXPECT_TRUE(after);
+}
+
 TEST(Acquire, NothingSelectedKeepsTheModelAndEnablesTheCommands) {
     CadWindow w;
     w.Acquire(kSiteSmall, {OnLayer("TOWER")});

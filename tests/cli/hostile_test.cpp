@@ -115,6 +115,9 @@ TEST(CliHostile, BuildingsWithoutHeightAreNamedAndNothingIsComputed) {
           {"3A", 39, "0"},
           {"3B", 39, "0"}},
          {"in 5 building entities", "POLYLINE handle 3C on layer 隣地建物"}},
+        {"two lines of one handle, the second without thickness: named as the file names it",
+         {{"3B", 5, "3A"}, {"3B", 39, "0"}},
+         {"in 1 building entity:", "LINE handle 3A on layer 建物"}},
     };
     for (const Case &c : cases) RunEveryCommand(c);
 }

@@ -92,6 +92,45 @@ TEST(ExpandModel, KeepsEdgesAbovePlaneAndDropsSharedVerticals) {
     EXPECT_EQ(ExpandModel(slope, 1000.0).size(), 4u);
 }
 
+// The repeats found through cells are those every pair of elements gives: edges repeated with
+// their ends moved by amounts on both sides of the tolerance, across cell borders, either way
+// round; and a stop asked while they are looked for gives an empty list.
+TEST(ExpandModel, RepeatsAreThoseOfEveryPair) {
+    std::vector<TLineEnt> edges;
+    const double shifts[] = {0.0, 0.4e-5, -0.9e-5, 0.99e-5, 1.01e-5, -1.5e-5, 3e-5};
+    for (int k = 0; k < 40; ++k) {
+        // Near a multiple of the tolerance, so that the shifted copies fall into other cells.
+        const double x = 1000.0 * k + 5e-6 * (k % 3), y = 7.0 * k;
+        const double d = shifts[k % 7], d2 = shifts[(k + 3) % 7];
+        edges.push_back(Edge({x, y, 9000}, {x + 500, y + 300, 9000}));
+        edges.push_back(Edge({x + d, y - d2, 9000 + d}, {x + 500 - d2, y + 300 + d, 9000}));
+        edges.push_back(Edge({x + 500 + d2, y + 300, 9000}, {x, y + d, 9000 - d2}));
+    }
+    geometry::BuildingModel model;
+    model.SetEdges(edges);
+    const std::vector<TLineEnt> work = ExpandModel(model, 0.0);
+    ASSERT_EQ(work.size(), 4 * edges.size());
+    int dropped = 0;
+    for (std::size_t i = 0; i < work.size(); ++i) {
+        bool repeated = false;
+        for (std::size_t j = i + 1; j < work.size() && !repeated; ++j) {
+            const TLineEnt &a = work[i], &b = work[j];
+            repeated = (geometry::Near3D(a.st, b.st) && geometry::Near3D(a.ed, b.ed)) ||
+                       (geometry::Near3D(a.st, b.ed) && geometry::Near3D(a.ed, b.st));
+        }
+        EXPECT_EQ(work[i].id == -1, repeated) << i;
+        dropped += repeated;
+    }
+    EXPECT_GT(dropped, 40);
+
+    struct Stop : Progress {
+        bool KeepRunning() override { return false; }
+    } stop;
+    bool stopped = false;
+    EXPECT_TRUE(ExpandModel(model, 0.0, stop, &stopped).empty());
+    EXPECT_TRUE(stopped);
+}
+
 TEST(GetTenkuLine, PlaneAboveEveryWallGivesNoOutline) {
     const geometry::BuildingModel box = ModelOf({{0, 10000, 10000, 20000, 9000}});
     const SkyOutline out = GetTenkuLine(box, ViewAt(5000, 0, 9000.0), NoProgress());

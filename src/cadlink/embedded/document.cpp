@@ -277,6 +277,12 @@ public:
         std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(E().handle));
         return buf;
     }
+    std::string FileHandle() override {
+        char buf[24];
+        std::snprintf(buf, sizeof buf, "%llX",
+                      static_cast<unsigned long long>(impl_.dw().FileHandle(id_)));
+        return buf;
+    }
     ObjectId ObjectID() override {
         E();
         return ObjectId{id_.value};

@@ -262,12 +262,15 @@ Drawing::Slot &Drawing::Need(EntityId id) {
 
 EntityId Drawing::Add(EntityData data, const std::string &owner) {
     std::vector<EntityId> &list = ListOf(owner);
-    if (data.handle == 0 || handles_.count(data.handle) || rawHandles_.count(data.handle))
-        data.handle = nextHandle_++;
-    else if (data.handle >= nextHandle_)
-        nextHandle_ = data.handle + 1;
-    if (!FindLayer(data.layer)) AddLayer({data.layer, 7, "CONTINUOUS", 0});
     const EntityId id{nextId_++};
+    if (data.handle == 0 || handles_.count(data.handle) || rawHandles_.count(data.handle)) {
+        // A handle the file used twice: the messages still name the one the user's CAD shows.
+        if (data.handle != 0) fileHandles_.emplace(id.value, data.handle);
+        data.handle = nextHandle_++;
+    } else if (data.handle >= nextHandle_) {
+        nextHandle_ = data.handle + 1;
+    }
+    if (!FindLayer(data.layer)) AddLayer({data.layer, 7, "CONTINUOUS", 0});
     const std::string ownerName = owner.empty() ? "" : FindBlock(owner)->name;
     handles_.emplace(data.handle, id.value);
     Slot &slot = slots_.emplace_back();
@@ -386,6 +389,7 @@ void Drawing::Erase(EntityId id) {
     std::vector<EntityId> &seq = sequences_[UpperAscii(owner)];
     seq.erase(std::remove(seq.begin(), seq.end(), id), seq.end());
     handles_.erase(slot.whole.get() ? slot.whole.get()->data.handle : slot.handle);
+    fileHandles_.erase(id.value);
     slot = Slot{};
 }
 
@@ -416,6 +420,13 @@ EntityData &Drawing::Edit(EntityId id) {
 
 const std::string &Drawing::OwnerOf(EntityId id) const {
     return names_[Need(id).owner];
+}
+
+std::uint64_t Drawing::FileHandle(EntityId id) const {
+    const auto it = fileHandles_.find(id.value);
+    if (it != fileHandles_.end()) return it->second;
+    const Slot &slot = Need(id);
+    return slot.whole.get() ? slot.whole.get()->data.handle : slot.handle;
 }
 
 std::optional<EntityId> Drawing::FindHandle(std::string_view hex) const {

@@ -190,6 +190,9 @@ public:
     const std::string &OwnerOf(EntityId id) const;
     const std::vector<EntityId> &ModelSpace() const { return modelSpace_; }
     std::optional<EntityId> FindHandle(std::string_view hex) const;
+    // The handle the entity had in the file it was read from (which the user's CAD shows), where
+    // Add gave it a new one because another entity of the drawing had it; else its handle.
+    std::uint64_t FileHandle(EntityId id) const;
     std::optional<EntityId> LastEntity() const;
     std::uint64_t HandleSeed() const { return nextHandle_; }
     // New handles start at `next` or later (handles a loaded file already uses).
@@ -296,7 +299,8 @@ private:
     std::vector<BlockRecord> blocks_;
     std::map<std::int64_t, RawGroups> raw_;
     std::map<std::uint64_t, std::int64_t> rawHandles_;
-    std::map<std::string, std::vector<EntityId>> sequences_;  // by upper-cased owner
+    std::unordered_map<std::int64_t, std::uint64_t> fileHandles_;  // by id, of renumbered ones
+    std::map<std::string, std::vector<EntityId>> sequences_;       // by upper-cased owner
     std::int64_t nextId_ = 1;
     std::uint64_t nextHandle_ = 0x100;
 
