@@ -15,8 +15,8 @@
 #include "cadlink/dxftext.h"
 #include "cli/layers.h"
 #include "cli/regulation_report.h"
-#include "cli/sky_compare_report.h"
 #include "cli/selection.h"
+#include "cli/sky_compare_report.h"
 #include "geometry/primitives.h"
 
 // Adding a subcommand for a command of the window model (a row of app/command_table.h):
@@ -175,18 +175,51 @@ int Boundary(Session &s) {
     return s.FinishDrawing();
 }
 
+// --site SEL, which the judging commands need.
+void RequireSite(const Session &s) {
+    if (!s.options().site)
+        throw UsageError(Tr(s.lang(),
+                            "which entities are the site outline? Give --site SEL (e.g. --site "
+                            "layer:NAME)",
+                            "敷地の外形はどの図形ですか．--site SEL（例 --site layer:画層名）を指定"
+                            "して下さい"));
+}
+
+// After the drawing is open: --site must choose something in it.
+void RequireSiteInDrawing(Session &s) {
+    const Options &o = s.options();
+    if (!s.inRunningCad() && s.Selected(*o.site).empty())
+        throw UsageError(
+            "--site " + o.siteText +
+            Tr(s.lang(), ": nothing in the drawing matches", ": 一致する図形がありません"));
+}
+
+// A judging command that kept no result says why (a stop, the reason said above, or none) and
+// ends with status 1.
+int NoJudgement(Session &s, const char *name, std::size_t said) {
+    const Lang l = s.lang();
+    const std::string prefix = std::string(name) + ": ";
+    s.host().Flush();
+    if (s.host().Interrupted()) {  // a stop says nothing of its own
+        s.host().Say(prefix + Tr(l, "stopped; nothing was judged and no drawing was saved",
+                                 "中止しました．判定せず，図面は保存していません"));
+    } else if (s.host().messages().size() > said) {
+        s.host().Say(prefix +
+                     Tr(l, "no result (the reason is above)", "結果がありません（理由は上記）"));
+    } else {
+        s.host().Say(prefix + Tr(l, "no result; it ended without a reason",
+                                 "結果がありません．理由なく終わりました"));
+    }
+    return 1;
+}
+
 // The regulation check: the buildings, the site lines of --site and the zone of --zone (or the
 // limits of --limits on the plane of --plane-height); the result table printed (and written to
 // --csv), the sheet to --report, the drawing saved. 0: it complies, 3: it does not.
 int Regulation(Session &s) {
     const Options &o = s.options();
     const Lang l = s.lang();
-    if (!o.site)
-        throw UsageError(Tr(l,
-                            "which entities are the site outline? Give --site SEL (e.g. --site "
-                            "layer:NAME)",
-                            "敷地の外形はどの図形ですか．--site SEL（例 --site layer:画層名）を指定"
-                            "して下さい"));
+    RequireSite(s);
     if (o.zone && o.limits)
         throw UsageError(Tr(l, "--zone or --limits, not both",
                             "--zone と --limits のどちらか一方を指定して下さい"));
@@ -211,9 +244,7 @@ int Regulation(Session &s) {
                           "--csv で書き出せます"));
     app::TForm1 &f = s.form();
     s.OpenDrawing();
-    if (!s.inRunningCad() && s.Selected(*o.site).empty())
-        throw UsageError("--site " + o.siteText +
-                         Tr(l, ": nothing in the drawing matches", ": 一致する図形がありません"));
+    RequireSiteInDrawing(s);
     s.Acquire();
     // The open sides are those of --open-side; none is picked.
     f.RegulationOpenSides = o.openSides;
@@ -221,21 +252,7 @@ int Regulation(Session &s) {
     s.input().Select(*o.site);
     const std::size_t said = s.host().messages().size();
     s.RunCommand(app::FormCommand::Regulation);
-    if (!f.LastRegulation) {
-        s.host().Flush();
-        if (s.host().Interrupted()) {  // a stop says nothing of its own
-            s.host().Say(Tr(l, "regulation: stopped; nothing was judged and no drawing was saved",
-                            "regulation: 中止しました．判定せず，図面は保存していません"));
-            return 1;
-        }
-        if (s.host().messages().size() > said)
-            s.host().Say(Tr(l, "regulation: no result (the reason is above)",
-                            "regulation: 結果がありません（理由は上記）"));
-        else
-            s.host().Say(Tr(l, "regulation: no result; the check ended without a reason",
-                            "regulation: 結果がありません．判定は理由なく終わりました"));
-        return 1;
-    }
+    if (!f.LastRegulation) return NoJudgement(s, "regulation", said);
     const regulation::RegulationResult &result = *f.LastRegulation;
     // The CSV is for spreadsheet users: with a byte-order mark they read it as UTF-8.
     s.EmitTable(app::RegulationRows(result), CsvBom::Yes);
@@ -264,12 +281,7 @@ int Regulation(Session &s) {
 int SkyCompare(Session &s) {
     const Options &o = s.options();
     const Lang l = s.lang();
-    if (!o.site)
-        throw UsageError(Tr(l,
-                            "which entities are the site outline? Give --site SEL (e.g. --site "
-                            "layer:NAME)",
-                            "敷地の外形はどの図形ですか．--site SEL（例 --site layer:画層名）を指定"
-                            "して下さい"));
+    RequireSite(s);
     if (o.report && !ReportsAvailable())
         throw RunError(Tr(l,
                           "--report: the report is not available in this build of Pimu (no "
@@ -278,9 +290,7 @@ int SkyCompare(Session &s) {
                           "--csv で書き出せます"));
     app::TForm1 &f = s.form();
     s.OpenDrawing();
-    if (!s.inRunningCad() && s.Selected(*o.site).empty())
-        throw UsageError("--site " + o.siteText +
-                         Tr(l, ": nothing in the drawing matches", ": 一致する図形がありません"));
+    RequireSiteInDrawing(s);
     s.Acquire();
     // The roads are those of --road; none is picked.
     f.SkyCompareRoads.clear();
@@ -290,21 +300,7 @@ int SkyCompare(Session &s) {
     s.input().Select(*o.site);
     const std::size_t said = s.host().messages().size();
     s.RunCommand(app::FormCommand::SkyCompare);
-    if (!f.LastSkyComparison) {
-        s.host().Flush();
-        if (s.host().Interrupted()) {
-            s.host().Say(Tr(l, "sky-compare: stopped; nothing was judged and no drawing was saved",
-                            "sky-compare: 中止しました．判定せず，図面は保存していません"));
-            return 1;
-        }
-        if (s.host().messages().size() > said)
-            s.host().Say(Tr(l, "sky-compare: no result (the reason is above)",
-                            "sky-compare: 結果がありません（理由は上記）"));
-        else
-            s.host().Say(Tr(l, "sky-compare: no result; the comparison ended without a reason",
-                            "sky-compare: 結果がありません．比較は理由なく終わりました"));
-        return 1;
-    }
+    if (!f.LastSkyComparison) return NoJudgement(s, "sky-compare", said);
     const sky::SkyComparison &result = f.LastSkyComparison->Result;
     s.EmitTable(app::SkyCompareRows(result), CsvBom::Yes);
     if (o.report) {
