@@ -198,7 +198,7 @@ void AddSlantZone(Options &o, std::string_view value) {
 void AddSlantLimits(Options &o, std::string_view value) {
     bool on[3] = {false, false, false};
     const char *names[] = {"road", "adjacent", "north"};
-    const char *keys[] = {"douroShasen", "rinchi", "kita"};
+    const char *keys[] = {"dourosen", "rinchi", "kita"};
     for (std::string_view part : SplitCommas(value)) {
         bool known = false;
         for (int k = 0; k < 3; ++k)
