@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "app/form.h"
@@ -194,6 +195,33 @@ void RequireSiteInDrawing(Session &s) {
             Tr(s.lang(), ": nothing in the drawing matches", ": 一致する図形がありません"));
 }
 
+// --report needs a build that draws pictures; said before anything is computed.
+void RequireReports(const Session &s) {
+    if (s.options().report && !ReportsAvailable())
+        throw RunError(Tr(s.lang(),
+                          "--report: the report is not available in this build of Pimu (no "
+                          "cairo); the table is printed and --csv writes it",
+                          "--report: この版の Pimu では報告書を作成できません．表は表示され，"
+                          "--csv で書き出せます"));
+}
+
+// The report of --report (PDF, or PNG by its extension), written by `write`, and said.
+void WriteReport(Session &s, const char *name, double north,
+                 const std::function<void(const ReportInfo &, ReportFormat)> &write) {
+    const Options &o = s.options();
+    if (!o.report) return;
+    ReportInfo info;
+    info.northDegrees = north;
+    if (o.drawing) info.drawingName = o.drawing->filename().string();
+    const bool png = UpperAscii(o.report->extension().string()) == ".PNG";
+    try {
+        write(info, png ? ReportFormat::Png : ReportFormat::Pdf);
+    } catch (const RenderError &e) {
+        throw RunError(e.what());
+    }
+    std::fprintf(s.out(), "%s: wrote %s\n", name, o.report->string().c_str());
+}
+
 // A judging command that kept no result says why (a stop, the reason said above, or none) and
 // ends with status 1.
 int NoJudgement(Session &s, const char *name, std::size_t said) {
@@ -236,12 +264,7 @@ int Regulation(Session &s) {
     if (o.limits && !o.planeHeight)
         throw UsageError(Tr(l, "--limits needs the plane height: --plane-height M",
                             "--limits には測定面の高さ --plane-height M が必要です"));
-    if (o.report && !ReportsAvailable())
-        throw RunError(Tr(l,
-                          "--report: the report sheet is not available in this build of Pimu "
-                          "(no cairo); the table is printed and --csv writes it",
-                          "--report: この版の Pimu では報告書を作成できません．表は表示され，"
-                          "--csv で書き出せます"));
+    RequireReports(s);
     app::TForm1 &f = s.form();
     s.OpenDrawing();
     RequireSiteInDrawing(s);
@@ -256,19 +279,9 @@ int Regulation(Session &s) {
     const regulation::RegulationResult &result = *f.LastRegulation;
     // The CSV is for spreadsheet users: with a byte-order mark they read it as UTF-8.
     s.EmitTable(app::RegulationRows(result), CsvBom::Yes);
-    if (o.report) {
-        ReportInfo info;
-        info.northDegrees = f.GB_kita;
-        if (o.drawing) info.drawingName = o.drawing->filename().string();
-        const bool png = UpperAscii(o.report->extension().string()) == ".PNG";
-        try {
-            WriteRegulationReport(result, f.Model, info, *o.report,
-                                  png ? ReportFormat::Png : ReportFormat::Pdf);
-        } catch (const RenderError &e) {
-            throw RunError(e.what());
-        }
-        std::fprintf(s.out(), "regulation: wrote %s\n", o.report->string().c_str());
-    }
+    WriteReport(s, "regulation", f.GB_kita, [&](const ReportInfo &info, ReportFormat format) {
+        WriteRegulationReport(result, f.Model, info, *o.report, format);
+    });
     const int status = s.FinishDrawing();
     if (status != 0) return status;
     return result.Complies() ? 0 : 3;
@@ -280,14 +293,8 @@ int Regulation(Session &s) {
 // 3: one does not.
 int SkyCompare(Session &s) {
     const Options &o = s.options();
-    const Lang l = s.lang();
     RequireSite(s);
-    if (o.report && !ReportsAvailable())
-        throw RunError(Tr(l,
-                          "--report: the report is not available in this build of Pimu (no "
-                          "cairo); the table is printed and --csv writes it",
-                          "--report: この版の Pimu では報告書を作成できません．表は表示され，"
-                          "--csv で書き出せます"));
+    RequireReports(s);
     app::TForm1 &f = s.form();
     s.OpenDrawing();
     RequireSiteInDrawing(s);
@@ -303,20 +310,10 @@ int SkyCompare(Session &s) {
     if (!f.LastSkyComparison) return NoJudgement(s, "sky-compare", said);
     const sky::SkyComparison &result = f.LastSkyComparison->Result;
     s.EmitTable(app::SkyCompareRows(result), CsvBom::Yes);
-    if (o.report) {
-        ReportInfo info;
-        info.northDegrees = f.LastSkyComparison->Site.north;
-        if (o.drawing) info.drawingName = o.drawing->filename().string();
-        const bool png = UpperAscii(o.report->extension().string()) == ".PNG";
-        try {
-            WriteSkyCompareReport(f.LastSkyComparison->Site, f.LastSkyComparison->Rules, result,
-                                  f.Model, info, *o.report,
-                                  png ? ReportFormat::Png : ReportFormat::Pdf);
-        } catch (const RenderError &e) {
-            throw RunError(e.what());
-        }
-        std::fprintf(s.out(), "sky-compare: wrote %s\n", o.report->string().c_str());
-    }
+    const app::TForm1::SkyCompareRun &run = *f.LastSkyComparison;
+    WriteReport(s, "sky-compare", run.Site.north, [&](const ReportInfo &info, ReportFormat format) {
+        WriteSkyCompareReport(run.Site, run.Rules, result, f.Model, info, *o.report, format);
+    });
     const int status = s.FinishDrawing();
     if (status != 0) return status;
     return result.Complies() ? 0 : 3;
